@@ -1,0 +1,30 @@
+// Wall clock for log stamps and elapsed time for the ETA; tests inject one.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace platform {
+
+struct LocalTime {
+    int year, month, day, hour, minute, second, millisecond;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual LocalTime now() const = 0;
+    // Milliseconds from an arbitrary fixed origin, never going backwards.
+    virtual int64_t steadyMs() const = 0;
+};
+
+class SystemClock final : public Clock {
+public:
+    LocalTime now() const override;
+    int64_t steadyMs() const override;
+};
+
+// The clock used when nobody injected one.
+Clock& defaultClock();
+
+}  // namespace platform

@@ -1,0 +1,171 @@
+#include "tests/support/fakes.h"
+
+namespace fakes {
+
+using Lock = std::lock_guard<std::mutex>;
+
+void RecordingLabel::setCaption(const std::string& t) { Lock l(m_); caption_ = t; history_.push_back(t); }
+std::string RecordingLabel::caption() const { Lock l(m_); return caption_; }
+void RecordingLabel::setVisible(bool v) { Lock l(m_); visible_ = v; }
+bool RecordingLabel::visible() const { Lock l(m_); return visible_; }
+void RecordingLabel::setColor(int32_t c) { Lock l(m_); color_ = c; }
+int32_t RecordingLabel::color() const { Lock l(m_); return color_; }
+std::vector<std::string> RecordingLabel::history() const { Lock l(m_); return history_; }
+
+void RecordingProgressBar::setPosition(int p) { Lock l(m_); pos_ = p; history_.push_back(p); }
+int RecordingProgressBar::position() const { Lock l(m_); return pos_; }
+std::vector<int> RecordingProgressBar::history() const { Lock l(m_); return history_; }
+
+void RecordingListBox::add(const std::string& line) { Lock l(m_); lines_.push_back(line); sel_.push_back(false); }
+void RecordingListBox::clear() { Lock l(m_); lines_.clear(); sel_.clear(); }
+int RecordingListBox::count() const { Lock l(m_); return static_cast<int>(lines_.size()); }
+std::string RecordingListBox::item(int i) const {
+    Lock l(m_);
+    return i >= 0 && i < static_cast<int>(lines_.size()) ? lines_[i] : std::string();
+}
+bool RecordingListBox::selected(int i) const {
+    Lock l(m_);
+    return i >= 0 && i < static_cast<int>(sel_.size()) && sel_[i];
+}
+void RecordingListBox::setSelected(int i, bool on) {
+    Lock l(m_);
+    if (i >= 0 && i < static_cast<int>(sel_.size())) sel_[i] = on;
+}
+std::vector<std::string> RecordingListBox::lines() const { Lock l(m_); return lines_; }
+
+void RecordingButton::setCaption(const std::string& t) { Lock l(m_); caption_ = t; }
+std::string RecordingButton::caption() const { Lock l(m_); return caption_; }
+void RecordingButton::setHint(const std::string& t) { Lock l(m_); hint_ = t; }
+std::string RecordingButton::hint() const { Lock l(m_); return hint_; }
+void RecordingButton::setEnabled(bool on) { Lock l(m_); enabled_ = on; }
+bool RecordingButton::enabled() const { Lock l(m_); return enabled_; }
+
+void RecordingCheckBox::setChecked(bool on) { Lock l(m_); checked_ = on; }
+bool RecordingCheckBox::checked() const { Lock l(m_); return checked_; }
+void RecordingCheckBox::setEnabled(bool on) { Lock l(m_); enabled_ = on; }
+bool RecordingCheckBox::enabled() const { Lock l(m_); return enabled_; }
+
+void RecordingEdit::setText(const std::string& t) { Lock l(m_); text_ = t; history_.push_back(t); }
+std::string RecordingEdit::text() const { Lock l(m_); return text_; }
+std::vector<std::string> RecordingEdit::history() const { Lock l(m_); return history_; }
+
+void ScriptedDialogs::script(std::initializer_list<int> answers) {
+    Lock l(m_);
+    answers_.insert(answers_.end(), answers.begin(), answers.end());
+}
+void ScriptedDialogs::scriptInput(std::optional<std::string> text) { Lock l(m_); inputs_.push_back(std::move(text)); }
+int ScriptedDialogs::ask(const std::string& message, const std::string& caption) {
+    Lock l(m_);
+    shown_.push_back({"ask", message, caption});
+    if (answers_.empty()) return default_;
+    int a = answers_.front();
+    answers_.pop_front();
+    return a;
+}
+void ScriptedDialogs::error(const std::string& message, const std::string& caption) {
+    Lock l(m_);
+    shown_.push_back({"error", message, caption});
+}
+void ScriptedDialogs::info(const std::string& message, const std::string& caption) {
+    Lock l(m_);
+    shown_.push_back({"info", message, caption});
+}
+std::optional<std::string> ScriptedDialogs::inputBox(const std::string& caption, const std::string& prompt,
+                                                     const std::string& initial) {
+    Lock l(m_);
+    shown_.push_back({"input", prompt, caption});
+    if (inputs_.empty()) return initial;
+    auto r = inputs_.front();
+    inputs_.pop_front();
+    return r;
+}
+void ScriptedDialogs::beep() { Lock l(m_); ++beeps_; }
+std::vector<ScriptedDialogs::Shown> ScriptedDialogs::shown() const { Lock l(m_); return shown_; }
+int ScriptedDialogs::beeps() const { Lock l(m_); return beeps_; }
+
+void ScriptedFileDialogs::scriptOpen(std::optional<std::string> n) { Lock l(m_); open_.push_back(std::move(n)); }
+void ScriptedFileDialogs::scriptSave(std::optional<std::string> n) { Lock l(m_); save_.push_back(std::move(n)); }
+void ScriptedFileDialogs::scriptDirectory(std::optional<std::string> d) { Lock l(m_); dir_.push_back(std::move(d)); }
+
+static bool answerFrom(std::deque<std::optional<std::string>>& q, platform::FileDialogState& s) {
+    if (q.empty()) return false;
+    auto n = q.front();
+    q.pop_front();
+    if (!n) return false;
+    s.FileName = *n;
+    s.Files = {*n};
+    return true;
+}
+bool ScriptedFileDialogs::executeOpen(platform::FileDialogState& s) {
+    Lock l(m_);
+    ++opens_;
+    last_ = s;
+    return answerFrom(open_, s);
+}
+bool ScriptedFileDialogs::executeSave(platform::FileDialogState& s) {
+    Lock l(m_);
+    ++saves_;
+    last_ = s;
+    return answerFrom(save_, s);
+}
+bool ScriptedFileDialogs::selectDirectory(const std::string&, std::string& dir) {
+    Lock l(m_);
+    if (dir_.empty() || !dir_.front()) {
+        if (!dir_.empty()) dir_.pop_front();
+        return false;
+    }
+    dir = *dir_.front();
+    dir_.pop_front();
+    return true;
+}
+int ScriptedFileDialogs::opens() const { Lock l(m_); return opens_; }
+int ScriptedFileDialogs::saves() const { Lock l(m_); return saves_; }
+platform::FileDialogState ScriptedFileDialogs::lastShown() const { Lock l(m_); return last_; }
+
+bool MemoryRegistry::openKey(const std::string& key, bool create) {
+    if (!keys.count(key)) {
+        if (!create) return false;
+        keys[key];
+    }
+    open_ = key;
+    isOpen_ = true;
+    return true;
+}
+void MemoryRegistry::closeKey() { isOpen_ = false; }
+bool MemoryRegistry::keyExists(const std::string& key) { return keys.count(key) > 0; }
+bool MemoryRegistry::deleteKey(const std::string& key) {
+    if (isOpen_ && open_ == key) isOpen_ = false;
+    return keys.erase(key) > 0;
+}
+bool MemoryRegistry::valueExists(const std::string& name) {
+    return isOpen_ && keys[open_].count(name) > 0;
+}
+std::optional<int32_t> MemoryRegistry::readInteger(const std::string& name) {
+    if (!valueExists(name)) return std::nullopt;
+    const Value& v = keys[open_][name];
+    if (v.isString) return std::nullopt;
+    return v.i;
+}
+std::optional<std::string> MemoryRegistry::readString(const std::string& name) {
+    if (!valueExists(name)) return std::nullopt;
+    const Value& v = keys[open_][name];
+    if (!v.isString) return std::nullopt;
+    return v.s;
+}
+bool MemoryRegistry::writeInteger(const std::string& name, int32_t value) {
+    if (!isOpen_) return false;
+    keys[open_][name] = Value{false, value, {}};
+    return true;
+}
+bool MemoryRegistry::writeString(const std::string& name, const std::string& value) {
+    if (!isOpen_) return false;
+    keys[open_][name] = Value{true, 0, value};
+    return true;
+}
+
+platform::LocalTime FakeClock::now() const { Lock l(m_); return t_; }
+int64_t FakeClock::steadyMs() const { Lock l(m_); return ms_; }
+void FakeClock::set(platform::LocalTime t) { Lock l(m_); t_ = t; }
+void FakeClock::advanceMs(int64_t ms) { Lock l(m_); ms_ += ms; }
+
+}  // namespace fakes
