@@ -1,0 +1,67 @@
+// The binary file object every image, MPEG and table file goes through, and
+// the byte-pattern search. Offsets and sizes are 64-bit. Reads and writes go
+// through the object's own buffer, so sector-sized calls and short seeks back
+// do not cost a system call each.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/controls.h"
+
+struct TJob;
+
+// Where Search reads the stop request and shows progress.
+struct SearchContext {
+    const std::atomic<uint8_t>* running = nullptr;  // stop when it reads 0
+    platform::ProgressBar* progress = nullptr;
+};
+
+class TFileIO {
+public:
+    explicit TFileIO(TJob* owner = nullptr);
+    ~TFileIO();
+    TFileIO(const TFileIO&) = delete;
+    TFileIO& operator=(const TFileIO&) = delete;
+
+    int OpenForRead(const std::string& path);    // 0, or 12
+    int OpenForWrite(const std::string& path);   // 0, or 12
+    int OpenForUpdate(const std::string& path);  // 0, or 12
+    size_t Read(void* buffer, size_t count);
+    size_t Write(const void* buffer, size_t count);  // bytes written
+    // 0, or 12 when any write since the open failed (the file is incomplete).
+    int Close();
+    bool IsClosed() const;
+    uint64_t Size();
+    int Seek(uint64_t offset);  // 0 on success
+    void SeekBy(int64_t offset);
+    bool Search(const uint8_t* pattern, size_t patternLength, uint8_t* buffer, uint64_t limit, size_t chunk,
+                bool showProgress);
+    int SearchJobPattern(uint8_t* buffer, size_t chunk);  // 0 found, 5 not
+    bool writeFailed() const { return writeFailed_; }
+
+    uint64_t size = 0;
+    uint64_t position = 0;
+    uint64_t bytesRead = 0;
+    uint64_t bytesWritten = 0;
+    std::string name;
+    TJob* owner = nullptr;
+    SearchContext searchContext;  // set by whoever owns the job's files
+
+private:
+    // implementation state is the implementer's
+    int fd_ = -1;
+    bool writeFailed_ = false;
+    std::vector<uint8_t> buf_;
+    uint64_t bufStart_ = 0;   // file offset of buf_[0]
+    size_t bufLen_ = 0;       // valid bytes in buf_
+    size_t bufDirty_ = 0;     // pending write bytes at the start of buf_
+    bool writing_ = false;
+};
+
+// Offset of the first occurrence of the pattern (1 to 100 bytes) wholly
+// inside the buffer, or -1.
+int64_t FindPattern(const uint8_t* pattern, size_t patternLength, const uint8_t* buffer, size_t bufferLength);

@@ -1,0 +1,27 @@
+// The one reporter of numbered errors, questions and warnings.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/language_set.h"
+#include "core/records.h"
+#include "platform/controls.h"
+#include "platform/dialogs.h"
+
+enum MessageKind : int { kMsgError = 0, kMsgQuestion = 1, kMsgWarning = 2 };
+
+// Where a message goes: its words, its counters and the boxes.
+struct MessageServices {
+    const TLanguageSet* languageSet = nullptr;
+    TStats* stats = nullptr;
+    platform::Dialogs* dialogs = nullptr;
+};
+
+// Errors and warnings return 0; questions 6 (yes), 7 (no) or 2 (cancel).
+int ReportMessage(const MessageServices& services, int kind, int index, const std::string& text, uint8_t quiet,
+                  int16_t promptFlags, platform::ListBox* log);
+
+// The worker's form: the job's controls block and the options supply the rest.
+int ReportMessage(const TJobControls& controls, const TConfig& config, int kind, int index,
+                  const std::string& text);
