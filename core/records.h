@@ -104,6 +104,9 @@ struct TStats {
     explicit TStats(TJob* job) : job(job) {}
     // Shows "<w> Warnings / <e> Errors" in the counter label of the job's page.
     void Show();
+    // Same, with the words taken from the given texts (the reporter passes the
+    // job's own snapshot, so the worker never reads texts a reload rewrites).
+    void Show(const TLanguageSet* texts);
 
     TJob* job = nullptr;
     std::atomic<int32_t> warnings{0};

@@ -1,0 +1,77 @@
+#include "core/message_reporter.h"
+
+namespace {
+
+constexpr const char* kProgramTitle = "Pellmor v3.56 build 050213 beta";
+constexpr const char* kIndent = "     ";
+
+// Bits 13..15 of the prompt flags speak to the batch run; the rest switch the
+// error boxes off.
+constexpr int32_t kBatchBits = 0x2000 | 0x4000 | 0x8000;
+constexpr int32_t kBatchRuns = 0x8000;
+constexpr int32_t kBatchAnswersYes = 0x4000;
+
+const std::string& TableText(const TLanguageSet* texts, int entry) {
+    static const std::string empty;
+    return texts ? texts->message(entry) : empty;
+}
+
+void Log4(platform::ListBox* log, const std::string& context, const std::string& message) {
+    if (!log) return;
+    log->add("");
+    log->add(context);
+    log->add(kIndent + message);
+    log->add("");
+}
+
+}  // namespace
+
+int ReportMessage(const MessageServices& services, int kind, int index, const std::string& text, uint8_t quiet,
+                  int16_t promptFlags, platform::ListBox* log) {
+    const std::string context = text.empty() ? std::string(kProgramTitle) : text;
+    // Widened with its sign: bit 15 then fills the high bits, so a batch run
+    // counts as "prompts off" as well.
+    const int32_t flags = promptFlags;
+
+    switch (kind) {
+    case kMsgError: {
+        // Out-of-range indexes give an empty text, never another kind's entry.
+        const std::string& message = index >= 0 && index < 31 ? TableText(services.languageSet, index) : std::string();
+        if ((flags & ~kBatchBits) == 0 && services.dialogs) services.dialogs->error(message, context);
+        Log4(log, "[" + context + "]", message);
+        if (services.stats) {
+            ++services.stats->errors;
+            services.stats->Show(services.languageSet);
+        }
+        return 0;
+    }
+    case kMsgQuestion: {
+        if (flags & kBatchRuns) return (flags & kBatchAnswersYes) ? platform::kYes : platform::kNo;
+        const std::string& message = index >= 0 && index < 4 ? TableText(services.languageSet, 31 + index) : std::string();
+        // Without a way to ask, nobody agreed.
+        if (!services.dialogs) return platform::kCancel;
+        return services.dialogs->ask(message, context);
+    }
+    case kMsgWarning: {
+        const std::string& message = index >= 0 && index < 5 ? TableText(services.languageSet, 35 + index) : std::string();
+        if (!quiet && services.dialogs) services.dialogs->beep();
+        Log4(log, context, message);
+        if (services.stats) {
+            ++services.stats->warnings;
+            services.stats->Show(services.languageSet);
+        }
+        return 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+int ReportMessage(const TJobControls& controls, const TConfig& config, int kind, int index, const std::string& text) {
+    MessageServices services;
+    services.languageSet = controls.languageSet.get();
+    services.stats = controls.stats;
+    services.dialogs = controls.dialogs;
+    return ReportMessage(services, kind, index, text, config.DisableAudioWarningBell, config.DisableErrorPrompts,
+                         controls.logListBox);
+}

@@ -1,0 +1,33 @@
+#include "core/records.h"
+
+#include "core/language_set.h"
+#include "disc/track_table.h"
+
+TJob::TJob() : batchContext(new TBatchContext()) {}
+
+TJob::~TJob() {
+    delete controls;
+    delete batchContext;
+    delete trackTable;
+}
+
+void TStats::Show() { Show(languageSet); }
+
+void TStats::Show(const TLanguageSet* texts) {
+    if (!job) return;
+    platform::Label* label = nullptr;
+    if (job->pageMode == 0)
+        label = totalErrWarnings;
+    else if (job->pageMode == 1)
+        label = totalErrWarnings2;
+    if (!label) return;
+
+    std::string warningsWord, errorsWord;
+    if (texts) {
+        warningsWord = texts->component(95);
+        errorsWord = texts->component(96);
+    }
+    label->setVisible(true);
+    label->setCaption(std::to_string(warnings.load()) + " " + warningsWord + " / " + std::to_string(errors.load()) +
+                      " " + errorsWord);
+}
