@@ -7,8 +7,8 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/controls.h"
 
@@ -31,13 +31,18 @@ public:
     int OpenForWrite(const std::string& path);   // 0, or 12
     int OpenForUpdate(const std::string& path);  // 0, or 12
     size_t Read(void* buffer, size_t count);
-    size_t Write(const void* buffer, size_t count);  // bytes written
+    // Bytes accepted. Writes are buffered: a failure that shows only when the
+    // buffer is handed to the system makes later writes return 0 and Close 12.
+    size_t Write(const void* buffer, size_t count);
     // 0, or 12 when any write since the open failed (the file is incomplete).
     int Close();
     bool IsClosed() const;
     uint64_t Size();
-    int Seek(uint64_t offset);  // 0 on success
-    void SeekBy(int64_t offset);
+    int Seek(uint64_t offset);  // 0 on success, -1 when closed
+    void SeekBy(int64_t offset);  // relative; never steps back before 0
+    // Chunked scan from the position; pattern 1..100 bytes, chunk greater than
+    // pattern length + 1, buffer at least chunk bytes. On true the position is
+    // at the first byte of the match.
     bool Search(const uint8_t* pattern, size_t patternLength, uint8_t* buffer, uint64_t limit, size_t chunk,
                 bool showProgress);
     int SearchJobPattern(uint8_t* buffer, size_t chunk);  // 0 found, 5 not
@@ -52,13 +57,20 @@ public:
     SearchContext searchContext;  // set by whoever owns the job's files
 
 private:
-    // implementation state is the implementer's
+    // One buffer serves both directions: a read cache of the bytes at
+    // [bufStart_, bufStart_ + bufLen_), or, while writing_, pending bytes at
+    // [bufStart_, bufStart_ + bufDirty_) not yet handed to the system.
+    size_t readAt(void* buffer, size_t count);  // at position, no counters
+    bool flush();
+    void dropBuffer();
+    void closeFd();
+
     int fd_ = -1;
     bool writeFailed_ = false;
-    std::vector<uint8_t> buf_;
-    uint64_t bufStart_ = 0;   // file offset of buf_[0]
-    size_t bufLen_ = 0;       // valid bytes in buf_
-    size_t bufDirty_ = 0;     // pending write bytes at the start of buf_
+    std::unique_ptr<uint8_t[]> buf_;  // allocated at first use, freed by Close
+    uint64_t bufStart_ = 0;
+    size_t bufLen_ = 0;
+    size_t bufDirty_ = 0;
     bool writing_ = false;
 };
 

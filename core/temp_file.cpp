@@ -1,0 +1,65 @@
+#include "core/temp_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <random>
+
+namespace {
+
+std::string randomPart() {
+    static std::atomic<uint64_t> counter{0};
+    thread_local std::mt19937_64 rng{std::random_device{}() ^
+                                     static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
+    uint64_t v = rng() ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+    static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string s;
+    for (int i = 0; i < 10; ++i, v /= 36) s += kDigits[v % 36];
+    return s;
+}
+
+std::string folderOf(const std::string& dir) {
+    std::string d = dir.empty() ? TempDir() : dir;
+    while (d.size() > 1 && d.back() == '/') d.pop_back();
+    return d;
+}
+
+// Tries fresh names until one is created; gives up on any error but a clash.
+template <typename Make>
+std::string createUnique(const std::string& folder, const std::string& prefix, const std::string& suffix,
+                         Make make) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string path = folder + "/" + prefix + randomPart() + suffix;
+        if (make(path)) return path;
+        if (errno != EEXIST) return {};
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string TempDir() {
+    const char* env = std::getenv("TMPDIR");
+    std::string d = (env != nullptr && *env != '\0') ? env : "/tmp";
+    while (d.size() > 1 && d.back() == '/') d.pop_back();
+    return d;
+}
+
+std::string CreateTempFile(const std::string& prefix, const std::string& suffix, const std::string& dir) {
+    return createUnique(folderOf(dir), prefix, suffix, [](const std::string& path) {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) return false;
+        ::close(fd);
+        return true;
+    });
+}
+
+std::string CreateTempDir(const std::string& prefix, const std::string& dir) {
+    return createUnique(folderOf(dir), prefix, "",
+                        [](const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0; });
+}
