@@ -1,0 +1,129 @@
+#include "platform/qt/dialogs_qt.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+#include "platform/qt/gui_thread.h"
+#include "platform/qt/text.h"
+
+namespace platform::qt {
+
+QObject* QtDialogs::context() const {
+    if (parent_) return parent_.data();
+    return QCoreApplication::instance();
+}
+
+int QtDialogs::ask(const std::string& message, const std::string& caption) {
+    int answer = kCancel;
+    runOnGui(context(), [&] {
+        if (refuse_) return;
+        QMessageBox box(QMessageBox::Warning, toQt(caption), toQt(message),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent_.data());
+        switch (box.exec()) {
+            case QMessageBox::Yes: answer = kYes; break;
+            case QMessageBox::No: answer = kNo; break;
+            default: answer = kCancel; break;
+        }
+    });
+    return answer;
+}
+
+void QtDialogs::error(const std::string& message, const std::string& caption) {
+    runOnGui(context(), [&] {
+        if (refuse_) return;
+        QMessageBox box(QMessageBox::Warning, toQt(caption), toQt(message), QMessageBox::Ok, parent_.data());
+        box.exec();
+    });
+}
+
+void QtDialogs::info(const std::string& message, const std::string& caption) {
+    runOnGui(context(), [&] {
+        if (refuse_) return;
+        QMessageBox box(QMessageBox::Information, toQt(caption), toQt(message), QMessageBox::Ok, parent_.data());
+        box.exec();
+    });
+}
+
+std::optional<std::string> QtDialogs::inputBox(const std::string& caption, const std::string& prompt,
+                                               const std::string& initial) {
+    std::optional<std::string> result;
+    runOnGui(context(), [&] {
+        if (refuse_) return;
+        bool ok = false;
+        QString t = QInputDialog::getText(parent_.data(), toQt(caption), toQt(prompt), QLineEdit::Normal,
+                                          toQt(initial), &ok);
+        if (ok) result = fromQt(t);
+    });
+    return result;
+}
+
+void QtDialogs::beep() {
+    postToGui(context(), [] { QApplication::beep(); });
+}
+
+QString ToQtFilter(const std::string& filter) {
+    const QStringList parts = toQt(filter).split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            QString t = p.trimmed();
+            // "*.*" means every file, also names without a dot.
+            patterns << (t == QLatin1String("*.*") ? QStringLiteral("*") : t);
+        }
+        out << parts[i].trimmed() + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+bool QtFileDialogs::execute(platform::FileDialogState& state, bool save) {
+    bool ok = false;
+    QObject* ctx = parent_ ? static_cast<QObject*>(parent_.data()) : QCoreApplication::instance();
+    runOnGui(ctx, [&] {
+        QFileDialog dlg(parent_.data(), toQt(state.Title));
+        dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dlg.setFileMode(save ? QFileDialog::AnyFile
+                             : (state.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile));
+        const QString filter = ToQtFilter(state.Filter);
+        if (!filter.isEmpty()) {
+            const QStringList filters = filter.split(QStringLiteral(";;"));
+            dlg.setNameFilters(filters);
+            int idx = state.FilterIndex - 1;
+            if (idx >= 0 && idx < filters.size()) dlg.selectNameFilter(filters[idx]);
+        }
+        if (!state.InitialDir.empty()) dlg.setDirectory(toQt(state.InitialDir));
+        if (!state.DefaultExt.empty()) dlg.setDefaultSuffix(toQt(state.DefaultExt));
+        if (!state.FileName.empty()) dlg.selectFile(toQt(state.FileName));
+        if (dlg.exec() != QDialog::Accepted) return;
+        const QStringList files = dlg.selectedFiles();
+        if (files.isEmpty()) return;
+        state.Files.clear();
+        for (const QString& f : files) state.Files.push_back(fromQt(f));
+        state.FileName = state.Files.front();
+        const QStringList filters = dlg.nameFilters();
+        state.FilterIndex = static_cast<int>(filters.indexOf(dlg.selectedNameFilter())) + 1;
+        if (state.FilterIndex < 1) state.FilterIndex = 1;
+        ok = true;
+    });
+    return ok;
+}
+
+bool QtFileDialogs::executeOpen(platform::FileDialogState& state) { return execute(state, false); }
+bool QtFileDialogs::executeSave(platform::FileDialogState& state) { return execute(state, true); }
+
+bool QtFileDialogs::selectDirectory(const std::string& caption, std::string& dir) {
+    bool ok = false;
+    QObject* ctx = parent_ ? static_cast<QObject*>(parent_.data()) : QCoreApplication::instance();
+    runOnGui(ctx, [&] {
+        QString d = QFileDialog::getExistingDirectory(parent_.data(), toQt(caption), toQt(dir));
+        if (d.isEmpty()) return;
+        dir = fromQt(d);
+        ok = true;
+    });
+    return ok;
+}
+
+}  // namespace platform::qt
