@@ -11,9 +11,13 @@ constexpr int32_t kBatchBits = 0x2000 | 0x4000 | 0x8000;
 constexpr int32_t kBatchRuns = 0x8000;
 constexpr int32_t kBatchAnswersYes = 0x4000;
 
-const std::string& TableText(const TLanguageSet* texts, int entry) {
-    static const std::string empty;
-    return texts ? texts->message(entry) : empty;
+const std::string kEmpty;
+
+// Entry index of the given kind's table; an index outside it gives an empty
+// text, never another kind's entry.
+const std::string& TableText(const TLanguageSet* texts, LangSection section, int first, int index) {
+    if (!texts || index < 0 || index >= TLanguageSet::kSlots[static_cast<int>(section)]) return kEmpty;
+    return texts->message(first + index);
 }
 
 void Log4(platform::ListBox* log, const std::string& context, const std::string& message) {
@@ -35,8 +39,7 @@ int ReportMessage(const MessageServices& services, int kind, int index, const st
 
     switch (kind) {
     case kMsgError: {
-        // Out-of-range indexes give an empty text, never another kind's entry.
-        const std::string& message = index >= 0 && index < 31 ? TableText(services.languageSet, index) : std::string();
+        const std::string& message = TableText(services.languageSet, LangSection::ERROR_MSGS, 0, index);
         if ((flags & ~kBatchBits) == 0 && services.dialogs) services.dialogs->error(message, context);
         Log4(log, "[" + context + "]", message);
         if (services.stats) {
@@ -47,13 +50,13 @@ int ReportMessage(const MessageServices& services, int kind, int index, const st
     }
     case kMsgQuestion: {
         if (flags & kBatchRuns) return (flags & kBatchAnswersYes) ? platform::kYes : platform::kNo;
-        const std::string& message = index >= 0 && index < 4 ? TableText(services.languageSet, 31 + index) : std::string();
+        const std::string& message = TableText(services.languageSet, LangSection::QUERY_MSGS, 31, index);
         // Without a way to ask, nobody agreed.
         if (!services.dialogs) return platform::kCancel;
         return services.dialogs->ask(message, context);
     }
     case kMsgWarning: {
-        const std::string& message = index >= 0 && index < 5 ? TableText(services.languageSet, 35 + index) : std::string();
+        const std::string& message = TableText(services.languageSet, LangSection::WARNING_MSGS, 35, index);
         if (!quiet && services.dialogs) services.dialogs->beep();
         Log4(log, context, message);
         if (services.stats) {
