@@ -1,0 +1,124 @@
+#include "disc/sheet_text.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "core/file_io.h"
+#include "core/language_set.h"
+#include "core/message_reporter.h"
+#include "core/helpers.h"
+#include "core/path_lookup.h"
+#include "core/records.h"
+
+std::vector<std::string> ReadSheetLines(std::istream& in) {
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (lines.empty() && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+bool SplitSheetWords(const std::string& line, bool slashComments, std::vector<SheetWord>& words) {
+    words.clear();
+    size_t i = 0, n = line.size();
+    while (i < n) {
+        char c = line[i];
+        if (c == ' ' || c == '\t' || c == '\v' || c == '\f') {
+            ++i;
+            continue;
+        }
+        if (slashComments && c == '/' && i + 1 < n && line[i + 1] == '/') break;
+        SheetWord w;
+        if (c == '"') {
+            size_t close = line.find('"', i + 1);
+            if (close == std::string::npos) return false;
+            w.text = line.substr(i + 1, close - i - 1);
+            w.quoted = true;
+            i = close + 1;
+        } else {
+            size_t j = i;
+            while (j < n && line[j] != ' ' && line[j] != '\t' && line[j] != '\v' && line[j] != '\f' &&
+                   line[j] != '"' && !(slashComments && line[j] == '/' && j + 1 < n && line[j + 1] == '/'))
+                ++j;
+            w.text = line.substr(i, j - i);
+            i = j;
+        }
+        words.push_back(std::move(w));
+    }
+    return true;
+}
+
+bool ParseSheetNumber(const std::string& text, int64_t max, int64_t& value) {
+    if (text.empty() || text.size() > 18) return false;
+    int64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v > max) return false;
+    value = v;
+    return true;
+}
+
+bool ParseSheetTime(const std::string& text, int32_t& minutes, int32_t& seconds, int32_t& frames) {
+    size_t a = text.find(':');
+    if (a == std::string::npos) return false;
+    size_t b = text.find(':', a + 1);
+    if (b == std::string::npos) return false;
+    std::string m = text.substr(0, a), s = text.substr(a + 1, b - a - 1), f = text.substr(b + 1);
+    int64_t mv, sv, fv;
+    if (m.size() > 3 || s.size() > 2 || f.size() > 2) return false;
+    if (!ParseSheetNumber(m, 999, mv) || !ParseSheetNumber(s, 59, sv) || !ParseSheetNumber(f, 74, fv)) return false;
+    minutes = static_cast<int32_t>(mv);
+    seconds = static_cast<int32_t>(sv);
+    frames = static_cast<int32_t>(fv);
+    return true;
+}
+
+void SheetServices::Error(int index, const std::string& context) const {
+    static const TJobControls none;
+    ReportMessage(controls ? *controls : none, *options, kMsgError, index, context);
+}
+
+bool SheetServices::Unattended() const {
+    if (options && (static_cast<uint16_t>(options->DisableErrorPrompts) & 0x8000)) return true;
+    if (!controls || !controls->fileDialogs) return true;
+    return controls->batchFlag && controls->batchFlag->load() == 1;
+}
+
+bool OpenSheetImage(const SheetServices& services, TFileIO& image, const std::string& sheetDir,
+                    const std::string& name, const std::string& filter, std::string& opened) {
+    std::string found = ResolveNamedFile(sheetDir, name);
+    if (!found.empty() && image.OpenForRead(found) == 0) {
+        opened = found;
+        return true;
+    }
+    services.Error(1, "");
+    if (services.Unattended()) {
+        services.Error(6, ExtractName(name));
+        return false;
+    }
+    // A copy: the main window's dialog keeps naming the sheet, which a task
+    // project or the next start still needs.
+    platform::FileDialogState state;
+    if (services.controls->openDialog) state = *services.controls->openDialog;
+    state.Filter = filter;
+    state.FilterIndex = 1;
+    state.Title = services.controls->languageSet ? services.controls->languageSet->core(0) : std::string();
+    state.FileName.clear();
+    state.Files.clear();
+    state.multiSelect = false;
+    state.InitialDir = sheetDir;
+    if (!services.controls->fileDialogs->executeOpen(state)) return false;
+    const std::string& chosen = state.FileName;
+    std::error_code ec;
+    if (chosen.empty() || !std::filesystem::is_regular_file(chosen, ec) || image.OpenForRead(chosen) != 0) {
+        services.Error(6, ExtractName(chosen));
+        return false;
+    }
+    opened = chosen;
+    return true;
+}

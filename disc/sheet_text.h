@@ -1,0 +1,81 @@
+// What the cue and toc readers share: splitting a sheet into lines and
+// words, its numbers and mm:ss:ff times, and finding and opening the image
+// the sheet names.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <vector>
+
+#include "disc/track_table.h"
+
+struct TConfig;
+struct TJobControls;
+class TFileIO;
+
+struct SheetWord {
+    std::string text;
+    bool quoted = false;
+};
+
+// Every line of the stream, without line ends (LF or CRLF) and without a
+// UTF-8 byte-order mark at the start.
+std::vector<std::string> ReadSheetLines(std::istream& in);
+
+// Splits a line at blanks and tabs; a word that begins with a double quote
+// runs to the next double quote, blanks included, and loses both quotes.
+// With slashComments, "//" outside quotes ends the line. False when a quote
+// is not closed.
+bool SplitSheetWords(const std::string& line, bool slashComments, std::vector<SheetWord>& words);
+
+// Decimal digits only, at most max.
+bool ParseSheetNumber(const std::string& text, int64_t max, int64_t& value);
+// "mm:ss:ff" with up to three digits of minutes, seconds below 60 and frames
+// below 75.
+bool ParseSheetTime(const std::string& text, int32_t& minutes, int32_t& seconds, int32_t& frames);
+inline int64_t SheetFrames(int32_t minutes, int32_t seconds, int32_t frames) {
+    return int64_t{minutes} * 4500 + int64_t{seconds} * 75 + frames;
+}
+
+// Where a sheet reader reports and asks.
+struct SheetServices {
+    const TJobControls* controls = nullptr;
+    const TConfig* options = nullptr;
+    void Error(int index, const std::string& context) const;
+    // A batch task, the passive mode or no dialog to show: nobody to ask.
+    bool Unattended() const;
+};
+
+// Opens the image a sheet names: the name as written or as found beside the
+// sheet, else (unless unattended) the file the user picks in the open dialog.
+// Reports errors 1 and 6 on failure. On success opened is the path that
+// opened.
+bool OpenSheetImage(const SheetServices& services, TFileIO& image, const std::string& sheetDir,
+                    const std::string& name, const std::string& filter, std::string& opened);
+
+// Where one track of a sheet lies.
+struct SheetTrack {
+    int32_t minutes = 0, seconds = 0, frames = 0;
+    int32_t sectorSize = 0;
+    int64_t start = 0, end = 0;
+};
+
+// Writes the tracks into rows 0.. of the table, adding rows only where the
+// table has none, and makes the last of them the table's last index.
+template <class Track>
+void StoreSheetTracks(TTrackTable& table, const std::vector<Track>& tracks) {
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        while (table.minutes.size() <= i || table.seconds.size() <= i || table.frames.size() <= i ||
+               table.sectorSize.size() <= i || table.start.size() <= i || table.end.size() <= i)
+            table.AppendTrack();
+        const SheetTrack& t = tracks[i];
+        table.minutes[i] = t.minutes;
+        table.seconds[i] = t.seconds;
+        table.frames[i] = t.frames;
+        table.sectorSize[i] = t.sectorSize;
+        table.start[i] = t.start;
+        table.end[i] = t.end;
+    }
+    table.lastIndex = static_cast<int32_t>(tracks.size()) - 1;
+}

@@ -1,0 +1,160 @@
+// A folder with the images the sheet fixtures name, and a job set up the way
+// the main window sets it up before a sheet is read.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/language_set.h"
+#include "core/records.h"
+#include "core/temp_file.h"
+#include "disc/track_table.h"
+#include "tests/support/fakes.h"
+
+namespace sheets {
+
+namespace fs = std::filesystem;
+
+inline std::string FixtureDir() { return std::string(PELLMOR_FIXTURES) + "/sheets"; }
+
+// What cd-info reported for the vcdimager image: first sector of each track,
+// the lead-out sector and the image size.
+struct CdInfo {
+    std::vector<int64_t> trackLsn;
+    int64_t leadout = 0;
+    int64_t size = 0;
+};
+
+inline CdInfo ReadCdInfo(const std::string& path) {
+    CdInfo info;
+    std::ifstream in(path);
+    std::string key;
+    while (in >> key) {
+        if (key == "track") {
+            int64_t n, lsn;
+            in >> n >> lsn;
+            info.trackLsn.push_back(lsn);
+        } else if (key == "leadout") {
+            in >> info.leadout;
+        } else if (key == "size") {
+            in >> info.size;
+        }
+    }
+    return info;
+}
+
+inline void MakeSparseFile(const fs::path& path, int64_t size) {
+    fs::create_directories(path.parent_path());
+    { std::ofstream(path, std::ios::binary); }
+    fs::resize_file(path, static_cast<uintmax_t>(size));
+}
+
+inline std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The vcdimager image's size, and the size of "movie.bin", which is not a
+// whole number of sectors so that rounding down shows.
+inline int64_t VcdImageSize() { return ReadCdInfo(FixtureDir() + "/vcdimager_starts.txt").size; }
+inline int64_t OddImageSize() { return VcdImageSize() + 100; }
+
+struct Range {
+    int64_t start, end;
+    bool operator==(const Range&) const = default;
+};
+inline void PrintTo(const Range& r, std::ostream* os) { *os << "[" << r.start << ", " << r.end << ")"; }
+
+class SheetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = CreateTempDir("pellmor-sheets-");
+        ASSERT_FALSE(dir.empty());
+        MakeSparseFile(fs::path(dir) / "my movie.bin", VcdImageSize());
+        MakeSparseFile(fs::path(dir) / "movie.bin", OddImageSize());
+        MakeSparseFile(fs::path(dir) / "sub" / "movie.bin", OddImageSize());
+        MakeSparseFile(fs::path(dir) / "elsewhere" / "picked.bin", VcdImageSize());
+
+        texts = std::make_shared<TLanguageSet>();
+        controls.languageSet = texts;
+        controls.logListBox = &log;
+        controls.dialogs = &dialogs;
+        controls.fileDialogs = &fileDialogs;
+        controls.openDialog = &openDialog;
+        controls.batchFlag = &batch;
+        controls.stats = &stats;
+        job.trackTable = new TTrackTable();
+        // Rows from an earlier load stay; the caller only moves the last index.
+        for (int i = 0; i < 5; ++i) job.trackTable->AppendTrack();
+        for (auto& v : job.trackTable->start) v = 777;
+        job.trackTable->lastIndex = -1;
+        config.DisableErrorPrompts = 1;  // log and count, no boxes
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+
+    // Copies a fixture sheet into the folder and names it as the job's
+    // source, as the open dialog leaves it.
+    std::string Place(const std::string& fixture, const std::string& as = "") {
+        std::string target = dir + "/" + (as.empty() ? fixture : as);
+        fs::copy_file(FixtureDir() + "/" + fixture, target, fs::copy_options::overwrite_existing);
+        job.sourceName = target;
+        return target;
+    }
+    std::string Write(const std::string& name, const std::string& text) {
+        std::string target = dir + "/" + name;
+        std::ofstream(target, std::ios::binary) << text;
+        job.sourceName = target;
+        return target;
+    }
+
+    // The error numbers reported, in order, read back from the log.
+    std::vector<int> Errors() const {
+        std::vector<int> found;
+        for (const std::string& line : log.lines()) {
+            if (line.rfind("     ", 0) != 0) continue;
+            std::string text = line.substr(5);
+            int index = -1;
+            for (int i = 0; i < 31 && index < 0; ++i)
+                if (texts->message(i) == text) index = i;
+            found.push_back(index);
+        }
+        return found;
+    }
+
+    std::vector<Range> Ranges() const {
+        std::vector<Range> r;
+        const TTrackTable& t = *job.trackTable;
+        for (int i = 0; i <= t.lastIndex; ++i) r.push_back({t.start[i], t.end[i]});
+        return r;
+    }
+    std::vector<int32_t> Sizes() const {
+        const TTrackTable& t = *job.trackTable;
+        return std::vector<int32_t>(t.sectorSize.begin(), t.sectorSize.begin() + (t.lastIndex + 1));
+    }
+
+    std::string dir;
+    std::shared_ptr<TLanguageSet> texts;
+    fakes::RecordingListBox log;
+    fakes::ScriptedDialogs dialogs;
+    fakes::ScriptedFileDialogs fileDialogs;
+    platform::FileDialogState openDialog;
+    std::atomic<uint8_t> batch{0};
+    TJob job;
+    TStats stats{&job};
+    TConfig config;
+    TJobControls controls;
+};
+
+}  // namespace sheets
