@@ -122,6 +122,31 @@ TEST(BuildSector, ReproducesVcdimagerSectors) {
     }
 }
 
+// Every sector of the VCD and SVCD images of the shared fixtures.
+TEST(BuildSector, ReproducesWholeVcdimagerImages) {
+    for (const char* image : {"vcd_pal3.bin", "vcd_ntsc.bin", "svcd_pal.bin"}) {
+        SCOPED_TRACE(image);
+        std::ifstream f(std::string(PELLMOR_FIXTURES) + "/" + image, std::ios::binary);
+        ASSERT_TRUE(f) << "missing fixture";
+        std::vector<uint8_t> all{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+        ASSERT_GT(all.size(), 0u);
+        ASSERT_EQ(all.size() % kRawSectorSize, 0u);
+        int form1 = 0, form2 = 0;
+        for (size_t lsn = 0; lsn < all.size() / kRawSectorSize; ++lsn) {
+            const uint8_t* want = all.data() + lsn * kRawSectorSize;
+            const bool isForm2 = (want[18] & 0x20) != 0;
+            const size_t payloadEnd = isForm2 ? 2348 : 2072;
+            Sector s{};
+            std::memcpy(s.data() + 16, want + 16, payloadEnd - 16);
+            BuildSector(s.data(), isForm2 ? kSectorMode2Form2 : kSectorMode2Form1, uint32_t(lsn + 150));
+            ASSERT_EQ(std::memcmp(s.data(), want, kRawSectorSize), 0) << "sector " << lsn;
+            ++(isForm2 ? form2 : form1);
+        }
+        EXPECT_GT(form1, 100);
+        EXPECT_GT(form2, 100);
+    }
+}
+
 TEST(BuildSector, Mode1CoversSyncAndHeaderWithProductCode) {
     Sector s = RandomSector(1);
     ASSERT_EQ(BuildSector(s.data(), kSectorMode1, 123456), 0);
