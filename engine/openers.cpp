@@ -1,0 +1,353 @@
+// Source openers, per-track set-up, the output opener and the CD-i bumper
+// removal of the worker.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/file_io.h"
+#include "core/helpers.h"
+#include "core/language_set.h"
+#include "core/message_reporter.h"
+#include "disc/time_code.h"
+#include "disc/track_table.h"
+#include "engine/write_thread.h"
+
+namespace {
+
+constexpr const char* kIndent = "     ";
+constexpr uint8_t kPackStart5[5] = {0x00, 0x00, 0x01, 0xBA, 0x21};
+constexpr uint8_t kPackStart4[4] = {0x00, 0x00, 0x01, 0xBA};
+constexpr uint8_t kExtensionStart[4] = {0x00, 0x00, 0x01, 0xB5};
+constexpr uint8_t kSequenceEnd[4] = {0x00, 0x00, 0x01, 0xB9};
+constexpr uint8_t kBumperName[11] = {'C', 'D', 'I', '_', 'B', 'U', 'M', '.', 'D', 'A', 'T'};
+constexpr uint8_t kRiff[4] = {'R', 'I', 'F', 'F'};
+constexpr uint64_t kMpeg2ProbeRange = 0x200000;
+constexpr uint64_t kBumperLimit = 0xF00000;
+
+bool IsReadSize(int32_t size) {
+    return size == 2048 || size == 2324 || size == 2332 || size == 2336 || size == 2352;
+}
+
+}  // namespace
+
+int WriteThread::CheckSectorSizes() {
+    const int32_t r = job_->readSectorSize;
+    if (!IsReadSize(r)) {
+        Report(kMsgError, 24, SourceName());
+        return 12;
+    }
+    // Raw sectors are built from one payload; plain output never writes more
+    // than was read, or stale bytes would follow each sector.
+    if (job_->writeSectorSize <= 0 || job_->writeSectorSize > r) job_->writeSectorSize = std::min<int32_t>(r, 2324);
+    return 0;
+}
+
+int WriteThread::RunOpener() {
+    switch (method_) {
+    case 0x0A0603:
+    case 0x060602:
+    case 0x0A0903:
+        return OpenTrackImage();
+    case 0x0A0703:
+    case 0x0A0503:
+    case 0x0A0403:
+        return OpenSectorImage();
+    case 0x400103:
+    case 0x400303: {
+        const int r = OpenRawOrMpegSource();
+        if (r == 5) Report(kMsgError, 7, SourceName());
+        return r;
+    }
+    case 0x440102:
+        return OpenRawTrackForDat();
+    case 0x400203:
+        return OpenDatFile();
+    case 0x450302:
+        return OpenMpegForDat();
+    case 0x400803:
+        return OpenSfdFile();
+    default:
+        return 12;
+    }
+}
+
+int WriteThread::OpenInput() {
+    if (inputFile_->OpenForRead(job_->sourceName) != 0) {
+        Report(kMsgError, 6, SourceName());
+        return 4;
+    }
+    job_->inputFile = inputFile_.get();
+    if (inputKind_ == 2 || (inputKind_ == 3 && outputKind_ != 7 && outputKind_ != 9)) {
+        job_->discKind = IsMpeg2Stream(*inputFile_) ? 2 : 1;
+        inputFile_->Seek(0);
+    }
+    return 0;
+}
+
+int WriteThread::OpenOutput(const std::string& name, bool overwriteAll) {
+    if (name != "nul" && !overwriteAll) {
+        struct stat st;
+        if (::stat(name.c_str(), &st) == 0) {
+            const int answer = Report(kMsgQuestion, 2, ExtractName(name));
+            if (answer == platform::kYes) {
+                Log(kIndent + lang_->core(29) + " " + lang_->core(35));
+            } else if (answer == platform::kNo) {
+                Log(kIndent + lang_->core(29) + " " + lang_->core(36));
+                return 2;
+            } else {
+                Log(kIndent + lang_->core(3));
+                return 3;
+            }
+        }
+    }
+    // Passive mode writes into the null sink: nothing is created.
+    if (outputFile_->OpenForWrite(name == "nul" ? std::string("/dev/null") : name) != 0) return 1;
+    job_->outputFile = outputFile_.get();
+    return 0;
+}
+
+int WriteThread::LogDetectedSectorSize() {
+    const int n = DetectSectorSize(*inputFile_);
+    Log(kIndent + std::string("[") + SourceName() + "] " + lang_->core(37) + ": " + std::to_string(n));
+    return n;
+}
+
+int WriteThread::OpenRawOrMpegSource() {
+    if (OpenInput() != 0) return 4;
+    job_->readSectorSize = 2352;
+    job_->writeSectorSize = 2324;
+    if (inputKind_ == 3) {
+        const int size = ProbeSectorSize(*inputFile_);
+        job_->readSectorSize = size;
+        if (size != 2324) {
+            Log(kIndent + std::string("[") + SourceName() + "] " + lang_->core(37) + ": " + std::to_string(size));
+            inputFile_->Seek(0);
+            uint8_t head[4] = {};
+            const size_t got = inputFile_->Read(head, 4);
+            if (got == 4 && std::memcmp(head, kRiff, 4) == 0) {
+                Log(kIndent + lang_->core(43));
+                job_->readSectorSize = 2352;
+                job_->writeSectorSize = 2324;
+            } else {
+                Report(kMsgWarning, 0, SourceName());
+                job_->writeSectorSize = (size == 2352 || size == 2336) ? 2324 : size;
+            }
+            inputFile_->Seek(0);
+        } else {
+            job_->writeSectorSize = 2324;
+        }
+    }
+    if (config_->FixMPEGErrors == 1 && config_->DisableMPEGPadding == 0) job_->writeSectorSize = 2324;
+    if (!IsReadSize(job_->readSectorSize)) return CheckSectorSizes();
+    trackTable_->sectorCount = static_cast<int64_t>(inputFile_->size / static_cast<uint64_t>(job_->readSectorSize));
+    const uint8_t* pattern = SearchPackStart(job_, inputFile_->size);
+    if (!pattern) return 5;
+    job_->searchPattern = pattern;
+    return 0;
+}
+
+int WriteThread::OpenMpegForDat() {
+    if (OpenInput() != 0) return 4;
+    const int size = ProbeSectorSize(*inputFile_);
+    job_->readSectorSize = size;
+    if (size == 2324) {
+        trackTable_->sectorCount = static_cast<int64_t>(inputFile_->size / 2324);
+        job_->searchPattern = kPackStart5;
+        job_->writeSectorSize = 2352;
+        if (SearchPattern(job_, 5) == 0) return 0;
+        FinishJob();
+        Report(kMsgError, 7, SourceName());
+        return 5;
+    }
+    Log(kIndent + std::string("[") + SourceName() + "] " + lang_->core(37) + ": " + std::to_string(size));
+    Report(kMsgError, 11, SourceName());
+    return 9;
+}
+
+int WriteThread::OpenRawTrackForDat() {
+    if (OpenInput() != 0) return 4;
+    job_->searchPattern = kPackStart5;
+    const int n = LogDetectedSectorSize();
+    if (n > 0 && IsReadSize(n)) {
+        job_->readSectorSize = n;
+        job_->writeSectorSize = n;
+        trackTable_->sectorCount = static_cast<int64_t>(inputFile_->size / static_cast<uint64_t>(n));
+        if (SearchPattern(job_, 5) == 0) {
+            inputFile_->Seek(0);
+            return 0;
+        }
+        Report(kMsgError, 7, SourceName());
+        return 5;
+    }
+    Report(kMsgError, 24, SourceName());
+    return 12;
+}
+
+int WriteThread::OpenSectorImage() {
+    if (OpenInput() != 0) return 4;
+    switch (inputKind_) {
+    case 5: {
+        job_->writeSectorSize = 2324;
+        job_->sectorHeaderSize = 0;
+        if (job_->readSectorSize < 1 || job_->readSectorSize > static_cast<int32_t>(sector_.size())) break;
+        inputFile_->Seek(static_cast<uint64_t>(job_->readSectorSize));
+        if (inputFile_->Search(kRiff, 4, search_.data(), inputFile_->size, search_.size(), false))
+            inputFile_->Read(sector_.data(), static_cast<size_t>(job_->readSectorSize));
+        break;
+    }
+    case 4:
+        job_->writeSectorSize = 2324;
+        job_->sectorHeaderSize = 8;
+        break;
+    default:
+        job_->writeSectorSize = 2324;
+        job_->sectorHeaderSize = 24;
+        break;
+    }
+    if (!IsReadSize(job_->readSectorSize)) {
+        Report(kMsgError, 24, SourceName());
+        return 12;
+    }
+    return 0;
+}
+
+int WriteThread::OpenDatFile() {
+    if (OpenInput() != 0) return 4;
+    uint8_t header[44] = {};
+    const size_t got = inputFile_->Read(header, 44);
+    uint64_t headerLength = 0;
+    if (got == 44 && std::memcmp(header, kRiff, 4) == 0) {
+        headerLength = 44;
+        Log(kIndent + lang_->core(43));
+    } else {
+        Report(kMsgWarning, 1, SourceName());
+    }
+    job_->searchPattern = kPackStart5;
+    job_->readSectorSize = 2352;
+    job_->writeSectorSize = 2324;
+    if (SearchPattern(job_, 5) != 0) {
+        FinishJob();
+        Report(kMsgError, 7, SourceName());
+        return 5;
+    }
+    const uint64_t match = inputFile_->position;
+    inputFile_->Seek(match);
+    const int p = ProbeSectorSize(*inputFile_);
+    if (p == 2352) {
+        // sizes stay
+    } else if (p == 2324) {
+        Report(kMsgWarning, 3, SourceName());
+        job_->readSectorSize = job_->writeSectorSize = 2324;
+    } else if (p > 2352 || !IsReadSize(p)) {
+        // A failed probe gives no size at all: never a sector size of its own.
+        Report(kMsgError, 11, SourceName());
+        return 9;
+    } else {
+        Report(kMsgWarning, 0, SourceName());
+        job_->readSectorSize = job_->writeSectorSize = p;
+    }
+    inputFile_->Seek(match);
+    const uint64_t size = inputFile_->size > headerLength ? inputFile_->size - headerLength : 0;
+    trackTable_->sectorCount = static_cast<int64_t>(size / static_cast<uint64_t>(job_->readSectorSize));
+    return 0;
+}
+
+int WriteThread::OpenSfdFile() {
+    if (OpenInput() != 0) return 4;
+    job_->readSectorSize = 2048;
+    job_->writeSectorSize = 2048;
+    trackTable_->sectorCount = static_cast<int64_t>(inputFile_->size / 2048);
+    job_->searchPattern = kPackStart5;
+    if (SearchPattern(job_, 5) == 0) return 0;
+    FinishJob();
+    Report(kMsgError, 7, SourceName());
+    return 5;
+}
+
+int WriteThread::OpenTrackImage() {
+    if (OpenInput() != 0) return 4;
+    job_->writeSectorSize = 2324;
+    job_->searchPattern = kPackStart4;
+    if (SearchPattern(job_, 4) == 0) return 0;
+    FinishJob();
+    Report(kMsgError, 7, SourceName());
+    return 5;
+}
+
+int WriteThread::SetupTrack(int32_t track) {
+    TTrackTable& t = *trackTable_;
+    const size_t row = static_cast<size_t>(track);
+    const bool perRow = method_ == 0x060602 || method_ == 0x0A0603 || method_ == 0x0A0903 || method_ == 0x0A0703 ||
+                        method_ == 0x0A0403 || method_ == 0x0A0503;
+    if (perRow && (track < 0 || row >= t.start.size() || row >= t.end.size() || row >= t.sectorSize.size())) {
+        Report(kMsgError, 5, SourceName());
+        return 5;
+    }
+    switch (method_) {
+    case 0x060602:
+    case 0x0A0603:
+    case 0x0A0903: {
+        job_->readSectorSize = start_.forceRead ? job_->forcedReadSize : t.sectorSize[row];
+        if (method_ == 0x060602)
+            job_->writeSectorSize = start_.forceWrite ? job_->forcedWriteSize : job_->readSectorSize;
+        else
+            job_->writeSectorSize = start_.forceWrite ? job_->forcedWriteSize : 2324;
+        if (const int r = CheckSectorSizes(); r != 0) return r;
+        const int64_t length = std::max<int64_t>(t.end[row] - t.start[row], 0);
+        t.sectorCount = length / job_->readSectorSize;
+        inputFile_->Seek(static_cast<uint64_t>(std::max<int64_t>(t.start[row], 0)));
+        break;
+    }
+    case 0x0A0703:
+        t.sectorCount = std::max<int64_t>(t.end[row] - t.start[row], 0) / 2324;
+        inputFile_->Seek(static_cast<uint64_t>(std::max<int64_t>(t.start[row], 0)));
+        break;
+    case 0x0A0403:
+    case 0x0A0503:
+        t.sectorCount = std::max<int64_t>(t.end[row] - t.start[row], 0) / 2324;
+        break;
+    default:
+        break;
+    }
+    trackSectors_ = t.sectorCount;
+    return 0;
+}
+
+bool WriteThread::Mpeg2FromHere() {
+    // Two MiB from where the track's stream stands, not from the file start,
+    // so a track deep inside an image is probed where it is.
+    const uint64_t here = inputFile_->position;
+    const uint64_t limit = std::min<uint64_t>(inputFile_->size, here + kMpeg2ProbeRange);
+    const bool found = inputFile_->Search(kExtensionStart, 4, search_.data(), limit, search_.size(), false);
+    inputFile_->Seek(here);
+    return found;
+}
+
+void WriteThread::RemoveCdiBumper() {
+    const uint64_t limit = std::min<uint64_t>(inputFile_->size, kBumperLimit);
+    inputFile_->Seek(0);
+    Status(lang_->core(20) + "...");
+    if (inputFile_->Search(kBumperName, sizeof kBumperName, search_.data(), inputFile_->size, search_.size(), true)) {
+        uint64_t after = inputFile_->position;
+        while (inputFile_->Search(kSequenceEnd, 4, search_.data(), limit, search_.size(), false)) {
+            inputFile_->SeekBy(4);
+            after = inputFile_->position;
+        }
+        // Continue from just past the last end code, and back on the grid of
+        // pack starts: the failed last search left the input anywhere.
+        inputFile_->Seek(after);
+        if (job_->searchPattern && inputFile_->Search(job_->searchPattern, 4, search_.data(), inputFile_->size,
+                                                      search_.size(), false)) {
+            // stands at the next pack
+        } else {
+            inputFile_->Seek(after);
+        }
+        Log(kIndent + lang_->core(21));
+    } else {
+        inputFile_->Seek(0);
+        Log(kIndent + lang_->core(22));
+    }
+    Status("");
+    if (controls_ && controls_->progressBar) controls_->progressBar->setPosition(0);
+}

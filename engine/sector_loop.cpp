@@ -1,0 +1,436 @@
+// The worker's sector loop: copies one track sector by sector, with the
+// optional repairs (fixes), system-header sectors, splits at a clock restart,
+// padding, the end of real data in disc sectors and the dat header.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "core/file_io.h"
+#include "core/helpers.h"
+#include "core/language_set.h"
+#include "core/message_reporter.h"
+#include "disc/sector_encoder.h"
+#include "disc/time_code.h"
+#include "disc/track_table.h"
+#include "engine/output_writers.h"
+#include "engine/system_header.h"
+#include "engine/write_thread.h"
+
+namespace {
+
+constexpr const char* kIndent = "     ";
+constexpr uint8_t kPackStart[4] = {0x00, 0x00, 0x01, 0xBA};
+constexpr uint8_t kShortPackStart[3] = {0x00, 0x01, 0xBA};
+constexpr uint8_t kSystemHeaderStart[4] = {0x00, 0x00, 0x01, 0xBB};
+constexpr uint8_t kGopStart[4] = {0x00, 0x00, 0x01, 0xB8};
+constexpr uint8_t kSequenceHeaderStart[4] = {0x00, 0x00, 0x01, 0xB3};
+constexpr uint8_t kCommentaryEnd[8] = {0x00, 0x28, 0x63, 0x29, 0x43, 0x52, 0x49, 0x00};
+constexpr uint8_t kMarginSubheader[8] = {0x01, 0x00, 0x60, 0x00, 0x01, 0x00, 0x60, 0x00};
+constexpr size_t kPayload = 2324;
+constexpr size_t kChunk = 5120;
+
+// The dat header template; its two size fields are patched at the end.
+constexpr uint8_t kDatHeader[44] = {
+    'R',  'I',  'F',  'F',  0x44, 0x3F, 0x2D, 0x19, 'C', 'D', 'X', 'A', 'f', 'm', 't', ' ',
+    0x10, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x11, 0x11, 'X', 'A', 0x01, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 'd',  'a',  't',  'a',  0x20, 0x3F, 0x2D, 0x19,
+};
+
+// The first byte after a pack start code: MPEG-1 SCR prefix 0010, or the
+// MPEG-2 layout 01xxx1xx.
+bool IsScrByte(uint8_t b) { return (b & 0xF0) == 0x20 || (b & 0xC4) == 0x44; }
+
+bool BeginsWithPack(const uint8_t* s, size_t n) { return n >= 4 && std::memcmp(s, kPackStart, 4) == 0; }
+
+// Offset of the first pack start in s[0..n) whose SCR byte (4 after it, also
+// inside s[0..n + tail)) is a real one; -1 when none.
+int64_t FindRealPack(const uint8_t* s, size_t n, size_t tail) {
+    size_t from = 0;
+    while (from + 4 <= n) {
+        const int64_t i = FindPattern(kPackStart, 4, s + from, n - from);
+        if (i < 0) return -1;
+        const size_t at = from + static_cast<size_t>(i);
+        if (at + 4 < n + tail && IsScrByte(s[at + 4])) return static_cast<int64_t>(at);
+        from = at + 1;
+    }
+    return -1;
+}
+
+void PutLe32(uint8_t* p, uint64_t v) {
+    const uint32_t x = v > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(v);
+    p[0] = uint8_t(x);
+    p[1] = uint8_t(x >> 8);
+    p[2] = uint8_t(x >> 16);
+    p[3] = uint8_t(x >> 24);
+}
+
+}  // namespace
+
+bool WriteThread::RawOutput() const {
+    return ((method_ >> 16) & kOptRawSectors) || (config_->ToastEnable && outputKind_ == 3);
+}
+
+size_t WriteThread::OutWrite(const void* data, size_t count) {
+    const size_t n = outputFile_->Write(data, count);
+    outputBytes_ += n;
+    if (n != count && !writeError_) {
+        writeError_ = true;
+        Report(kMsgError, 9, job_->outputName);
+        if (result_ == 0) result_ = 9;
+    }
+    return n;
+}
+
+void WriteThread::WriteRawSector(const uint8_t* payload, size_t length, const uint8_t* subheader) {
+    std::memset(raw_, 0, sizeof raw_);
+    std::memcpy(raw_ + 16, subheader, 8);
+    std::memcpy(raw_ + 24, payload, std::min(length, kPayload));
+    BuildSector(raw_, kSectorMode2Form2, address_++);
+    OutWrite(raw_, sizeof raw_);
+}
+
+void WriteThread::WriteSector(const uint8_t* data, size_t got) {
+    if (RawOutput()) {
+        // A short read leaves the rest of the payload zero.
+        const size_t n = std::min(got, kPayload);
+        uint8_t sub[8];
+        const bool video = data[15] == 0xE0 || (job_->discKind == 2 && data[17] == 0xE0);
+        static constexpr uint8_t kVideo[4] = {0x01, 0x01, 0x62, 0x0F};
+        static constexpr uint8_t kAudio[4] = {0x01, 0x01, 0x64, 0x7F};
+        std::memcpy(sub, video ? kVideo : kAudio, 4);
+        std::memcpy(sub + 4, sub, 4);
+        WriteRawSector(data, n, sub);
+        trackBytes_ += n;
+        jobBytes_ += n;
+        return;
+    }
+    // Never more than was read: a short final read writes only what it got.
+    const size_t n = std::min(got, static_cast<size_t>(job_->writeSectorSize));
+    OutWrite(data, n);
+    trackBytes_ += n;
+    jobBytes_ += n;
+}
+
+void WriteThread::WriteSystemHeaders() {
+    const bool mpeg2 = Mpeg2FromHere();
+    const bool raw = RawOutput();
+    const uint64_t before = outputFile_->bytesWritten;
+    const bool ok = mpeg2 ? WriteMpeg2SystemHeaderSector(*outputFile_, raw, &address_)
+                          : WriteMpeg1SystemHeaderSectors(*outputFile_, raw, &address_);
+    outputBytes_ += outputFile_->bytesWritten - before;
+    if (!ok && !writeError_) {
+        writeError_ = true;
+        Report(kMsgError, 9, job_->outputName);
+        if (result_ == 0) result_ = 9;
+    }
+}
+
+bool WriteThread::EndOfDataApplies() const {
+    if (outputKind_ != 3) return false;
+    const int32_t r = job_->readSectorSize;
+    if (r != 2352 && r != 2336 && r != 2332) return false;
+    switch (inputKind_) {
+    case 1:
+    case 2:
+    case 4:
+    case 5:
+    case 6:
+    case 7:
+    case 9:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The sector just read is the last of the stream when the next disc sector is
+// an empty margin sector: its subheader says file f, channel 0, submode 0x60
+// or 0xE0 twice, and its payload begins with eight zero bytes (or the file
+// ends there).
+bool WriteThread::EndOfData(size_t got) {
+    const size_t r = static_cast<size_t>(job_->readSectorSize);
+    if (got < r) return false;
+    const size_t q = r == 2352 ? 2344 : r == 2336 ? 2328 : 2324;
+    const uint8_t* h = sector_.data() + q;
+    const bool margin = h[0] == h[4] && h[1] == 0 && h[5] == 0 && (h[2] == 0x60 || h[2] == 0xE0) && h[6] == h[2] &&
+                        h[3] == 0;
+    if (!margin) return false;
+    uint8_t next[8] = {};
+    const size_t n = inputFile_->Read(next, sizeof next);
+    if (n == sizeof next && std::any_of(next, next + 8, [](uint8_t b) { return b != 0; })) {
+        inputFile_->SeekBy(-static_cast<int64_t>(n));
+        return false;
+    }
+    return true;
+}
+
+WriteThread::LoopEnd WriteThread::TrackStart() {
+    const int32_t options = (method_ >> 16) & 0xFF;
+    if (options & kOptDatHeader) OutWrite(kDatHeader, sizeof kDatHeader);
+
+    if (inputKind_ == 4 || inputKind_ == 5 || inputKind_ == 7) {
+        if (inputFile_->SearchJobPattern(search_.data(), kChunk) != 0) return LoopEnd::NoStream;
+    }
+
+    if (method_ == 0x450302) {
+        address_ = 0;
+        static constexpr uint8_t kZero[kPayload] = {};
+        for (int i = 0; i < 30; ++i) WriteRawSector(kZero, kPayload, kMarginSubheader);
+    }
+
+    if (method_ == 0x400803) {
+        const size_t r = static_cast<size_t>(job_->readSectorSize);
+        const size_t got = inputFile_->Read(sector_.data(), 2 * r);
+        if (config_->ToastEnable) {
+            address_ = 0;
+            WriteSector(sector_.data(), got);
+        } else {
+            OutWrite(sector_.data(), got);
+            trackBytes_ += got;
+            jobBytes_ += got;
+        }
+        const uint64_t span = trackSectors_ > 1 ? static_cast<uint64_t>(trackSectors_ - 1) * r : 0;
+        uint64_t limit = std::min<uint64_t>(inputFile_->size, inputFile_->position + span);
+        if (!inputFile_->Search(kCommentaryEnd, sizeof kCommentaryEnd, search_.data(), limit, kChunk, false))
+            Report(kMsgWarning, 2, SourceName());
+        limit = std::min<uint64_t>(inputFile_->size, inputFile_->position + span);
+        if (!inputFile_->Search(kPackStart, 4, search_.data(), limit, kChunk, false)) {
+            Report(kMsgError, 7, SourceName());
+            result_ = 5;
+            return LoopEnd::Failed;
+        }
+        firstHandled_ = true;
+    }
+    return writeError_ ? LoopEnd::Failed : LoopEnd::Done;
+}
+
+WriteThread::LoopEnd WriteThread::RunSectorLoop() {
+    resync_ = false;
+    previousClock_ = 0;
+    address_ = 0;
+    const LoopEnd start = TrackStart();
+    if (start != LoopEnd::Done) return start;
+    return config_->FixMPEGErrors ? FixLoop() : PlainLoop();
+}
+
+// A single-file source is read to its end: padding and resyncs move the input
+// back, so it may take more reads than its size in whole sectors.
+bool WriteThread::SectorsRemain() const {
+    if (inputFile_->position >= inputFile_->size) return false;
+    if ((method_ >> 16) & kOptSingleFile) return true;
+    return sectorsDone_ < trackSectors_;
+}
+
+WriteThread::LoopEnd WriteThread::PlainLoop() {
+    const size_t r = static_cast<size_t>(job_->readSectorSize);
+    const bool endTest = EndOfDataApplies();
+    uint8_t* s = sector_.data();
+    while (SectorsRemain()) {
+        if (!Running()) return LoopEnd::Cancelled;
+        const size_t got = inputFile_->Read(s, r);
+        if (got == 0) break;
+        if (got < r) std::memset(s + got, 0, r - got);
+        const bool last = endTest && EndOfData(got);
+        WriteSector(s, got);
+        if (writeError_) return LoopEnd::Failed;
+        ++sectorsDone_;
+        ProgressStep();
+        if (last || got < r) break;
+    }
+    return Running() ? LoopEnd::Done : LoopEnd::Cancelled;
+}
+
+bool WriteThread::Resync() {
+    const size_t r = static_cast<size_t>(job_->readSectorSize);
+    const uint8_t* s = sector_.data();
+    // A pack further on in this sector.
+    const int64_t i = FindRealPack(s + 4, r - 4, 0);
+    if (i >= 0) {
+        inputFile_->SeekBy(-static_cast<int64_t>(r - 4 - static_cast<size_t>(i)));
+        return true;
+    }
+    // A pack start that lost its first zero: read from one byte before it
+    // and put the zero back.
+    size_t from = 0;
+    while (from + 3 <= r) {
+        const int64_t k = FindPattern(kShortPackStart, 3, s + from, r - from);
+        if (k < 0) break;
+        const size_t j = from + static_cast<size_t>(k);
+        const uint64_t sectorStart = inputFile_->position - r;
+        if (j + 3 < r && IsScrByte(s[j + 3]) && (j > 0 || sectorStart > 0)) {
+            inputFile_->SeekBy(-static_cast<int64_t>(r - j + 1));
+            resync_ = true;
+            return true;
+        }
+        from = j + 1;
+    }
+    return inputFile_->Search(job_->searchPattern, 4, search_.data(), inputFile_->size, kChunk, false);
+}
+
+void WriteThread::PadSector() {
+    const size_t r = static_cast<size_t>(job_->readSectorSize);
+    const size_t span = r > kPayload ? 2320 : r - 4;
+    uint8_t* s = sector_.data();
+    const int64_t i = FindRealPack(s + 4, span, r - 4 - span);
+    if (i < 0) return;
+    std::memset(s + 4 + i, 0, r - 4 - static_cast<size_t>(i));
+    inputFile_->SeekBy(-static_cast<int64_t>(r - 4 - static_cast<size_t>(i)));
+    ++paddingCount_;
+    ShowCounters();
+}
+
+bool WriteThread::Split() {
+    if (outputFile_->Close() != 0 && !writeError_) {
+        writeError_ = true;
+        Report(kMsgError, 9, job_->outputName);
+        result_ = 9;
+        return false;
+    }
+    outputOpen_ = false;
+    AppendGenerated(job_->outputName);
+    char number[16];
+    std::snprintf(number, sizeof number, "%04u", splitCount_ + 1);
+    job_->outputName = WithoutExtension(job_->baseOutputName) + "-" + number + "." + KindWord(outputKind_);
+    ++splitCount_;
+    ShowCounters();
+    if (OpenOutput(job_->outputName, false) != 0) {
+        Report(kMsgError, 9, job_->outputName);
+        result_ = 9;
+        return false;
+    }
+    outputOpen_ = true;
+    outputBytes_ = 0;
+    return true;
+}
+
+void WriteThread::CorrectFirstSector(size_t& got) {
+    const size_t r = static_cast<size_t>(job_->readSectorSize);
+    uint8_t* s = sector_.data();
+    if (!config_->DisableHeaderCorrection && got > 1034) {
+        for (size_t i = 1024; i <= 1034; ++i) {
+            if (s[i] != 0xFF) {
+                config_->sequenceCorrection = 1;
+                break;
+            }
+        }
+    }
+    if (config_->sequenceCorrection == 1 && !config_->DisableHeaderCorrection) {
+        WriteSystemHeaders();
+        Log(kIndent + lang_->core(6));
+        if (FindPattern(kSystemHeaderStart, 4, s, got) < 0) {
+            // Skip to the first sector that holds a GOP: what comes before it
+            // cannot be decoded without the headers we just wrote.
+            while (FindPattern(kGopStart, 4, s, got) < 0 && Running()) {
+                const size_t n = inputFile_->Read(s, r);
+                if (n < r) std::memset(s + n, 0, r - n);
+                got = n;
+                ++sectorsDone_;
+                if (n == 0) break;
+            }
+        }
+        if (job_->discKind == 2 && got >= kPayload && std::memcmp(s + 36, kSequenceHeaderStart, 4) != 0) {
+            const int64_t p = FindPattern(kSequenceHeaderStart, 4, s, kPayload);
+            // Only a header behind offset 36 can move forward to it.
+            if (p > 36) {
+                const size_t at = static_cast<size_t>(p);
+                std::memmove(s + 36, s + at, kPayload - at);
+                std::memset(s + kPayload - (at - 36), 0, at - 36);
+            }
+        }
+    }
+    firstHandled_ = true;
+}
+
+WriteThread::LoopEnd WriteThread::FixLoop() {
+    const size_t r = static_cast<size_t>(job_->readSectorSize);
+    const bool endTest = EndOfDataApplies();
+    const bool splitting = !config_->passive && !config_->DisableMPEGFileSplit && outputKind_ == 3;
+    const bool padding = !RawOutput() && !config_->DisableMPEGPadding;
+    uint8_t* s = sector_.data();
+    while (SectorsRemain()) {
+        if (!Running()) return LoopEnd::Cancelled;
+        if (!firstHandled_) {
+            if (!inputFile_->Search(job_->searchPattern, 4, search_.data(), inputFile_->size, kChunk, true))
+                return Running() ? LoopEnd::NoStream : LoopEnd::Cancelled;
+            std::memset(s, 0, sector_.size());
+        }
+        size_t got = inputFile_->Read(s, r);
+        if (got == 0) break;
+        if (got < r) std::memset(s + got, 0, r - got);
+        if (endTest && EndOfData(got)) {
+            if (!firstHandled_) CorrectFirstSector(got);
+            WriteSector(s, got);
+            ++sectorsDone_;
+            ProgressStep();
+            break;
+        }
+        if (!firstHandled_) {
+            CorrectFirstSector(got);
+            if (got == 0) break;
+        }
+        if (BeginsWithPack(s, got)) {
+            if (splitting) {
+                uint64_t clock = 0;
+                bool known = true;
+                if ((s[4] & 0xF0) == 0x20)
+                    clock = TGopTimeCode::DecodeMpeg1Scr(s + 4);
+                else if ((s[4] & 0xC0) == 0x40)
+                    clock = TGopTimeCode::DecodeMpeg2Scr(s + 4);
+                else
+                    known = false;
+                if (known) {
+                    // Only a clock that runs backwards starts a new piece.
+                    if (clock < previousClock_ && !Split()) return LoopEnd::Failed;
+                    previousClock_ = clock;
+                }
+            }
+        } else {
+            // A short last piece that is no pack is not worth keeping.
+            if (got < r) break;
+            ++fixCount_;
+            ShowCounters();
+            if (!Resync()) return LoopEnd::LostAlignment;
+            got = inputFile_->Read(s, r);
+            if (got < r) std::memset(s + got, 0, r - got);
+            if (resync_) {
+                resync_ = false;
+                s[0] = 0;
+            }
+            if (got == 0) break;
+        }
+        if (padding && got == r) PadSector();
+        WriteSector(s, got);
+        if (writeError_) return LoopEnd::Failed;
+        ++sectorsDone_;
+        ProgressStep();
+        if (got < r) break;
+    }
+    return Running() ? LoopEnd::Done : LoopEnd::Cancelled;
+}
+
+void WriteThread::PatchDatHeader() {
+    if (job_->outputName == "nul" || outputBytes_ < 44) return;
+    const uint64_t size = outputBytes_;
+    uint8_t field[4];
+    outputFile_->Seek(4);
+    PutLe32(field, size - 8);
+    outputFile_->Write(field, 4);
+    outputFile_->Seek(40);
+    PutLe32(field, size - 44);
+    outputFile_->Write(field, 4);
+    outputFile_->Seek(size);
+}
+
+void WriteThread::TrackEnd() {
+    if (method_ == 0x450302 || method_ == 0x060602 || method_ == 0x440102) PatchDatHeader();
+    if (outputKind_ == 3 && config_->ToastEnable && job_->outputName != "nul" && trackBytes_ > 0) {
+        if (!WriteToastResource(job_->outputName)) {
+            Report(kMsgError, 14, job_->outputName + ".rsrc");
+            if (result_ == 0) result_ = 14;
+        }
+    }
+    if (result_ == 0 && pageMode_ == 0) {
+        config_->sequenceCorrection = 0;
+        firstHandled_ = false;
+    }
+}

@@ -1,0 +1,593 @@
+#include "engine/write_thread.h"
+
+#include <pthread.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+
+#include "core/file_io.h"
+#include "core/helpers.h"
+#include "core/language_set.h"
+#include "core/message_reporter.h"
+#include "disc/time_code.h"
+#include "disc/track_table.h"
+#include "engine/output_writers.h"
+
+namespace {
+
+constexpr const char* kIndent = "     ";
+constexpr uint8_t kPackStart5[5] = {0x00, 0x00, 0x01, 0xBA, 0x21};
+constexpr int32_t kGrey = 0xC0C0C0;
+
+// Workers not yet joined. A finished worker is joined by the next Create or
+// by WaitForAll, never by itself.
+std::mutex gWorkersMutex;
+std::vector<std::shared_ptr<WriteThread>> gWorkers;
+
+}  // namespace
+
+// ---- Method table ----
+
+TMethodEntry LookUpMethod(int32_t index, int32_t pageMode, bool imgNone, bool multiImage) {
+    TMethodEntry e;
+    if (pageMode == 0) {
+        struct Row {
+            int16_t in, out;
+            int32_t code;
+        };
+        static constexpr Row kRows[14] = {
+            {0, 0, 12},        {0, 0, 12},        {6, 3, 0x0A0603}, {6, 2, 0x060602}, {7, 3, 0x0A0703},
+            {9, 3, 0x0A0903},  {1, 3, 0x400103},  {1, 2, 0x440102}, {2, 3, 0x400203}, {3, 2, 0x450302},
+            {3, 3, 0x400303},  {5, 3, 0x0A0503},  {4, 3, 0x0A0403}, {8, 3, 0x400803},
+        };
+        if (index < 0 || index >= 14) return e;
+        e.inputKind = kRows[index].in;
+        e.outputKind = kRows[index].out;
+        e.code = kRows[index].code;
+        return e;
+    }
+    if (pageMode == 1) {
+        switch (index) {
+        case 0:
+            e = {imgNone ? 0x310309 : 0x330309, 3, 9};
+            break;
+        case 1:
+            e = {multiImage ? 0xB10307 : (imgNone ? 0x310307 : 0x330307), 3, 7};
+            break;
+        case 2:
+            e = {0x110507, 5, 7};
+            break;
+        case 3:
+            e = {0x110407, 4, 7};
+            break;
+        default:
+            break;
+        }
+    }
+    return e;
+}
+
+// ---- Progress ----
+
+void TProgressMeter::Reset() {
+    lastShown_ = -127;
+    basePercent_ = 0;
+    baseTime_ = 0;
+    etaSum_ = 0;
+    etaCount_ = 0;
+    h_ = m_ = s_ = 0;
+}
+
+void TProgressMeter::Start(int64_t nowSeconds) { baseTime_ = nowSeconds; }
+
+TProgressMeter::Shown TProgressMeter::Step(int64_t done, int64_t total, int64_t nowSeconds) {
+    Shown shown;
+    if (total <= 0) return shown;
+    const int percent = static_cast<int16_t>(done * 100 / total);
+    if (percent == lastShown_) return shown;
+    if (percent - basePercent_ > 1) {
+        int64_t step = nowSeconds - baseTime_;
+        if (step == 0) step = 1;
+        etaSum_ += step;
+        etaCount_ += 1;
+        const int64_t average = etaSum_ / etaCount_;
+        const int64_t remaining = average * (100 - percent) / (percent - basePercent_);
+        h_ = static_cast<int>(remaining / 3600);
+        m_ = static_cast<int>(remaining % 3600 / 60);
+        s_ = static_cast<int>(remaining % 3600 % 60);
+        basePercent_ = percent;
+        baseTime_ = nowSeconds;
+    }
+    lastShown_ = percent;
+    shown.changed = true;
+    shown.percent = percent;
+    shown.hours = h_;
+    shown.minutes = m_;
+    shown.seconds = s_;
+    return shown;
+}
+
+// ---- Construction and thread ----
+
+WriteThread::WriteThread(TJob* job, TConfig* config, TJobStart start)
+    : job_(job), config_(config), start_(std::move(start)), controls_(job->controls) {
+    method_ = job->method;
+    pageMode_ = static_cast<int16_t>(job->pageMode & 0xFFFF);
+    volumeName_.clear();
+    runState_ = controls_ ? controls_->runState : nullptr;
+    trackTable_ = job->trackTable;
+    if (controls_) lang_ = controls_->languageSet;
+    job->searchPattern = kPackStart5;
+    volumeName_ = job->volumeName;
+    inputFile_ = std::make_unique<TFileIO>(job);
+    outputFile_ = std::make_unique<TFileIO>(job);
+    // Room for a whole raw sector, the 8-byte look-ahead and the fix loop's
+    // searches; 5120 at least, as the searches read whole chunks.
+    sector_.assign(8192, 0);
+    search_.assign(5120, 0);
+}
+
+WriteThread::~WriteThread() {
+    config_->buildListHeaderShown = 0;
+    if (thread_.joinable()) {
+        if (thread_.get_id() == std::this_thread::get_id())
+            thread_.detach();
+        else
+            thread_.join();
+    }
+}
+
+std::shared_ptr<WriteThread> WriteThread::Create(TJob* job, TConfig* config, TJobStart start) {
+    std::shared_ptr<WriteThread> worker(new WriteThread(job, config, std::move(start)));
+    std::lock_guard<std::mutex> lock(gWorkersMutex);
+    for (auto it = gWorkers.begin(); it != gWorkers.end();) {
+        if ((*it)->Finished()) {
+            if ((*it)->thread_.joinable()) (*it)->thread_.join();
+            it = gWorkers.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    gWorkers.push_back(worker);
+    worker->thread_ = std::thread([w = worker.get()] { w->Run(); });
+    return worker;
+}
+
+void WriteThread::WaitForAll() {
+    std::vector<std::shared_ptr<WriteThread>> workers;
+    {
+        std::lock_guard<std::mutex> lock(gWorkersMutex);
+        workers.swap(gWorkers);
+    }
+    for (auto& w : workers) w->WaitFor();
+}
+
+void WriteThread::WaitFor() {
+    std::lock_guard<std::mutex> lock(gWorkersMutex);
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+void WriteThread::ApplyPriority() {
+    // Linux threads carry their own nice value; raising it above normal needs
+    // privileges, and a refusal simply leaves the normal priority.
+    static constexpr int kNice[7] = {19, 10, 5, 0, -5, -10, -15};
+    const int level = config_->PriorityLevel;
+    if (level < 0 || level > 6 || level == 3) return;
+    const pid_t tid = static_cast<pid_t>(::syscall(SYS_gettid));
+    (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), kNice[level]);
+}
+
+void WriteThread::Run() {
+    pthread_setname_np(pthread_self(), "Write");
+    ApplyPriority();
+    Execute();
+    finished_.store(true);
+}
+
+// ---- Small helpers ----
+
+void WriteThread::Log(const std::string& line) {
+    if (controls_ && controls_->logListBox) {
+        controls_->logListBox->add(line);
+        controls_->logListBox->scrollToEnd();
+    }
+}
+
+void WriteThread::Status(const std::string& text) {
+    if (controls_ && controls_->statusLabel) controls_->statusLabel->setCaption(text);
+}
+
+int WriteThread::Report(int kind, int index, const std::string& text) {
+    if (!controls_) return kind == kMsgQuestion ? platform::kCancel : 0;
+    return ReportMessage(*controls_, *config_, kind, index, text);
+}
+
+std::string WriteThread::SourceName() const { return ExtractName(job_->sourceName); }
+
+std::string WriteThread::KindWord(int kind) const {
+    if (kind < 1 || kind > 9) return std::string();
+    return std::string(ImageExtensions[static_cast<size_t>(kind - 1)]);
+}
+
+std::string WriteThread::NowText() const {
+    const platform::Clock& clock = controls_ && controls_->clock ? *controls_->clock : platform::defaultClock();
+    const platform::LocalTime t = clock.now();
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d @ %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    return text;
+}
+
+int64_t WriteThread::NowSeconds() const {
+    const platform::Clock& clock = controls_ && controls_->clock ? *controls_->clock : platform::defaultClock();
+    return clock.steadyMs() / 1000;
+}
+
+bool WriteThread::Running() const { return runState_ && runState_->running.load(std::memory_order_relaxed) == 1; }
+
+void WriteThread::AppendGenerated(const std::string& name) {
+    if (start_.generatedFiles && !name.empty() && name != "nul") *start_.generatedFiles += "\"" + name + "\" ";
+}
+
+// ---- Frame operations ----
+
+int WriteThread::SelectMethod(int32_t index, int32_t pageMode) {
+    const TMethodEntry e = LookUpMethod(index, pageMode, start_.imgNone, job_->multiImage == 1);
+    if (e.code == 12) return 12;
+    inputKind_ = e.inputKind;
+    outputKind_ = e.outputKind;
+    // The image builds come with the video-cd page; until then they refuse.
+    if (pageMode != 0) return 12;
+    method_ = e.code;
+    return RunOpener() == 0 ? e.code : 12;
+}
+
+void WriteThread::LogSettings() {
+    const int level = config_->PriorityLevel;
+    const std::string word = level >= 0 && level <= 6 ? lang_->core(12 + level) : lang_->core(15);
+    Log(kIndent + lang_->core(11) + " : " + word);
+    Log(kIndent + lang_->core(19) + " : " + KindWord(inputKind_) + " => " + KindWord(outputKind_));
+    if (inputKind_ != 6 && method_ != 0x0A0903) {
+        Log(kIndent + lang_->core(41) + ": " + std::to_string(job_->readSectorSize));
+        Log(kIndent + lang_->core(42) + ": " + std::to_string(job_->writeSectorSize));
+    }
+}
+
+void WriteThread::FinishJob() {
+    if (!controls_) return;
+    if (controls_->titleLabel) controls_->titleLabel->setCaption(start_.mainCaption);
+    if (controls_->etaLabel) controls_->etaLabel->setCaption("");
+    if (controls_->statusLabel) controls_->statusLabel->setCaption("");
+    if (controls_->completedLabel) controls_->completedLabel->setCaption(lang_->component(4) + ": ");
+    if (controls_->progressBar) controls_->progressBar->setPosition(0);
+}
+
+void WriteThread::ShowCounters() {
+    const std::string fixes = lang_->component(91) + ": ";
+    const std::string splits = lang_->component(92) + ": ";
+    const std::string padding = lang_->component(99) + ": ";
+    if (config_->FixMPEGErrors) {
+        if (start_.fixLabel) start_.fixLabel->setCaption(fixes + std::to_string(fixCount_));
+        if (start_.splitLabel)
+            start_.splitLabel->setCaption(splits + (config_->DisableMPEGFileSplit == 0 && outputKind_ == 3
+                                                        ? std::to_string(splitCount_)
+                                                        : std::string("0")));
+        if (start_.paddingLabel)
+            start_.paddingLabel->setCaption(
+                padding + (config_->DisableMPEGPadding == 0 ? std::to_string(paddingCount_) : std::string("0")));
+    } else if (start_.fixLabel) {
+        start_.fixLabel->setCaption(fixes + "0");
+    }
+}
+
+void WriteThread::ProgressStep() {
+    const TProgressMeter::Shown s = progress_.Step(sectorsDone_, trackSectors_, NowSeconds());
+    if (!s.changed || !controls_) return;
+    if (controls_->progressBar) controls_->progressBar->setPosition(s.percent);
+    if (controls_->completedLabel)
+        controls_->completedLabel->setCaption(lang_->component(4) + ": " + std::to_string(s.percent) + "%");
+    char eta[32];
+    std::snprintf(eta, sizeof eta, "%02d:%02d:%02d", s.hours, s.minutes, s.seconds);
+    if (controls_->etaLabel) controls_->etaLabel->setCaption(eta);
+    if (controls_->titleLabel) {
+        char title[96];
+        std::snprintf(title, sizeof title, "%d%% [ETA %02d:%02d:%02d] - Pellmor", s.percent, s.hours, s.minutes,
+                      s.seconds);
+        controls_->titleLabel->setCaption(title);
+    }
+}
+
+// ---- The main line ----
+
+void WriteThread::Execute() {
+    if (!controls_ || !lang_) {
+        // Nothing to report to: the job cannot run.
+        result_ = 12;
+        EndOfRun();
+        return;
+    }
+    progress_.Reset();
+
+    if (pageMode_ == 0) {
+        if (start_.fixLabel) start_.fixLabel->setCaption(lang_->component(91) + ":");
+        if (start_.splitLabel) start_.splitLabel->setCaption(lang_->component(92) + ":");
+        if (start_.statusIndicator) start_.statusIndicator->setColor(kGrey);
+    }
+
+    if (method_ == kInitialiseRun) {
+        Status("initialize");
+        if (controls_->etaLabel) controls_->etaLabel->setCaption("...");
+        if (controls_->progressBar) controls_->progressBar->setPosition(100);
+        if (controls_->completedLabel) controls_->completedLabel->setCaption("100%");
+        if (controls_->startButton) controls_->startButton->setCaption("...");
+        FinishJob();
+        EndOfRun();
+        return;
+    }
+
+    fixCount_ = splitCount_ = paddingCount_ = 0;
+    imageNumber_ = 1;
+    if (runState_) {
+        runState_->running.store(1);
+        runState_->pageMode.store(pageMode_);
+    }
+    inputFile_->searchContext.running = runState_ ? &runState_->running : nullptr;
+    inputFile_->searchContext.progress = controls_->progressBar;
+    outputFile_->searchContext = inputFile_->searchContext;
+
+    Log("");
+    Log("## Pellmor " + lang_->core(28) + " : " + NowText() + " ##");
+    Log(kIndent + lang_->core(47) + " '" + config_->MultiFileFormat + "'");
+
+    const int32_t code = SelectMethod(method_, pageMode_);
+    if (code == 12) {
+        result_ = 12;
+        FinishJob();
+        EndOfRun();
+        return;
+    }
+    method_ = code;
+
+    if (start_.forceRead) job_->readSectorSize = job_->forcedReadSize;
+    if (start_.forceWrite) job_->writeSectorSize = job_->forcedWriteSize;
+
+    LogSettings();
+
+    // Track images take their sizes per track (checked there).
+    if (inputKind_ != 6 && inputKind_ != 9) result_ = CheckSectorSizes();
+
+    const int32_t options = (method_ >> 16) & 0xFF;
+    if (config_->FixMPEGErrors && outputKind_ != 3) config_->DisableMPEGFileSplit = 1;
+    if ((options & kOptBuildImage) && start_.toastChecked) {
+        if (start_.toastCheckBox) start_.toastCheckBox->setChecked(false);
+        config_->ToastEnable = 0;
+    }
+    // Set only by the first sector's check, and never with the option on.
+    config_->sequenceCorrection = 0;
+
+    if (start_.generatedFiles) start_.generatedFiles->clear();
+
+    if (result_ == 0 && config_->RemoveCDIBumper && !config_->bumperRemoved) {
+        RemoveCdiBumper();
+        config_->bumperRemoved = 1;
+    }
+
+    bool first = true;
+    if (result_ == 0 && trackTable_) {
+        for (int32_t t = trackTable_->firstTrack; t <= trackTable_->lastTrack && result_ == 0; ++t) {
+            const size_t row = static_cast<size_t>(t - trackTable_->firstTrack);
+            if (config_->selectedTracksOnly && !(row < start_.selectedRows.size() && start_.selectedRows[row])) {
+                SkipTrack(t);
+                continue;
+            }
+            ProcessTrack(t, first);
+            first = false;
+        }
+    }
+
+    // After the tracks.
+    if (result_ == 0 && streamMissing_ && jobBytes_ == 0) result_ = 5;
+    if (result_ == 0 && !config_->passive) {
+        if (start_.previewButton && start_.generatedFiles && !start_.generatedFiles->empty())
+            start_.previewButton->setEnabled(true);
+        outputSize_ = static_cast<int64_t>(outputBytes_);
+    }
+    if (outputOpen_) {
+        if (outputFile_->Close() != 0 && result_ == 0) {
+            Report(kMsgError, 9, job_->outputName);
+            result_ = 9;
+        }
+        outputOpen_ = false;
+    }
+    inputFile_->Close();
+
+    ShowCounters();
+    if (config_->FixMPEGErrors) {
+        Log(kIndent + std::to_string(fixCount_) + " " + lang_->core(9));
+        if (config_->DisableMPEGFileSplit == 0 && outputKind_ == 3)
+            Log(kIndent + std::to_string(splitCount_) + " " + lang_->core(34));
+        if (config_->DisableMPEGPadding == 0) Log(kIndent + std::to_string(paddingCount_) + " " + lang_->core(40));
+    }
+    if (pageMode_ == 0 && start_.statusIndicator) {
+        int32_t colour = config_->Error_Clr;
+        if (result_ == 0) {
+            if (fixCount_ < static_cast<uint32_t>(config_->Pass_Threshold))
+                colour = config_->Pass_Clr;
+            else if (fixCount_ < static_cast<uint32_t>(config_->Warning_Threshold))
+                colour = config_->Warning_Clr;
+        }
+        start_.statusIndicator->setColor(colour);
+    }
+    Log("## Pellmor " + lang_->core(27) + " : " + NowText() + " ##");
+    Log("");
+    EndOfRun();
+}
+
+void WriteThread::SkipTrack(int32_t track) {
+    if (inputKind_ != 4 && inputKind_ != 5 && inputKind_ != 7) return;
+    if (inputFile_->SearchJobPattern(search_.data(), search_.size()) != 0) {
+        Report(kMsgError, 7, SourceName());
+        result_ = 5;
+        return;
+    }
+    const size_t row = static_cast<size_t>(track);
+    if (row < trackTable_->start.size()) {
+        const int64_t sectors = (trackTable_->end[row] - trackTable_->start[row]) / 2324;
+        inputFile_->SeekBy(sectors * job_->readSectorSize);
+    }
+}
+
+void WriteThread::ProcessTrack(int32_t track, bool first) {
+    const int64_t trackStartTime = NowSeconds();
+    const int32_t options = (method_ >> 16) & 0xFF;
+    track_ = track;
+    trackBytes_ = 0;
+    trackOutputOpened_ = false;
+
+    // Output name of the track.
+    if (config_->passive || job_->baseOutputName == "nul") {
+        job_->outputName = "nul";
+    } else if (options & kOptPerTrack) {
+        std::string name;
+        if (!MakeOutputName(*job_, *config_, track, name)) {
+            Report(kMsgError, 9, config_->MultiFileFormat);
+            result_ = 9;
+            return;
+        }
+        job_->outputName = name;
+    } else {
+        job_->outputName = job_->baseOutputName;
+    }
+
+    result_ = SetupTrack(track);
+    if (result_ != 0) return;
+
+    if (first || (options & (kOptPerTrack | kOptPerImage))) {
+        if (outputOpen_) {
+            outputFile_->Close();
+            outputOpen_ = false;
+        }
+        const int r = OpenOutput(job_->outputName, false);
+        if (r == 1 || r == 2) {
+            Report(kMsgError, 9, job_->outputName);
+            result_ = 9;
+            return;
+        }
+        if (r == 3) {
+            result_ = 3;
+            return;
+        }
+        outputOpen_ = true;
+        trackOutputOpened_ = true;
+        outputBytes_ = 0;
+    }
+
+    if (pageMode_ == 0 && (method_ == 0x0A0603 || method_ == 0x0A0903)) {
+        char text[64];
+        std::snprintf(text, sizeof text, "Track %d:   ", track);
+        Status(text + lang_->core(4) + "...");
+        if (SearchPattern(job_, 4) != 0) {
+            Report(kMsgError, 7, SourceName());
+            streamMissing_ = true;
+            FinishJob();
+            progress_.Reset();
+            return;
+        }
+    }
+    if (options & (kOptBuildImage | kOptPerTrack)) {
+        char text[64];
+        std::snprintf(text, sizeof text, "Track %d:   ", track);
+        Status(text + lang_->core(5) + "...");
+    } else {
+        Status(lang_->core(5) + "...");
+    }
+
+    sectorsDone_ = 0;
+    progress_.Reset();
+    progress_.Start(NowSeconds());
+    const LoopEnd end = RunSectorLoop();
+
+    if (end == LoopEnd::Cancelled || !Running()) {
+        Log(std::string(kIndent) + "[ " + lang_->core(7) + " ]");
+        result_ = 3;
+    } else if (end == LoopEnd::Failed) {
+        if (result_ == 0) result_ = 9;
+    } else {
+        if (end == LoopEnd::NoStream || end == LoopEnd::LostAlignment) {
+            Report(kMsgError, 7, SourceName());
+            streamMissing_ = true;
+        }
+        TrackEnd();
+    }
+
+    if (result_ == 0) {
+        if (Running()) {
+            const int64_t elapsed = (NowSeconds() - trackStartTime) % 86400;
+            Log(kIndent + lang_->core(23) + " " + std::to_string(track) + " : " + std::to_string(elapsed / 3600) + " " +
+                lang_->core(24) + " " + std::to_string(elapsed % 3600 / 60) + " " + lang_->core(25) + " " +
+                std::to_string(elapsed % 60) + " " + lang_->core(26));
+        }
+    }
+    FinishJob();
+    sectorsDone_ = 0;
+    progress_.Reset();
+
+    // Only a track that wrote into its own output names it.
+    if (trackOutputOpened_ || trackBytes_ > 0) {
+        if (trackBytes_ == 0 && (options & (kOptPerTrack | kOptPerImage)) && job_->outputName != "nul" &&
+            result_ != 3) {
+            // The stream was not there: leave no empty file behind.
+            outputFile_->Close();
+            outputOpen_ = false;
+            std::error_code ec;
+            std::filesystem::remove(job_->outputName, ec);
+        } else {
+            AppendGenerated(job_->outputName);
+        }
+    }
+}
+
+void WriteThread::EndOfRun() {
+    if (controls_) {
+        if (controls_->startButton) {
+            controls_->startButton->setCaption(lang_ ? lang_->component(0) : "start");
+            controls_->startButton->setHint(lang_ ? lang_->hint(9) : "");
+        }
+        if (controls_->completedLabel) controls_->completedLabel->setCaption((lang_ ? lang_->component(4) : "") + ":");
+        if (controls_->stats) {
+            controls_->stats->warnings.store(0);
+            controls_->stats->errors.store(0);
+        }
+    }
+    if (outputOpen_) outputFile_->Close();
+    outputOpen_ = false;
+    inputFile_.reset();
+    outputFile_.reset();
+    job_->inputFile = nullptr;
+    job_->outputFile = nullptr;
+    if (runState_) runState_->running.store(0);
+
+    // The result word goes to the batch window only when a batch task really
+    // runs this job (the prompt flags carry the batch bit) and it is wired.
+    TBatchContext* batch = job_->batchContext;
+    const bool batchTask = controls_ && controls_->batchFlag && controls_->batchFlag->load() == 1 &&
+                           (config_->DisableErrorPrompts & 0x8000) && batch && batch->returnSignal;
+    if (controls_ && batchTask) {
+        if (controls_->openDialog) {
+            controls_->openDialog->Files.clear();
+            controls_->openDialog->FileName.clear();
+        }
+        if (controls_->saveDialog) {
+            controls_->saveDialog->Files.clear();
+            controls_->saveDialog->FileName.clear();
+        }
+    }
+    delete job_->controls;
+    job_->controls = nullptr;
+    controls_ = nullptr;
+    if (batchTask && lang_) batch->returnSignal->setText(result_ == 0 ? lang_->core(30) : lang_->core(31));
+}

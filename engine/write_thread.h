@@ -1,0 +1,222 @@
+// The worker that runs one job from start to end on its own thread: opens the
+// source, walks the selected tracks sector by sector, repairs, pads and splits
+// the stream and writes the outputs. It reports only through the job's
+// controls block and ReportMessage; everything it needs from the window is
+// copied into TJobStart on the GUI thread before it starts.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/records.h"
+#include "platform/controls.h"
+
+class TFileIO;
+class TLanguageSet;
+class TTrackTable;
+
+// Option bits of the packed method code (bits 16-23).
+enum MethodOption : int32_t {
+    kOptRawSectors = 0x01,    // raw 2352-byte Mode 2 Form 2 sectors
+    kOptPerTrack = 0x02,      // one output per track
+    kOptDatHeader = 0x04,     // output starts with the RIFF/CDXA header
+    kOptDiscImage = 0x08,
+    kOptBuildImage = 0x10,    // VCD/SVCD image build
+    kOptSourceFromList = 0x20,
+    kOptSingleFile = 0x40,
+    kOptPerImage = 0x80,      // one output per image
+};
+
+constexpr int32_t kInitialiseRun = 0xFFFF;  // the batch sequencer's "<<thread.init>>"
+
+// What the window hands the worker at start. States are read on the GUI
+// thread; the handles are written by the worker (any may be null).
+struct TJobStart {
+    bool forceRead = false;   // forceRead ticked
+    bool forceWrite = false;  // forceWrite ticked
+    bool yesFolder = false;   // yesFolder enabled and ticked
+    bool imgNone = true;      // "Don't span"
+    bool vcdChecked = true;   // VCDCheckBox
+    // One entry per TrackListBox row (row = track number - first track):
+    // true when the row is selected. Read only with selectedTracksOnly.
+    std::vector<bool> selectedRows;
+
+    platform::Label* fixLabel = nullptr;
+    platform::Label* splitLabel = nullptr;
+    platform::Label* paddingLabel = nullptr;
+    platform::Label* statusIndicator = nullptr;  // the colour shape
+    platform::Button* previewButton = nullptr;
+    platform::CheckBox* toastCheckBox = nullptr;  // unticked for image builds
+    bool toastChecked = false;
+    std::string mainCaption = "Pellmor v3.56 build 050213 beta";  // title after a track
+    // TForm1.generatedFiles: emptied at the start and appended to by the
+    // worker; the window reads it only while no job runs (or from the batch
+    // result handler, which runs after the worker's last write to it).
+    std::string* generatedFiles = nullptr;
+};
+
+// The method a page's index stands for, before any opener runs.
+struct TMethodEntry {
+    int32_t code = 12;  // packed method code, 12 when the index has no method
+    int16_t inputKind = 0;
+    int16_t outputKind = 0;
+};
+TMethodEntry LookUpMethod(int32_t index, int32_t pageMode, bool imgNone, bool multiImage);
+
+// Progress, ETA and title of one track (integer arithmetic throughout).
+class TProgressMeter {
+public:
+    struct Shown {
+        bool changed = false;  // labels must be rewritten
+        int percent = 0;
+        int hours = 0, minutes = 0, seconds = 0;
+    };
+    void Start(int64_t nowSeconds);  // the sector loop of a track begins
+    void Reset();
+    Shown Step(int64_t done, int64_t total, int64_t nowSeconds);
+
+private:
+    int lastShown_ = -127;
+    int basePercent_ = 0;
+    int64_t baseTime_ = 0;
+    int64_t etaSum_ = 0;
+    int64_t etaCount_ = 0;
+    int h_ = 0, m_ = 0, s_ = 0;
+};
+
+class WriteThread {
+public:
+    // Starts the job at once on a new thread. The caller has filled
+    // job->controls (a new block, which the worker frees at the end) and set
+    // the run state; the thread object is kept alive by the worker itself
+    // until it ends, so the caller may drop the pointer.
+    static std::shared_ptr<WriteThread> Create(TJob* job, TConfig* config, TJobStart start);
+    // Waits for every worker still running (window close, after the stop).
+    static void WaitForAll();
+
+    ~WriteThread();
+    WriteThread(const WriteThread&) = delete;
+    WriteThread& operator=(const WriteThread&) = delete;
+
+    // Waits until the job has ended (never call it from the worker itself, or
+    // from a handler the worker is waiting for).
+    void WaitFor();
+    bool Finished() const { return finished_.load(); }
+    int Result() const { return result_; }
+
+private:
+    WriteThread(TJob* job, TConfig* config, TJobStart start);
+    void Run();
+    void Execute();
+
+    // Frame.
+    int SelectMethod(int32_t index, int32_t pageMode);
+    void LogSettings();
+    void FinishJob();
+    void ShowCounters();
+    void EndOfRun();
+    void ProgressStep();
+    void ProcessTrack(int32_t track, bool first);
+    void SkipTrack(int32_t track);
+    void AppendGenerated(const std::string& name);
+    void ApplyPriority();
+
+    // Openers and per-track set-up.
+    int RunOpener();
+    int OpenInput();
+    int OpenOutput(const std::string& name, bool overwriteAll);
+    int LogDetectedSectorSize();
+    int OpenRawOrMpegSource();
+    int OpenMpegForDat();
+    int OpenRawTrackForDat();
+    int OpenSectorImage();
+    int OpenDatFile();
+    int OpenSfdFile();
+    int OpenTrackImage();
+    int SetupTrack(int32_t track);
+    int CheckSectorSizes();
+    void RemoveCdiBumper();
+    bool Mpeg2FromHere();
+
+    // Sector loop.
+    enum class LoopEnd { Done, NoStream, LostAlignment, Cancelled, Failed };
+    LoopEnd RunSectorLoop();
+    LoopEnd TrackStart();
+    LoopEnd FixLoop();
+    LoopEnd PlainLoop();
+    bool EndOfData(size_t got);
+    bool EndOfDataApplies() const;
+    bool SectorsRemain() const;
+    bool Resync();
+    void PadSector();
+    bool Split();
+    void CorrectFirstSector(size_t& got);
+    void WriteSector(const uint8_t* data, size_t got);
+    void WriteRawSector(const uint8_t* payload, size_t length, const uint8_t* subheader);
+    void WriteSystemHeaders();
+    void TrackEnd();
+    void PatchDatHeader();
+
+    // Helpers.
+    void Log(const std::string& line);
+    void Status(const std::string& text);
+    int Report(int kind, int index, const std::string& text);
+    std::string SourceName() const;
+    std::string KindWord(int kind) const;
+    std::string NowText() const;
+    int64_t NowSeconds() const;
+    bool Running() const;
+    bool RawOutput() const;
+    size_t OutWrite(const void* data, size_t count);
+
+    TJob* job_;
+    TConfig* config_;
+    TJobStart start_;
+    TJobControls* controls_;
+    std::shared_ptr<const TLanguageSet> lang_;
+    TRunState* runState_;
+    TTrackTable* trackTable_;
+    std::unique_ptr<TFileIO> inputFile_;
+    std::unique_ptr<TFileIO> outputFile_;
+
+    std::vector<uint8_t> sector_;  // read buffer, never smaller than 5120 bytes
+    std::vector<uint8_t> search_;  // buffer of the chunked searches
+    uint8_t raw_[2352] = {};
+
+    int32_t imageNumber_ = 1;
+    uint32_t fixCount_ = 0;
+    uint32_t splitCount_ = 0;
+    uint32_t paddingCount_ = 0;
+    int64_t outputSize_ = 0;
+    int32_t method_ = 0;
+    int16_t pageMode_ = 0;
+    int16_t inputKind_ = 0;
+    int16_t outputKind_ = 0;
+    std::string volumeName_;
+    int result_ = 0;
+
+    // Per track.
+    int32_t track_ = 0;
+    int64_t sectorsDone_ = 0;
+    int64_t trackSectors_ = 0;
+    TProgressMeter progress_;
+    bool firstHandled_ = false;
+    bool resync_ = false;
+    uint64_t previousClock_ = 0;
+    uint32_t address_ = 0;
+    uint64_t outputBytes_ = 0;   // bytes written to the current output
+    uint64_t trackBytes_ = 0;    // stream bytes written in this track
+    uint64_t jobBytes_ = 0;      // stream bytes written in this job
+    bool outputOpen_ = false;
+    bool trackOutputOpened_ = false;
+    bool streamMissing_ = false;  // some track had no stream or lost it
+    bool writeError_ = false;
+
+    std::thread thread_;
+    std::atomic<bool> finished_{false};
+    std::shared_ptr<WriteThread> self_;  // keeps the object alive while it runs
+};

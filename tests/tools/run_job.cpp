@@ -1,0 +1,380 @@
+// Runs one extraction job headless through the worker the main window uses,
+// on a real worker thread, and prints every log line to standard output.
+// The exit status is the job's result (0, 3, 5, 12, ...).
+//
+//   run_job --method N --source PATH --output PATH [--fix] [--bumper]
+//           [--toast] [--passive] [--force-read N] [--force-write N]
+//           [--tracks 1,3] [--answer yes|no|cancel] [--set NAME=VALUE]...
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/file_io.h"
+#include "core/helpers.h"
+#include "core/language_set.h"
+#include "core/message_reporter.h"
+#include "core/records.h"
+#include "disc/cue_reader.h"
+#include "disc/toc_reader.h"
+#include "disc/track_table.h"
+#include "engine/source_scan.h"
+#include "engine/write_thread.h"
+#include "platform/registry.h"
+#include "settings/registry_settings.h"
+
+namespace {
+
+// Log lines go straight out, in order, as the worker adds them.
+class PrintingListBox : public platform::ListBox {
+public:
+    void add(const std::string& line) override {
+        std::lock_guard<std::mutex> lock(m_);
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+        lines_.push_back(line);
+    }
+    void clear() override {}
+    int count() const override {
+        std::lock_guard<std::mutex> lock(m_);
+        return static_cast<int>(lines_.size());
+    }
+    std::string item(int index) const override {
+        std::lock_guard<std::mutex> lock(m_);
+        return index >= 0 && index < static_cast<int>(lines_.size()) ? lines_[static_cast<size_t>(index)] : "";
+    }
+    bool selected(int) const override { return false; }
+    void setSelected(int, bool) override {}
+
+private:
+    mutable std::mutex m_;
+    std::vector<std::string> lines_;
+};
+
+class QuietLabel : public platform::Label {
+public:
+    void setCaption(const std::string& text) override { caption_ = text; }
+    std::string caption() const override { return caption_; }
+    void setVisible(bool) override {}
+    bool visible() const override { return true; }
+    void setColor(int32_t) override {}
+
+private:
+    std::string caption_;
+};
+
+class QuietBar : public platform::ProgressBar {
+public:
+    void setPosition(int p) override { pos_ = p; }
+    int position() const override { return pos_; }
+
+private:
+    int pos_ = 0;
+};
+
+class QuietButton : public platform::Button {
+public:
+    void setCaption(const std::string& t) override { caption_ = t; }
+    std::string caption() const override { return caption_; }
+    void setHint(const std::string& t) override { hint_ = t; }
+    std::string hint() const override { return hint_; }
+    void setEnabled(bool on) override { enabled_ = on; }
+    bool enabled() const override { return enabled_; }
+
+private:
+    std::string caption_, hint_;
+    bool enabled_ = true;
+};
+
+// Questions are answered as --answer says; error boxes become nothing (the
+// log already holds them).
+class ConsoleDialogs : public platform::Dialogs {
+public:
+    explicit ConsoleDialogs(int answer) : answer_(answer) {}
+    int ask(const std::string&, const std::string&) override { return answer_; }
+    void error(const std::string&, const std::string&) override {}
+    void info(const std::string&, const std::string&) override {}
+    std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    void beep() override {}
+
+private:
+    int answer_;
+};
+
+// The settings store, held in memory: --set writes into it before the load,
+// so every value goes through the same table and checks as a stored one.
+class MemoryRegistry : public platform::Registry {
+public:
+    bool openKey(const std::string&, bool) override { return true; }
+    void closeKey() override {}
+    bool keyExists(const std::string&) override { return true; }
+    bool deleteKey(const std::string&) override { return true; }
+    bool valueExists(const std::string& name) override { return ints.count(name) || texts.count(name); }
+    std::optional<int32_t> readInteger(const std::string& name) override {
+        auto it = ints.find(name);
+        if (it == ints.end()) return std::nullopt;
+        return it->second;
+    }
+    std::optional<std::string> readString(const std::string& name) override {
+        auto it = texts.find(name);
+        if (it == texts.end()) return std::nullopt;
+        return it->second;
+    }
+    bool writeInteger(const std::string& name, int32_t v) override {
+        ints[name] = v;
+        return true;
+    }
+    bool writeString(const std::string& name, const std::string& v) override {
+        texts[name] = v;
+        return true;
+    }
+    std::map<std::string, int32_t> ints;
+    std::map<std::string, std::string> texts;
+};
+
+int Usage(const char* why) {
+    std::fprintf(stderr, "run_job: %s\n", why);
+    std::fprintf(stderr,
+                 "usage: run_job --method N --source PATH --output PATH [--fix] [--bumper] [--toast] [--passive]\n"
+                 "               [--force-read N] [--force-write N] [--tracks 1,3] [--answer yes|no|cancel]\n"
+                 "               [--set NAME=VALUE]...\n");
+    return 2;
+}
+
+bool ParseInt(const std::string& text, int32_t& out) {
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0') return false;
+    out = static_cast<int32_t>(v);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int32_t method = -1;
+    std::string source, output;
+    bool fix = false, bumper = false, toast = false, passive = false;
+    bool forceRead = false, forceWrite = false;
+    int32_t forcedRead = 0, forcedWrite = 0;
+    std::vector<int> tracks;
+    int answer = platform::kYes;
+    MemoryRegistry registry;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--method") {
+            if (!value(v) || !ParseInt(v, method)) return Usage("--method needs a number");
+        } else if (a == "--source") {
+            if (!value(source)) return Usage("--source needs a path");
+        } else if (a == "--output") {
+            if (!value(output)) return Usage("--output needs a path");
+        } else if (a == "--fix") {
+            fix = true;
+        } else if (a == "--bumper") {
+            bumper = true;
+        } else if (a == "--toast") {
+            toast = true;
+        } else if (a == "--passive") {
+            passive = true;
+        } else if (a == "--force-read") {
+            if (!value(v) || !ParseInt(v, forcedRead)) return Usage("--force-read needs a number");
+            forceRead = true;
+        } else if (a == "--force-write") {
+            if (!value(v) || !ParseInt(v, forcedWrite)) return Usage("--force-write needs a number");
+            forceWrite = true;
+        } else if (a == "--tracks") {
+            if (!value(v)) return Usage("--tracks needs a list");
+            std::stringstream list(v);
+            std::string item;
+            while (std::getline(list, item, ',')) {
+                int32_t t = 0;
+                if (!ParseInt(item, t)) return Usage("--tracks takes numbers such as 1,3");
+                tracks.push_back(t);
+            }
+        } else if (a == "--answer") {
+            if (!value(v)) return Usage("--answer needs yes, no or cancel");
+            if (v == "yes")
+                answer = platform::kYes;
+            else if (v == "no")
+                answer = platform::kNo;
+            else if (v == "cancel")
+                answer = platform::kCancel;
+            else
+                return Usage("--answer needs yes, no or cancel");
+        } else if (a == "--set") {
+            if (!value(v)) return Usage("--set needs NAME=VALUE");
+            const size_t eq = v.find('=');
+            if (eq == std::string::npos) return Usage("--set needs NAME=VALUE");
+            const std::string name = v.substr(0, eq), text = v.substr(eq + 1);
+            const SettingInfo* info = FindSetting(name);
+            if (!info) return Usage(("no setting named " + name).c_str());
+            if (info->type == SettingType::String) {
+                registry.writeString(name, text);
+            } else {
+                int32_t n = 0;
+                if (!ParseInt(text, n)) return Usage(("setting " + name + " takes a number").c_str());
+                registry.writeInteger(name, n);
+            }
+        } else {
+            return Usage(("unknown argument " + a).c_str());
+        }
+    }
+    if (method < 0) return Usage("--method is required");
+    if (source.empty()) return Usage("--source is required");
+    if (output.empty() && !passive) return Usage("--output is required");
+
+    TJob job;
+    job.trackTable = new TTrackTable();
+    TConfig config;
+    MainWindowValues window;
+    RegistrySettings settings(registry, ".");
+    settings.Load(LoadMode::Full, config, window);
+    config.FixMPEGErrors = fix ? 1 : 0;
+    config.RemoveCDIBumper = bumper ? 1 : 0;
+    config.ToastEnable = toast ? 1 : 0;
+    config.passive = passive ? 1 : 0;
+
+    auto texts = std::make_shared<TLanguageSet>();
+    PrintingListBox log, trackList;
+    QuietLabel status, eta, completed, title, fixLabel, splitLabel, paddingLabel, indicator, counters;
+    QuietBar progress;
+    QuietButton startButton, previewButton;
+    ConsoleDialogs dialogs(answer);
+    TRunState runState;
+    TStats stats(&job);
+    stats.languageSet = texts.get();
+    std::atomic<uint8_t> batchActive{0};
+    platform::FileDialogState openDialog, saveDialog;
+
+    auto makeControls = [&]() {
+        auto* c = new TJobControls();
+        c->statusLabel = &status;
+        c->etaLabel = &eta;
+        c->progressBar = &progress;
+        c->completedLabel = &completed;
+        c->trackListBox = nullptr;
+        c->logListBox = &log;
+        c->startButton = &startButton;
+        c->languageSet = texts;
+        c->batchFlag = &batchActive;
+        c->openDialog = &openDialog;
+        c->saveDialog = &saveDialog;
+        c->runState = &runState;
+        c->dialogs = &dialogs;
+        c->stats = &stats;
+        c->titleLabel = &title;
+        return c;
+    };
+
+    // Source loading, as the main window does it.
+    job.sourceName = source;
+    job.discKind = 1;
+    job.pageMode = 0;
+    TTrackTable& table = *job.trackTable;
+    table.lastIndex = -1;
+    std::unique_ptr<TJobControls> loadControls(makeControls());
+    MessageServices services{texts.get(), &stats, &dialogs};
+    const LoadReporter reporter = LoadReporter::For(services, config, &log);
+    switch (method) {
+    case 2:
+    case 3: {
+        TCueReader reader(&job, &config, loadControls.get());
+        if (reader.Open(WithoutExtension(source) + ".cue") != 0) {
+            reporter.report(kMsgError, 6, ExtractName(source));
+            return 4;
+        }
+        if (reader.Parse() != 1) return 4;
+        table.firstTrack = 1;
+        break;
+    }
+    case 5: {
+        TTocReader reader(&job, &config, loadControls.get());
+        if (reader.Open(source) != 0) {
+            reporter.report(kMsgError, 6, ExtractName(source));
+            return 4;
+        }
+        if (reader.Parse() != 1) return 4;
+        table.firstTrack = 1;
+        break;
+    }
+    case 4:
+    case 11:
+    case 12: {
+        int32_t adjust = kBinTrackLengthAdjust;
+        if (method == 4) {
+            TFileIO probe(&job);
+            if (probe.OpenForRead(source) != 0) {
+                reporter.report(kMsgError, 6, ExtractName(source));
+                return 4;
+            }
+            job.readSectorSize = DetectSectorSize(probe);
+        } else if (method == 11) {
+            job.readSectorSize = 2332;
+            adjust = kCifTrackLengthAdjust;
+        } else {
+            job.readSectorSize = 2336;
+            adjust = kNrgTrackLengthAdjust;
+        }
+        if (const int r = GetFilesFromTOC(source, job, adjust, nullptr, nullptr, reporter); r != 0) return r;
+        break;
+    }
+    default:
+        table.firstTrack = 1;
+        table.lastTrack = 1;
+        table.lastIndex = 1;
+        break;
+    }
+    loadControls.reset();
+    if (method == 2 || method == 3 || method == 5) table.lastTrack = table.lastIndex;
+
+    TJobStart start;
+    if (!tracks.empty()) {
+        const int listed = table.lastTrack - table.firstTrack + 1;
+        start.selectedRows.assign(static_cast<size_t>(std::max(listed, 0)), false);
+        int chosen = 0;
+        for (int t : tracks) {
+            const int row = t - table.firstTrack;
+            if (row >= 0 && row < listed && !start.selectedRows[static_cast<size_t>(row)]) {
+                start.selectedRows[static_cast<size_t>(row)] = true;
+                ++chosen;
+            }
+        }
+        config.selectedTracksOnly = chosen != 0 && chosen != listed ? 1 : 0;
+    }
+    start.forceRead = forceRead;
+    start.forceWrite = forceWrite;
+    job.forcedReadSize = forcedRead;
+    job.forcedWriteSize = forcedWrite;
+    start.fixLabel = &fixLabel;
+    start.splitLabel = &splitLabel;
+    start.paddingLabel = &paddingLabel;
+    start.statusIndicator = &indicator;
+    start.previewButton = &previewButton;
+    start.toastChecked = toast;
+    std::string generated;
+    start.generatedFiles = &generated;
+
+    job.outputName = passive ? "nul" : output;
+    job.baseOutputName = job.outputName;
+    job.method = method;
+    job.controls = makeControls();
+
+    auto worker = WriteThread::Create(&job, &config, std::move(start));
+    worker->WaitFor();
+    return worker->Result();
+}
