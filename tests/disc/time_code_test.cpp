@@ -16,7 +16,7 @@
 #include "core/file_io.h"
 #include "core/language_set.h"
 #include "core/records.h"
-#include "support/fakes.h"
+#include "tests/support/fakes.h"
 
 namespace {
 
