@@ -617,6 +617,5 @@ int gDefaultSectorType = kSectorMode2Form2;
 int SetDefaultSectorType(int type) {
     if (type < kSectorMode0 || type > kSectorMode2Form2) return -1;
     gDefaultSectorType = type;
-    (void)gDefaultSectorType;
     return 0;
 }
