@@ -153,9 +153,9 @@ int WriteThread::OpenMpegForDat() {
     job_->readSectorSize = size;
     if (size == 2324) {
         trackTable_->sectorCount = static_cast<int64_t>(inputFile_->size / 2324);
-        job_->searchPattern = kPackStart5;
+        job_->searchPattern = kPackStart4;
         job_->writeSectorSize = 2352;
-        if (SearchPattern(job_, 5) == 0) return 0;
+        if (SearchPattern(job_, 4) == 0) return 0;
         FinishJob();
         Report(kMsgError, 7, SourceName());
         return 5;
@@ -223,10 +223,11 @@ int WriteThread::OpenDatFile() {
     } else {
         Report(kMsgWarning, 1, SourceName());
     }
-    job_->searchPattern = kPackStart5;
+    // Any pack start: a dat of an SVCD holds MPEG-2 packs.
+    job_->searchPattern = kPackStart4;
     job_->readSectorSize = 2352;
     job_->writeSectorSize = 2324;
-    if (SearchPattern(job_, 5) != 0) {
+    if (SearchPattern(job_, 4) != 0) {
         FinishJob();
         Report(kMsgError, 7, SourceName());
         return 5;

@@ -144,15 +144,16 @@ bool WriteThread::EndOfDataApplies() const {
 }
 
 // The sector just read is the last of the stream when the next disc sector is
-// an empty margin sector: its subheader says file f, channel 0, submode 0x60
-// or 0xE0 twice, and its payload begins with eight zero bytes (or the file
-// ends there).
+// an empty one: its subheader says file f, channel 0, a margin, end or gap
+// submode (0x60, 0xE0, 0x20) twice, and its payload begins with eight zero
+// bytes (or the file ends there). Any file number: later tracks of an image
+// carry their own.
 bool WriteThread::EndOfData(size_t got) {
     const size_t r = static_cast<size_t>(job_->readSectorSize);
     if (got < r) return false;
     const size_t q = r == 2352 ? 2344 : r == 2336 ? 2328 : 2324;
     const uint8_t* h = sector_.data() + q;
-    const bool margin = h[0] == h[4] && h[1] == 0 && h[5] == 0 && (h[2] == 0x60 || h[2] == 0xE0) && h[6] == h[2] &&
+    const bool margin = h[0] == h[4] && h[1] == 0 && h[5] == 0 && (h[2] == 0x60 || h[2] == 0xE0 || h[2] == 0x20) && h[6] == h[2] &&
                         h[3] == 0;
     if (!margin) return false;
     uint8_t next[8] = {};

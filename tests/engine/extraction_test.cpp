@@ -1,0 +1,216 @@
+// Whole extractions of real images and streams, compared byte for byte with
+// what vcdxrip extracted from the same images (tests/fixtures/vcdxrip.manifest)
+// or with the clips the images were built from.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <sstream>
+
+#include "tests/engine/job_harness.h"
+
+using harness::Fixture;
+using harness::Md5;
+using harness::ReadFile;
+
+namespace {
+
+struct Ripped {
+    uint64_t size;
+    std::string md5;
+};
+
+// image -> the files vcdxrip wrote for it, in track order.
+std::map<std::string, std::vector<Ripped>> Manifest() {
+    std::map<std::string, std::vector<Ripped>> m;
+    std::istringstream in(ReadFile(Fixture("vcdxrip.manifest")));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream f(line);
+        std::string image, file, md5;
+        uint64_t size = 0;
+        f >> image >> file >> size >> md5;
+        m[image].push_back({size, md5});
+    }
+    return m;
+}
+
+std::string TrackName(const std::string& base, int n) {
+    char s[8];
+    std::snprintf(s, sizeof s, "_%02d", n);
+    return base + s + ".mpg";
+}
+
+// Video frames ffprobe decodes from a file, with any error it prints.
+std::string FramesOf(const std::string& path) {
+    return harness::Command("ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames "
+                            "-of csv=p=0 '" + path + "' 2>&1");
+}
+
+// Converts a 2352-byte image into 2336-byte sectors (sync and header
+// dropped) with a cue sheet that says so.
+std::string Make2336Image(const harness::TempFolder& dir) {
+    const std::string raw = ReadFile(Fixture("vcd_pal3.bin"));
+    std::string out;
+    out.reserve(raw.size() / 2352 * 2336);
+    for (size_t at = 0; at + 2352 <= raw.size(); at += 2352) out.append(raw, at + 16, 2336);
+    harness::WriteFile(dir / "m2336.bin", out);
+    std::string cue = ReadFile(Fixture("vcd_pal3.cue"));
+    for (size_t p; (p = cue.find("MODE2/2352")) != std::string::npos;) cue.replace(p, 10, "MODE2/2336");
+    for (size_t p; (p = cue.find("vcd_pal3.bin")) != std::string::npos;) cue.replace(p, 12, "m2336.bin");
+    harness::WriteFile(dir / "m2336.cue", cue);
+    return dir / "m2336.cue";
+}
+
+struct ImageCase {
+    int method;
+    const char* source;  // fixture name, or "2336" for the converted image
+    const char* ripped;  // manifest entry of the same content
+};
+
+class ImageExtraction : public ::testing::TestWithParam<std::tuple<ImageCase, bool>> {};
+
+TEST_P(ImageExtraction, EveryTrackMatchesVcdxrip) {
+    const auto& [c, fix] = GetParam();
+    harness::TempFolder dir;
+    harness::Job job;
+    job.config.FixMPEGErrors = fix ? 1 : 0;
+    const std::string source = std::strcmp(c.source, "2336") == 0 ? Make2336Image(dir) : Fixture(c.source);
+    ASSERT_EQ(job.LoadAndRun(c.method, source, dir / "movie.mpg"), 0);
+
+    const auto ripped = Manifest().at(c.ripped);
+    for (size_t i = 0; i < ripped.size(); ++i) {
+        const std::string out = dir / TrackName("movie", static_cast<int>(i + 1));
+        SCOPED_TRACE(out);
+        ASSERT_TRUE(harness::Exists(out));
+        EXPECT_EQ(std::filesystem::file_size(out), ripped[i].size);
+        EXPECT_EQ(Md5(out), ripped[i].md5);
+    }
+    EXPECT_FALSE(harness::Exists(dir / TrackName("movie", static_cast<int>(ripped.size() + 1))));
+    EXPECT_EQ(job.stats.errors.load(), 0);
+    EXPECT_TRUE(job.Logged("## Pellmor completed"));
+    EXPECT_EQ(job.Count("processed Track"), static_cast<int>(ripped.size()));
+    if (fix) {
+        EXPECT_TRUE(job.Logged("     0 MPEG block correction(s) applied"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, ImageExtraction,
+                         ::testing::Combine(::testing::Values(ImageCase{2, "vcd_pal3.cue", "vcd_pal3.cue"},
+                                                              ImageCase{4, "vcd_pal3.bin", "vcd_pal3.cue"},
+                                                              ImageCase{5, "vcd_pal3.toc", "vcd_pal3.cue"},
+                                                              ImageCase{12, "vcd_pal3.nrg", "vcd_pal3.nrg"},
+                                                              ImageCase{2, "2336", "vcd_pal3.cue"},
+                                                              ImageCase{2, "vcd_ntsc.cue", "vcd_ntsc.cue"},
+                                                              ImageCase{11, "vcd_ntsc.cif", "vcd_ntsc.cue"},
+                                                              ImageCase{2, "svcd_pal.cue", "svcd_pal.cue"},
+                                                              ImageCase{4, "svcd_pal.bin", "svcd_pal.cue"}),
+                                            ::testing::Bool()));
+
+struct StreamCase {
+    int method;
+    const char* source;
+    const char* expected;  // fixture whose bytes the output must have
+};
+
+class StreamExtraction : public ::testing::TestWithParam<StreamCase> {};
+
+TEST_P(StreamExtraction, OutputIsTheStream) {
+    const StreamCase& c = GetParam();
+    harness::TempFolder dir;
+    harness::Job job;
+    ASSERT_EQ(job.LoadAndRun(c.method, Fixture(c.source), dir / "out.mpg"), 0);
+    EXPECT_EQ(ReadFile(dir / "out.mpg"), ReadFile(Fixture(c.expected)));
+    EXPECT_EQ(job.stats.errors.load(), 0);
+    EXPECT_EQ(job.generated, "\"" + (dir / "out.mpg") + "\" ");
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, StreamExtraction,
+                         ::testing::Values(StreamCase{6, "vcd_pal3_track2.raw", "clip_pal_vcd.mpg"},
+                                           StreamCase{8, "vcd_ntsc_avseq01.dat", "clip_ntsc_vcd.mpg"},
+                                           StreamCase{8, "svcd_pal_avseq01.dat", "clip_pal_svcd.mpg"},
+                                           StreamCase{10, "clip_pal_vcd.mpg", "clip_pal_vcd.mpg"},
+                                           StreamCase{10, "clip_pal_svcd.mpg", "clip_pal_svcd.mpg"},
+                                           StreamCase{13, "clip_pal.sfd", "mpeg_2048packs.mpg"}));
+
+// The payloads of a dat's data sectors (channel 1), after its header.
+std::string DatPayloads(const std::string& dat) {
+    std::string out;
+    for (size_t at = 44; at + 2352 <= dat.size(); at += 2352)
+        if (static_cast<uint8_t>(dat[at + 17]) == 1) out.append(dat, at + 24, 2324);
+    return out;
+}
+
+uint32_t Le32(const std::string& d, size_t at) {
+    return uint32_t(uint8_t(d[at])) | uint32_t(uint8_t(d[at + 1])) << 8 | uint32_t(uint8_t(d[at + 2])) << 16 |
+           uint32_t(uint8_t(d[at + 3])) << 24;
+}
+
+void ExpectDat(const std::string& path, const std::string& clip) {
+    SCOPED_TRACE(path);
+    const std::string dat = ReadFile(path);
+    ASSERT_GE(dat.size(), 44u);
+    EXPECT_EQ(dat.substr(0, 4), "RIFF");
+    EXPECT_EQ(dat.substr(8, 4), "CDXA");
+    // Both size fields hold the real sizes, never the template's.
+    EXPECT_EQ(Le32(dat, 4), dat.size() - 8);
+    EXPECT_EQ(Le32(dat, 40), dat.size() - 44);
+    EXPECT_EQ((dat.size() - 44) % 2352, 0u);
+    EXPECT_EQ(DatPayloads(dat), ReadFile(Fixture(clip)));
+}
+
+TEST(DatOutput, CueTracksBecomeDatFilesHoldingTheClips) {
+    harness::TempFolder dir;
+    harness::Job job;
+    ASSERT_EQ(job.LoadAndRun(3, Fixture("vcd_pal3.cue"), dir / "movie.dat"), 0);
+    ExpectDat(dir / "movie_01.dat", "clip_pal_vcd.mpg");
+    ExpectDat(dir / "movie_02.dat", "clip_pal_vcd_b.mpg");
+    ExpectDat(dir / "movie_03.dat", "clip_pal_vcd_c.mpg");
+}
+
+TEST(DatOutput, RawTrackAndMpegBecomeDatFiles) {
+    harness::TempFolder dir;
+    {
+        harness::Job job;
+        ASSERT_EQ(job.LoadAndRun(7, Fixture("vcd_pal3_track2.raw"), dir / "raw.dat"), 0);
+        EXPECT_TRUE(job.Logged("Detected sector size: 2352"));
+        ExpectDat(dir / "raw.dat", "clip_pal_vcd.mpg");
+        // The raw track is copied whole, sector for sector.
+        EXPECT_EQ(ReadFile(dir / "raw.dat").substr(44), ReadFile(Fixture("vcd_pal3_track2.raw")));
+    }
+    for (const char* clip : {"clip_pal_vcd.mpg", "clip_pal_svcd.mpg"}) {
+        harness::Job job;
+        ASSERT_EQ(job.LoadAndRun(9, Fixture(clip), dir / "mpeg.dat"), 0);
+        ExpectDat(dir / "mpeg.dat", clip);
+        const std::string dat = ReadFile(dir / "mpeg.dat");
+        // 30 empty lead-in sectors, then one raw sector per pack.
+        EXPECT_EQ(dat.size(), 44 + (30 + ReadFile(Fixture(clip)).size() / 2324) * 2352);
+        EXPECT_EQ(dat.substr(44 + 16, 8), std::string("\x01\x00\x60\x00\x01\x00\x60\x00", 8));
+    }
+}
+
+TEST(Decoding, FfprobeDecodesEveryKindOfOutput) {
+    harness::TempFolder dir;
+    struct Out {
+        int method;
+        const char* source;
+        const char* file;
+        const char* frames;
+    };
+    for (const Out& o : {Out{2, "vcd_pal3.cue", "cue_02.mpg", "30"}, Out{3, "vcd_pal3.cue", "dat_03.dat", "20"},
+                         Out{4, "svcd_pal.bin", "svcd_01.mpg", "25"}, Out{9, "clip_ntsc_vcd.mpg", "ntsc.dat", "30"},
+                         Out{13, "clip_pal.sfd", "sfd.mpg", "25"}}) {
+        harness::Job job;
+        std::string base = o.file;
+        if (o.method == 2 || o.method == 3 || o.method == 4) {
+            base = base.substr(0, base.find('_')) + base.substr(base.find('.'));
+        }
+        ASSERT_EQ(job.LoadAndRun(o.method, Fixture(o.source), dir / base), 0) << o.file;
+        const std::string frames = FramesOf(dir / o.file);
+        EXPECT_EQ(frames.substr(0, frames.find_first_of(",\n")), o.frames) << o.file << ": " << frames;
+        EXPECT_EQ(frames.find("rror"), std::string::npos) << frames;
+    }
+}
+
+}  // namespace
