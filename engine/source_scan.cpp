@@ -202,6 +202,33 @@ int GetFilesFromTOC(const std::string& imagePath, TJob& job, int32_t trackLength
     return 0;
 }
 
+int ScanDiscImage(DiscImageKind kind, const std::string& imagePath, TJob& job, platform::ListBox* listBox,
+                  platform::Button* startButton, const LoadReporter& reporter, std::vector<int64_t>* trackLengths) {
+    int32_t adjust = kBinTrackLengthAdjust;
+    switch (kind) {
+    case DiscImageKind::Nrg:
+        job.readSectorSize = 2336;
+        adjust = kNrgTrackLengthAdjust;
+        break;
+    case DiscImageKind::Cif:
+        job.readSectorSize = 2332;
+        adjust = kCifTrackLengthAdjust;
+        break;
+    case DiscImageKind::Bin: {
+        TFileIO file(&job);
+        if (file.OpenForRead(imagePath) != 0) {
+            reporter.report(kMsgError, 6, ExtractName(imagePath));
+            if (startButton) startButton->setEnabled(false);
+            return 4;
+        }
+        job.readSectorSize = DetectSectorSize(file);
+        file.Close();
+        break;
+    }
+    }
+    return GetFilesFromTOC(imagePath, job, adjust, listBox, startButton, reporter, trackLengths);
+}
+
 std::string ReadVolumeLabel(const std::string& imagePath, uint64_t offset, const LoadReporter& reporter,
                             bool trimTrailingBlanks) {
     TFileIO file;

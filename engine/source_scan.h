@@ -47,6 +47,15 @@ int GetFilesFromTOC(const std::string& imagePath, TJob& job, int32_t trackLength
                     platform::Button* startButton, const LoadReporter& reporter,
                     std::vector<int64_t>* trackLengths = nullptr);
 
+// The source set-up of the three image kinds, so every caller lists an
+// image the same way: the job's read sector size (bin: detected from the CD
+// sync, nrg 2336, cif 2332) and the kind's length adjust, then
+// GetFilesFromTOC. A bin that cannot be opened gives error 6 and 4.
+enum class DiscImageKind { Bin, Nrg, Cif };
+int ScanDiscImage(DiscImageKind kind, const std::string& imagePath, TJob& job, platform::ListBox* listBox,
+                  platform::Button* startButton, const LoadReporter& reporter,
+                  std::vector<int64_t>* trackLengths = nullptr);
+
 // The volume identifier of the ISO 9660 volume descriptor that begins 8
 // bytes after `offset`: at most its 32 bytes, up to the first zero byte.
 // Empty when the image cannot be opened (error 6), is too short there or

@@ -274,6 +274,33 @@ TEST(RealImageScan, WorksWithoutListBoxButtonOrLengths) {
     EXPECT_EQ(s.job.trackTable->lastIndex, 3);
 }
 
+TEST(RealImageScan, EachKindGetsItsSectorSizeAndAdjust) {
+    struct Case {
+        DiscImageKind kind;
+        const char* image;
+        int32_t sectorSize;
+        int64_t firstLength;
+    };
+    for (const Case& c : {Case{DiscImageKind::Bin, "vcd_pal3.bin", 2352, 346276},
+                          Case{DiscImageKind::Nrg, "vcd_pal3.nrg", 2336, 346276 - 139440},
+                          Case{DiscImageKind::Cif, "vcd_ntsc.cif", 2332, 346276 - 174300}}) {
+        SCOPED_TRACE(c.image);
+        Scan s;
+        ASSERT_EQ(ScanDiscImage(c.kind, Fixture(c.image), s.job, &s.list, &s.start, s.reporter, &s.lengths), 0);
+        EXPECT_EQ(s.job.readSectorSize, c.sectorSize);
+        EXPECT_EQ(s.lengths.at(0), c.firstLength);
+        EXPECT_EQ(s.table().start[1], 450 * c.sectorSize);
+    }
+    // A bin without a CD sync has no sector size to list it by.
+    Scan s;
+    ExpectRefused(s, ScanDiscImage(DiscImageKind::Bin, Fixture("bad_random.bin"), s.job, &s.list, &s.start, s.reporter),
+                  5, 24, "bad_random.bin");
+    Scan gone;
+    ExpectRefused(gone, ScanDiscImage(DiscImageKind::Bin, "/nonexistent/x.bin", gone.job, nullptr, &gone.start,
+                                      gone.reporter),
+                  4, 6, "x.bin");
+}
+
 // ---------------------------------------------------------------------------
 // Images that are refused
 
