@@ -11,7 +11,7 @@
 #include <fstream>
 #include <optional>
 #include <random>
-#include <regex>
+#include <sstream>
 
 #include "core/language_set.h"
 #include "core/temp_file.h"
@@ -47,6 +47,13 @@ std::optional<std::string> RunTool(const std::string& tool, const std::string& a
     return out;
 }
 
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
 struct ToolTrack {
     int64_t lsn = 0;
     int64_t size = 0;  // the track file's size as the tool gives it (2324-byte sectors)
@@ -57,9 +64,12 @@ std::optional<std::vector<ToolTrack>> VcdInfoTracks(const std::string& flag, con
     auto out = RunTool("vcd-info", "-q " + flag + " " + Fixture(image));
     if (!out) return std::nullopt;
     std::vector<ToolTrack> tracks;
-    std::regex line(R"(\[LSN\s+(\d+)\]\s+(\d+)\s+\(\s*\d+\)\s+AVSEQ)");
-    for (std::sregex_iterator it(out->begin(), out->end(), line), end; it != end; ++it)
-        tracks.push_back({std::stoll((*it)[1]), std::stoll((*it)[2])});
+    for (const std::string& line : Lines(*out)) {
+        size_t at = line.find("[LSN");
+        long long lsn = 0, size = 0;
+        if (at == std::string::npos || line.find("AVSEQ") == std::string::npos) continue;
+        if (std::sscanf(line.c_str() + at, "[LSN %lld] %lld", &lsn, &size) == 2) tracks.push_back({lsn, size});
+    }
     return tracks;
 }
 
@@ -247,9 +257,15 @@ TEST(RealImageScan, TrackStartsAgreeWithTheCueSheetAsCdInfoReadsIt) {
     auto out = RunTool("cd-info", "--no-header --no-device-info --no-disc-mode -q " + Fixture("vcd_pal3.cue"));
     if (!out) GTEST_SKIP() << "cd-info is not installed";
     std::vector<int64_t> lsn;
-    std::regex line(R"(\n\s*(\d+): \d\d:\d\d:\d\d\s+(\d+) XA)");
-    for (std::sregex_iterator it(out->begin(), out->end(), line), end; it != end; ++it)
-        if (std::stoi((*it)[1]) >= 2) lsn.push_back(std::stoll((*it)[2]));  // cue track 1 is the data track
+    for (const std::string& line : Lines(*out)) {
+        int track = 0, m = 0, sec = 0, f = 0;
+        long long at = 0;
+        char type[3] = {};
+        // "  2: 00:08:00  000450 XA ..."; cue track 1 is the data track
+        if (std::sscanf(line.c_str(), " %d: %d:%d:%d %lld %2s", &track, &m, &sec, &f, &at, type) == 6 &&
+            std::string(type) == "XA" && track >= 2)
+            lsn.push_back(at);
+    }
     ASSERT_EQ(lsn.size(), 3u);
     for (size_t i = 0; i < lsn.size(); ++i) EXPECT_EQ(s.table().start[i + 1], lsn[i] * 2352);
 }
