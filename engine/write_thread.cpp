@@ -132,7 +132,6 @@ WriteThread::WriteThread(TJob* job, TConfig* config, TJobStart start)
 }
 
 WriteThread::~WriteThread() {
-    config_->buildListHeaderShown = 0;
     if (thread_.joinable()) {
         if (thread_.get_id() == std::this_thread::get_id())
             thread_.detach();
@@ -146,7 +145,7 @@ std::shared_ptr<WriteThread> WriteThread::Create(TJob* job, TConfig* config, TJo
     std::lock_guard<std::mutex> lock(gWorkersMutex);
     for (auto it = gWorkers.begin(); it != gWorkers.end();) {
         if ((*it)->Finished()) {
-            if ((*it)->thread_.joinable()) (*it)->thread_.join();
+            (*it)->WaitFor();
             it = gWorkers.erase(it);
         } else {
             ++it;
@@ -167,7 +166,7 @@ void WriteThread::WaitForAll() {
 }
 
 void WriteThread::WaitFor() {
-    std::lock_guard<std::mutex> lock(gWorkersMutex);
+    std::lock_guard<std::mutex> lock(joinMutex_);
     if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
 }
 
@@ -185,6 +184,9 @@ void WriteThread::Run() {
     pthread_setname_np(pthread_self(), "Write");
     ApplyPriority();
     Execute();
+    // What the thread's end clears; the job's records are not touched after
+    // this, as they may be gone once the job is over.
+    config_->buildListHeaderShown = 0;
     finished_.store(true);
 }
 
@@ -243,7 +245,8 @@ int WriteThread::SelectMethod(int32_t index, int32_t pageMode) {
     // The image builds come with the video-cd page; until then they refuse.
     if (pageMode != 0) return 12;
     method_ = e.code;
-    return RunOpener() == 0 ? e.code : 12;
+    openerResult_ = RunOpener();
+    return openerResult_ == 0 ? e.code : 12;
 }
 
 void WriteThread::LogSettings() {
@@ -345,7 +348,9 @@ void WriteThread::Execute() {
 
     const int32_t code = SelectMethod(method_, pageMode_);
     if (code == 12) {
-        result_ = 12;
+        // The opener's own result says more than "no method" (5 no stream,
+        // 4 cannot open, 9 bad pack size); the batch sees a failure either way.
+        result_ = openerResult_ != 0 ? openerResult_ : 12;
         FinishJob();
         EndOfRun();
         return;
@@ -355,10 +360,10 @@ void WriteThread::Execute() {
     if (start_.forceRead) job_->readSectorSize = job_->forcedReadSize;
     if (start_.forceWrite) job_->writeSectorSize = job_->forcedWriteSize;
 
-    LogSettings();
-
-    // Track images take their sizes per track (checked there).
+    // Track images take their sizes per track (checked there); the log
+    // shows the sizes the job really uses.
     if (inputKind_ != 6 && inputKind_ != 9) result_ = CheckSectorSizes();
+    LogSettings();
 
     const int32_t options = (method_ >> 16) & 0xFF;
     if (config_->FixMPEGErrors && outputKind_ != 3) config_->DisableMPEGFileSplit = 1;
@@ -486,46 +491,44 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
         outputBytes_ = 0;
     }
 
+    bool found = true;
     if (pageMode_ == 0 && (method_ == 0x0A0603 || method_ == 0x0A0903)) {
         char text[64];
         std::snprintf(text, sizeof text, "Track %d:   ", track);
         Status(text + lang_->core(4) + "...");
-        if (SearchPattern(job_, 4) != 0) {
-            Report(kMsgError, 7, SourceName());
-            streamMissing_ = true;
-            FinishJob();
-            progress_.Reset();
-            return;
+        found = SearchPattern(job_, 4) == 0;
+    }
+    LoopEnd end = LoopEnd::NoStream;
+    if (found) {
+        if (options & (kOptBuildImage | kOptPerTrack)) {
+            char text[64];
+            std::snprintf(text, sizeof text, "Track %d:   ", track);
+            Status(text + lang_->core(5) + "...");
+        } else {
+            Status(lang_->core(5) + "...");
         }
+        sectorsDone_ = 0;
+        progress_.Reset();
+        progress_.Start(NowSeconds());
+        end = RunSectorLoop();
     }
-    if (options & (kOptBuildImage | kOptPerTrack)) {
-        char text[64];
-        std::snprintf(text, sizeof text, "Track %d:   ", track);
-        Status(text + lang_->core(5) + "...");
-    } else {
-        Status(lang_->core(5) + "...");
-    }
-
-    sectorsDone_ = 0;
-    progress_.Reset();
-    progress_.Start(NowSeconds());
-    const LoopEnd end = RunSectorLoop();
 
     if (end == LoopEnd::Cancelled || !Running()) {
         Log(std::string(kIndent) + "[ " + lang_->core(7) + " ]");
         result_ = 3;
     } else if (end == LoopEnd::Failed) {
         if (result_ == 0) result_ = 9;
+    } else if (end == LoopEnd::NoStream && trackBytes_ == 0) {
+        // Reported, and the job fails at its end when no track had a stream.
+        Report(kMsgError, 7, SourceName());
+        streamMissing_ = true;
     } else {
-        if (end == LoopEnd::NoStream || end == LoopEnd::LostAlignment) {
+        if (end != LoopEnd::Done) {
             Report(kMsgError, 7, SourceName());
             streamMissing_ = true;
         }
         TrackEnd();
-    }
-
-    if (result_ == 0) {
-        if (Running()) {
+        if (result_ == 0) {
             const int64_t elapsed = (NowSeconds() - trackStartTime) % 86400;
             Log(kIndent + lang_->core(23) + " " + std::to_string(track) + " : " + std::to_string(elapsed / 3600) + " " +
                 lang_->core(24) + " " + std::to_string(elapsed % 3600 / 60) + " " + lang_->core(25) + " " +
@@ -538,8 +541,7 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
 
     // Only a track that wrote into its own output names it.
     if (trackOutputOpened_ || trackBytes_ > 0) {
-        if (trackBytes_ == 0 && (options & (kOptPerTrack | kOptPerImage)) && job_->outputName != "nul" &&
-            result_ != 3) {
+        if (trackOutputOpened_ && trackBytes_ == 0 && job_->outputName != "nul" && result_ != 3) {
             // The stream was not there: leave no empty file behind.
             outputFile_->Close();
             outputOpen_ = false;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -198,6 +199,7 @@ private:
     int16_t outputKind_ = 0;
     std::string volumeName_;
     int result_ = 0;
+    int openerResult_ = 0;
 
     // Per track.
     int32_t track_ = 0;
@@ -217,6 +219,7 @@ private:
     bool writeError_ = false;
 
     std::thread thread_;
+    std::mutex joinMutex_;
     std::atomic<bool> finished_{false};
     std::shared_ptr<WriteThread> self_;  // keeps the object alive while it runs
 };
