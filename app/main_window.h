@@ -1,0 +1,302 @@
+// The main window: three pages (extraction, video-cd, logs), the header
+// buttons with their pop-up lists, and the long-lived records of the run.
+#pragma once
+
+#include <QLabel>
+#include <QWidget>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/language_set.h"
+#include "core/records.h"
+#include "disc/track_table.h"
+#include "platform/controls.h"
+#include "platform/dialogs.h"
+#include "platform/file_dialogs.h"
+#include "platform/registry.h"
+#include "platform/shell.h"
+#include "settings/registry_settings.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QTabWidget;
+class QTableWidget;
+class TVcdTrackList;
+
+namespace platform::qt {
+class QtDialogs;
+}
+
+// A label that reacts to a click (the counters, the option link, the naming link).
+class TClickLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr const char* kCaption = "Pellmor v3.56 build 050213 beta";
+    static constexpr const char* kApplicationTitle = "Pellmor v3.56";
+    static constexpr int kMaxBuildTracks = 99;
+
+    // What the window reaches the desktop through; a null entry gets the Qt
+    // backend, an empty exeDir the program's directory.
+    struct Services {
+        platform::Registry* registry = nullptr;
+        platform::Dialogs* dialogs = nullptr;
+        platform::FileDialogs* fileDialogs = nullptr;
+        platform::Shell* shell = nullptr;
+        std::string exeDir;  // with its trailing "/"
+    };
+
+    // The handles a running job writes to (filled into TJobControls and
+    // TJobStart by the start button).
+    struct Handles {
+        std::unique_ptr<platform::Label> statusMsg, etaMsg, compLabel1, statusMsg2, etaMsg2, compLabel2;
+        std::unique_ptr<platform::Label> FixLabel, SplitLabel, PaddingLabel, StatusIndicator;
+        std::unique_ptr<platform::Label> totalErrWarnings, totalErrWarnings2;
+        std::unique_ptr<platform::ProgressBar> ProgressBar, ProgressBar2;
+        std::unique_ptr<platform::ListBox> TrackListBox, log;
+        std::unique_ptr<platform::Button> startButton, startVCDButton, previewButton;
+        std::unique_ptr<platform::CheckBox> toastCheckBox;
+        std::unique_ptr<platform::Edit> batchSignal;
+    };
+
+    TForm1();
+    explicit TForm1(Services services, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Font and style of the whole program (start-up and the window tests).
+    static void ApplyApplicationStyle();
+
+    // Start and close, in the orders of the window's life.
+    void FormCreate();
+    void FormClose();
+
+    // Pages.
+    void pellmorButtonClick();
+    void buildVCDButtonClick();
+    void logButtonClick();
+    // Header buttons and their lists.
+    void taskButtonClick();
+    void docButtonClick();
+    void utilButtonClick();
+    void optionsButtonClick();
+    void VCDOptionLinkClick();
+    void taskBoxMouseMove(int x, int y);
+    void docBoxMouseMove(int x, int y);
+    void utilButtonMouseMove(int x, int y);
+    void taskBoxClick();
+    void docBoxClick();
+    void utilBoxClick();
+    // Option boxes.
+    void VCDCheckBoxClick();
+    void SVCDCheckBoxClick();
+    void fixErrorCheckBoxClick();
+    void bumperCheckBoxClick();
+    void toastCheckBoxClick();
+    void PassiveBoxClick();
+    void forceOptionClick();
+    void GreyOptions();
+    void methodBoxChange();
+    void buildVCDMethodChange();
+    // Log page, counters, preview and play.
+    void ccopyButtonClick();
+    void clearLogClick();
+    void totalErrWarningsClick();
+    void totalErrWarnings2Click();
+    void previewButtonClick();
+    void playTrackButtonClick();
+    // Files dropped on the window, in order.
+    void WMDropFiles(const std::vector<std::string>& names);
+
+    // Settings (mode 0 full, 1 before a job) and texts.
+    void LoadSettings(int mode);
+    void SaveSettings();
+    void ApplyLanguageCaptions();
+    void ApplyLanguageHints();
+
+    // Clears a page after asking (no question while batchActive); 6 cleared,
+    // 7 or 2 declined.
+    int ResetPage(int page);
+    void FreeScanObjects();
+    void ClearAllFileFields();
+    // Adds one MPEG file to the video-cd build list; 0 added.
+    int AddBuildFile(const std::string& name);
+    int BuildListRows() const;
+
+    // Source loading and the job start come next; until then they do nothing.
+    void loadButtonClick();
+    void startButtonClick();
+
+    // The running job, as the close needs it: has it ended, and a wait for
+    // its thread. The start button sets it; a close stops the job, answers
+    // every pending question Cancel and waits before it saves and frees.
+    void SetRunningJob(std::function<bool()> finished, std::function<void()> join);
+    bool JobRunning() const { return runState && runState->running.load() != 0; }
+
+    // A temporary task project this run wrote; the close deletes it.
+    void RegisterTempProject(const std::string& path);
+
+    // Whether the window means a control to be usable; controls whose
+    // handlers are not there yet stay disabled whatever this says.
+    bool WantsEnabled(const QWidget* control) const;
+
+    // Services and handles.
+    platform::Dialogs& dialogs() { return *dialogs_; }
+    platform::FileDialogs& fileDialogs() { return *fileDialogs_; }
+    platform::Shell& shell() { return *shell_; }
+    platform::Registry& registry() { return *registry_; }
+    const Handles& handles() const { return handles_; }
+    // Reports through the message reporter into the log page, with the
+    // window's texts, counters and boxes and the options' prompt flags.
+    int Report(int kind, int index, const std::string& text);
+
+    // Records of the run (made in FormCreate, freed with the window).
+    std::unique_ptr<TJob> MainJob;
+    std::unique_ptr<TConfig> MainConfig;
+    std::unique_ptr<TRunState> runStateOwned;
+    TRunState* runState = nullptr;
+    TTrackTable* trackTable = nullptr;  // owned by MainJob
+    std::unique_ptr<TStats> stats;
+    std::shared_ptr<TLanguageSet> languageSet;
+    TMpegFileList* mpegList = nullptr;    // the build list issue makes it
+    TVcdTrackList* vcdTrackList = nullptr;  // ditto
+    TFileIO* inputFile = nullptr;         // while a disc image is scanned
+    platform::FileDialogState OpenDialog, SaveDialog;
+
+    int32_t methodIndex = 0;
+    uint8_t batchListOpen = 0;
+    uint8_t skipSaveSettings = 0;
+    int32_t previewIndex = 0;
+    std::atomic<uint8_t> batchActive{0};
+    int32_t pageMode = 0;
+    std::string generatedFiles;  // "\"path\" " per output of the last job
+    std::string exeDir;
+    // The build list's files until the MPEG file list takes them over.
+    std::vector<std::string> buildFiles;
+
+    // Controls (object names as the window definition names them).
+    QLabel* headerImage = nullptr;
+    QPushButton *pellmorButton = nullptr, *buildVCDButton = nullptr, *logButton = nullptr;
+    QPushButton *utilButton = nullptr, *ClearButton = nullptr, *taskButton = nullptr, *transferJobButton = nullptr,
+                *docButton = nullptr, *optionsButton = nullptr, *aboutButton = nullptr;
+    QListWidget *taskBox = nullptr, *docBox = nullptr, *utilBox = nullptr;
+    QTabWidget* menuPage = nullptr;
+    QWidget *TabSheet1 = nullptr, *TabSheet2 = nullptr, *TabSheet3 = nullptr;
+    // Extraction page.
+    QGroupBox* ExtractionGroup = nullptr;
+    QComboBox* methodBox = nullptr;
+    QCheckBox *fixErrorCheckBox = nullptr, *bumperCheckBox = nullptr, *forceRead = nullptr, *forceWrite = nullptr,
+              *sfvCheck = nullptr, *toastCheckBox = nullptr, *subCheckBox = nullptr;
+    QLineEdit *sectorReadField = nullptr, *sectorWriteField = nullptr;
+    QGroupBox* TrackListGroup = nullptr;
+    QListWidget* TrackListBox = nullptr;
+    QLabel* TrackMsgLabel = nullptr;
+    QCheckBox* trackZeroBox = nullptr;
+    QLineEdit* inputFileField = nullptr;
+    QPushButton *browseButton = nullptr, *startButton = nullptr, *previewButton = nullptr;
+    QProgressBar* ProgressBar = nullptr;
+    QLabel *statusMsg = nullptr, *etaMsg = nullptr, *compLabel1 = nullptr;
+    QLabel *FixLabel = nullptr, *SplitLabel = nullptr, *PaddingLabel = nullptr, *StatusIndicator = nullptr;
+    TClickLabel *totalErrWarnings = nullptr, *namingLabel2 = nullptr;
+    QGroupBox* AdditionGroup2 = nullptr;
+    QCheckBox *PassiveBox = nullptr, *batchTask = nullptr;
+    QLineEdit* batchSignal = nullptr;
+    // Video-cd page.
+    QComboBox* buildVCDMethod = nullptr;
+    QGroupBox* VCDMethodGroup = nullptr;
+    QCheckBox *VCDCheckBox = nullptr, *SVCDCheckBox = nullptr;
+    TClickLabel* VCDOptionLink = nullptr;
+    QGroupBox* vidInfoGroup = nullptr;
+    QLabel *videoRes = nullptr, *vidBitrate = nullptr, *audInfo = nullptr, *audBitrate = nullptr,
+           *imgNumLabel = nullptr, *totalImageTime = nullptr;
+    QGroupBox* VCDTrackListGroup = nullptr;
+    QTableWidget* TrackListGrid = nullptr;
+    QPushButton *addTrackButton = nullptr, *removeTrackButton = nullptr, *IncreaseImage = nullptr,
+                *ReduceImage = nullptr, *moveTrackUp = nullptr, *moveTrackDown = nullptr, *playTrackButton = nullptr,
+                *clearListButton = nullptr;
+    QGroupBox* AdditionGroup = nullptr;
+    QLabel *volNameLabel = nullptr, *trackPauseLabel = nullptr, *spanLabel = nullptr, *addSampleLabel = nullptr,
+           *folderLabel = nullptr;
+    QLineEdit *volName = nullptr, *pauseTimeMsg = nullptr;
+    QPushButton* volumeExpandButton = nullptr;
+    QScrollBar* TrackPauseBar = nullptr;
+    QRadioButton *imgNone = nullptr, *imgCustom = nullptr, *img74 = nullptr, *img80 = nullptr;
+    QRadioButton *yesSample = nullptr, *noSample = nullptr, *yesFolder = nullptr, *noFolder = nullptr;
+    QPushButton* OpenSampleButton = nullptr;
+    QLineEdit* saveFileField = nullptr;
+    QPushButton *saveButton = nullptr, *startVCDButton = nullptr;
+    QProgressBar* ProgressBar2 = nullptr;
+    QLabel *statusMsg2 = nullptr, *etaMsg2 = nullptr, *compLabel2 = nullptr;
+    TClickLabel *totalErrWarnings2 = nullptr, *namingLabel = nullptr;
+    // Logs page.
+    QListWidget* log = nullptr;
+    QPushButton *copyPanel = nullptr, *clearPanel = nullptr;
+    QFrame* copyAnimPanel = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildHeader();
+    void BuildExtractionPage();
+    void BuildVideoCdPage();
+    void BuildLogPage();
+    void MakeHandles();
+    void ConnectHandlers();
+    void ShowPage(int index);
+    void HidePopupLists();
+    void TogglePopup(QListWidget* list);
+    void SetUsable(QWidget* control, bool on);
+    void StopRunningJob();
+    MainWindowValues WindowValues() const;
+    std::string UserText(const QString& text) const;
+
+    platform::Registry* registry_ = nullptr;
+    platform::Dialogs* dialogs_ = nullptr;
+    platform::FileDialogs* fileDialogs_ = nullptr;
+    platform::Shell* shell_ = nullptr;
+    std::unique_ptr<platform::Registry> ownRegistry_;
+    std::unique_ptr<platform::qt::QtDialogs> ownDialogs_;
+    std::unique_ptr<platform::FileDialogs> ownFileDialogs_;
+    std::unique_ptr<platform::Shell> ownShell_;
+    std::unique_ptr<RegistrySettings> settings_;
+    Handles handles_;
+    std::set<const QWidget*> notYetAvailable_;
+    std::function<bool()> jobFinished_;
+    std::function<void()> jobJoin_;
+    std::vector<std::string> tempProjects_;
+    QButtonGroup *spanGroup_ = nullptr, *sampleGroup_ = nullptr, *folderGroup_ = nullptr;
+    bool created_ = false;
+    bool closed_ = false;
+};
+
+// The one main window of the run (set by the start-up).
+extern TForm1* Form1;
+
+// The entries of generatedFiles, each with its double quotes.
+std::vector<std::string> GeneratedFileEntries(const std::string& generated);

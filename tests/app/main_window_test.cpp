@@ -1,0 +1,878 @@
+// The main window, driven offscreen through its controls' object names.
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <atomic>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "app/jpeg_picture.h"
+#include "tests/support/fakes.h"
+
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "app_main_window_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        auto* a = new QApplication(argc, argv);
+        TForm1::ApplyApplicationStyle();
+        return a;
+    }();
+    return *app;
+}
+
+class RecordingShell : public platform::Shell {
+public:
+    bool open(const std::string& target) override {
+        opened.push_back(target);
+        return true;
+    }
+    std::vector<std::string> opened;
+};
+
+const std::string kKey = kSettingsKey;
+
+struct Window : ::testing::Test {
+    fakes::MemoryRegistry reg;
+    fakes::ScriptedDialogs dialogs;
+    fakes::ScriptedFileDialogs files;
+    RecordingShell shell;
+    std::unique_ptr<TForm1> w;
+
+    void SetUp() override { App(); }
+    void TearDown() override { w.reset(); }
+
+    TForm1::Services Services(bool realDialogs = false) {
+        TForm1::Services s;
+        s.registry = &reg;
+        s.dialogs = realDialogs ? nullptr : &dialogs;
+        s.fileDialogs = &files;
+        s.shell = &shell;
+        s.exeDir = std::string(PELLMOR_BUILD_DIR) + "/";
+        return s;
+    }
+    TForm1& Open(bool realDialogs = false) {
+        w = std::make_unique<TForm1>(Services(realDialogs));
+        return *w;
+    }
+    template <class T>
+    T* find(const char* name) {
+        T* c = w->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    QString text(const char* name) {
+        if (auto* b = w->findChild<QAbstractButton*>(QLatin1String(name))) return b->text();
+        if (auto* l = w->findChild<QLabel*>(QLatin1String(name))) return l->text();
+        if (auto* g = w->findChild<QGroupBox*>(QLatin1String(name))) return g->title();
+        ADD_FAILURE() << "no text control " << name;
+        return {};
+    }
+    void click(const char* name) { find<QAbstractButton>(name)->click(); }
+    int page() { return find<QTabWidget>("menuPage")->currentIndex(); }
+    int asked() {
+        int n = 0;
+        for (const auto& s : dialogs.shown()) n += s.kind == "ask";
+        return n;
+    }
+    void storeInt(const std::string& name, int32_t v) { reg.keys[kKey][name] = {false, v, {}}; }
+    void storeText(const std::string& name, const std::string& v) { reg.keys[kKey][name] = {true, 0, v}; }
+};
+
+// ---------------------------------------------------------------- frame
+
+using Frame = Window;
+
+TEST_F(Frame, FixedWindowWithEveryNamedControl) {
+    Open();
+    EXPECT_EQ(w->windowTitle(), QString("Pellmor v3.56 build 050213 beta"));
+    EXPECT_EQ(w->size(), QSize(680, 374));
+    EXPECT_EQ(w->minimumSize(), w->maximumSize()) << "fixed size";
+    for (const char* name :
+         {"menuPage", "TabSheet1", "TabSheet2", "TabSheet3", "utilButton", "ClearButton", "taskButton",
+          "transferJobButton", "docButton", "optionsButton", "aboutButton", "taskBox", "docBox", "utilBox",
+          "ExtractionGroup", "methodBox", "fixErrorCheckBox", "bumperCheckBox", "forceRead", "sectorReadField",
+          "forceWrite", "sectorWriteField", "sfvCheck", "toastCheckBox", "subCheckBox", "TrackListGroup",
+          "TrackListBox", "TrackMsgLabel", "trackZeroBox", "inputFileField", "browseButton", "startButton",
+          "previewButton", "ProgressBar", "statusMsg", "etaMsg", "compLabel1", "FixLabel", "SplitLabel",
+          "PaddingLabel", "StatusIndicator", "totalErrWarnings", "namingLabel2", "AdditionGroup2", "PassiveBox",
+          "batchTask", "batchSignal", "buildVCDMethod", "VCDMethodGroup", "VCDCheckBox", "SVCDCheckBox",
+          "VCDOptionLink", "vidInfoGroup", "videoRes", "vidBitrate", "audInfo", "audBitrate", "imgNumLabel",
+          "totalImageTime", "VCDTrackListGroup", "TrackListGrid", "addTrackButton", "removeTrackButton",
+          "IncreaseImage", "ReduceImage", "moveTrackUp", "moveTrackDown", "playTrackButton", "clearListButton",
+          "AdditionGroup", "volName", "volumeExpandButton", "pauseTimeMsg", "TrackPauseBar", "imgNone", "imgCustom",
+          "img74", "img80", "yesSample", "noSample", "OpenSampleButton", "yesFolder", "noFolder", "saveFileField",
+          "saveButton", "startVCDButton", "ProgressBar2", "statusMsg2", "etaMsg2", "compLabel2",
+          "totalErrWarnings2", "namingLabel", "log", "copyPanel", "clearPanel", "copyAnimPanel", "volNameLabel",
+          "trackPauseLabel", "spanLabel", "folderLabel", "addSampleLabel"})
+        EXPECT_NE(w->findChild<QObject*>(QLatin1String(name)), nullptr) << name;
+
+    auto* methods = find<QComboBox>("methodBox");
+    ASSERT_EQ(methods->count(), 14);
+    EXPECT_EQ(methods->itemText(0), QString("rar [archive] -> cue/bin -> mpeg"));
+    EXPECT_EQ(methods->itemText(9), QString("mpeg ->dat"));
+    EXPECT_EQ(methods->itemText(13), QString("sfd (@Dreamcast) -> mpeg"));
+    auto* builds = find<QComboBox>("buildVCDMethod");
+    ASSERT_EQ(builds->count(), 4);
+    EXPECT_EQ(builds->itemText(3), QString("nrg (Nero) -> cue/bin[cd image]"));
+
+    // The start of a run: an empty store.
+    EXPECT_EQ(page(), 0);
+    EXPECT_EQ(w->pageMode, 0);
+    EXPECT_EQ(methods->currentIndex(), 2);
+    EXPECT_EQ(builds->currentIndex(), 1);
+    EXPECT_TRUE(find<QCheckBox>("VCDCheckBox")->isChecked());
+    EXPECT_FALSE(find<QCheckBox>("SVCDCheckBox")->isChecked());
+    EXPECT_TRUE(find<QRadioButton>("imgNone")->isChecked());
+    EXPECT_TRUE(find<QRadioButton>("noSample")->isChecked());
+    EXPECT_TRUE(find<QRadioButton>("noFolder")->isChecked());
+    EXPECT_EQ(find<QLineEdit>("pauseTimeMsg")->text(), QString("5"));
+    EXPECT_FALSE(find<QPushButton>("startButton")->isEnabled());
+    EXPECT_FALSE(find<QPushButton>("previewButton")->isEnabled());
+    EXPECT_FALSE(find<QLineEdit>("sectorReadField")->isEnabled());
+    EXPECT_EQ(find<QLineEdit>("sectorReadField")->text(), QString("0"));
+    EXPECT_EQ(find<QLineEdit>("sectorReadField")->maxLength(), 4);
+    EXPECT_TRUE(find<QLineEdit>("inputFileField")->isReadOnly());
+    EXPECT_TRUE(find<QLabel>("totalErrWarnings")->isHidden());
+    EXPECT_TRUE(find<QLineEdit>("batchSignal")->isHidden());
+    ASSERT_GE(find<QListWidget>("log")->count(), 1);
+    EXPECT_EQ(find<QListWidget>("log")->item(0)->text(), QString("[ PELLMOR PROCESSING LOG ]"));
+    EXPECT_EQ(find<QLabel>("FixLabel")->text(), QString("Fixes:"));
+    EXPECT_TRUE(w->acceptDrops());
+    EXPECT_EQ(w->MainJob->trackTable, w->trackTable);
+}
+
+TEST_F(Frame, HeaderPictureIsDecoded) {
+    QImage picture = LoadJpegPicture(std::string(PELLMOR_BUILD_DIR) + "/header.jpg");
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(picture.width(), 680);
+    Open();
+    EXPECT_FALSE(find<QLabel>("headerImage")->pixmap().isNull());
+
+    const unsigned char junk[] = {0xFF, 0xD8, 0x00, 0x01, 0x02, 0x03};
+    EXPECT_TRUE(DecodeJpeg(junk, sizeof junk).isNull()) << "a broken picture gives no image, never an exit";
+    EXPECT_TRUE(DecodeJpeg(nullptr, 0).isNull());
+    EXPECT_TRUE(LoadJpegPicture("/nonexistent/header.jpg").isNull());
+}
+
+bool Shown(QWidget* c, QWidget* window) {
+    return c->isVisibleTo(window) && !c->objectName().isEmpty() && !c->objectName().startsWith("qt_");
+}
+
+TEST_F(Frame, EveryCaptionFitsAndNothingOverlaps) {
+    Open();
+    w->show();
+    QApplication::processEvents();
+    for (int p = 0; p < 3; ++p) {
+        w->findChild<QTabWidget*>("menuPage")->setCurrentIndex(p);
+        for (QWidget* c : w->findChildren<QWidget*>()) {
+            if (!Shown(c, w.get())) continue;
+            const QFontMetrics fm(c->font());
+            int need = 0;
+            if (auto* b = qobject_cast<QCheckBox*>(c)) {
+                need = fm.horizontalAdvance(b->text().remove('&')) + 20;
+            } else if (auto* r = qobject_cast<QRadioButton*>(c)) {
+                need = fm.horizontalAdvance(r->text().remove('&')) + 20;
+            } else if (auto* pb = qobject_cast<QPushButton*>(c)) {
+                need = fm.horizontalAdvance(pb->text().remove('&')) + 6;
+            } else if (auto* g = qobject_cast<QGroupBox*>(c)) {
+                need = fm.horizontalAdvance(g->title()) + 16;
+            } else if (auto* l = qobject_cast<QLabel*>(c); l && !l->wordWrap() && !l->text().isEmpty()) {
+                need = fm.horizontalAdvance(l->text());
+            }
+            EXPECT_LE(need, c->width()) << c->objectName().toStdString() << " cuts its caption";
+        }
+        // Siblings never cover each other (the hidden pop-up lists are meant to)
+        // and stay inside their parent.
+        for (QWidget* parent : w->findChildren<QWidget*>()) {
+            if (!parent->isVisibleTo(w.get())) continue;
+            QList<QWidget*> kids;
+            for (QObject* o : parent->children()) {
+                auto* k = qobject_cast<QWidget*>(o);
+                if (k && Shown(k, w.get())) kids << k;
+            }
+            for (int i = 0; i < kids.size(); ++i) {
+                EXPECT_TRUE(parent->rect().contains(kids[i]->geometry()))
+                    << kids[i]->objectName().toStdString() << " leaves its parent";
+                for (int j = i + 1; j < kids.size(); ++j) {
+                    EXPECT_FALSE(kids[i]->geometry().intersects(kids[j]->geometry()))
+                        << kids[i]->objectName().toStdString() << " overlaps "
+                        << kids[j]->objectName().toStdString();
+                }
+            }
+        }
+    }
+}
+
+TEST_F(Frame, ScreenshotsOfThePages) {
+    Open();
+    w->show();
+    QDir().mkpath(QString(PELLMOR_BUILD_DIR) + "/screenshots");
+    const char* names[] = {"extraction", "video-cd", "logs"};
+    w->handles().log->add("     sample log line");
+    void (TForm1::*show[])() = {&TForm1::pellmorButtonClick, &TForm1::buildVCDButtonClick,
+                                &TForm1::logButtonClick};
+    for (int p = 0; p < 3; ++p) {
+        (w.get()->*show[p])();
+        if (p == 0) w->docButtonClick();  // the documentation list open over the first page
+        QApplication::processEvents();
+        QPixmap shot = w->grab();
+        EXPECT_EQ(shot.size(), QSize(680, 374));
+        EXPECT_TRUE(shot.save(QString(PELLMOR_BUILD_DIR) + "/screenshots/page-" + names[p] + ".png"));
+    }
+}
+
+// ---------------------------------------------------------------- options
+
+using Options = Window;
+
+TEST_F(Options, GreyOptionsForEveryMethod) {
+    Open();
+    struct Case {
+        int method;
+        bool fix, bumper, sfv, sub;
+    } cases[] = {
+        {0, 1, 1, 1, 1},  {1, 1, 1, 1, 1},  {2, 1, 1, 0, 1},  {3, 0, 1, 0, 1},  {4, 1, 1, 0, 1},
+        {5, 1, 1, 0, 1},  {6, 1, 1, 0, 1},  {7, 0, 1, 0, 1},  {8, 1, 0, 0, 0},  {9, 1, 0, 0, 0},
+        {10, 1, 0, 0, 0}, {11, 1, 1, 0, 1}, {12, 1, 1, 0, 1}, {13, 1, 0, 0, 0}, {-1, 0, 0, 0, 0},
+    };
+    auto* box = find<QComboBox>("methodBox");
+    for (const Case& c : cases) {
+        SCOPED_TRACE("method " + std::to_string(c.method));
+        box->setCurrentIndex(c.method);
+        w->methodBoxChange();
+        EXPECT_EQ(w->methodIndex, c.method);
+        EXPECT_EQ(find<QCheckBox>("fixErrorCheckBox")->isEnabled(), c.fix);
+        EXPECT_EQ(find<QCheckBox>("bumperCheckBox")->isEnabled(), c.bumper);
+        EXPECT_EQ(find<QCheckBox>("sfvCheck")->isEnabled(), c.sfv);
+        EXPECT_EQ(find<QCheckBox>("subCheckBox")->isEnabled(), c.sub);
+    }
+}
+
+TEST_F(Options, GreyOptionsOnTheVideoCdPage) {
+    Open();
+    click("buildVCDButton");
+    ASSERT_EQ(w->pageMode, 1);
+    auto* box = find<QComboBox>("buildVCDMethod");
+    for (int m = 0; m < 4; ++m) {
+        SCOPED_TRACE("build method " + std::to_string(m));
+        box->setCurrentIndex(m);
+        w->buildVCDMethodChange();
+        const bool files = m < 2;
+        EXPECT_EQ(w->methodIndex, m);
+        for (const char* name : {"moveTrackUp", "moveTrackDown", "addTrackButton", "removeTrackButton",
+                                 "playTrackButton", "clearListButton"})
+            EXPECT_EQ(w->WantsEnabled(find<QWidget>(name)), files) << name;
+        EXPECT_EQ(find<QLabel>("imgNumLabel")->isEnabled(), files);
+        EXPECT_EQ(find<QLabel>("totalImageTime")->isEnabled(), files);
+        EXPECT_EQ(find<QPushButton>("playTrackButton")->isEnabled(), files) << "its handler is here";
+        EXPECT_EQ(text("saveButton"), files ? QString("save") : QString("load"));
+    }
+}
+
+TEST_F(Options, CheckBoxesCopyIntoTheOptions) {
+    Open();
+    struct {
+        const char* box;
+        uint8_t TConfig::*field;
+    } boxes[] = {{"fixErrorCheckBox", &TConfig::FixMPEGErrors},
+                 {"bumperCheckBox", &TConfig::RemoveCDIBumper},
+                 {"toastCheckBox", &TConfig::ToastEnable}};
+    for (auto& b : boxes) {
+        SCOPED_TRACE(b.box);
+        auto* cb = find<QCheckBox>(b.box);
+        cb->setChecked(true);  // from code, as the settings load does
+        EXPECT_EQ(w->MainConfig.get()->*b.field, 1);
+        cb->click();
+        EXPECT_EQ(w->MainConfig.get()->*b.field, 0);
+    }
+    find<QCheckBox>("forceRead")->setChecked(true);
+    EXPECT_TRUE(find<QLineEdit>("sectorReadField")->isEnabled());
+    EXPECT_FALSE(find<QLineEdit>("sectorWriteField")->isEnabled());
+    find<QCheckBox>("forceWrite")->click();
+    EXPECT_TRUE(find<QLineEdit>("sectorWriteField")->isEnabled());
+    find<QCheckBox>("forceRead")->click();
+    EXPECT_FALSE(find<QLineEdit>("sectorReadField")->isEnabled());
+}
+
+TEST_F(Options, VcdAndSvcdAreExclusive) {
+    Open();
+    auto* vcd = find<QCheckBox>("VCDCheckBox");
+    auto* svcd = find<QCheckBox>("SVCDCheckBox");
+    vcd->click();
+    EXPECT_FALSE(vcd->isChecked());
+    EXPECT_TRUE(svcd->isChecked());
+    svcd->click();
+    EXPECT_TRUE(vcd->isChecked());
+    EXPECT_FALSE(svcd->isChecked());
+    svcd->setChecked(true);
+    EXPECT_FALSE(vcd->isChecked());
+    vcd->setChecked(true);
+    EXPECT_FALSE(svcd->isChecked());
+}
+
+TEST_F(Options, PassiveBoxTickedAndUnticked) {
+    Open();
+    w->OpenDialog.FileName = "/in/disc.cue";
+    w->SaveDialog.FileName = "/out/disc.mpg";
+    w->SaveDialog.Files = {"/out/a.mpg", "/out/b.mpg"};
+    find<QListWidget>("TrackListBox")->addItem("Track #01   00:02:00   2352 bytes/sector   1000k");
+    auto* passive = find<QCheckBox>("PassiveBox");
+    passive->click();
+    EXPECT_EQ(w->SaveDialog.FileName, "nul");
+    EXPECT_TRUE(w->SaveDialog.Files.empty());
+    EXPECT_EQ(w->MainConfig->passive, 1);
+    EXPECT_EQ(w->batchActive.load(), 1);
+    EXPECT_EQ(find<QListWidget>("TrackListBox")->count(), 1) << "ticking clears nothing";
+
+    passive->click();
+    EXPECT_EQ(asked(), 0) << "unticking clears the page without a question";
+    EXPECT_EQ(find<QListWidget>("TrackListBox")->count(), 0);
+    EXPECT_TRUE(w->OpenDialog.FileName.empty());
+    EXPECT_EQ(w->MainConfig->passive, 0);
+    EXPECT_EQ(w->batchActive.load(), 0);
+}
+
+TEST_F(Options, PassiveBoxWithoutSourceKeepsTheOutputName) {
+    Open();
+    w->SaveDialog.FileName = "/out/x.mpg";
+    find<QCheckBox>("PassiveBox")->click();
+    EXPECT_EQ(w->SaveDialog.FileName, "/out/x.mpg");
+    EXPECT_EQ(w->MainConfig->passive, 1);
+}
+
+// ---------------------------------------------------------------- pages
+
+using Pages = Window;
+
+TEST_F(Pages, LeavingAFilledExtractionPageAsks) {
+    struct Case {
+        int answer;
+        int page;
+        int rows;
+    } cases[] = {{platform::kNo, 0, 1}, {platform::kCancel, 0, 1}, {platform::kYes, 1, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("answer " + std::to_string(c.answer));
+        Open();
+        find<QListWidget>("TrackListBox")->addItem("Track #01");
+        dialogs.script({c.answer});
+        int before = asked();
+        click("buildVCDButton");
+        EXPECT_EQ(asked(), before + 1);
+        EXPECT_EQ(dialogs.shown().back().message, "All current track entries will be lost.  Continue?");
+        EXPECT_EQ(page(), c.page);
+        EXPECT_EQ(w->pageMode, c.page);
+        EXPECT_EQ(find<QListWidget>("TrackListBox")->count(), c.rows);
+        EXPECT_TRUE(find<QPushButton>("buildVCDButton")->isChecked() == (c.page == 1));
+    }
+}
+
+TEST_F(Pages, LeavingAFilledBuildListAsks) {
+    struct Case {
+        int answer;
+        int page;
+        int rows;
+    } cases[] = {{platform::kNo, 1, 1}, {platform::kCancel, 1, 1}, {platform::kYes, 0, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("answer " + std::to_string(c.answer));
+        Open();
+        click("buildVCDButton");
+        w->WMDropFiles({"/v/a.mpg"});
+        ASSERT_EQ(w->BuildListRows(), 1);
+        dialogs.script({c.answer});
+        click("pellmorButton");
+        EXPECT_EQ(page(), c.page);
+        EXPECT_EQ(w->pageMode, c.page);
+        EXPECT_EQ(w->BuildListRows(), c.rows);
+    }
+}
+
+TEST_F(Pages, EmptyPagesSwitchWithoutQuestions) {
+    Open();
+    click("buildVCDButton");
+    EXPECT_EQ(page(), 1);
+    EXPECT_FALSE(find<QPushButton>("previewButton")->isEnabled());
+    EXPECT_EQ(w->previewIndex, 0);
+    click("logButton");
+    EXPECT_EQ(page(), 2);
+    EXPECT_EQ(w->pageMode, 1) << "the logs page keeps the page mode";
+    click("pellmorButton");
+    EXPECT_EQ(page(), 0);
+    EXPECT_EQ(asked(), 0);
+}
+
+TEST_F(Pages, WhileAJobRunsPagesOnlySwitch) {
+    Open();
+    find<QListWidget>("TrackListBox")->addItem("Track #01");
+    w->runState->pageMode = 0;
+    w->runState->running = 1;
+    click("buildVCDButton");
+    EXPECT_EQ(page(), 1);
+    EXPECT_EQ(w->pageMode, 1);
+    EXPECT_EQ(asked(), 0);
+    EXPECT_EQ(find<QListWidget>("TrackListBox")->count(), 1) << "the running job's list stays";
+    for (const char* name : {"startVCDButton", "addTrackButton", "removeTrackButton", "moveTrackUp",
+                             "moveTrackDown", "clearListButton", "buildVCDMethod"}) {
+        EXPECT_FALSE(w->WantsEnabled(find<QWidget>(name))) << name;
+        EXPECT_FALSE(find<QWidget>(name)->isEnabled()) << name;
+    }
+    w->WMDropFiles({"/v/a.mpg"});
+    EXPECT_EQ(w->BuildListRows(), 0) << "drops are ignored while a job runs";
+
+    find<QLabel>("FixLabel")->setText("Fixes: 12");
+    click("pellmorButton");
+    EXPECT_EQ(page(), 0);
+    EXPECT_EQ(w->pageMode, 0);
+    EXPECT_EQ(find<QLabel>("FixLabel")->text(), QString("Fixes:"));
+    EXPECT_EQ(find<QLabel>("SplitLabel")->text(), QString("Splits:"));
+    EXPECT_TRUE(find<QComboBox>("methodBox")->isEnabled()) << "the running job's own page";
+
+    // A job of the video-cd page greys the extraction page's start controls.
+    w->runState->pageMode = 1;
+    click("pellmorButton");
+    EXPECT_FALSE(find<QComboBox>("methodBox")->isEnabled());
+    EXPECT_FALSE(w->WantsEnabled(find<QWidget>("startButton")));
+    w->runState->running = 0;
+    click("pellmorButton");
+    EXPECT_TRUE(find<QComboBox>("methodBox")->isEnabled());
+    EXPECT_TRUE(w->WantsEnabled(find<QWidget>("startButton")));
+}
+
+TEST_F(Pages, CounterLabelsOpenTheLog) {
+    Open();
+    w->totalErrWarningsClick();
+    EXPECT_EQ(page(), 2);
+    w->pellmorButtonClick();
+    w->totalErrWarnings2Click();
+    EXPECT_EQ(page(), 2);
+}
+
+TEST_F(Pages, MethodChangeOnAFilledPageAsks) {
+    Open();
+    find<QListWidget>("TrackListBox")->addItem("Track #01");
+    w->MainConfig->selectedTracksOnly = 1;
+    auto* box = find<QComboBox>("methodBox");
+    box->setCurrentIndex(8);
+    dialogs.script({platform::kNo});
+    w->methodBoxChange();
+    EXPECT_EQ(w->MainConfig->selectedTracksOnly, 1) << "declined: nothing further";
+    EXPECT_EQ(box->currentIndex(), 8) << "the box keeps the new item";
+    dialogs.script({platform::kYes});
+    w->methodBoxChange();
+    EXPECT_EQ(w->MainConfig->selectedTracksOnly, 0);
+    EXPECT_FALSE(find<QCheckBox>("bumperCheckBox")->isEnabled());
+
+    click("buildVCDButton");
+    w->WMDropFiles({"/v/a.mpg"});
+    auto* build = find<QComboBox>("buildVCDMethod");
+    ASSERT_EQ(w->methodIndex, 1);
+    build->setCurrentIndex(3);
+    dialogs.script({platform::kCancel});
+    w->buildVCDMethodChange();
+    EXPECT_EQ(build->currentIndex(), 1) << "declined: back to the method in force";
+    EXPECT_EQ(w->BuildListRows(), 1);
+}
+
+// ---------------------------------------------------------------- header lists
+
+using Header = Window;
+
+TEST_F(Header, PopupListsToggleOneAtATime) {
+    Open();
+    auto* task = find<QListWidget>("taskBox");
+    auto* doc = find<QListWidget>("docBox");
+    auto* util = find<QListWidget>("utilBox");
+    w->show();
+    w->taskButtonClick();
+    EXPECT_TRUE(task->isVisible());
+    click("docButton");
+    EXPECT_TRUE(doc->isVisible());
+    EXPECT_FALSE(task->isVisible());
+    w->utilButtonClick();
+    EXPECT_TRUE(util->isVisible());
+    EXPECT_FALSE(doc->isVisible());
+    w->utilButtonClick();
+    EXPECT_FALSE(util->isVisible());
+    click("docButton");
+    w->docBoxMouseMove(5, 16 * 2 + 3);
+    EXPECT_EQ(doc->currentRow(), 2);
+    click("logButton");
+    EXPECT_FALSE(doc->isVisible()) << "a page handler hides the lists";
+}
+
+TEST_F(Header, DocumentationPaths) {
+    struct Case {
+        const char* dir;
+        int item;
+        const char* opened;
+    } cases[] = {
+        {"/opt/pellmor/manual/", 3, "/opt/pellmor/manual/faq.html"},
+        {"/opt/pellmor/manual", 0, "/opt/pellmor/manual/whatsnew.html"},
+        {"/m/", 1, "/m/history.html"},
+        {"/m/", 2, "/m/index.html"},
+        {"", 0, "/whatsnew.html"},
+    };
+    Open();
+    EXPECT_EQ(w->MainConfig->ManualFAQDirectory, std::string(PELLMOR_BUILD_DIR) + "/manual/");
+    auto* doc = find<QListWidget>("docBox");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dir);
+        w->MainConfig->ManualFAQDirectory = c.dir;
+        click("docButton");
+        doc->setCurrentRow(c.item);
+        emit doc->itemClicked(doc->item(c.item));
+        ASSERT_FALSE(shell.opened.empty());
+        EXPECT_EQ(shell.opened.back(), c.opened);
+        EXPECT_FALSE(doc->isVisible());
+    }
+}
+
+// ---------------------------------------------------------------- drops, preview, play
+
+using Files = Window;
+
+TEST_F(Files, DropsOnEachPage) {
+    Open();
+    w->WMDropFiles({"/v/a.mpg"});
+    EXPECT_EQ(w->BuildListRows(), 0) << "the extraction page takes no drops";
+    click("buildVCDButton");
+    find<QCheckBox>("VCDCheckBox")->click();
+    w->WMDropFiles({"/v/a.mpg", "/v/b.mpg"});
+    EXPECT_EQ(w->MainJob->discKind, 2) << "SVCD when VCD is unticked";
+    ASSERT_EQ(w->BuildListRows(), 2);
+    EXPECT_EQ(w->buildFiles, (std::vector<std::string>{"/v/a.mpg", "/v/b.mpg"}));
+    EXPECT_EQ(find<QTableWidget>("TrackListGrid")->item(1, 1)->text(), QString("b.mpg"));
+    find<QCheckBox>("VCDCheckBox")->click();
+    w->WMDropFiles({"/v/c.mpg"});
+    EXPECT_EQ(w->MainJob->discKind, 1);
+    click("logButton");
+    w->WMDropFiles({"/v/d.mpg"});
+    EXPECT_EQ(w->BuildListRows(), 4) << "the logs page keeps the video-cd page mode";
+}
+
+TEST_F(Files, DroppedUrlsReachTheBuildList) {
+    Open();
+    click("buildVCDButton");
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile("/v/one.mpg"), QUrl("https://example.com/x.mpg")});
+    w->show();
+    QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.get(), &drop);
+    EXPECT_EQ(w->buildFiles, std::vector<std::string>{"/v/one.mpg"});
+}
+
+TEST_F(Files, DropsStopAtNinetyNineTracks) {
+    Open();
+    click("buildVCDButton");
+    std::vector<std::string> names;
+    for (int i = 0; i < 101; ++i) names.push_back("/v/clip" + std::to_string(i) + ".mpg");
+    w->WMDropFiles(names);
+    EXPECT_EQ(w->BuildListRows(), 99);
+    auto shown = dialogs.shown();
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back().kind, "error");
+    EXPECT_EQ(shown.back().message, "Cannot exceed 99 video tracks.");
+    EXPECT_EQ(shown.back().caption, "clip99.mpg");
+    EXPECT_EQ(w->stats->errors.load(), 1) << "one report, not one per file left";
+}
+
+TEST_F(Files, PreviewCyclesThroughGeneratedFiles) {
+    Open();
+    w->previewButtonClick();
+    EXPECT_TRUE(shell.opened.empty()) << "nothing generated yet";
+    w->generatedFiles = "\"/out/a.mpg\" \"/out/b.mpg\" ";
+    for (int i = 0; i < 3; ++i) w->previewButtonClick();
+    EXPECT_EQ(shell.opened, (std::vector<std::string>{"\"/out/a.mpg\"", "\"/out/b.mpg\"", "\"/out/a.mpg\""}));
+    shell.opened.clear();
+    w->generatedFiles = "\"/out/only one.mpg\" ";
+    w->previewIndex = 0;
+    w->previewButtonClick();
+    w->previewButtonClick();
+    EXPECT_EQ(shell.opened, (std::vector<std::string>{"\"/out/only one.mpg\"", "\"/out/only one.mpg\""}));
+}
+
+TEST(GeneratedFileEntries, SplitsAtQuoteBlankQuote) {
+    EXPECT_TRUE(GeneratedFileEntries("").empty());
+    EXPECT_EQ(GeneratedFileEntries("\"a\" \"b\" \"c\" "), (std::vector<std::string>{"\"a\"", "\"b\"", "\"c\""}));
+    EXPECT_EQ(GeneratedFileEntries("\"/d/x y.mpg\" "), std::vector<std::string>{"\"/d/x y.mpg\""});
+}
+
+TEST_F(Files, PlayOpensTheFirstSelectedTrack) {
+    Open();
+    click("buildVCDButton");
+    w->WMDropFiles({"/v/a.mpg", "/v/b.mpg", "/v/c.mpg"});
+    w->playTrackButtonClick();
+    EXPECT_TRUE(shell.opened.empty()) << "no row selected";
+    auto* grid = find<QTableWidget>("TrackListGrid");
+    grid->setSelectionMode(QAbstractItemView::MultiSelection);
+    grid->selectRow(2);
+    grid->selectRow(1);
+    w->playTrackButtonClick();
+    EXPECT_EQ(shell.opened, std::vector<std::string>{"/v/b.mpg"});
+}
+
+// ---------------------------------------------------------------- log page
+
+using Log = Window;
+
+TEST_F(Log, CopyAndClear) {
+    Open();
+    w->handles().log->add("");
+    w->handles().log->add("     Fixed 3 errors");
+    click("copyPanel");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QString("[ PELLMOR PROCESSING LOG ]\n\n     Fixed 3 errors"));
+    click("clearPanel");
+    EXPECT_EQ(find<QListWidget>("log")->count(), 0) << "the first line goes too";
+}
+
+// ---------------------------------------------------------------- texts
+
+using Texts = Window;
+
+std::string LanguageFileWith(const std::map<int, std::string>& components, const std::string& docFirst) {
+    std::ifstream in(std::string(PELLMOR_SOURCE_DIR) + "/lang/english.lng", std::ios::binary);
+    std::stringstream out;
+    std::string line, section;
+    int index = 0;
+    while (std::getline(in, line)) {
+        std::string t = line;
+        while (!t.empty() && (t.back() == '\r' || t.back() == ' ')) t.pop_back();
+        if (!t.empty() && t[0] == '#') {
+            section = t.substr(1);
+            index = 0;
+        } else if (!t.empty() && t.rfind("//", 0) != 0) {
+            if (section == "COMPONENT_MSGS" && components.count(index)) t = components.at(index);
+            if (section == "DOCUMENT_MENU_MSGS" && index == 0) t = docFirst;
+            ++index;
+        }
+        out << t << "\n";
+    }
+    return out.str();
+}
+
+TEST_F(Texts, BuiltInEnglishCaptionsAndHints) {
+    Open();
+    EXPECT_EQ(text("taskButton"), QString("task"));
+    EXPECT_EQ(text("docButton"), QString("documentation"));
+    EXPECT_EQ(text("videoRes"), QString("Resolution :"));
+    EXPECT_EQ(text("compLabel1"), QString("Completed:"));
+    EXPECT_EQ(text("VCDOptionLink"), QString("[+] VideoCD options"));
+    EXPECT_EQ(text("namingLabel"), QString("<< multi-file naming"));
+    EXPECT_EQ(text("namingLabel2"), QString("<< multi-file naming"));
+    EXPECT_EQ(text("browseButton"), QString("load"));
+    EXPECT_EQ(text("AdditionGroup2"), QString("Additional Options"));
+    EXPECT_EQ(find<QListWidget>("docBox")->item(0)->text(), QString("> What's new?"));
+    EXPECT_EQ(find<QListWidget>("taskBox")->item(2)->text(), QString("> Open batch list"));
+    EXPECT_EQ(find<QListWidget>("utilBox")->item(1)->text(), QString("> CD-i Subtitle Convertor"));
+    EXPECT_EQ(find<QWidget>("methodBox")->toolTip(), QString("Select extraction/conversion method"));
+    EXPECT_EQ(find<QWidget>("ClearButton")->toolTip(), QString("Clear everything on current page"));
+    EXPECT_EQ(find<QWidget>("startVCDButton")->toolTip(), QString("Click here to begin processing"));
+}
+
+TEST_F(Texts, ALanguageFileChangesCaptions) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("deutsch.lng").toStdString();
+    std::ofstream(path, std::ios::binary) << LanguageFileWith(
+        {{0, "Anfang"}, {72, "DOKUMENTATION"}, {4, "Fertig"}, {109, "VideoCD-Optionen"}}, "Neuigkeiten");
+    storeText("LanguageFile", path);
+    Open();
+    EXPECT_EQ(text("startButton"), QString("Anfang"));
+    EXPECT_EQ(text("startVCDButton"), QString("Anfang"));
+    EXPECT_EQ(text("docButton"), QString("dokumentation")) << "header buttons read in lower case";
+    EXPECT_EQ(text("compLabel2"), QString("Fertig:"));
+    EXPECT_EQ(text("VCDOptionLink"), QString("[+] VideoCD-Optionen"));
+    EXPECT_EQ(find<QListWidget>("docBox")->item(0)->text(), QString("> Neuigkeiten"));
+    EXPECT_EQ(find<QComboBox>("methodBox")->itemText(2), QString("cue/bin -> mpeg")) << "method lists are fixed";
+}
+
+TEST_F(Texts, LatinOneLanguageTextsShowAsLatinOne) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("francais.lng").toStdString();
+    std::ofstream(path, std::ios::binary) << LanguageFileWith({{0, "d\xE9marrer"}}, "Nouveaut\xE9s");
+    storeText("LanguageFile", path);
+    Open();
+    EXPECT_EQ(text("startButton"), QString::fromUtf8("d\xC3\xA9marrer"));
+    EXPECT_EQ(find<QListWidget>("docBox")->item(0)->text(), QString::fromUtf8("> Nouveaut\xC3\xA9s"));
+}
+
+TEST_F(Texts, ABadLanguageFileKeepsEnglish) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("bad.lng").toStdString();
+    std::string body = LanguageFileWith({{0, "Anfang"}}, "Neuigkeiten");
+    std::ofstream(path, std::ios::binary) << "#NOT_A_LANGUAGE_FILE\n" << body.substr(body.find('\n') + 1);
+    for (const std::string& file : {path, std::string("/nonexistent/x.lng")}) {
+        SCOPED_TRACE(file);
+        storeText("LanguageFile", file);
+        Open();
+        EXPECT_EQ(text("startButton"), QString("start"));
+        EXPECT_EQ(text("taskButton"), QString("task"));
+        EXPECT_EQ(find<QListWidget>("docBox")->item(0)->text(), QString("> What's new?"));
+    }
+}
+
+// ---------------------------------------------------------------- settings in the window
+
+using Stored = Window;
+
+TEST_F(Stored, LoadSetsTheControls) {
+    storeInt("LastMethod", 13);
+    storeInt("LastBuildVCDMethod", 2);
+    storeInt("VideoCD_Mode", 0);
+    storeInt("TrackPauseTime", 9);
+    storeInt("Split_VideoCD_Images", 2);
+    storeInt("SeparateImagesToFolders", 1);
+    storeInt("ForcedReadValue", 2336);
+    storeInt("ForcedWriteValue", 0);
+    storeInt("FixMPEGErrors", 1);
+    Open();
+    EXPECT_EQ(find<QComboBox>("methodBox")->currentIndex(), 13);
+    EXPECT_FALSE(find<QCheckBox>("bumperCheckBox")->isEnabled()) << "the load greys the options";
+    EXPECT_EQ(find<QComboBox>("buildVCDMethod")->currentIndex(), 2);
+    EXPECT_TRUE(find<QCheckBox>("SVCDCheckBox")->isChecked());
+    EXPECT_FALSE(find<QCheckBox>("VCDCheckBox")->isChecked());
+    EXPECT_EQ(find<QScrollBar>("TrackPauseBar")->value(), 9);
+    EXPECT_EQ(find<QLineEdit>("pauseTimeMsg")->text(), QString("9"));
+    EXPECT_TRUE(find<QRadioButton>("img80")->isChecked());
+    EXPECT_TRUE(find<QRadioButton>("yesFolder")->isChecked());
+    EXPECT_FALSE(find<QRadioButton>("noFolder")->isChecked());
+    EXPECT_TRUE(find<QCheckBox>("forceRead")->isChecked());
+    EXPECT_EQ(find<QLineEdit>("sectorReadField")->text(), QString("2336"));
+    EXPECT_TRUE(find<QLineEdit>("sectorReadField")->isEnabled());
+    EXPECT_EQ(w->MainJob->forcedReadSize, 2336);
+    EXPECT_FALSE(find<QCheckBox>("forceWrite")->isChecked());
+    EXPECT_TRUE(find<QCheckBox>("fixErrorCheckBox")->isChecked());
+    EXPECT_EQ(w->MainConfig->FixMPEGErrors, 1);
+}
+
+TEST_F(Stored, SpanValuesOtherThanOneOrTwoSelectNoSpanning) {
+    for (int32_t v : {0, 3, -1}) {
+        SCOPED_TRACE(v);
+        storeInt("Split_VideoCD_Images", v);
+        Open();
+        EXPECT_TRUE(find<QRadioButton>("imgNone")->isChecked());
+    }
+    storeInt("Split_VideoCD_Images", 1);
+    Open();
+    EXPECT_TRUE(find<QRadioButton>("img74")->isChecked());
+}
+
+TEST_F(Stored, SaveReadsTheControls) {
+    Open();
+    find<QCheckBox>("SVCDCheckBox")->click();
+    find<QRadioButton>("img74")->click();
+    find<QLineEdit>("sectorReadField")->setText("2324");  // shown, but forceRead is not ticked
+    find<QLineEdit>("pauseTimeMsg")->setText("7");
+    find<QComboBox>("methodBox")->setCurrentIndex(11);
+    w->SaveSettings();
+    auto& v = reg.keys[kKey];
+    EXPECT_EQ(v["VideoCD_Mode"].i, 0);
+    EXPECT_EQ(v["Split_VideoCD_Images"].i, 1);
+    EXPECT_EQ(v["ForcedReadValue"].i, 0);
+    EXPECT_EQ(v["TrackPauseTime"].i, 7);
+    EXPECT_EQ(v["LastMethod"].i, 11);
+    EXPECT_EQ(v["LastBuildVCDMethod"].i, 1);
+}
+
+// ---------------------------------------------------------------- close
+
+using Close = Window;
+
+TEST_F(Close, WithoutAJobSavesTheSettings) {
+    Open();
+    find<QComboBox>("methodBox")->setCurrentIndex(5);
+    w->close();
+    EXPECT_EQ(reg.keys[kKey]["LastMethod"].i, 5);
+    w.reset();  // the window frees its records afterwards
+}
+
+TEST_F(Close, SkipSaveSettingsLeavesTheStoreAlone) {
+    Open();
+    w->skipSaveSettings = 1;
+    w->close();
+    EXPECT_FALSE(reg.keys[kKey].count("LastMethod"));
+}
+
+TEST_F(Close, DeletesOnlyTheTaskProjectsOfThisRun) {
+    QTemporaryDir dir;
+    const std::string mine = dir.filePath("~20050213120000_tmp.ktp").toStdString();
+    const std::string other = dir.filePath("~20050212090000_tmp.ktp").toStdString();
+    std::ofstream(mine) << "KTP#";
+    std::ofstream(other) << "KTP#";
+    Open();
+    w->MainConfig->TempDirectory = dir.path().toStdString();
+    w->RegisterTempProject(mine);
+    w->close();
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(mine)));
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(other))) << "another instance's project stays";
+}
+
+TEST_F(Close, WithAJobStopsItAnswersCancelAndWaits) {
+    Open(/*realDialogs=*/true);
+    TForm1* window = w.get();
+    std::atomic<bool> asking{false}, finished{false};
+    std::atomic<int> answer{-1}, logLines{-1};
+    window->runState->running = 1;
+    std::thread worker([&] {
+        // A worker that asks a question and then writes to the window.
+        asking = true;
+        answer = window->dialogs().ask("There may not be enough space to write the output file.  Continue?",
+                                       TForm1::kCaption);
+        while (window->runState->running) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        window->handles().statusMsg->setCaption("cancelled");
+        logLines = window->handles().log->count();
+        finished = true;
+    });
+    window->SetRunningJob([&] { return finished.load(); }, [&] { worker.join(); });
+    while (!asking) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));  // the question is on its way
+
+    window->close();
+    EXPECT_TRUE(finished);
+    EXPECT_FALSE(worker.joinable()) << "the close waited for the worker";
+    EXPECT_EQ(answer, platform::kCancel);
+    EXPECT_EQ(logLines, 1) << "the worker's read of the log was served during the wait";
+    EXPECT_EQ(window->runState->running.load(), 0);
+    EXPECT_TRUE(reg.keys[kKey].count("LastMethod")) << "saved after the job ended";
+    w.reset();
+}
+
+TEST_F(Close, DestroyingAnOpenWindowStillStopsTheJob) {
+    Open(/*realDialogs=*/true);
+    TForm1* window = w.get();
+    std::atomic<bool> finished{false};
+    window->runState->running = 1;
+    std::thread worker([&] {
+        while (window->runState->running) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        finished = true;
+    });
+    window->SetRunningJob([&] { return finished.load(); }, [&] { worker.join(); });
+    w.reset();
+    EXPECT_TRUE(finished);
+    EXPECT_FALSE(worker.joinable());
+}
+
+}  // namespace
