@@ -28,6 +28,9 @@
 #include "app/jpeg_picture.h"
 #include "tests/support/fakes.h"
 
+// Fontconfig keeps its caches for the life of the process; that is not ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
 namespace {
 
 QApplication& App() {
