@@ -5,8 +5,32 @@
 
 #include "app/main_window.h"
 
+namespace {
+
+// An exception escaping a handler is shown in a box and the program goes on,
+// as the desktop library's standard exception box does.
+class Application final : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            ShowException(e.what());
+        } catch (...) {
+            ShowException("Unknown exception");
+        }
+        return false;
+    }
+    static void ShowException(const char* what) {
+        QMessageBox::critical(nullptr, QString::fromLatin1(TForm1::kApplicationTitle), QString::fromUtf8(what));
+    }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    Application app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(TForm1::kApplicationTitle));
     TForm1::ApplyApplicationStyle();
     try {
@@ -16,7 +40,7 @@ int main(int argc, char** argv) {
         app.exec();
         Form1 = nullptr;
     } catch (const std::exception& e) {
-        QMessageBox::critical(nullptr, QString::fromLatin1(TForm1::kApplicationTitle), QString::fromUtf8(e.what()));
+        Application::ShowException(e.what());
     }
     return 0;
 }

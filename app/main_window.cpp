@@ -864,7 +864,8 @@ void TForm1::GreyOptions() {
                                                           imgNumLabel, totalImageTime})
             SetUsable(w, files);
         const bool image = methodIndex == 2 || methodIndex == 3;
-        saveButton->setText(toQt(languageSet ? languageSet->component(image ? 14 : 33) : std::string()));
+        // With a cif or nrg build the button chooses the source image.
+        if (languageSet) saveButton->setText(toQt(languageSet->component(image ? 14 : 33)));
     }
 }
 

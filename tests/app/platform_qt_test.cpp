@@ -1,0 +1,162 @@
+// The Qt backends of the control handles and dialogs, called from a worker
+// thread as the engine calls them.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <atomic>
+#include <thread>
+
+#include "platform/qt/controls_qt.h"
+#include "platform/qt/dialogs_qt.h"
+#include "platform/qt/text.h"
+
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+namespace {
+
+using namespace platform::qt;
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "app_platform_qt_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+// Runs fn on a worker thread while the GUI thread keeps serving events.
+template <class F>
+void OnWorker(F fn) {
+    std::atomic<bool> done{false};
+    std::thread t([&] {
+        fn();
+        done = true;
+    });
+    QElapsedTimer timer;
+    timer.start();
+    while (!done && timer.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    t.join();
+    ASSERT_TRUE(done) << "the worker was never served";
+    QCoreApplication::processEvents();
+}
+
+struct Handles : ::testing::Test {
+    void SetUp() override { App(); }
+};
+
+TEST_F(Handles, WorkerWritesReachTheWidgetsAndReadsWait) {
+    QLabel label;
+    QListWidget list;
+    QPushButton button;
+    QtLabel l(&label);
+    QtListBox lb(&list);
+    QtButton b(&button);
+    int count = -1;
+    std::string caption, item;
+    bool enabled = true;
+    OnWorker([&] {
+        l.setCaption("Completed: 50%");
+        lb.add("one");
+        lb.add("two");
+        b.setEnabled(false);
+        b.setHint("Click here to stop processing");
+        // Reads come back after the writes posted before them.
+        count = lb.count();
+        caption = l.caption();
+        item = lb.item(1);
+        enabled = b.enabled();
+    });
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(caption, "Completed: 50%");
+    EXPECT_EQ(item, "two");
+    EXPECT_FALSE(enabled);
+    EXPECT_EQ(label.text(), QString("Completed: 50%"));
+    EXPECT_EQ(button.toolTip(), QString("Click here to stop processing"));
+}
+
+TEST_F(Handles, GuiThreadCallsActAtOnce) {
+    QListWidget list;
+    QtListBox lb(&list);
+    lb.add("now");
+    EXPECT_EQ(list.count(), 1) << "no event loop needed on the GUI thread";
+    lb.setSelected(0, true);
+    EXPECT_TRUE(lb.selected(0));
+    EXPECT_EQ(lb.selectedCount(), 1);
+    EXPECT_EQ(lb.item(5), "");
+}
+
+TEST_F(Handles, EditRunsItsChangeHandlerBeforeReturning) {
+    QLineEdit edit;
+    std::atomic<int> changes{0};
+    QObject::connect(&edit, &QLineEdit::textChanged, [&] { ++changes; });
+    QtEdit e(&edit);
+    int seen = -1;
+    OnWorker([&] {
+        e.setText("success");
+        seen = changes.load();
+    });
+    EXPECT_EQ(seen, 1);
+    EXPECT_EQ(edit.text(), QString("success"));
+}
+
+TEST_F(Handles, AGoneWidgetNeitherHangsNorCrashes) {
+    auto* label = new QLabel;
+    QtLabel l(label);
+    delete label;
+    std::string caption = "x";
+    OnWorker([&] {
+        l.setCaption("late");
+        caption = l.caption();
+    });
+    EXPECT_EQ(caption, "");
+}
+
+TEST_F(Handles, LabelColourIsBgr) {
+    QLabel label;
+    QtLabel l(&label);
+    l.setColor(0x3A3AFC);  // red 252, green 58, blue 58
+    EXPECT_EQ(label.palette().color(QPalette::Window), QColor(252, 58, 58));
+}
+
+TEST(Texts, Utf8OrLatin1) {
+    EXPECT_EQ(toQt("caf\xC3\xA9"), QString::fromUtf8("caf\xC3\xA9"));
+    EXPECT_EQ(toQt("caf\xE9"), QString::fromUtf8("caf\xC3\xA9")) << "not UTF-8: Latin-1";
+    EXPECT_EQ(fromQt(toQt("caf\xE9")), "caf\xC3\xA9");
+    EXPECT_EQ(toQt(std::string("a\0b", 3)).size(), 3);
+}
+
+TEST(FileFilter, BecomesQtNameFilters) {
+    struct Case {
+        const char* ours;
+        const char* qt;
+    } cases[] = {
+        {"*.cue (index file)|*.cue|All files|*.*", "*.cue (index file) (*.cue);;All files (*)"},
+        {"*.mpg,*.mpeg,*.m2v,*.m2s (mpeg video)|*.mpg;*.mpeg;*.m2v;*.m2s|All files|*.*",
+         "*.mpg,*.mpeg,*.m2v,*.m2s (mpeg video) (*.mpg *.mpeg *.m2v *.m2s);;All files (*)"},
+        {"*.dat (vcd mpeg video)|*.dat", "*.dat (vcd mpeg video) (*.dat)"},
+        {"", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ToQtFilter(c.ours), QString(c.qt)) << c.ours;
+}
+
+TEST_F(Handles, RefusingDialogsAnswerCancelWithoutABox) {
+    QWidget parent;
+    QtDialogs d(&parent);
+    d.refuseAll(true);
+    int answer = -1;
+    std::optional<std::string> typed = "x";
+    OnWorker([&] {
+        answer = d.ask("Continue?", "Pellmor");
+        d.error("never shown", "Pellmor");
+        typed = d.inputBox("Pellmor", "name", "a");
+    });
+    EXPECT_EQ(answer, platform::kCancel);
+    EXPECT_FALSE(typed.has_value());
+}
+
+}  // namespace
