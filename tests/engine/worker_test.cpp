@@ -1,0 +1,459 @@
+// The worker's frame: the method table, progress and ETA, the status colour,
+// the end of a run and the batch result word, track selection, output names
+// and the overwrite question, bad sources, the bumper, 99 tracks and offsets
+// past 4 GiB.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "tests/engine/job_harness.h"
+
+using harness::Fixture;
+using harness::ReadFile;
+using harness::WriteFile;
+
+namespace {
+
+constexpr size_t kPack = 2324;
+
+TEST(MethodTable, ExtractionAndVideoCdPages) {
+    struct Row {
+        int32_t page, index;
+        bool imgNone, multi;
+        int32_t code;
+        int16_t in, out;
+    };
+    for (const Row& r : {Row{0, 0, true, false, 12, 0, 0},          Row{0, 1, true, false, 12, 0, 0},
+                         Row{0, 2, true, false, 0x0A0603, 6, 3},    Row{0, 3, true, false, 0x060602, 6, 2},
+                         Row{0, 4, true, false, 0x0A0703, 7, 3},    Row{0, 5, true, false, 0x0A0903, 9, 3},
+                         Row{0, 6, true, false, 0x400103, 1, 3},    Row{0, 7, true, false, 0x440102, 1, 2},
+                         Row{0, 8, true, false, 0x400203, 2, 3},    Row{0, 9, true, false, 0x450302, 3, 2},
+                         Row{0, 10, true, false, 0x400303, 3, 3},   Row{0, 11, true, false, 0x0A0503, 5, 3},
+                         Row{0, 12, true, false, 0x0A0403, 4, 3},   Row{0, 13, true, false, 0x400803, 8, 3},
+                         Row{0, 14, true, false, 12, 0, 0},         Row{0, -1, true, false, 12, 0, 0},
+                         Row{1, 0, true, false, 0x310309, 3, 9},    Row{1, 0, false, false, 0x330309, 3, 9},
+                         Row{1, 1, true, false, 0x310307, 3, 7},    Row{1, 1, false, false, 0x330307, 3, 7},
+                         Row{1, 1, true, true, 0xB10307, 3, 7},     Row{1, 2, true, false, 0x110507, 5, 7},
+                         Row{1, 3, true, false, 0x110407, 4, 7},    Row{1, 4, true, false, 12, 0, 0},
+                         Row{2, 2, true, false, 12, 0, 0}}) {
+        const TMethodEntry e = LookUpMethod(r.index, r.page, r.imgNone, r.multi);
+        EXPECT_EQ(e.code, r.code) << r.page << "/" << r.index;
+        EXPECT_EQ(e.inputKind, r.in) << r.page << "/" << r.index;
+        EXPECT_EQ(e.outputKind, r.out) << r.page << "/" << r.index;
+    }
+}
+
+TEST(Progress, EtaMovesOnlyAfterTwoPercent) {
+    TProgressMeter m;
+    m.Reset();
+    m.Start(1000);
+    auto s = m.Step(1, 100, 1000);  // 1 %: shown, no ETA yet
+    EXPECT_TRUE(s.changed);
+    EXPECT_EQ(s.percent, 1);
+    EXPECT_EQ(s.hours * 3600 + s.minutes * 60 + s.seconds, 0);
+    EXPECT_FALSE(m.Step(1, 100, 1001).changed);  // same percent: nothing to show
+    s = m.Step(2, 100, 1010);  // 2 % after 10 s: 10 s per 2 % -> 98 % need 490 s
+    EXPECT_EQ(s.hours * 3600 + s.minutes * 60 + s.seconds, 10 * 98 / 2);
+    s = m.Step(3, 100, 1050);  // moved by 1: labels change, the ETA stays
+    EXPECT_TRUE(s.changed);
+    EXPECT_EQ(s.percent, 3);
+    EXPECT_EQ(s.hours * 3600 + s.minutes * 60 + s.seconds, 490);
+    s = m.Step(4, 100, 1010);  // no time passed counts as 1 s: average (10 + 1) / 2
+    EXPECT_EQ(s.hours * 3600 + s.minutes * 60 + s.seconds, 5 * 96 / 2);
+    EXPECT_FALSE(m.Step(5, 0, 1020).changed);  // an empty track shows nothing
+}
+
+TEST(Progress, LabelsAndTitleDuringAndAfterAJob) {
+    harness::TempFolder dir;
+    harness::Job job;
+    ASSERT_EQ(job.LoadAndRun(10, Fixture("clip_pal_vcd.mpg"), dir / "o.mpg"), 0);
+    const auto titles = job.title.history();
+    ASSERT_FALSE(titles.empty());
+    EXPECT_EQ(titles.back(), job.start.mainCaption);
+    bool sawFull = false;
+    for (const auto& t : titles) sawFull |= t.rfind("100% [ETA ", 0) == 0 && t.find("] - Pellmor") != std::string::npos;
+    EXPECT_TRUE(sawFull);
+    EXPECT_EQ(job.completed.caption(), "Completed:");
+    EXPECT_EQ(job.startButton.caption(), "start");
+    EXPECT_EQ(job.startButton.hint(), "Click here to begin processing");
+    EXPECT_EQ(job.status.caption(), "");
+    EXPECT_TRUE(job.previewButton.enabled());
+    EXPECT_EQ(job.job.controls, nullptr);
+}
+
+TEST(StatusColour, FixCountAgainstTheThresholds) {
+    struct Case {
+        int32_t pass, warning;
+        int32_t colour;
+    };
+    // The clean clip needs no fix: a count of 0.
+    for (const Case& c : {Case{1, 5, 0x11}, Case{0, 5, 0x22}, Case{0, 0, 0x33}}) {
+        harness::TempFolder dir;
+        harness::Job job;
+        job.config.FixMPEGErrors = 1;
+        job.config.Pass_Clr = 0x11;
+        job.config.Warning_Clr = 0x22;
+        job.config.Error_Clr = 0x33;
+        job.config.Pass_Threshold = c.pass;
+        job.config.Warning_Threshold = c.warning;
+        ASSERT_EQ(job.LoadAndRun(10, Fixture("clip_pal_vcd.mpg"), dir / "o.mpg"), 0);
+        EXPECT_EQ(job.indicator.color(), c.colour) << c.pass << "/" << c.warning;
+        EXPECT_EQ(job.fixLabel.caption(), "Fixes: 0");
+        EXPECT_EQ(job.splitLabel.caption(), "Splits: 0");
+        EXPECT_EQ(job.paddingLabel.caption(), "Padding: 0");
+    }
+}
+
+// ---- End of run and the batch window ----
+
+struct BatchCase {
+    const char* name;
+    uint8_t batchActive;
+    int16_t promptFlags;
+    bool wired;
+    bool wordExpected;
+};
+
+class BatchWord : public ::testing::TestWithParam<BatchCase> {};
+
+TEST_P(BatchWord, WrittenOnlyForARealBatchTask) {
+    const BatchCase& c = GetParam();
+    for (bool good : {true, false}) {
+        harness::TempFolder dir;
+        harness::Job job;
+        job.batchActive = c.batchActive;
+        job.config.DisableErrorPrompts = c.promptFlags;
+        if (!c.wired) job.job.batchContext->returnSignal = nullptr;
+        job.openDialog.FileName = "in";
+        const std::string source = good ? Fixture("clip_pal_vcd.mpg") : Fixture("bad_random.bin");
+        job.LoadAndRun(10, source, dir / "o.mpg");
+        const auto words = job.returnSignal.history();
+        if (c.wordExpected) {
+            ASSERT_EQ(words.size(), 1u) << c.name;
+            EXPECT_EQ(words[0], good ? "success" : "failed") << c.name;
+            EXPECT_EQ(job.openDialog.FileName, "") << c.name;
+        } else {
+            EXPECT_TRUE(words.empty()) << c.name;
+            EXPECT_EQ(job.openDialog.FileName, "in") << c.name;
+        }
+        EXPECT_EQ(job.job.controls, nullptr);
+        EXPECT_EQ(job.runState.running.load(), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, BatchWord,
+                         ::testing::Values(BatchCase{"batch task", 1, int16_t(0xC000), true, true},
+                                           BatchCase{"passive box alone", 1, 0, true, false},
+                                           BatchCase{"no batch", 0, int16_t(0xC000), true, false},
+                                           BatchCase{"batch without result edit", 1, int16_t(0xA000), false, false}),
+                         [](const auto& info) {
+                             std::string n = info.param.name;
+                             for (char& ch : n) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             return n;
+                         });
+
+TEST(InitialiseRun, ShowsItselfWritesNoLogAndReportsSuccess) {
+    harness::Job job;
+    job.batchActive = 1;
+    job.config.DisableErrorPrompts = int16_t(0xC000);
+    job.job.pageMode = 1;
+    EXPECT_EQ(job.Run(kInitialiseRun, ""), 0);
+    EXPECT_TRUE(job.log.lines().empty());
+    const auto status = job.status.history();
+    EXPECT_NE(std::find(status.begin(), status.end(), "initialize"), status.end());
+    const auto completed = job.completed.history();
+    EXPECT_NE(std::find(completed.begin(), completed.end(), "100%"), completed.end());
+    EXPECT_EQ(job.returnSignal.history(), std::vector<std::string>{"success"});
+    EXPECT_EQ(job.runState.running.load(), 0);
+}
+
+TEST(MethodFailure, HeaderAndMultiFileLineButNoTrailer) {
+    harness::Job job;
+    job.job.trackTable->firstTrack = job.job.trackTable->lastTrack = 1;
+    EXPECT_EQ(job.Run(0, "/nonexistent/out.mpg"), 12);
+    EXPECT_TRUE(job.Logged("## Pellmor active : "));
+    EXPECT_TRUE(job.Logged("     Setting multi-file output convention to '_%02d'"));
+    EXPECT_FALSE(job.Logged("## Pellmor completed"));
+    // The video-cd page's builds come with that page: refused cleanly.
+    harness::Job build;
+    build.job.pageMode = 1;
+    EXPECT_EQ(build.Run(1, "/nonexistent/out.bin"), 12);
+}
+
+// ---- Tracks and names ----
+
+TEST(Tracks, OnlySelectedTracksAreProcessedAndNamed) {
+    harness::TempFolder dir;
+    harness::Job job;
+    ASSERT_EQ(job.Load(2, Fixture("vcd_pal3.cue")), 0);
+    job.config.selectedTracksOnly = 1;
+    job.start.selectedRows = {true, false, true};
+    ASSERT_EQ(job.Run(2, dir / "movie.mpg"), 0);
+    EXPECT_EQ(ReadFile(dir / "movie_01.mpg"), ReadFile(Fixture("clip_pal_vcd.mpg")));
+    EXPECT_FALSE(harness::Exists(dir / "movie_02.mpg"));
+    EXPECT_EQ(ReadFile(dir / "movie_03.mpg"), ReadFile(Fixture("clip_pal_vcd_c.mpg")));
+    EXPECT_TRUE(job.Logged("processed Track 1 "));
+    EXPECT_FALSE(job.Logged("processed Track 2 "));
+    EXPECT_TRUE(job.Logged("processed Track 3 "));
+    // A skipped track adds no name to the generated files.
+    EXPECT_EQ(job.generated, "\"" + (dir / "movie_01.mpg") + "\" \"" + (dir / "movie_03.mpg") + "\" ");
+}
+
+TEST(Tracks, SkippingInsideADiscImage) {
+    harness::TempFolder dir;
+    harness::Job job;
+    ASSERT_EQ(job.Load(12, Fixture("vcd_pal3.nrg")), 0);
+    job.config.selectedTracksOnly = 1;
+    job.start.selectedRows = {false, true, false};
+    ASSERT_EQ(job.Run(12, dir / "movie.mpg"), 0);
+    EXPECT_FALSE(harness::Exists(dir / "movie_01.mpg"));
+    EXPECT_EQ(ReadFile(dir / "movie_02.mpg"), ReadFile(Fixture("clip_pal_vcd_b.mpg")));
+    EXPECT_FALSE(harness::Exists(dir / "movie_03.mpg"));
+}
+
+TEST(Names, MultiFileFormatIsAPatternNotAPrintfFormat) {
+    struct Case {
+        const char* pattern;
+        const char* first;  // name of track 1, or "" when the pattern is refused
+    };
+    for (const Case& c : {Case{"_%02d", "movie_01.mpg"}, Case{"-part%d", "movie-part1.mpg"},
+                          Case{"%%%03d", "movie%001.mpg"}, Case{"%s", ""}, Case{"%n%n", ""}, Case{"_%d_%d", ""},
+                          Case{"plain", ""}}) {
+        harness::TempFolder dir;
+        harness::Job job;
+        job.config.MultiFileFormat = c.pattern;
+        const int r = job.LoadAndRun(2, Fixture("vcd_pal3.cue"), dir / "movie.mpg");
+        if (*c.first) {
+            EXPECT_EQ(r, 0) << c.pattern;
+            EXPECT_TRUE(harness::Exists(dir / c.first)) << c.pattern;
+        } else {
+            EXPECT_NE(r, 0) << c.pattern;
+            EXPECT_TRUE(job.Logged("Unable to create output file.")) << c.pattern;
+            EXPECT_TRUE(std::filesystem::is_empty(dir.path)) << c.pattern;
+        }
+    }
+}
+
+TEST(Overwrite, TheQuestionDecides) {
+    struct Case {
+        int answer;
+        int result;
+        bool replaced;
+        const char* line;
+    };
+    const std::string clip = ReadFile(Fixture("clip_pal_vcd.mpg"));
+    for (const Case& c : {Case{platform::kYes, 0, true, "     Output file exists.  Overwrite? Yes"},
+                          Case{platform::kNo, 9, false, "     Output file exists.  Overwrite? No"},
+                          Case{platform::kCancel, 3, false, "     cancelled processing"}}) {
+        harness::TempFolder dir;
+        WriteFile(dir / "o.mpg", "old");
+        harness::Job job;
+        job.dialogs.script({c.answer});
+        EXPECT_EQ(job.LoadAndRun(10, Fixture("clip_pal_vcd.mpg"), dir / "o.mpg"), c.result);
+        EXPECT_EQ(ReadFile(dir / "o.mpg"), c.replaced ? clip : std::string("old"));
+        EXPECT_TRUE(job.Logged(c.line));
+        ASSERT_EQ(job.dialogs.shown().size(), 1u);
+        EXPECT_EQ(job.dialogs.shown()[0].message, "Overwrite existing file?");
+        EXPECT_EQ(job.dialogs.shown()[0].caption, "o.mpg");
+    }
+}
+
+TEST(Passive, NothingIsWrittenAndNothingAsked) {
+    harness::TempFolder dir;
+    harness::Job job;
+    job.config.passive = 1;
+    job.config.FixMPEGErrors = 1;
+    EXPECT_EQ(job.LoadAndRun(2, Fixture("vcd_pal3.cue"), dir / "movie.mpg"), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path));
+    EXPECT_FALSE(harness::Exists("nul"));
+    EXPECT_TRUE(job.dialogs.shown().empty());
+    EXPECT_EQ(job.Count("processed Track"), 3);
+    EXPECT_EQ(job.generated, "");
+}
+
+TEST(Toast, RawSectorsAndTheCompanionFile) {
+    harness::TempFolder dir;
+    harness::Job job;
+    job.config.ToastEnable = 1;
+    ASSERT_EQ(job.LoadAndRun(2, Fixture("vcd_pal3.cue"), dir / "movie.mpg"), 0);
+    const std::string out = ReadFile(dir / "movie_02.mpg");
+    const std::string clip = ReadFile(Fixture("clip_pal_vcd_b.mpg"));
+    ASSERT_EQ(out.size(), clip.size() / kPack * 2352);
+    std::string payloads;
+    for (size_t at = 0; at < out.size(); at += 2352) {
+        EXPECT_EQ(out.substr(at, 12), std::string("\x00\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x00", 12));
+        const bool video = static_cast<uint8_t>(out[at + 24 + 15]) == 0xE0;
+        EXPECT_EQ(out.substr(at + 16, 4), video ? std::string("\x01\x01\x62\x0F", 4) : std::string("\x01\x01\x64\x7F", 4));
+        payloads += out.substr(at + 24, kPack);
+    }
+    EXPECT_EQ(payloads, clip);
+    EXPECT_EQ(ReadFile(dir / "movie_02.mpg.rsrc").size(), 22u);
+}
+
+// ---- Bad sources ----
+
+struct BadCase {
+    int method;
+    const char* source;
+    int result;  // negative: the loading refuses it
+    const char* message;
+};
+
+class BadSource : public ::testing::TestWithParam<BadCase> {};
+
+TEST_P(BadSource, ClearErrorAndNoOutput) {
+    const BadCase& c = GetParam();
+    harness::TempFolder dir;
+    harness::Job job;
+    job.config.FixMPEGErrors = 1;
+    const int r = job.LoadAndRun(c.method, Fixture(c.source), dir / "out.mpg");
+    EXPECT_EQ(r, c.result) << c.source;
+    EXPECT_TRUE(job.Logged(c.message)) << c.source;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path)) << c.source;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, BadSource,
+    ::testing::Values(BadCase{2, "bad_no_mpeg.cue", 5, "Could not locate MPEG stream."},
+                      BadCase{2, "bad_truncated.cue", 5, "Could not locate MPEG stream."},
+                      BadCase{2, "bad_missing_bin.cue", -4, "Binary image file specified inside CUE file"},
+                      BadCase{4, "bad_empty.bin", -5, "Unable to determine image sector size."},
+                      BadCase{4, "bad_random.bin", -5, "Unable to determine image sector size."},
+                      BadCase{6, "bad_empty.bin", 5, "Could not locate MPEG stream."},
+                      BadCase{6, "bad_random.bin", 5, "Could not locate MPEG stream."},
+                      BadCase{7, "bad_random.bin", 12, "Unable to determine image sector size."},
+                      BadCase{8, "bad_random.bin", 5, "Could not locate MPEG stream."},
+                      BadCase{9, "bad_random.bin", 9, "Invalid MPEG pack size."},
+                      BadCase{9, "mpeg_2048packs.mpg", 9, "Invalid MPEG pack size."},
+                      BadCase{10, "bad_empty.bin", 12, "Unable to determine image sector size."},
+                      BadCase{10, "bad_random.bin", 12, "Unable to determine image sector size."},
+                      BadCase{13, "bad_random.bin", 5, "Could not locate MPEG stream."},
+                      BadCase{10, "no_such_file.mpg", 4, "Source file could not be opened or accessed."}));
+
+TEST(BadSource, TruncatedImageGivesWhatItHoldsAndReportsTheRest) {
+    // The image ends inside the data of track 2 of 3.
+    harness::TempFolder dir;
+    const std::string bin = ReadFile(Fixture("vcd_pal3.bin"));
+    WriteFile(dir / "cut.bin", bin.substr(0, 800 * 2352));
+    std::string cue = ReadFile(Fixture("vcd_pal3.cue"));
+    cue.replace(cue.find("vcd_pal3.bin"), 12, "cut.bin");
+    WriteFile(dir / "cut.cue", cue);
+    harness::Job job;
+    ASSERT_EQ(job.LoadAndRun(2, dir / "cut.cue", dir / "movie.mpg"), 0);
+    EXPECT_EQ(ReadFile(dir / "movie_01.mpg"), ReadFile(Fixture("clip_pal_vcd.mpg")));
+    const std::string part = ReadFile(dir / "movie_02.mpg");
+    const std::string clip = ReadFile(Fixture("clip_pal_vcd_b.mpg"));
+    EXPECT_GT(part.size(), 0u);
+    EXPECT_LT(part.size(), clip.size());
+    EXPECT_EQ(part, clip.substr(0, part.size()));
+    EXPECT_FALSE(harness::Exists(dir / "movie_03.mpg"));
+    EXPECT_TRUE(job.Logged("Could not locate MPEG stream."));
+}
+
+// ---- Bumper ----
+
+TEST(Bumper, SkippedUpToTheNextPackAfterItsLastEndCode) {
+    // A one-sector bumper: a padding pack that names the bumper file and ends
+    // its sequence a few bytes before the sector's end.
+    std::string bumper = ReadFile(Fixture("clip_pal_vcd_b.mpg")).substr(0, kPack);
+    bumper.replace(100, 11, "CDI_BUM.DAT");
+    bumper.replace(kPack - 6, 4, std::string("\x00\x00\x01\xB9", 4));
+    const std::string movie = ReadFile(Fixture("clip_pal_vcd.mpg"));
+    ASSERT_EQ(movie.find(std::string("\x00\x00\x01\xB9", 4)), std::string::npos);
+    harness::TempFolder dir;
+    WriteFile(dir / "cdi.mpg", bumper + movie);
+    for (bool fix : {false, true}) {
+        harness::Job job;
+        job.config.RemoveCDIBumper = 1;
+        job.config.FixMPEGErrors = fix ? 1 : 0;
+        ASSERT_EQ(job.LoadAndRun(10, dir / "cdi.mpg", dir / "out.mpg"), 0);
+        EXPECT_EQ(ReadFile(dir / "out.mpg"), movie) << fix;
+        EXPECT_TRUE(job.Logged("     CD-i MPEG sequence"));
+        EXPECT_EQ(job.config.bumperRemoved, 1);
+    }
+    harness::Job plain;
+    plain.config.RemoveCDIBumper = 1;
+    ASSERT_EQ(plain.LoadAndRun(10, Fixture("clip_pal_vcd.mpg"), dir / "plain.mpg"), 0);
+    EXPECT_EQ(ReadFile(dir / "plain.mpg"), ReadFile(Fixture("clip_pal_vcd.mpg")));
+    EXPECT_TRUE(plain.Logged("     no CD-i MPEG sequence found"));
+}
+
+// ---- Sizes of jobs ----
+
+std::string RawSector(const std::string& payload, const char* subheader4) {
+    std::string s("\x00\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x00", 12);
+    s += std::string("\x00\x02\x00\x02", 4);
+    s += std::string(subheader4, 4) + std::string(subheader4, 4);
+    s += payload;
+    s.resize(2352, '\0');
+    return s;
+}
+
+TEST(Sizes, NinetyNineTracks) {
+    // 99 MPEG tracks, the first of them in the sheet's TRACK 01 (listed as
+    // track 0, as "Include Track 0" lists it).
+    const std::string clip = ReadFile(Fixture("clip_pal_vcd.mpg"));
+    const std::string packs = clip.substr(0, 2 * kPack);
+    std::string bin;
+    std::string cue = "FILE \"many.bin\" BINARY\n";
+    for (int t = 1; t <= 99; ++t) {
+        const size_t sector = bin.size() / 2352;
+        char line[96];
+        std::snprintf(line, sizeof line, "  TRACK %02d MODE2/2352\n    INDEX 01 %02zu:%02zu:%02zu\n", t, sector / 4500,
+                      sector / 75 % 60, sector % 75);
+        cue += line;
+        bin += RawSector(packs.substr(0, kPack), "\x01\x01\x64\x7F");
+        bin += RawSector(packs.substr(kPack), "\x01\x01\x62\x0F");
+        bin += RawSector("", "\x01\x00\x60\x00");
+    }
+    harness::TempFolder dir;
+    WriteFile(dir / "many.bin", bin);
+    WriteFile(dir / "many.cue", cue);
+    harness::Job job;
+    ASSERT_EQ(job.Load(2, dir / "many.cue"), 0) << ::testing::PrintToString(job.Lines());
+    job.job.trackTable->firstTrack = 0;
+    ASSERT_EQ(job.Run(2, dir / "t.mpg"), 0);
+    for (int t = 0; t <= 98; ++t) {
+        char name[16];
+        std::snprintf(name, sizeof name, "t_%02d.mpg", t);
+        EXPECT_EQ(ReadFile(dir / name), packs) << name;
+    }
+    EXPECT_EQ(job.Count("processed Track"), 99);
+}
+
+TEST(Sizes, TrackBeyondFourGibibytes) {
+    harness::TempFolder dir;
+    const std::string bin = ReadFile(Fixture("vcd_pal3.bin"));
+    // Sectors 450..672 of the fixture hold track 2 (front margin, data, end margin).
+    const std::string track = bin.substr(450 * 2352, (673 - 450) * 2352);
+    const uint64_t near = 1;
+    const uint64_t far = 1900000;  // 4.47 GB in, after a sparse hole
+    const int fd = ::open((dir / "big.bin").c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    for (uint64_t at : {near, far})
+        ASSERT_EQ(::pwrite(fd, track.data(), track.size(), static_cast<off_t>(at * 2352)),
+                  static_cast<ssize_t>(track.size()));
+    ::close(fd);
+    char cue[320];
+    std::snprintf(cue, sizeof cue,
+                  "FILE \"big.bin\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n"
+                  "  TRACK 02 MODE2/2352\n    INDEX 01 00:00:01\n"
+                  "  TRACK 03 MODE2/2352\n    INDEX 01 %02llu:%02llu:%02llu\n",
+                  static_cast<unsigned long long>(far / 4500), static_cast<unsigned long long>(far / 75 % 60),
+                  static_cast<unsigned long long>(far % 75));
+    WriteFile(dir / "big.cue", cue);
+    for (int method : {2, 3}) {
+        harness::Job job;
+        job.config.selectedTracksOnly = 1;
+        job.start.selectedRows = {false, true};
+        ASSERT_EQ(job.LoadAndRun(method, dir / "big.cue", dir / (method == 2 ? "big.mpg" : "big.dat")), 0);
+    }
+    EXPECT_FALSE(harness::Exists(dir / "big_01.mpg"));
+    EXPECT_EQ(ReadFile(dir / "big_02.mpg"), ReadFile(Fixture("clip_pal_vcd.mpg")));
+    const std::string dat = ReadFile(dir / "big_02.dat");
+    EXPECT_EQ(dat.substr(44), track);
+}
+
+}  // namespace
