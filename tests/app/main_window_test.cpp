@@ -105,9 +105,9 @@ struct Window : ::testing::Test {
 
 // ---------------------------------------------------------------- frame
 
-using Frame = Window;
+using MainFrame = Window;
 
-TEST_F(Frame, FixedWindowWithEveryNamedControl) {
+TEST_F(MainFrame, FixedWindowWithEveryNamedControl) {
     Open();
     EXPECT_EQ(w->windowTitle(), QString("Pellmor v3.56 build 050213 beta"));
     EXPECT_EQ(w->size(), QSize(680, 374));
@@ -166,7 +166,7 @@ TEST_F(Frame, FixedWindowWithEveryNamedControl) {
     EXPECT_EQ(w->MainJob->trackTable, w->trackTable);
 }
 
-TEST_F(Frame, HeaderPictureIsDecoded) {
+TEST_F(MainFrame, HeaderPictureIsDecoded) {
     QImage picture = LoadJpegPicture(std::string(PELLMOR_BUILD_DIR) + "/header.jpg");
     ASSERT_FALSE(picture.isNull());
     EXPECT_EQ(picture.width(), 680);
@@ -183,7 +183,7 @@ bool Shown(QWidget* c, QWidget* window) {
     return c->isVisibleTo(window) && !c->objectName().isEmpty() && !c->objectName().startsWith("qt_");
 }
 
-TEST_F(Frame, EveryCaptionFitsAndNothingOverlaps) {
+TEST_F(MainFrame, EveryCaptionFitsAndNothingOverlaps) {
     Open();
     w->show();
     QApplication::processEvents();
@@ -228,7 +228,7 @@ TEST_F(Frame, EveryCaptionFitsAndNothingOverlaps) {
     }
 }
 
-TEST_F(Frame, ScreenshotsOfThePages) {
+TEST_F(MainFrame, ScreenshotsOfThePages) {
     Open();
     w->show();
     QDir().mkpath(QString(PELLMOR_BUILD_DIR) + "/screenshots");
@@ -248,9 +248,9 @@ TEST_F(Frame, ScreenshotsOfThePages) {
 
 // ---------------------------------------------------------------- options
 
-using Options = Window;
+using MainOptions = Window;
 
-TEST_F(Options, GreyOptionsForEveryMethod) {
+TEST_F(MainOptions, GreyOptionsForEveryMethod) {
     Open();
     struct Case {
         int method;
@@ -273,7 +273,7 @@ TEST_F(Options, GreyOptionsForEveryMethod) {
     }
 }
 
-TEST_F(Options, GreyOptionsOnTheVideoCdPage) {
+TEST_F(MainOptions, GreyOptionsOnTheVideoCdPage) {
     Open();
     click("buildVCDButton");
     ASSERT_EQ(w->pageMode, 1);
@@ -294,7 +294,7 @@ TEST_F(Options, GreyOptionsOnTheVideoCdPage) {
     }
 }
 
-TEST_F(Options, CheckBoxesCopyIntoTheOptions) {
+TEST_F(MainOptions, CheckBoxesCopyIntoTheOptions) {
     Open();
     struct {
         const char* box;
@@ -319,7 +319,7 @@ TEST_F(Options, CheckBoxesCopyIntoTheOptions) {
     EXPECT_FALSE(find<QLineEdit>("sectorReadField")->isEnabled());
 }
 
-TEST_F(Options, VcdAndSvcdAreExclusive) {
+TEST_F(MainOptions, VcdAndSvcdAreExclusive) {
     Open();
     auto* vcd = find<QCheckBox>("VCDCheckBox");
     auto* svcd = find<QCheckBox>("SVCDCheckBox");
@@ -335,7 +335,7 @@ TEST_F(Options, VcdAndSvcdAreExclusive) {
     EXPECT_FALSE(svcd->isChecked());
 }
 
-TEST_F(Options, PassiveBoxTickedAndUnticked) {
+TEST_F(MainOptions, PassiveBoxTickedAndUnticked) {
     Open();
     w->OpenDialog.FileName = "/in/disc.cue";
     w->SaveDialog.FileName = "/out/disc.mpg";
@@ -357,7 +357,7 @@ TEST_F(Options, PassiveBoxTickedAndUnticked) {
     EXPECT_EQ(w->batchActive.load(), 0);
 }
 
-TEST_F(Options, PassiveBoxWithoutSourceKeepsTheOutputName) {
+TEST_F(MainOptions, PassiveBoxWithoutSourceKeepsTheOutputName) {
     Open();
     w->SaveDialog.FileName = "/out/x.mpg";
     find<QCheckBox>("PassiveBox")->click();
@@ -367,9 +367,9 @@ TEST_F(Options, PassiveBoxWithoutSourceKeepsTheOutputName) {
 
 // ---------------------------------------------------------------- pages
 
-using Pages = Window;
+using MainPages = Window;
 
-TEST_F(Pages, LeavingAFilledExtractionPageAsks) {
+TEST_F(MainPages, LeavingAFilledExtractionPageAsks) {
     struct Case {
         int answer;
         int page;
@@ -391,7 +391,7 @@ TEST_F(Pages, LeavingAFilledExtractionPageAsks) {
     }
 }
 
-TEST_F(Pages, LeavingAFilledBuildListAsks) {
+TEST_F(MainPages, LeavingAFilledBuildListAsks) {
     struct Case {
         int answer;
         int page;
@@ -411,7 +411,7 @@ TEST_F(Pages, LeavingAFilledBuildListAsks) {
     }
 }
 
-TEST_F(Pages, EmptyPagesSwitchWithoutQuestions) {
+TEST_F(MainPages, EmptyPagesSwitchWithoutQuestions) {
     Open();
     click("buildVCDButton");
     EXPECT_EQ(page(), 1);
@@ -425,7 +425,7 @@ TEST_F(Pages, EmptyPagesSwitchWithoutQuestions) {
     EXPECT_EQ(asked(), 0);
 }
 
-TEST_F(Pages, WhileAJobRunsPagesOnlySwitch) {
+TEST_F(MainPages, WhileAJobRunsPagesOnlySwitch) {
     Open();
     find<QListWidget>("TrackListBox")->addItem("Track #01");
     w->runState->pageMode = 0;
@@ -462,7 +462,7 @@ TEST_F(Pages, WhileAJobRunsPagesOnlySwitch) {
     EXPECT_TRUE(w->WantsEnabled(find<QWidget>("startButton")));
 }
 
-TEST_F(Pages, CounterLabelsOpenTheLog) {
+TEST_F(MainPages, CounterLabelsOpenTheLog) {
     Open();
     w->totalErrWarningsClick();
     EXPECT_EQ(page(), 2);
@@ -471,7 +471,7 @@ TEST_F(Pages, CounterLabelsOpenTheLog) {
     EXPECT_EQ(page(), 2);
 }
 
-TEST_F(Pages, MethodChangeOnAFilledPageAsks) {
+TEST_F(MainPages, MethodChangeOnAFilledPageAsks) {
     Open();
     find<QListWidget>("TrackListBox")->addItem("Track #01");
     w->MainConfig->selectedTracksOnly = 1;
@@ -499,9 +499,9 @@ TEST_F(Pages, MethodChangeOnAFilledPageAsks) {
 
 // ---------------------------------------------------------------- header lists
 
-using Header = Window;
+using MainHeader = Window;
 
-TEST_F(Header, PopupListsToggleOneAtATime) {
+TEST_F(MainHeader, PopupListsToggleOneAtATime) {
     Open();
     auto* task = find<QListWidget>("taskBox");
     auto* doc = find<QListWidget>("docBox");
@@ -524,7 +524,7 @@ TEST_F(Header, PopupListsToggleOneAtATime) {
     EXPECT_FALSE(doc->isVisible()) << "a page handler hides the lists";
 }
 
-TEST_F(Header, DocumentationPaths) {
+TEST_F(MainHeader, DocumentationPaths) {
     struct Case {
         const char* dir;
         int item;
@@ -553,9 +553,9 @@ TEST_F(Header, DocumentationPaths) {
 
 // ---------------------------------------------------------------- drops, preview, play
 
-using Files = Window;
+using MainFiles = Window;
 
-TEST_F(Files, DropsOnEachPage) {
+TEST_F(MainFiles, DropsOnEachPage) {
     Open();
     w->WMDropFiles({"/v/a.mpg"});
     EXPECT_EQ(w->BuildListRows(), 0) << "the extraction page takes no drops";
@@ -574,7 +574,7 @@ TEST_F(Files, DropsOnEachPage) {
     EXPECT_EQ(w->BuildListRows(), 4) << "the logs page keeps the video-cd page mode";
 }
 
-TEST_F(Files, DroppedUrlsReachTheBuildList) {
+TEST_F(MainFiles, DroppedUrlsReachTheBuildList) {
     Open();
     click("buildVCDButton");
     QMimeData mime;
@@ -588,7 +588,7 @@ TEST_F(Files, DroppedUrlsReachTheBuildList) {
     EXPECT_EQ(w->buildFiles, std::vector<std::string>{"/v/one.mpg"});
 }
 
-TEST_F(Files, DropsStopAtNinetyNineTracks) {
+TEST_F(MainFiles, DropsStopAtNinetyNineTracks) {
     Open();
     click("buildVCDButton");
     std::vector<std::string> names;
@@ -603,7 +603,7 @@ TEST_F(Files, DropsStopAtNinetyNineTracks) {
     EXPECT_EQ(w->stats->errors.load(), 1) << "one report, not one per file left";
 }
 
-TEST_F(Files, PreviewCyclesThroughGeneratedFiles) {
+TEST_F(MainFiles, PreviewCyclesThroughGeneratedFiles) {
     Open();
     w->previewButtonClick();
     EXPECT_TRUE(shell.opened.empty()) << "nothing generated yet";
@@ -618,13 +618,13 @@ TEST_F(Files, PreviewCyclesThroughGeneratedFiles) {
     EXPECT_EQ(shell.opened, (std::vector<std::string>{"\"/out/only one.mpg\"", "\"/out/only one.mpg\""}));
 }
 
-TEST(GeneratedFileEntries, SplitsAtQuoteBlankQuote) {
+TEST(MainGeneratedFiles, SplitsAtQuoteBlankQuote) {
     EXPECT_TRUE(GeneratedFileEntries("").empty());
     EXPECT_EQ(GeneratedFileEntries("\"a\" \"b\" \"c\" "), (std::vector<std::string>{"\"a\"", "\"b\"", "\"c\""}));
     EXPECT_EQ(GeneratedFileEntries("\"/d/x y.mpg\" "), std::vector<std::string>{"\"/d/x y.mpg\""});
 }
 
-TEST_F(Files, PlayOpensTheFirstSelectedTrack) {
+TEST_F(MainFiles, PlayOpensTheFirstSelectedTrack) {
     Open();
     click("buildVCDButton");
     w->WMDropFiles({"/v/a.mpg", "/v/b.mpg", "/v/c.mpg"});
@@ -640,9 +640,9 @@ TEST_F(Files, PlayOpensTheFirstSelectedTrack) {
 
 // ---------------------------------------------------------------- log page
 
-using Log = Window;
+using MainLog = Window;
 
-TEST_F(Log, CopyAndClear) {
+TEST_F(MainLog, CopyAndClear) {
     Open();
     w->handles().log->add("");
     w->handles().log->add("     Fixed 3 errors");
@@ -654,7 +654,7 @@ TEST_F(Log, CopyAndClear) {
 
 // ---------------------------------------------------------------- texts
 
-using Texts = Window;
+using MainTexts = Window;
 
 std::string LanguageFileWith(const std::map<int, std::string>& components, const std::string& docFirst) {
     std::ifstream in(std::string(PELLMOR_SOURCE_DIR) + "/lang/english.lng", std::ios::binary);
@@ -677,7 +677,7 @@ std::string LanguageFileWith(const std::map<int, std::string>& components, const
     return out.str();
 }
 
-TEST_F(Texts, BuiltInEnglishCaptionsAndHints) {
+TEST_F(MainTexts, BuiltInEnglishCaptionsAndHints) {
     Open();
     EXPECT_EQ(text("taskButton"), QString("task"));
     EXPECT_EQ(text("docButton"), QString("documentation"));
@@ -696,7 +696,7 @@ TEST_F(Texts, BuiltInEnglishCaptionsAndHints) {
     EXPECT_EQ(find<QWidget>("startVCDButton")->toolTip(), QString("Click here to begin processing"));
 }
 
-TEST_F(Texts, ALanguageFileChangesCaptions) {
+TEST_F(MainTexts, ALanguageFileChangesCaptions) {
     QTemporaryDir dir;
     const std::string path = dir.filePath("deutsch.lng").toStdString();
     std::ofstream(path, std::ios::binary) << LanguageFileWith(
@@ -712,7 +712,7 @@ TEST_F(Texts, ALanguageFileChangesCaptions) {
     EXPECT_EQ(find<QComboBox>("methodBox")->itemText(2), QString("cue/bin -> mpeg")) << "method lists are fixed";
 }
 
-TEST_F(Texts, LatinOneLanguageTextsShowAsLatinOne) {
+TEST_F(MainTexts, LatinOneLanguageTextsShowAsLatinOne) {
     QTemporaryDir dir;
     const std::string path = dir.filePath("francais.lng").toStdString();
     std::ofstream(path, std::ios::binary) << LanguageFileWith({{0, "d\xE9marrer"}}, "Nouveaut\xE9s");
@@ -722,7 +722,7 @@ TEST_F(Texts, LatinOneLanguageTextsShowAsLatinOne) {
     EXPECT_EQ(find<QListWidget>("docBox")->item(0)->text(), QString::fromUtf8("> Nouveaut\xC3\xA9s"));
 }
 
-TEST_F(Texts, ABadLanguageFileKeepsEnglish) {
+TEST_F(MainTexts, ABadLanguageFileKeepsEnglish) {
     QTemporaryDir dir;
     const std::string path = dir.filePath("bad.lng").toStdString();
     std::string body = LanguageFileWith({{0, "Anfang"}}, "Neuigkeiten");
@@ -739,9 +739,9 @@ TEST_F(Texts, ABadLanguageFileKeepsEnglish) {
 
 // ---------------------------------------------------------------- settings in the window
 
-using Stored = Window;
+using MainSettings = Window;
 
-TEST_F(Stored, LoadSetsTheControls) {
+TEST_F(MainSettings, LoadSetsTheControls) {
     storeInt("LastMethod", 13);
     storeInt("LastBuildVCDMethod", 2);
     storeInt("VideoCD_Mode", 0);
@@ -771,7 +771,7 @@ TEST_F(Stored, LoadSetsTheControls) {
     EXPECT_EQ(w->MainConfig->FixMPEGErrors, 1);
 }
 
-TEST_F(Stored, SpanValuesOtherThanOneOrTwoSelectNoSpanning) {
+TEST_F(MainSettings, SpanValuesOtherThanOneOrTwoSelectNoSpanning) {
     for (int32_t v : {0, 3, -1}) {
         SCOPED_TRACE(v);
         storeInt("Split_VideoCD_Images", v);
@@ -783,7 +783,7 @@ TEST_F(Stored, SpanValuesOtherThanOneOrTwoSelectNoSpanning) {
     EXPECT_TRUE(find<QRadioButton>("img74")->isChecked());
 }
 
-TEST_F(Stored, SaveReadsTheControls) {
+TEST_F(MainSettings, SaveReadsTheControls) {
     Open();
     find<QCheckBox>("SVCDCheckBox")->click();
     find<QRadioButton>("img74")->click();
@@ -802,9 +802,9 @@ TEST_F(Stored, SaveReadsTheControls) {
 
 // ---------------------------------------------------------------- close
 
-using Close = Window;
+using MainClose = Window;
 
-TEST_F(Close, WithoutAJobSavesTheSettings) {
+TEST_F(MainClose, WithoutAJobSavesTheSettings) {
     Open();
     find<QComboBox>("methodBox")->setCurrentIndex(5);
     w->close();
@@ -812,14 +812,14 @@ TEST_F(Close, WithoutAJobSavesTheSettings) {
     w.reset();  // the window frees its records afterwards
 }
 
-TEST_F(Close, SkipSaveSettingsLeavesTheStoreAlone) {
+TEST_F(MainClose, SkipSaveSettingsLeavesTheStoreAlone) {
     Open();
     w->skipSaveSettings = 1;
     w->close();
     EXPECT_FALSE(reg.keys[kKey].count("LastMethod"));
 }
 
-TEST_F(Close, DeletesOnlyTheTaskProjectsOfThisRun) {
+TEST_F(MainClose, DeletesOnlyTheTaskProjectsOfThisRun) {
     QTemporaryDir dir;
     const std::string mine = dir.filePath("~20050213120000_tmp.ktp").toStdString();
     const std::string other = dir.filePath("~20050212090000_tmp.ktp").toStdString();
@@ -833,7 +833,7 @@ TEST_F(Close, DeletesOnlyTheTaskProjectsOfThisRun) {
     EXPECT_TRUE(QFile::exists(QString::fromStdString(other))) << "another instance's project stays";
 }
 
-TEST_F(Close, WithAJobStopsItAnswersCancelAndWaits) {
+TEST_F(MainClose, WithAJobStopsItAnswersCancelAndWaits) {
     Open(/*realDialogs=*/true);
     TForm1* window = w.get();
     std::atomic<bool> asking{false}, finished{false};
@@ -863,7 +863,7 @@ TEST_F(Close, WithAJobStopsItAnswersCancelAndWaits) {
     w.reset();
 }
 
-TEST_F(Close, DestroyingAnOpenWindowStillStopsTheJob) {
+TEST_F(MainClose, DestroyingAnOpenWindowStillStopsTheJob) {
     Open(/*realDialogs=*/true);
     TForm1* window = w.get();
     std::atomic<bool> finished{false};

@@ -45,11 +45,11 @@ void OnWorker(F fn) {
     QCoreApplication::processEvents();
 }
 
-struct Handles : ::testing::Test {
+struct QtHandles : ::testing::Test {
     void SetUp() override { App(); }
 };
 
-TEST_F(Handles, WorkerWritesReachTheWidgetsAndReadsWait) {
+TEST_F(QtHandles, WorkerWritesReachTheWidgetsAndReadsWait) {
     QLabel label;
     QListWidget list;
     QPushButton button;
@@ -79,7 +79,7 @@ TEST_F(Handles, WorkerWritesReachTheWidgetsAndReadsWait) {
     EXPECT_EQ(button.toolTip(), QString("Click here to stop processing"));
 }
 
-TEST_F(Handles, GuiThreadCallsActAtOnce) {
+TEST_F(QtHandles, GuiThreadCallsActAtOnce) {
     QListWidget list;
     QtListBox lb(&list);
     lb.add("now");
@@ -90,7 +90,7 @@ TEST_F(Handles, GuiThreadCallsActAtOnce) {
     EXPECT_EQ(lb.item(5), "");
 }
 
-TEST_F(Handles, EditRunsItsChangeHandlerBeforeReturning) {
+TEST_F(QtHandles, EditRunsItsChangeHandlerBeforeReturning) {
     QLineEdit edit;
     std::atomic<int> changes{0};
     QObject::connect(&edit, &QLineEdit::textChanged, [&] { ++changes; });
@@ -104,7 +104,7 @@ TEST_F(Handles, EditRunsItsChangeHandlerBeforeReturning) {
     EXPECT_EQ(edit.text(), QString("success"));
 }
 
-TEST_F(Handles, AGoneWidgetNeitherHangsNorCrashes) {
+TEST_F(QtHandles, AGoneWidgetNeitherHangsNorCrashes) {
     auto* label = new QLabel;
     QtLabel l(label);
     delete label;
@@ -116,21 +116,21 @@ TEST_F(Handles, AGoneWidgetNeitherHangsNorCrashes) {
     EXPECT_EQ(caption, "");
 }
 
-TEST_F(Handles, LabelColourIsBgr) {
+TEST_F(QtHandles, LabelColourIsBgr) {
     QLabel label;
     QtLabel l(&label);
     l.setColor(0x3A3AFC);  // red 252, green 58, blue 58
     EXPECT_EQ(label.palette().color(QPalette::Window), QColor(252, 58, 58));
 }
 
-TEST(Texts, Utf8OrLatin1) {
+TEST(QtText, Utf8OrLatin1) {
     EXPECT_EQ(toQt("caf\xC3\xA9"), QString::fromUtf8("caf\xC3\xA9"));
     EXPECT_EQ(toQt("caf\xE9"), QString::fromUtf8("caf\xC3\xA9")) << "not UTF-8: Latin-1";
     EXPECT_EQ(fromQt(toQt("caf\xE9")), "caf\xC3\xA9");
     EXPECT_EQ(toQt(std::string("a\0b", 3)).size(), 3);
 }
 
-TEST(FileFilter, BecomesQtNameFilters) {
+TEST(QtFileFilter, BecomesQtNameFilters) {
     struct Case {
         const char* ours;
         const char* qt;
@@ -144,7 +144,7 @@ TEST(FileFilter, BecomesQtNameFilters) {
     for (const Case& c : cases) EXPECT_EQ(ToQtFilter(c.ours), QString(c.qt)) << c.ours;
 }
 
-TEST_F(Handles, RefusingDialogsAnswerCancelWithoutABox) {
+TEST_F(QtHandles, RefusingDialogsAnswerCancelWithoutABox) {
     QWidget parent;
     QtDialogs d(&parent);
     d.refuseAll(true);

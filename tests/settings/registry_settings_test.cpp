@@ -28,9 +28,9 @@ struct Fixture : ::testing::Test {
     }
 };
 
-using Defaults = Fixture;
+using SettingsDefaults = Fixture;
 
-TEST_F(Defaults, EmptyOrMissingKeyGivesEveryDefault) {
+TEST_F(SettingsDefaults, EmptyOrMissingKeyGivesEveryDefault) {
     for (bool keyExists : {false, true}) {
         SCOPED_TRACE(keyExists ? "empty key" : "no key");
         reg.keys.clear();
@@ -84,7 +84,7 @@ TEST_F(Defaults, EmptyOrMissingKeyGivesEveryDefault) {
     }
 }
 
-TEST_F(Defaults, TableNamesEveryValueOnceInReadingOrder) {
+TEST_F(SettingsDefaults, TableNamesEveryValueOnceInReadingOrder) {
     auto table = MainSettingsTable();
     ASSERT_FALSE(table.empty());
     EXPECT_STREQ(table.front().name, "LastMethod");
@@ -93,9 +93,9 @@ TEST_F(Defaults, TableNamesEveryValueOnceInReadingOrder) {
     EXPECT_EQ(FindSetting("RARArchiverLocation"), nullptr) << "values of other windows stay out";
 }
 
-using RoundTrip = Fixture;
+using SettingsRoundTrip = Fixture;
 
-TEST_F(RoundTrip, EverySavedValueReadsBack) {
+TEST_F(SettingsRoundTrip, EverySavedValueReadsBack) {
     config.AlwaysScanForCDI = 0;
     config.CUEIndexFullPath = 1;
     config.AddCDIApplication = 0;
@@ -168,7 +168,7 @@ TEST_F(RoundTrip, EverySavedValueReadsBack) {
     EXPECT_EQ(w.trackPause, 12) << "the pause field's number replaces the up-down position";
 }
 
-TEST_F(RoundTrip, SaveLeavesTheOptionsWindowValuesAlone) {
+TEST_F(SettingsRoundTrip, SaveLeavesTheOptionsWindowValuesAlone) {
     storeInt("PriorityLevel", 5);
     storeInt("Pass_Clr", 0x123456);
     storeInt("SVCD_PhilipsCompliant", 1);
@@ -187,7 +187,7 @@ TEST_F(RoundTrip, SaveLeavesTheOptionsWindowValuesAlone) {
     EXPECT_EQ(storedInt("SVCD_PhilipsCompliant"), 1);
 }
 
-TEST_F(RoundTrip, ForcedSizesAndPauseFromTheFields) {
+TEST_F(SettingsRoundTrip, ForcedSizesAndPauseFromTheFields) {
     struct Case {
         bool ticked;
         std::string field;
@@ -220,9 +220,9 @@ TEST_F(RoundTrip, ForcedSizesAndPauseFromTheFields) {
     }
 }
 
-using Mended = Fixture;
+using SettingsMended = Fixture;
 
-TEST_F(Mended, OutOfRangeValuesTakeTheirDefaults) {
+TEST_F(SettingsMended, OutOfRangeValuesTakeTheirDefaults) {
     struct Case {
         const char* name;
         int32_t stored;
@@ -250,7 +250,7 @@ TEST_F(Mended, OutOfRangeValuesTakeTheirDefaults) {
     }
 }
 
-TEST_F(Mended, WrongTypesTakeDefaultsAndTheLoadGoesOn) {
+TEST_F(SettingsMended, WrongTypesTakeDefaultsAndTheLoadGoesOn) {
     storeText("LastMethod", "seven");
     storeText("PriorityLevel", "high");
     storeInt("TempDirectory", 42);
@@ -267,7 +267,7 @@ TEST_F(Mended, WrongTypesTakeDefaultsAndTheLoadGoesOn) {
     EXPECT_EQ(config.LanguageFile, "/x.lng");
 }
 
-TEST_F(Mended, ForcedSizeOutOfRangeLeavesTheFieldAlone) {
+TEST_F(SettingsMended, ForcedSizeOutOfRangeLeavesTheFieldAlone) {
     storeInt("ForcedReadValue", -5);
     storeInt("ForcedWriteValue", 0);
     MainWindowValues w;
@@ -276,7 +276,7 @@ TEST_F(Mended, ForcedSizeOutOfRangeLeavesTheFieldAlone) {
     EXPECT_EQ(w.forcedWrite, 0) << "0 is a stored value: not forced";
 }
 
-TEST_F(Mended, BatchBitsAndJobChangesAreNeverStored) {
+TEST_F(SettingsMended, BatchBitsAndJobChangesAreNeverStored) {
     storeInt("DisableErrorPrompts", 1);
     storeInt("DisableMPEGFileSplit", 0);
     settings.Load(LoadMode::Full, config, window);
@@ -291,13 +291,13 @@ TEST_F(Mended, BatchBitsAndJobChangesAreNeverStored) {
     EXPECT_EQ(storedInt("FixMPEGErrors"), 1);
 }
 
-TEST_F(Mended, StoredBatchBitsAreDroppedOnLoad) {
+TEST_F(SettingsMended, StoredBatchBitsAreDroppedOnLoad) {
     storeInt("DisableErrorPrompts", static_cast<int32_t>(0xFFFFE001u));  // sign-extended 0xE001
     settings.Load(LoadMode::Full, config, window);
     EXPECT_EQ(config.DisableErrorPrompts, 1);
 }
 
-TEST_F(Mended, BeforeJobLoadReadsOnlyTheOptionFlags) {
+TEST_F(SettingsMended, BeforeJobLoadReadsOnlyTheOptionFlags) {
     settings.Load(LoadMode::Full, config, window);
     config.TempDirectory = "/chosen/tmp";
     config.PriorityLevel = 6;
@@ -335,7 +335,7 @@ TEST_F(Mended, BeforeJobLoadReadsOnlyTheOptionFlags) {
     EXPECT_EQ(config.DisableAudioWarningBell, 1);
 }
 
-TEST(WholeNumber, AcceptsOnlyWholeNumbers) {
+TEST(SettingsWholeNumber, AcceptsOnlyWholeNumbers) {
     EXPECT_EQ(WholeNumber("12"), 12);
     EXPECT_EQ(WholeNumber(" -3 "), -3);
     EXPECT_EQ(WholeNumber("2147483647"), 2147483647);
