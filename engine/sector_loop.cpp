@@ -42,12 +42,29 @@ bool IsScrByte(uint8_t b) { return (b & 0xF0) == 0x20 || (b & 0xC4) == 0x44; }
 
 bool BeginsWithPack(const uint8_t* s, size_t n) { return n >= 4 && std::memcmp(s, kPackStart, 4) == 0; }
 
+// First occurrence of a start code (zeros, 01, one code byte) in s[0..n), or
+// -1. Every sector of a repaired stream is scanned for the next pack, so the
+// scan looks for the rare 01 byte with memchr and checks around it.
+int64_t FindCode(const uint8_t* code, size_t length, const uint8_t* s, size_t n) {
+    const size_t one = length - 2;  // where the 01 byte sits in the code
+    if (n < length) return -1;
+    const uint8_t* p = s + one;
+    const uint8_t* end = s + n - 1;  // the code byte must fit
+    while (p < end) {
+        p = static_cast<const uint8_t*>(std::memchr(p, 0x01, static_cast<size_t>(end - p)));
+        if (!p) return -1;
+        if (p[1] == code[length - 1] && std::memcmp(p - one, code, one) == 0) return (p - one) - s;
+        ++p;
+    }
+    return -1;
+}
+
 // Offset of the first pack start in s[0..n) whose SCR byte (4 after it, also
 // inside s[0..n + tail)) is a real one; -1 when none.
 int64_t FindRealPack(const uint8_t* s, size_t n, size_t tail) {
     size_t from = 0;
     while (from + 4 <= n) {
-        const int64_t i = FindPattern(kPackStart, 4, s + from, n - from);
+        const int64_t i = FindCode(kPackStart, 4, s + from, n - from);
         if (i < 0) return -1;
         const size_t at = from + static_cast<size_t>(i);
         if (at + 4 < n + tail && IsScrByte(s[at + 4])) return static_cast<int64_t>(at);
@@ -254,7 +271,7 @@ bool WriteThread::Resync() {
     // and put the zero back.
     size_t from = 0;
     while (from + 3 <= r) {
-        const int64_t k = FindPattern(kShortPackStart, 3, s + from, r - from);
+        const int64_t k = FindCode(kShortPackStart, 3, s + from, r - from);
         if (k < 0) break;
         const size_t j = from + static_cast<size_t>(k);
         const uint64_t sectorStart = inputFile_->position - r;
@@ -318,10 +335,10 @@ void WriteThread::CorrectFirstSector(size_t& got) {
     if (config_->sequenceCorrection == 1 && !config_->DisableHeaderCorrection) {
         WriteSystemHeaders();
         Log(kIndent + lang_->core(6));
-        if (FindPattern(kSystemHeaderStart, 4, s, got) < 0) {
+        if (FindCode(kSystemHeaderStart, 4, s, got) < 0) {
             // Skip to the first sector that holds a GOP: what comes before it
             // cannot be decoded without the headers we just wrote.
-            while (FindPattern(kGopStart, 4, s, got) < 0 && Running()) {
+            while (FindCode(kGopStart, 4, s, got) < 0 && Running()) {
                 const size_t n = inputFile_->Read(s, r);
                 if (n < r) std::memset(s + n, 0, r - n);
                 got = n;
@@ -330,7 +347,7 @@ void WriteThread::CorrectFirstSector(size_t& got) {
             }
         }
         if (job_->discKind == 2 && got >= kPayload && std::memcmp(s + 36, kSequenceHeaderStart, 4) != 0) {
-            const int64_t p = FindPattern(kSequenceHeaderStart, 4, s, kPayload);
+            const int64_t p = FindCode(kSequenceHeaderStart, 4, s, kPayload);
             // Only a header behind offset 36 can move forward to it.
             if (p > 36) {
                 const size_t at = static_cast<size_t>(p);
