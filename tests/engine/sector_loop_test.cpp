@@ -365,3 +365,46 @@ TEST(Stop, StopMidTrackAbortsWithTheTrailer) {
 }
 
 }  // namespace
+
+namespace {
+
+// The stream's kind is probed where the track's stream is, not in the first
+// 2 MiB of the file: here the image holds 2.3 MB of empty sectors before an
+// SVCD track whose first (system header) sector is gone.
+TEST(SystemHeaders, Mpeg2ProbeLooksFromTheTrack) {
+    const std::string bin = ReadFile(Fixture("svcd_pal.bin"));
+    std::string moved = bin.substr(0, 450 * 2352);
+    moved += std::string(1000 * 2352, '\0');
+    moved += bin.substr(451 * 2352);
+    harness::TempFolder dir;
+    WriteFile(dir / "far.bin", moved);
+    WriteFile(dir / "far.cue",
+              "FILE \"far.bin\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n"
+              "  TRACK 02 MODE2/2352\n    INDEX 01 00:06:00\n");
+    harness::Job job;
+    job.config.FixMPEGErrors = 1;
+    ASSERT_EQ(job.LoadAndRun(2, dir / "far.cue", dir / "sv.mpg"), 0);
+    std::string header(kPack, '\0');
+    BuildMpeg2SystemHeaderPayload(reinterpret_cast<uint8_t*>(header.data()));
+    const std::string out = ReadFile(dir / "sv_01.mpg");
+    EXPECT_EQ(out.substr(0, kPack), header);
+    EXPECT_EQ(out.substr(kPack), Clip("clip_pal_svcd.mpg").substr(kPack));
+}
+
+// A dat whose pack distance cannot be measured is refused, never read with
+// the failed probe's answer as its sector size.
+TEST(SectorSizes, DatWithoutASecondPackIsRefused) {
+    std::string dat = ReadFile(Fixture("vcd_ntsc_avseq01.dat")).substr(0, 44);
+    std::string sector(2352, '\0');
+    const std::string clip = Clip();
+    sector.replace(24, kPack, clip.substr(0, kPack));
+    dat += sector + std::string(4 * 2352, '\0');
+    harness::TempFolder dir;
+    WriteFile(dir / "one.dat", dat);
+    harness::Job job;
+    EXPECT_EQ(job.LoadAndRun(8, dir / "one.dat", dir / "out.mpg"), 9);
+    EXPECT_TRUE(job.Logged("Invalid MPEG pack size."));
+    EXPECT_FALSE(harness::Exists(dir / "out.mpg"));
+}
+
+}  // namespace
