@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "core/file_io.h"
 #include "core/helpers.h"
 #include "core/language_set.h"
@@ -37,6 +39,15 @@ inline std::string Fixture(const std::string& name) { return std::string(PELLMOR
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Byte strings compared without printing megabytes of them on a mismatch.
+inline ::testing::AssertionResult SameBytes(const std::string& a, const std::string& b) {
+    if (a == b) return ::testing::AssertionSuccess();
+    size_t i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
+    return ::testing::AssertionFailure() << "sizes " << a.size() << " and " << b.size() << ", first difference at "
+                                         << i;
 }
 
 inline void WriteFile(const std::string& path, const std::string& data) {
