@@ -573,8 +573,6 @@ bool TForm1::WantsEnabled(const QWidget* control) const {
     return v.isValid() ? v.toBool() : control->isEnabled();
 }
 
-std::string TForm1::UserText(const QString& text) const { return fromQt(text); }
-
 int TForm1::Report(int kind, int index, const std::string& text) {
     MessageServices services;
     services.languageSet = languageSet.get();

@@ -274,7 +274,6 @@ private:
     void SetUsable(QWidget* control, bool on);
     void StopRunningJob();
     MainWindowValues WindowValues() const;
-    std::string UserText(const QString& text) const;
 
     platform::Registry* registry_ = nullptr;
     platform::Dialogs* dialogs_ = nullptr;

@@ -233,17 +233,38 @@ TEST_F(MainFrame, ScreenshotsOfThePages) {
     w->show();
     QDir().mkpath(QString(PELLMOR_BUILD_DIR) + "/screenshots");
     const char* names[] = {"extraction", "video-cd", "logs"};
+    // What a loaded source and a running job put on the pages.
+    for (int t = 1; t <= 3; ++t)
+        w->handles().TrackListBox->add("Track #0" + std::to_string(t) + "   00:0" + std::to_string(t * 2) +
+                                       ":00   2352 bytes/sector   " + std::to_string(t * 15000) + "k");
+    find<QLineEdit>("inputFileField")->setText("/home/user/video/holiday_disc.cue");
+    w->handles().statusMsg->setCaption("Processing Track #02...");
+    w->handles().etaMsg->setCaption("00:01:23");
+    w->handles().compLabel1->setCaption("Completed: 45%");
+    w->handles().ProgressBar->setPosition(45);
+    w->handles().FixLabel->setCaption("Fixes: 12");
+    w->handles().SplitLabel->setCaption("Splits: 0");
+    w->handles().PaddingLabel->setCaption("Padding: 3");
+    w->handles().StatusIndicator->setColor(0x9EEC7D);
+    w->handles().totalErrWarnings->setCaption("1 Warnings / 0 Errors");
+    w->handles().totalErrWarnings->setVisible(true);
     w->handles().log->add("     sample log line");
     void (TForm1::*show[])() = {&TForm1::pellmorButtonClick, &TForm1::buildVCDButtonClick,
                                 &TForm1::logButtonClick};
-    for (int p = 0; p < 3; ++p) {
-        (w.get()->*show[p])();
-        if (p == 0) w->docButtonClick();  // the documentation list open over the first page
+    auto save = [&](const QString& name) {
         QApplication::processEvents();
         QPixmap shot = w->grab();
         EXPECT_EQ(shot.size(), QSize(680, 374));
-        EXPECT_TRUE(shot.save(QString(PELLMOR_BUILD_DIR) + "/screenshots/page-" + names[p] + ".png"));
+        EXPECT_TRUE(shot.save(QString(PELLMOR_BUILD_DIR) + "/screenshots/page-" + name + ".png"));
+    };
+    for (int p = 0; p < 3; ++p) {
+        (w.get()->*show[p])();
+        if (p == 1) w->WMDropFiles({"/home/user/video/part one.mpg", "/home/user/video/part two.mpg"});
+        save(names[p]);
     }
+    w->pellmorButtonClick();
+    w->docButtonClick();
+    save("extraction-documentation-list");
 }
 
 // ---------------------------------------------------------------- options
