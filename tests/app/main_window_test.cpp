@@ -715,6 +715,16 @@ TEST_F(MainTexts, BuiltInEnglishCaptionsAndHints) {
     EXPECT_EQ(find<QWidget>("methodBox")->toolTip(), QString("Select extraction/conversion method"));
     EXPECT_EQ(find<QWidget>("ClearButton")->toolTip(), QString("Clear everything on current page"));
     EXPECT_EQ(find<QWidget>("startVCDButton")->toolTip(), QString("Click here to begin processing"));
+
+    // The sector fields show the forced sizes only while their boxes are ticked.
+    auto* field = find<QLineEdit>("sectorReadField");
+    field->setText("1234");
+    w->MainJob->forcedReadSize = 2048;
+    w->ApplyLanguageCaptions();
+    EXPECT_EQ(field->text(), QString("1234"));
+    find<QCheckBox>("forceRead")->setChecked(true);
+    w->ApplyLanguageCaptions();
+    EXPECT_EQ(field->text(), QString("2048"));
 }
 
 TEST_F(MainTexts, ALanguageFileChangesCaptions) {
