@@ -165,17 +165,19 @@ bool WriteThread::EndOfDataApplies() const {
 // submode (0x60, 0xE0, 0x20) twice, and its payload begins with eight zero
 // bytes (or the file ends there). Any file number: later tracks of an image
 // carry their own.
-bool WriteThread::EndOfData(size_t got) {
+bool WriteThread::EndOfData(const uint8_t* sector, size_t got, const uint8_t* after, size_t afterLength) {
     const size_t r = static_cast<size_t>(job_->readSectorSize);
     if (got < r) return false;
     const size_t q = r == 2352 ? 2344 : r == 2336 ? 2328 : 2324;
-    const uint8_t* h = sector_.data() + q;
-    const bool margin = h[0] == h[4] && h[1] == 0 && h[5] == 0 && (h[2] == 0x60 || h[2] == 0xE0 || h[2] == 0x20) && h[6] == h[2] &&
-                        h[3] == 0;
+    const uint8_t* h = sector + q;
+    const bool margin = h[0] == h[4] && h[1] == 0 && h[5] == 0 && (h[2] == 0x60 || h[2] == 0xE0 || h[2] == 0x20) &&
+                        h[6] == h[2] && h[3] == 0;
     if (!margin) return false;
+    auto zero = [](const uint8_t* p) { return std::all_of(p, p + 8, [](uint8_t b) { return b == 0; }); };
+    if (afterLength >= 8) return zero(after);
     uint8_t next[8] = {};
     const size_t n = inputFile_->Read(next, sizeof next);
-    if (n == sizeof next && std::any_of(next, next + 8, [](uint8_t b) { return b != 0; })) {
+    if (n == sizeof next && !zero(next)) {
         inputFile_->SeekBy(-static_cast<int64_t>(n));
         return false;
     }
@@ -242,18 +244,37 @@ bool WriteThread::SectorsRemain() const {
 WriteThread::LoopEnd WriteThread::PlainLoop() {
     const size_t r = static_cast<size_t>(job_->readSectorSize);
     const bool endTest = EndOfDataApplies();
-    uint8_t* s = sector_.data();
+    const bool singleFile = (method_ >> 16) & kOptSingleFile;
+    // About a megabyte of sectors per read: the file object reads a block
+    // that large straight into our buffer, and the sectors are written from it.
+    const size_t perBlock = std::max<size_t>(1, (1u << 20) / r);
+    block_.resize(perBlock * r + 8);
     while (SectorsRemain()) {
         if (!Running()) return LoopEnd::Cancelled;
-        const size_t got = inputFile_->Read(s, r);
+        size_t want = perBlock;
+        if (!singleFile) want = static_cast<size_t>(std::min<int64_t>(want, trackSectors_ - sectorsDone_));
+        const uint64_t blockStart = inputFile_->position;
+        const size_t got = inputFile_->Read(block_.data(), want * r);
         if (got == 0) break;
-        if (got < r) std::memset(s + got, 0, r - got);
-        const bool last = endTest && EndOfData(got);
-        WriteSector(s, got);
-        if (writeError_) return LoopEnd::Failed;
-        ++sectorsDone_;
-        ProgressStep();
-        if (last || got < r) break;
+        const size_t count = (got + r - 1) / r;
+        for (size_t i = 0; i < count; ++i) {
+            if (!Running()) return LoopEnd::Cancelled;
+            uint8_t* s = block_.data() + i * r;
+            const size_t have = std::min(r, got - i * r);
+            if (have < r) std::memset(s + have, 0, r - have);
+            const size_t beyond = got - std::min(got, (i + 1) * r);
+            const bool last = endTest && EndOfData(s, have, s + r, beyond);
+            WriteSector(s, have);
+            if (writeError_) return LoopEnd::Failed;
+            ++sectorsDone_;
+            ProgressStep();
+            if (last) {
+                // The next track of a sequential image goes on from here.
+                inputFile_->Seek(blockStart + (i + 1) * r);
+                return Running() ? LoopEnd::Done : LoopEnd::Cancelled;
+            }
+            if (have < r) return Running() ? LoopEnd::Done : LoopEnd::Cancelled;
+        }
     }
     return Running() ? LoopEnd::Done : LoopEnd::Cancelled;
 }
@@ -375,7 +396,7 @@ WriteThread::LoopEnd WriteThread::FixLoop() {
         size_t got = inputFile_->Read(s, r);
         if (got == 0) break;
         if (got < r) std::memset(s + got, 0, r - got);
-        if (endTest && EndOfData(got)) {
+        if (endTest && EndOfData(s, got, nullptr, 0)) {
             if (!firstHandled_) CorrectFirstSector(got);
             WriteSector(s, got);
             ++sectorsDone_;

@@ -84,6 +84,10 @@ void TProgressMeter::Reset() {
 
 void TProgressMeter::Start(int64_t nowSeconds) { baseTime_ = nowSeconds; }
 
+bool TProgressMeter::Moves(int64_t done, int64_t total) const {
+    return total > 0 && static_cast<int16_t>(done * 100 / total) != lastShown_;
+}
+
 TProgressMeter::Shown TProgressMeter::Step(int64_t done, int64_t total, int64_t nowSeconds) {
     Shown shown;
     if (total <= 0) return shown;
@@ -288,6 +292,8 @@ void WriteThread::ShowCounters() {
 }
 
 void WriteThread::ProgressStep() {
+    // The clock is read only when the shown percent moves.
+    if (!progress_.Moves(sectorsDone_, trackSectors_)) return;
     const TProgressMeter::Shown s = progress_.Step(sectorsDone_, trackSectors_, NowSeconds());
     if (!s.changed || !controls_) return;
     if (controls_->progressBar) controls_->progressBar->setPosition(s.percent);

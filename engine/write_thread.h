@@ -78,6 +78,8 @@ public:
     };
     void Start(int64_t nowSeconds);  // the sector loop of a track begins
     void Reset();
+    // Whether Step would show something new (it reads no clock).
+    bool Moves(int64_t done, int64_t total) const;
     Shown Step(int64_t done, int64_t total, int64_t nowSeconds);
 
 private:
@@ -149,7 +151,7 @@ private:
     LoopEnd TrackStart();
     LoopEnd FixLoop();
     LoopEnd PlainLoop();
-    bool EndOfData(size_t got);
+    bool EndOfData(const uint8_t* sector, size_t got, const uint8_t* after, size_t afterLength);
     bool EndOfDataApplies() const;
     bool SectorsRemain() const;
     bool Resync();
@@ -186,6 +188,7 @@ private:
 
     std::vector<uint8_t> sector_;  // read buffer, never smaller than 5120 bytes
     std::vector<uint8_t> search_;  // buffer of the chunked searches
+    std::vector<uint8_t> block_;   // sectors read in one go by the plain loop
     uint8_t raw_[2352] = {};
 
     int32_t imageNumber_ = 1;
