@@ -408,9 +408,9 @@ void WriteThread::Execute() {
         outputSize_ = static_cast<int64_t>(outputBytes_);
     }
     if (outputOpen_) {
-        if (outputFile_->Close() != 0 && result_ == 0) {
+        if (outputFile_->Close() != 0 && !writeError_) {
             Report(kMsgError, 9, job_->outputName);
-            result_ = 9;
+            if (result_ == 0) result_ = 9;
         }
         outputOpen_ = false;
     }
@@ -479,8 +479,14 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
 
     if (first || (options & (kOptPerTrack | kOptPerImage))) {
         if (outputOpen_) {
-            outputFile_->Close();
+            // A write that failed late (a full disk) shows up when closing.
+            const std::string previous = outputFile_->name;
             outputOpen_ = false;
+            if (outputFile_->Close() != 0) {
+                if (!writeError_) Report(kMsgError, 9, previous);
+                result_ = 9;
+                return;
+            }
         }
         const int r = OpenOutput(job_->outputName, false);
         if (r == 1 || r == 2) {

@@ -457,3 +457,24 @@ TEST(Sizes, TrackBeyondFourGibibytes) {
 }
 
 }  // namespace
+
+namespace {
+
+// An output that cannot be made or written is an error, never a success.
+TEST(OutputFailure, MissingFolderOrFullDisk) {
+    {
+        harness::Job job;
+        EXPECT_EQ(job.LoadAndRun(10, Fixture("clip_pal_vcd.mpg"), "/nonexistent-folder/out.mpg"), 9);
+        EXPECT_TRUE(job.Logged("Unable to create output file."));
+        EXPECT_FALSE(job.Logged("processed Track"));
+    }
+    for (bool fix : {false, true}) {
+        harness::Job job;
+        job.config.FixMPEGErrors = fix ? 1 : 0;
+        EXPECT_EQ(job.LoadAndRun(10, Fixture("clip_pal_vcd.mpg"), "/dev/full"), 9) << fix;
+        EXPECT_EQ(job.Count("Unable to create output file."), 1) << fix;
+        EXPECT_TRUE(job.Logged("## Pellmor completed")) << fix;
+    }
+}
+
+}  // namespace
