@@ -72,6 +72,14 @@ inline std::string Command(const std::string& command) {
     return out;
 }
 
+// Video frames ffprobe decodes from a file, followed by any error it prints.
+inline std::string Frames(const std::string& path) {
+    std::string out = Command("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                              "stream=nb_read_frames -of csv=p=0 '" + path + "' 2>&1");
+    while (!out.empty() && (out.back() == '\n' || out.back() == ',')) out.pop_back();
+    return out;
+}
+
 inline std::string Md5(const std::string& path) {
     const std::string out = Command("md5sum '" + path + "'");
     return out.substr(0, out.find(' '));

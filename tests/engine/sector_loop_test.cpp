@@ -208,6 +208,9 @@ TEST(SystemHeaders, InsertedWhenTheStreamLacksThem) {
     ASSERT_EQ(r.result, 0);
     EXPECT_TRUE(harness::SameBytes(r.out, Mpeg1Headers() + cut));
     EXPECT_TRUE(LogHas(r.log, "     initial sequence correction applied"));
+    harness::TempFolder dir;
+    WriteFile(dir / "fixed.mpg", r.out);
+    EXPECT_EQ(harness::Frames(dir / "fixed.mpg"), "25");
 }
 
 TEST(SystemHeaders, NotInsertedWhenDisabledWithoutFixesOrWhenPresent) {
@@ -231,6 +234,10 @@ TEST(SystemHeaders, OutputSkipsToTheFirstGop) {
     const MpegRun r = RunMpeg(clip.substr(3 * kPack), true);
     ASSERT_EQ(r.result, 0);
     EXPECT_TRUE(harness::SameBytes(r.out, Mpeg1Headers() + clip.substr(first * kPack)));
+    harness::TempFolder dir;
+    WriteFile(dir / "fixed.mpg", r.out);
+    const std::string frames = harness::Frames(dir / "fixed.mpg");
+    EXPECT_EQ(frames.find("rror"), std::string::npos) << frames;
 }
 
 TEST(SystemHeaders, Mpeg2StreamGetsTheMpeg2SectorAndItsSequenceHeaderAt36) {
@@ -245,6 +252,11 @@ TEST(SystemHeaders, Mpeg2StreamGetsTheMpeg2SectorAndItsSequenceHeaderAt36) {
     const std::string first = r.out.substr(kPack, kPack);
     EXPECT_TRUE(harness::SameBytes(first.substr(36, 4), std::string("\x00\x00\x01\xB3", 4)));
     EXPECT_TRUE(harness::SameBytes(r.out.substr(2 * kPack), cut.substr(kPack)));
+    // Every picture still decodes (the cut stream's own complaints remain).
+    harness::TempFolder dir;
+    WriteFile(dir / "fixed.mpg", r.out);
+    const std::string frames = harness::Frames(dir / "fixed.mpg");
+    EXPECT_EQ(frames.substr(frames.size() - 2), "25") << frames;
 }
 
 TEST(SystemHeaders, SequenceHeaderBeforeOffset36StaysWhereItIs) {
