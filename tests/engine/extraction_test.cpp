@@ -100,7 +100,14 @@ INSTANTIATE_TEST_SUITE_P(Images, ImageExtraction,
                                                               ImageCase{11, "vcd_ntsc.cif", "vcd_ntsc.cue"},
                                                               ImageCase{2, "svcd_pal.cue", "svcd_pal.cue"},
                                                               ImageCase{4, "svcd_pal.bin", "svcd_pal.cue"}),
-                                            ::testing::Bool()));
+                                            ::testing::Bool()),
+                         [](const auto& info) {
+                             const ImageCase& c = std::get<0>(info.param);
+                             std::string n = "method" + std::to_string(c.method) + "_" + c.source +
+                                             (std::get<1>(info.param) ? "_fix" : "");
+                             for (char& ch : n) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             return n;
+                         });
 
 struct StreamCase {
     int method;
@@ -126,7 +133,12 @@ INSTANTIATE_TEST_SUITE_P(Streams, StreamExtraction,
                                            StreamCase{8, "svcd_pal_avseq01.dat", "clip_pal_svcd.mpg"},
                                            StreamCase{10, "clip_pal_vcd.mpg", "clip_pal_vcd.mpg"},
                                            StreamCase{10, "clip_pal_svcd.mpg", "clip_pal_svcd.mpg"},
-                                           StreamCase{13, "clip_pal.sfd", "mpeg_2048packs.mpg"}));
+                                           StreamCase{13, "clip_pal.sfd", "mpeg_2048packs.mpg"}),
+                         [](const auto& info) {
+                             std::string n = "method" + std::to_string(info.param.method) + "_" + info.param.source;
+                             for (char& ch : n) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             return n;
+                         });
 
 // The payloads of a dat's data sectors (channel 1), after its header.
 std::string DatPayloads(const std::string& dat) {

@@ -330,7 +330,12 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{10, "bad_empty.bin", 12, "Unable to determine image sector size."},
                       BadCase{10, "bad_random.bin", 12, "Unable to determine image sector size."},
                       BadCase{13, "bad_random.bin", 5, "Could not locate MPEG stream."},
-                      BadCase{10, "no_such_file.mpg", 4, "Source file could not be opened or accessed."}));
+                      BadCase{10, "no_such_file.mpg", 4, "Source file could not be opened or accessed."}),
+    [](const auto& info) {
+        std::string n = "method" + std::to_string(info.param.method) + "_" + info.param.source;
+        for (char& ch : n) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+        return n;
+    });
 
 TEST(BadSource, TruncatedImageGivesWhatItHoldsAndReportsTheRest) {
     // The image ends inside the data of track 2 of 3.
