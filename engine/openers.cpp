@@ -86,6 +86,14 @@ int WriteThread::OpenInput() {
 }
 
 int WriteThread::OpenOutput(const std::string& name, bool overwriteAll) {
+    if (name != "nul") {
+        // Creating the output would empty the source we are reading: never,
+        // whatever the overwrite answer.
+        struct stat out, in;
+        if (::stat(name.c_str(), &out) == 0 && ::stat(job_->sourceName.c_str(), &in) == 0 &&
+            out.st_dev == in.st_dev && out.st_ino == in.st_ino)
+            return 1;
+    }
     if (name != "nul" && !overwriteAll) {
         struct stat st;
         if (::stat(name.c_str(), &st) == 0) {

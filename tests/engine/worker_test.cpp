@@ -260,6 +260,21 @@ TEST(Overwrite, TheQuestionDecides) {
     }
 }
 
+TEST(Overwrite, TheSourceItselfIsNeverTheOutput) {
+    // Larger than the file object's buffers, so a truncated source would show.
+    std::string source;
+    for (int i = 0; i < 20; ++i) source += ReadFile(Fixture("clip_pal_vcd.mpg"));
+    harness::TempFolder dir;
+    WriteFile(dir / "movie.mpg", source);
+    harness::Job job;
+    job.dialogs.script({platform::kYes});
+    ASSERT_EQ(job.Load(10, dir / "movie.mpg"), 0);
+    EXPECT_EQ(job.Run(10, dir.path + "/./movie.mpg"), 9);
+    EXPECT_TRUE(job.Logged("Unable to create output file."));
+    EXPECT_TRUE(job.dialogs.shown().empty());
+    EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "movie.mpg"), source));
+}
+
 TEST(Passive, NothingIsWrittenAndNothingAsked) {
     harness::TempFolder dir;
     harness::Job job;
