@@ -185,6 +185,7 @@ TForm1::TForm1(Services services, QWidget* parent) : QWidget(parent) {
         ownShell_ = std::make_unique<platform::qt::QtShell>();
         shell_ = ownShell_.get();
     }
+    freeSpace_ = std::move(services.freeSpace);
     exeDir = services.exeDir;
     if (exeDir.empty()) exeDir = fromQt(QCoreApplication::applicationDirPath());
     if (exeDir.empty() || exeDir.back() != '/') exeDir += '/';
@@ -200,8 +201,8 @@ TForm1::TForm1(Services services, QWidget* parent) : QWidget(parent) {
     // task projects, the build list, the options, about and batch windows and
     // the two tools; until then the controls stay disabled.
     for (QWidget* w : std::initializer_list<QWidget*>{
-             browseButton, startButton, ClearButton, taskButton, transferJobButton, optionsButton, aboutButton,
-             utilButton, VCDOptionLink, namingLabel, namingLabel2, trackZeroBox, batchTask, addTrackButton,
+             ClearButton, taskButton, transferJobButton, optionsButton, aboutButton, subCheckBox, sfvCheck,
+             utilButton, VCDOptionLink, namingLabel, namingLabel2, batchTask, addTrackButton,
              removeTrackButton, IncreaseImage, ReduceImage, moveTrackUp, moveTrackDown, clearListButton,
              volumeExpandButton, OpenSampleButton, saveButton, startVCDButton, yesSample, noSample, imgCustom})
         notYetAvailable_.insert(w);
@@ -547,6 +548,10 @@ void TForm1::ConnectHandlers() {
     connect(playTrackButton, &QPushButton::clicked, this, [this] { playTrackButtonClick(); });
     connect(browseButton, &QPushButton::clicked, this, [this] { loadButtonClick(); });
     connect(startButton, &QPushButton::clicked, this, [this] { startButtonClick(); });
+    connect(TrackListBox, &QListWidget::itemSelectionChanged, this, [this] { TrackListBoxClick(); });
+    connect(trackZeroBox, &QCheckBox::toggled, this, [this] { trackZeroBoxClick(); });
+    connect(sectorReadField, &QLineEdit::editingFinished, this, [this] { sectorReadFieldExit(); });
+    connect(sectorWriteField, &QLineEdit::editingFinished, this, [this] { sectorWriteFieldExit(); });
     // The up-down writes its position into the pause field beside it.
     connect(TrackPauseBar, &QScrollBar::valueChanged, this,
             [this](int v) { pauseTimeMsg->setText(QString::number(v)); });
@@ -699,7 +704,8 @@ void TForm1::pellmorButtonClick() {
         handles_.StatusIndicator->setColor(0xC0C0C0);
         return;
     }
-    SetUsable(startButton, true);
+    // Start needs a loaded source.
+    SetUsable(startButton, !inputFileField->text().isEmpty());
     SetUsable(browseButton, true);
     SetUsable(methodBox, true);
     if (BuildListRows() > 0) {
@@ -840,8 +846,8 @@ void TForm1::SVCDCheckBoxClick() { VCDCheckBox->setChecked(!SVCDCheckBox->isChec
 void TForm1::GreyOptions() {
     if (pageMode == 0) {
         methodIndex = methodBox->currentIndex();
-        sfvCheck->setEnabled(false);
-        subCheckBox->setEnabled(false);
+        SetUsable(sfvCheck, false);
+        SetUsable(subCheckBox, false);
         bool fix = false, bumper = false, sfv = false, sub = false;
         switch (methodIndex) {
             case 0: case 1: fix = bumper = sfv = sub = true; break;
@@ -852,8 +858,8 @@ void TForm1::GreyOptions() {
         }
         fixErrorCheckBox->setEnabled(fix);
         bumperCheckBox->setEnabled(bumper);
-        sfvCheck->setEnabled(sfv);
-        subCheckBox->setEnabled(sub);
+        SetUsable(sfvCheck, sfv);
+        SetUsable(subCheckBox, sub);
     } else if (pageMode == 1) {
         methodIndex = buildVCDMethod->currentIndex();
         const bool files = methodIndex == 0 || methodIndex == 1;
@@ -917,10 +923,19 @@ int TForm1::ResetPage(int page) {
 void TForm1::ClearAllFileFields() {
     inputFileField->clear();
     saveFileField->clear();
+    TrackMsgLabel->clear();
+    volName->clear();
     OpenDialog.FileName.clear();
     OpenDialog.Files.clear();
     SaveDialog.FileName.clear();
     SaveDialog.Files.clear();
+    if (MainJob) {
+        MainJob->sourceName.clear();
+        MainJob->outputName.clear();
+        MainJob->baseOutputName.clear();
+    }
+    SetUsable(namingLabel, false);
+    SetUsable(namingLabel2, false);
 }
 
 void TForm1::FreeScanObjects() {
@@ -1049,12 +1064,3 @@ void TForm1::SaveSettings() {
     settings_->Save(*MainConfig, WindowValues());
 }
 
-// ---------------------------------------------------------------- next issues
-
-void TForm1::loadButtonClick() {
-    // Source loading arrives with its own issue; the button stays disabled.
-}
-
-void TForm1::startButtonClick() {
-    // The job start arrives with its own issue; the button stays disabled.
-}

@@ -19,9 +19,12 @@
 #include "platform/file_dialogs.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
+#include "engine/source_scan.h"
 #include "settings/registry_settings.h"
 
 class QButtonGroup;
+class QTimer;
+class WriteThread;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -67,6 +70,9 @@ public:
         platform::FileDialogs* fileDialogs = nullptr;
         platform::Shell* shell = nullptr;
         std::string exeDir;  // with its trailing "/"
+        // Bytes free for an output name (-1 unknown); the file system's
+        // figure when not given.
+        std::function<int64_t(const std::string&)> freeSpace;
     };
 
     // The handles a running job writes to (filled into TJobControls and
@@ -145,9 +151,24 @@ public:
     int AddBuildFile(const std::string& name);
     int BuildListRows() const;
 
-    // Source loading and the job start come next; until then they do nothing.
+    // Source loading (app/source_loading.cpp): 0 loaded, 4 the source
+    // cannot be opened or read, 5 no video tracks, 12 cancelled.
+    int loadButton();
     void loadButtonClick();
+    void TrackListBoxClick();
+    void trackZeroBoxClick();
+    void sectorReadFieldExit();
+    void sectorWriteFieldExit();
+
+    // Job start and stop (app/job_start.cpp).
     void startButtonClick();
+    // 0 go on, 3 the user declined to write with too little space.
+    int verifyDiskSpace(uint64_t bytes);
+    void SetJobRunning(uint8_t running);
+    void SetTaskRunning(uint8_t active);
+    // A worker started here has not been seen to end yet (it may be past
+    // its running flag, finishing its last writes).
+    bool WorkerBusy() const;
 
     // The running job, as the close needs it: has it ended, and a wait for
     // its thread. The start button sets it; a close stops the job, answers
@@ -195,6 +216,9 @@ public:
     std::string exeDir;
     // The build list's files until the MPEG file list takes them over.
     std::vector<std::string> buildFiles;
+    // Lengths of the tracks of a loaded bin, cif or nrg image (track k at
+    // k - 1), for the free-space estimate.
+    std::vector<int64_t> imageTrackLengths;
 
     // Controls (object names as the window definition names them).
     QLabel* headerImage = nullptr;
@@ -274,6 +298,19 @@ private:
     void SetUsable(QWidget* control, bool on);
     void StopRunningJob();
     MainWindowValues WindowValues() const;
+    // Reporter of loading and start-up messages into the log page; while
+    // unattended its questions are answered by the prompt flags.
+    LoadReporter Reporter();
+    platform::Dialogs& JobDialogs();
+    bool LoadCueOrToc(bool toc);
+    int LoadDiscImage(DiscImageKind kind);
+    void FailLoad();
+    void AbandonStart(std::unique_ptr<TJobControls>& controls);
+    bool ForcedSizesAccepted();
+    int ProbeCdiSubtitles();
+    void SetJobControlsUsable(bool on);
+    void WatchJob();
+    void JobEnded();
 
     platform::Registry* registry_ = nullptr;
     platform::Dialogs* dialogs_ = nullptr;
@@ -289,6 +326,12 @@ private:
     std::function<bool()> jobFinished_;
     std::function<void()> jobJoin_;
     std::vector<std::string> tempProjects_;
+    std::function<int64_t(const std::string&)> freeSpace_;
+    std::unique_ptr<platform::Dialogs> jobDialogs_;
+    std::unique_ptr<platform::Label> titleHandle_;
+    std::shared_ptr<WriteThread> worker_;
+    QTimer* jobTimer_ = nullptr;
+    bool stopRequested_ = false;
     QButtonGroup *spanGroup_ = nullptr, *sampleGroup_ = nullptr, *folderGroup_ = nullptr;
     bool created_ = false;
     bool closed_ = false;

@@ -1,0 +1,547 @@
+// A user's extraction through the real main window, offscreen: load a
+// source with the open and save dialogs, pick tracks, start, watch the job
+// and stop it; the outputs are compared with what vcdxrip extracted.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QThread>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "app/main_window.h"
+#include "core/temp_file.h"
+#include "engine/disk_space.h"
+#include "tests/support/fakes.h"
+
+// Fontconfig keeps its caches for the life of the process; that is not ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+namespace {
+
+namespace fs = std::filesystem;
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "app_extraction_window_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        auto* a = new QApplication(argc, argv);
+        TForm1::ApplyApplicationStyle();
+        return a;
+    }();
+    return *app;
+}
+
+std::string Fixture(const std::string& name) { return std::string(PELLMOR_FIXTURES) + "/" + name; }
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string Md5(const std::string& path) {
+    std::string out;
+    if (FILE* p = ::popen(("md5sum '" + path + "'").c_str(), "r")) {
+        char buf[256];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        ::pclose(p);
+    }
+    return out.substr(0, out.find(' '));
+}
+
+struct Ripped {
+    uint64_t size;
+    std::string md5;
+};
+
+// image -> what vcdxrip wrote for it, in track order.
+std::map<std::string, std::vector<Ripped>> Manifest() {
+    std::map<std::string, std::vector<Ripped>> m;
+    std::istringstream in(ReadFile(Fixture("vcdxrip.manifest")));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream f(line);
+        std::string image, file, md5;
+        uint64_t size = 0;
+        f >> image >> file >> size >> md5;
+        m[image].push_back({size, md5});
+    }
+    return m;
+}
+
+class RecordingShell : public platform::Shell {
+public:
+    bool open(const std::string& target) override {
+        opened.push_back(target);
+        return true;
+    }
+    std::vector<std::string> opened;
+};
+
+// A source long enough to stop in the middle: the PAL clip repeated, as
+// one MPEG stream of 2324-byte packs.
+struct LongSource {
+    LongSource() : folder(CreateTempDir("pellmor-long-")), path(folder + "/long.mpg") {
+        const std::string clip = ReadFile(Fixture("clip_pal_vcd.mpg"));
+        std::ofstream out(path, std::ios::binary);
+        for (int i = 0; i < 400; ++i) out.write(clip.data(), static_cast<std::streamsize>(clip.size()));
+    }
+    ~LongSource() {
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+    }
+    std::string folder, path;
+};
+const std::string& LongStream() {
+    static const LongSource source;
+    return source.path;
+}
+
+struct Extraction : ::testing::Test {
+    fakes::MemoryRegistry reg;
+    fakes::ScriptedDialogs dialogs{platform::kYes};
+    fakes::ScriptedFileDialogs files;
+    RecordingShell shell;
+    int64_t freeBytes = -2;  // -2: ask the file system
+    std::string dir;
+    std::unique_ptr<TForm1> w;
+
+    void SetUp() override {
+        App();
+        dir = CreateTempDir("pellmor-window-");
+        TForm1::Services s;
+        s.registry = &reg;
+        s.dialogs = &dialogs;
+        s.fileDialogs = &files;
+        s.shell = &shell;
+        s.exeDir = std::string(PELLMOR_BUILD_DIR) + "/";
+        s.freeSpace = [this](const std::string& name) {
+            return freeBytes == -2 ? FreeSpaceForOutput(name) : freeBytes;
+        };
+        w = std::make_unique<TForm1>(std::move(s));
+        w->show();
+    }
+    void TearDown() override {
+        w.reset();
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+
+    template <class T>
+    T* find(const char* name) {
+        T* c = w->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    std::string out(const std::string& name) const { return dir + "/" + name; }
+    QListWidget* tracks() { return find<QListWidget>("TrackListBox"); }
+    QPushButton* start() { return find<QPushButton>("startButton"); }
+
+    void chooseMethod(int method) {
+        find<QComboBox>("methodBox")->setCurrentIndex(method);
+        w->methodBoxChange();
+    }
+    // The user picks the method, the source in the open dialog and the
+    // output in the save dialog.
+    void load(int method, const std::string& source, const std::string& output) {
+        chooseMethod(method);
+        files.scriptOpen(source);
+        files.scriptSave(output);
+        ASSERT_TRUE(find<QPushButton>("browseButton")->isEnabled());
+        find<QPushButton>("browseButton")->click();
+    }
+    // Pumps events until the worker has ended and its last writes arrived.
+    void waitForJob() {
+        QElapsedTimer t;
+        t.start();
+        while ((w->JobRunning() || w->WorkerBusy()) && t.elapsed() < 120000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QThread::msleep(1);
+        }
+        ASSERT_FALSE(w->JobRunning() || w->WorkerBusy()) << "the job did not end";
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    }
+    std::vector<std::string> logLines() {
+        std::vector<std::string> lines;
+        auto* log = find<QListWidget>("log");
+        for (int i = 0; i < log->count(); ++i) lines.push_back(log->item(i)->text().toStdString());
+        return lines;
+    }
+    int logged(const std::string& text) {
+        int n = 0;
+        for (const auto& l : logLines()) n += l.find(text) != std::string::npos;
+        return n;
+    }
+    int shownOf(const std::string& kind) {
+        int n = 0;
+        for (const auto& s : dialogs.shown()) n += s.kind == kind;
+        return n;
+    }
+    bool shownMessage(const std::string& text) {
+        for (const auto& s : dialogs.shown())
+            if (s.message.find(text) != std::string::npos) return true;
+        return false;
+    }
+    int32_t indicatorColour() {
+        QColor c = find<QLabel>("StatusIndicator")->palette().color(QPalette::Window);
+        return c.red() | (c.green() << 8) | (c.blue() << 16);
+    }
+    void screenshot(const std::string& name) {
+        const QString path = QString::fromStdString(std::string(PELLMOR_BUILD_DIR) + "/" + name);
+        EXPECT_TRUE(w->grab().save(path));
+    }
+    std::vector<std::string> outputs() {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+// ---------------------------------------------------------------- cue sheet
+
+TEST_F(Extraction, CueSheetListsItsTracksAndExtractsTheSelectedOnes) {
+    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    ASSERT_EQ(tracks()->count(), 3);
+    // "Track #" number "   " time "   " sector size " bytes/sector   " KiB "k".
+    const std::regex line(R"(Track #0([1-3])   \d\d:\d\d:\d\d   2352 bytes/sector   \d+k)");
+    for (int i = 0; i < 3; ++i) {
+        std::smatch m;
+        const std::string text = tracks()->item(i)->text().toStdString();
+        ASSERT_TRUE(std::regex_match(text, m, line)) << text;
+        EXPECT_EQ(m[1].str(), std::to_string(i + 1));
+    }
+    EXPECT_EQ(find<QLineEdit>("inputFileField")->text().toStdString(), Fixture("vcd_pal3.cue"));
+    EXPECT_EQ(find<QLabel>("TrackMsgLabel")->text(), QString("All tracks selected"));
+    EXPECT_TRUE(start()->isEnabled());
+    EXPECT_TRUE(find<QCheckBox>("trackZeroBox")->isEnabled());
+
+    tracks()->item(0)->setSelected(true);
+    tracks()->item(2)->setSelected(true);
+    EXPECT_EQ(find<QLabel>("TrackMsgLabel")->text(), QString("User selected tracks"));
+    EXPECT_EQ(w->MainConfig->selectedTracksOnly, 1);
+
+    start()->click();
+    EXPECT_EQ(start()->text(), QString("stop"));
+    waitForJob();
+
+    const auto ripped = Manifest().at("vcd_pal3.cue");
+    EXPECT_EQ(outputs(), (std::vector<std::string>{"movie_01.mpg", "movie_03.mpg"}));
+    EXPECT_EQ(fs::file_size(out("movie_01.mpg")), ripped[0].size);
+    EXPECT_EQ(Md5(out("movie_01.mpg")), ripped[0].md5);
+    EXPECT_EQ(Md5(out("movie_03.mpg")), ripped[2].md5);
+    EXPECT_EQ(logged("processed Track 1 "), 1);
+    EXPECT_EQ(logged("processed Track 2 "), 0);
+    EXPECT_EQ(logged("processed Track 3 "), 1);
+    EXPECT_EQ(logged("## Pellmor completed"), 1);
+    EXPECT_EQ(w->generatedFiles, "\"" + out("movie_01.mpg") + "\" \"" + out("movie_03.mpg") + "\" ");
+
+    // The window after the job: ready for the next, preview on the outputs.
+    EXPECT_EQ(start()->text(), QString("start"));
+    EXPECT_EQ(w->windowTitle(), QString(TForm1::kCaption));
+    EXPECT_EQ(find<QProgressBar>("ProgressBar")->value(), 0);
+    EXPECT_EQ(indicatorColour(), w->MainConfig->Pass_Clr);
+    EXPECT_TRUE(find<QPushButton>("previewButton")->isEnabled());
+    EXPECT_TRUE(find<QPushButton>("browseButton")->isEnabled());
+    EXPECT_TRUE(find<QComboBox>("methodBox")->isEnabled());
+    find<QPushButton>("previewButton")->click();
+    ASSERT_EQ(shell.opened.size(), 1u);
+    EXPECT_EQ(shell.opened[0], "\"" + out("movie_01.mpg") + "\"");
+    EXPECT_EQ(shownOf("error"), 0);
+}
+
+// ---------------------------------------------------------------- other sources
+
+struct SourceCase {
+    int method;
+    const char* source;
+    const char* ripped;  // manifest entry of the same content
+    const char* firstLine;
+};
+
+TEST_F(Extraction, EverySourceKindGivesVcdxripsFiles) {
+    for (const SourceCase& c : {
+             SourceCase{4, "vcd_pal3.bin", "vcd_pal3.cue", "Track  1: "},
+             SourceCase{12, "vcd_pal3.nrg", "vcd_pal3.nrg", "Track  1: "},
+             SourceCase{5, "vcd_pal3.toc", "vcd_pal3.cue", "Track #01   "},
+         }) {
+        SCOPED_TRACE(c.source);
+        const std::string base = std::string("m") + std::to_string(c.method);
+        load(c.method, Fixture(c.source), out(base + ".mpg"));
+        const auto ripped = Manifest().at(c.ripped);
+        ASSERT_EQ(tracks()->count(), static_cast<int>(ripped.size()));
+        EXPECT_EQ(tracks()->item(0)->text().toStdString().rfind(c.firstLine, 0), 0u)
+            << tracks()->item(0)->text().toStdString();
+        start()->click();
+        waitForJob();
+        for (size_t i = 0; i < ripped.size(); ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "%s_%02zu.mpg", base.c_str(), i + 1);
+            SCOPED_TRACE(name);
+            ASSERT_TRUE(fs::exists(out(name)));
+            EXPECT_EQ(fs::file_size(out(name)), ripped[i].size);
+            EXPECT_EQ(Md5(out(name)), ripped[i].md5);
+        }
+    }
+    EXPECT_EQ(shownOf("error"), 0);
+}
+
+TEST_F(Extraction, ImageTrackLinesGiveLengthAndTime) {
+    load(12, Fixture("vcd_pal3.nrg"), out("n.mpg"));
+    ASSERT_EQ(tracks()->count(), 3);
+    const std::regex line(R"(Track  ([1-3]): (\d+) bytes \[\d\d:\d\d:\d\d\])");
+    for (int i = 0; i < 3; ++i) {
+        std::smatch m;
+        const std::string text = tracks()->item(i)->text().toStdString();
+        ASSERT_TRUE(std::regex_match(text, m, line)) << text;
+        EXPECT_EQ(std::stoll(m[2].str()), w->imageTrackLengths[static_cast<size_t>(i)]);
+    }
+}
+
+// ---------------------------------------------------------------- refused sources
+
+TEST_F(Extraction, SourcesThatCannotBeLoadedLeaveNothingToStart) {
+    struct Case {
+        int method;
+        std::string source;
+        const char* message;
+    };
+    const std::string noCue = out("absent.cue");
+    for (const Case& c : {Case{2, Fixture("bad_missing_bin.cue"), "Binary image file specified inside CUE"},
+                          Case{2, noCue, "Source file could not be opened or accessed."},
+                          Case{4, Fixture("bad_random.bin"), ""}, Case{4, Fixture("bad_empty.bin"), ""},
+                          Case{12, Fixture("bad_random.bin"), "Unable to locate AVSEQ/MUSIC MPEG tracks."},
+                          Case{4, out("absent.bin"), "Source file could not be opened or accessed."}}) {
+        SCOPED_TRACE(c.source);
+        // A good source first: a refused one must not leave its tracks startable.
+        load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+        ASSERT_EQ(tracks()->count(), 3);
+        const int errorsBefore = shownOf("error");
+        load(c.method, c.source, out("movie.mpg"));
+        EXPECT_GT(shownOf("error"), errorsBefore) << "the refusal is reported";
+        if (*c.message) {
+            EXPECT_TRUE(shownMessage(c.message));
+        }
+        EXPECT_EQ(tracks()->count(), 0);
+        EXPECT_FALSE(start()->isEnabled());
+        EXPECT_TRUE(find<QLineEdit>("inputFileField")->text().isEmpty());
+        start()->click();
+        EXPECT_FALSE(w->WorkerBusy());
+    }
+    EXPECT_TRUE(outputs().empty());
+}
+
+// ---------------------------------------------------------------- questions
+
+TEST_F(Extraction, OverwriteAnsweredNoKeepsTheFile) {
+    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    { std::ofstream(out("movie_01.mpg")) << "old"; }
+    dialogs.script({platform::kNo});
+    start()->click();
+    waitForJob();
+    EXPECT_EQ(shownOf("ask"), 1);
+    EXPECT_EQ(ReadFile(out("movie_01.mpg")), "old");
+    EXPECT_EQ(outputs(), std::vector<std::string>{"movie_01.mpg"});
+    EXPECT_TRUE(shownMessage("Unable to create output file."));
+    EXPECT_EQ(indicatorColour(), w->MainConfig->Error_Clr);
+}
+
+TEST_F(Extraction, UnattendedQuestionsTakeThePromptFlagsAnswer) {
+    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    { std::ofstream(out("movie_01.mpg")) << "old"; }
+    // A batch task runs the job: nobody is there to answer.
+    w->SetTaskRunning(1);
+    start()->click();
+    waitForJob();
+    EXPECT_EQ(shownOf("ask"), 0);
+    EXPECT_EQ(shownOf("error"), 0);
+    EXPECT_EQ(ReadFile(out("movie_01.mpg")), "old");
+    EXPECT_EQ(logged("Unable to create output file."), 1);
+}
+
+TEST_F(Extraction, NotEnoughSpaceAnsweredNoStartsNothing) {
+    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    freeBytes = 1000;
+    dialogs.script({platform::kNo});
+    start()->click();
+    EXPECT_TRUE(shownMessage("There may not be enough space to write the output file."));
+    EXPECT_FALSE(w->JobRunning());
+    EXPECT_FALSE(w->WorkerBusy());
+    EXPECT_EQ(logged("## Pellmor active"), 0);
+    EXPECT_EQ(start()->text(), QString("start"));
+    EXPECT_TRUE(outputs().empty());
+
+    // Exactly the estimate free is enough: no question.
+    freeBytes = w->trackTable->selectedBytes;
+    ASSERT_GT(freeBytes, 0);
+    const int asked = shownOf("ask");
+    start()->click();
+    waitForJob();
+    EXPECT_EQ(shownOf("ask"), asked);
+    EXPECT_EQ(outputs().size(), 3u);
+}
+
+TEST_F(Extraction, PassiveModeRunsTheJobAndWritesNothing) {
+    find<QCheckBox>("PassiveBox")->setChecked(true);
+    chooseMethod(2);
+    files.scriptOpen(Fixture("vcd_pal3.cue"));
+    find<QPushButton>("browseButton")->click();
+    EXPECT_EQ(files.saves(), 0) << "passive mode names no output";
+    ASSERT_EQ(tracks()->count(), 3);
+    start()->click();
+    waitForJob();
+    EXPECT_EQ(logged("## Pellmor completed"), 1);
+    EXPECT_EQ(logged("processed Track"), 3);
+    EXPECT_TRUE(outputs().empty());
+    EXPECT_FALSE(fs::exists("nul"));
+    EXPECT_TRUE(w->generatedFiles.empty());
+}
+
+// ---------------------------------------------------------------- options
+
+TEST_F(Extraction, ForcedSizesTheEngineCannotUseAreRefusedBeforeTheStart) {
+    load(4, Fixture("vcd_pal3.bin"), out("movie.mpg"));
+    find<QCheckBox>("forceRead")->setChecked(true);
+    auto* field = find<QLineEdit>("sectorReadField");
+    for (const char* text : {"0", "1234", "2353", "9999"}) {
+        SCOPED_TRACE(text);
+        field->setText(text);
+        start()->click();
+        EXPECT_FALSE(w->WorkerBusy());
+        EXPECT_TRUE(shownMessage("Unable to determine image sector size."));
+        EXPECT_EQ(field->text(), QString(text));
+    }
+    // Not a number: the field goes back to the size it held.
+    field->setText("23a2");
+    w->sectorReadFieldExit();
+    EXPECT_EQ(field->text(), QString("9999"));
+    field->setText("2352");
+    start()->click();
+    waitForJob();
+    EXPECT_EQ(outputs().size(), 3u);
+    EXPECT_EQ(Md5(out("movie_02.mpg")), Manifest().at("vcd_pal3.cue")[1].md5);
+}
+
+TEST_F(Extraction, IncludeTrackZeroFollowsTheMethodsBumperRule) {
+    for (int method : {2, 3, 5}) {
+        SCOPED_TRACE(method);
+        load(method, Fixture(method == 5 ? "vcd_pal3.toc" : "vcd_pal3.cue"), out("m.mpg"));
+        auto* zero = find<QCheckBox>("trackZeroBox");
+        auto* bumper = find<QCheckBox>("bumperCheckBox");
+        ASSERT_TRUE(bumper->isEnabled());
+        zero->setChecked(true);
+        ASSERT_EQ(tracks()->count(), 4);
+        EXPECT_TRUE(tracks()->item(0)->text().startsWith("Track #00"));
+        EXPECT_FALSE(bumper->isEnabled());
+        zero->setChecked(false);
+        EXPECT_EQ(tracks()->count(), 3);
+        EXPECT_TRUE(bumper->isEnabled()) << "every method whose options have the bumper gets it back";
+    }
+}
+
+// ---------------------------------------------------------------- stop
+
+TEST_F(Extraction, StopInTheMiddleOfATrackAndScreenshots) {
+    load(10, LongStream(), out("long.mpg"));
+    ASSERT_TRUE(start()->isEnabled());
+    auto* bar = find<QProgressBar>("ProgressBar");
+    QString titleDuring, etaDuring, statusDuring, completedDuring;
+    bool shot = false;
+    QObject::connect(bar, &QProgressBar::valueChanged, w.get(), [&](int v) {
+        if (shot || v < 20 || v >= 100 || !w->JobRunning()) return;
+        shot = true;
+        titleDuring = w->windowTitle();
+        etaDuring = find<QLabel>("etaMsg")->text();
+        statusDuring = find<QLabel>("statusMsg")->text();
+        completedDuring = find<QLabel>("compLabel1")->text();
+        screenshot("extraction_running.png");
+        start()->click();  // stop
+    });
+    start()->click();
+    waitForJob();
+    ASSERT_TRUE(shot) << "the job ended before it could be stopped";
+    EXPECT_TRUE(std::regex_match(titleDuring.toStdString(), std::regex(R"(\d+% \[ETA \d\d:\d\d:\d\d\] - Pellmor)")))
+        << titleDuring.toStdString();
+    EXPECT_TRUE(std::regex_match(etaDuring.toStdString(), std::regex(R"(\d\d:\d\d:\d\d)")));
+    EXPECT_EQ(statusDuring, QString("writing..."));
+    EXPECT_TRUE(completedDuring.startsWith("Completed: "));
+
+    EXPECT_EQ(logged("[ aborted processing ]"), 1);
+    EXPECT_EQ(logged("processed Track"), 0);
+    EXPECT_EQ(logged("## Pellmor completed"), 1);
+    EXPECT_LT(fs::file_size(out("long.mpg")), fs::file_size(LongStream()));
+    EXPECT_EQ(indicatorColour(), w->MainConfig->Error_Clr);
+    EXPECT_EQ(start()->text(), QString("start"));
+    EXPECT_EQ(w->windowTitle(), QString(TForm1::kCaption));
+    screenshot("extraction_stopped.png");
+    find<QTabWidget>("menuPage")->setCurrentIndex(2);
+    screenshot("extraction_log.png");
+}
+
+TEST_F(Extraction, CompletedJobScreenshot) {
+    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    w->MainConfig->FixMPEGErrors = 1;
+    find<QCheckBox>("fixErrorCheckBox")->setChecked(true);
+    start()->click();
+    waitForJob();
+    EXPECT_EQ(find<QLabel>("FixLabel")->text(), QString("Fixes: 0"));
+    EXPECT_EQ(indicatorColour(), w->MainConfig->Pass_Clr);
+    screenshot("extraction_done.png");
+}
+
+TEST_F(Extraction, QuickClicksStartOneWorker) {
+    load(10, LongStream(), out("long.mpg"));
+    // Start, then at once stop, then a click while the job is still ending.
+    start()->click();
+    start()->click();
+    start()->click();
+    waitForJob();
+    EXPECT_EQ(logged("## Pellmor active"), 1);
+    EXPECT_EQ(logged("[ aborted processing ]"), 1);
+    EXPECT_EQ(outputs(), std::vector<std::string>{"long.mpg"});
+
+    // Once it has ended, a click starts the next job.
+    fs::remove(out("long.mpg"));
+    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    start()->click();
+    waitForJob();
+    EXPECT_EQ(logged("## Pellmor active"), 2);
+}
+
+TEST_F(Extraction, TheWindowStaysResponsiveAndOptionsHoldDuringAJob) {
+    load(10, LongStream(), out("long.mpg"));
+    start()->click();
+    ASSERT_TRUE(w->JobRunning());
+    // What the worker reads cannot change under it.
+    EXPECT_FALSE(find<QCheckBox>("fixErrorCheckBox")->isEnabled());
+    EXPECT_FALSE(find<QCheckBox>("PassiveBox")->isEnabled());
+    EXPECT_FALSE(find<QPushButton>("browseButton")->isEnabled());
+    EXPECT_TRUE(start()->isEnabled());
+    // Page switches are served while the worker writes.
+    find<QPushButton>("logButton")->click();
+    EXPECT_EQ(find<QTabWidget>("menuPage")->currentIndex(), 2);
+    find<QPushButton>("pellmorButton")->click();
+    EXPECT_EQ(find<QTabWidget>("menuPage")->currentIndex(), 0);
+    waitForJob();
+    EXPECT_TRUE(find<QCheckBox>("fixErrorCheckBox")->isEnabled());
+    EXPECT_TRUE(find<QCheckBox>("PassiveBox")->isEnabled());
+    EXPECT_EQ(fs::file_size(out("long.mpg")), fs::file_size(LongStream()));
+}
+
+}  // namespace
