@@ -13,26 +13,14 @@ constexpr int64_t kRaw = 2352;
 
 class CueReaderTest : public SheetTest {
 protected:
-    int Read(const std::string& sheetPath) {
-        TCueReader reader(&job, &config, &controls);
-        if (reader.Open(sheetPath) != 0) return -1;
-        return reader.Parse();
-    }
-};
-
-struct CueCase {
-    const char* sheet;
-    int result;
-    std::vector<int> errors;
-    std::vector<Range> ranges;  // when it parses
-    const char* image;          // the job's source afterwards, below the folder
+    int Read(const std::string& sheetPath) { return ReadWith<TCueReader>(sheetPath); }
 };
 
 TEST_F(CueReaderTest, SheetTable) {
     const int64_t odd = OddImageSize(), vcd = VcdImageSize();
     const int64_t oddWhole = odd / kRaw * kRaw;
     const std::vector<Range> twoTracks = {{0, 300 * kRaw}, {300 * kRaw, oddWhole}};
-    const CueCase cases[] = {
+    const SheetCase cases[] = {
         {"two_tracks.cue", 1, {}, twoTracks, "movie.bin"},
         // Keywords inside REM, TITLE and PERFORMER texts are no keywords.
         {"rem_title.cue", 1, {}, twoTracks, "movie.bin"},
@@ -64,29 +52,7 @@ TEST_F(CueReaderTest, SheetTable) {
         {"index_repeated.cue", 0, {5}, {}, nullptr},
         {"track_100.cue", 0, {2}, {}, nullptr},
     };
-    const fs::path cwd = fs::current_path();
-    for (const CueCase& c : cases) {
-        SCOPED_TRACE(c.sheet);
-        log.clear();
-        job.trackTable->lastIndex = -1;
-        const std::string sheet = Place(c.sheet);
-        const TTrackTable before = *job.trackTable;
-
-        EXPECT_EQ(Read(sheet), c.result);
-        EXPECT_EQ(Errors(), c.errors);
-        EXPECT_EQ(fs::current_path(), cwd);
-        if (c.result == 1) {
-            EXPECT_EQ(Ranges(), c.ranges);
-            EXPECT_EQ(job.sourceName, dir + "/" + c.image);
-            EXPECT_EQ(config.DefaultLoadDir, dir + "/");
-            // Rows past the sheet's tracks are left as they were.
-            for (size_t i = c.ranges.size(); i < before.start.size(); ++i) EXPECT_EQ(job.trackTable->start[i], 777);
-        } else {
-            EXPECT_EQ(job.trackTable->lastIndex, -1);
-            EXPECT_EQ(job.trackTable->start, before.start);
-            EXPECT_EQ(job.sourceName, sheet);
-        }
-    }
+    for (const SheetCase& c : cases) CheckSheet<TCueReader>(c);
 }
 
 TEST_F(CueReaderTest, VcdimagerSheetGivesCdInfoStarts) {

@@ -74,6 +74,16 @@ struct Range {
 };
 inline void PrintTo(const Range& r, std::ostream* os) { *os << "[" << r.start << ", " << r.end << ")"; }
 
+// One sheet of a reader's table: the result, the errors reported in order,
+// the byte range of every track and the image that became the job's source.
+struct SheetCase {
+    const char* sheet;
+    int result;
+    std::vector<int> errors;
+    std::vector<Range> ranges;  // when it parses
+    const char* image;          // below the folder, when it parses
+};
+
 class SheetTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -117,6 +127,44 @@ protected:
         std::ofstream(target, std::ios::binary) << text;
         job.sourceName = target;
         return target;
+    }
+
+    // Construct, open, parse and delete, as source loading does; -1 when the
+    // sheet cannot be opened.
+    template <class Reader>
+    int ReadWith(const std::string& sheetPath) {
+        Reader reader(&job, &config, &controls);
+        if (reader.Open(sheetPath) != 0) return -1;
+        return reader.Parse();
+    }
+
+    // Places the case's fixture sheet, reads it and checks what it leaves:
+    // on success the ranges, the source and the load folder, with the rows
+    // past the sheet untouched; on failure the table, its rows and the
+    // source as they were. The working directory never changes.
+    template <class Reader>
+    void CheckSheet(const SheetCase& c) {
+        SCOPED_TRACE(c.sheet);
+        log.clear();
+        job.trackTable->lastIndex = -1;
+        const std::string sheet = Place(c.sheet);
+        const TTrackTable before = *job.trackTable;
+        const fs::path cwd = fs::current_path();
+
+        EXPECT_EQ(ReadWith<Reader>(sheet), c.result);
+        EXPECT_EQ(Errors(), c.errors);
+        EXPECT_EQ(fs::current_path(), cwd);
+        if (c.result == 1) {
+            EXPECT_EQ(Ranges(), c.ranges);
+            EXPECT_EQ(job.sourceName, dir + "/" + c.image);
+            EXPECT_EQ(config.DefaultLoadDir, dir + "/");
+            for (size_t i = c.ranges.size(); i < before.start.size(); ++i)
+                EXPECT_EQ(job.trackTable->start[i], before.start[i]) << "row " << i;
+        } else {
+            EXPECT_EQ(job.trackTable->lastIndex, -1);
+            EXPECT_EQ(job.trackTable->start, before.start);
+            EXPECT_EQ(job.sourceName, sheet);
+        }
     }
 
     // The error numbers reported, in order, read back from the log.
