@@ -29,6 +29,14 @@ bool IsReadSize(int32_t size) {
     return size == 2048 || size == 2324 || size == 2332 || size == 2336 || size == 2352;
 }
 
+// The sector-size error tells the user to tick Force Read: a ticked one with a
+// usable size stands in for the size that could not be detected.
+bool TakeForcedReadSize(const TJobStart& start, TJob& job) {
+    if (!start.forceRead || !IsReadSize(job.forcedReadSize)) return false;
+    job.readSectorSize = job.forcedReadSize;
+    return true;
+}
+
 }  // namespace
 
 int WriteThread::CheckSectorSizes() {
@@ -146,8 +154,12 @@ int WriteThread::OpenRawOrMpegSource() {
             job_->writeSectorSize = 2324;
         }
     }
+    if (!IsReadSize(job_->readSectorSize)) {
+        if (!TakeForcedReadSize(start_, *job_)) return CheckSectorSizes();
+        const int32_t r = job_->readSectorSize;
+        job_->writeSectorSize = (r == 2352 || r == 2336) ? 2324 : r;
+    }
     if (config_->FixMPEGErrors == 1 && config_->DisableMPEGPadding == 0) job_->writeSectorSize = 2324;
-    if (!IsReadSize(job_->readSectorSize)) return CheckSectorSizes();
     trackTable_->sectorCount = static_cast<int64_t>(inputFile_->size / static_cast<uint64_t>(job_->readSectorSize));
     const uint8_t* pattern = SearchPackStart(job_, inputFile_->size);
     if (!pattern) return 5;
@@ -176,7 +188,8 @@ int WriteThread::OpenMpegForDat() {
 int WriteThread::OpenRawTrackForDat() {
     if (OpenInput() != 0) return 4;
     job_->searchPattern = kPackStart5;
-    const int n = LogDetectedSectorSize();
+    int n = LogDetectedSectorSize();
+    if (!IsReadSize(n) && TakeForcedReadSize(start_, *job_)) n = job_->readSectorSize;
     if (n > 0 && IsReadSize(n)) {
         job_->readSectorSize = n;
         job_->writeSectorSize = n;
@@ -213,7 +226,7 @@ int WriteThread::OpenSectorImage() {
         job_->sectorHeaderSize = 24;
         break;
     }
-    if (!IsReadSize(job_->readSectorSize)) {
+    if (!IsReadSize(job_->readSectorSize) && !TakeForcedReadSize(start_, *job_)) {
         Report(kMsgError, 24, SourceName());
         return 12;
     }

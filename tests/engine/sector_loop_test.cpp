@@ -322,6 +322,35 @@ TEST(SectorSizes, ForcedReadSizesOutsideTheCdSizesAreRefused) {
     }
 }
 
+TEST(SectorSizes, ForceReadStandsInForASizeThatCannotBeDetected) {
+    // The first pack lost 200 padding bytes: the probe measures 2124, which
+    // is no sector size, and the error asks for Force Read.
+    std::string data = Clip();
+    data.erase(1100, 200);
+    const MpegRun refused = RunMpeg(data, false);
+    EXPECT_EQ(refused.result, 12);
+    EXPECT_TRUE(LogHas(refused.log, "Use Force Read option."));
+    const MpegRun forced = RunMpeg(data, false, [](harness::Job& j) {
+        j.start.forceRead = true;
+        j.job.forcedReadSize = 2324;
+    });
+    ASSERT_EQ(forced.result, 0);
+    EXPECT_TRUE(harness::SameBytes(forced.out, data));
+
+    // A raw track without CD sync near its start, for "raw -> dat".
+    const std::string raw = std::string(6000, '\0') + ReadFile(Fixture("vcd_pal3_track2.raw"));
+    for (bool force : {false, true}) {
+        harness::TempFolder dir;
+        WriteFile(dir / "in.raw", raw);
+        harness::Job job;
+        job.start.forceRead = force;
+        job.job.forcedReadSize = 2352;
+        EXPECT_EQ(job.LoadAndRun(7, dir / "in.raw", dir / "out.dat"), force ? 0 : 12);
+        EXPECT_EQ(job.Logged("Unable to determine image sector size."), !force);
+        EXPECT_EQ(harness::Exists(dir / "out.dat"), force);
+    }
+}
+
 TEST(SectorSizes, WriteSizeNeverExceedsTheReadSize) {
     const MpegRun r = RunMpeg(Clip(), false, [](harness::Job& j) {
         j.start.forceWrite = true;
