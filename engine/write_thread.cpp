@@ -188,9 +188,6 @@ void WriteThread::Run() {
     pthread_setname_np(pthread_self(), "Write");
     ApplyPriority();
     Execute();
-    // What the thread's end clears; the job's records are not touched after
-    // this, as they may be gone once the job is over.
-    config_->buildListHeaderShown = 0;
     finished_.store(true);
 }
 
@@ -583,6 +580,7 @@ void WriteThread::EndOfRun() {
     outputFile_.reset();
     job_->inputFile = nullptr;
     job_->outputFile = nullptr;
+    config_->buildListHeaderShown = 0;
     if (runState_) runState_->running.store(0);
 
     // The result word goes to the batch window only when a batch task really
@@ -603,5 +601,7 @@ void WriteThread::EndOfRun() {
     delete job_->controls;
     job_->controls = nullptr;
     controls_ = nullptr;
+    // The word must be the worker's last touch of the job's records: its
+    // change handler may start the next job at once.
     if (batchTask && lang_) batch->returnSignal->setText(result_ == 0 ? lang_->core(30) : lang_->core(31));
 }

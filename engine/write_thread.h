@@ -224,5 +224,4 @@ private:
     std::thread thread_;
     std::mutex joinMutex_;
     std::atomic<bool> finished_{false};
-    std::shared_ptr<WriteThread> self_;  // keeps the object alive while it runs
 };

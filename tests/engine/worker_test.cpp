@@ -154,6 +154,33 @@ INSTANTIATE_TEST_SUITE_P(Runs, BatchWord,
                              return n;
                          });
 
+TEST(BatchWordLast, TheNextJobFindsTheRecordsFinished) {
+    // The batch window starts its next job from the word's change handler.
+    struct NextJobEdit : platform::Edit {
+        harness::Job* job = nullptr;
+        int headerShown = -1, running = -1;
+        bool controlsGone = false;
+        void setText(const std::string&) override {
+            headerShown = job->config.buildListHeaderShown;
+            running = job->runState.running.load();
+            controlsGone = job->job.controls == nullptr;
+        }
+        std::string text() const override { return ""; }
+    };
+    harness::TempFolder dir;
+    harness::Job job;
+    NextJobEdit edit;
+    edit.job = &job;
+    job.job.batchContext->returnSignal = &edit;
+    job.batchActive = 1;
+    job.config.DisableErrorPrompts = int16_t(0xC000);
+    job.config.buildListHeaderShown = 1;
+    ASSERT_EQ(job.LoadAndRun(10, Fixture("clip_pal_vcd.mpg"), dir / "o.mpg"), 0);
+    EXPECT_EQ(edit.headerShown, 0);
+    EXPECT_EQ(edit.running, 0);
+    EXPECT_TRUE(edit.controlsGone);
+}
+
 TEST(InitialiseRun, ShowsItselfWritesNoLogAndReportsSuccess) {
     harness::Job job;
     job.batchActive = 1;
