@@ -80,7 +80,8 @@ void TCueReader::Close() {
 int TCueReader::Parse() {
     if (!cueFile || !job || !options || !trackTable || !imageFile) return 0;
     SheetServices services{controls_, options};
-    std::vector<std::string> lines = ReadSheetLines(*cueFile);
+    std::vector<std::string> lines;
+    const bool whole = ReadSheetLines(*cueFile, lines);
     cueFile.reset();
 
     const std::string sheetDir = ExtractDir(sheetPath_);
@@ -90,6 +91,7 @@ int TCueReader::Parse() {
         if (!imageFile->IsClosed()) imageFile->Close();
         return 0;
     };
+    if (!whole) return fail(5, context);
 
     bool fileSeen = false;
     std::string imagePath;

@@ -10,15 +10,24 @@
 #include "core/path_lookup.h"
 #include "core/records.h"
 
-std::vector<std::string> ReadSheetLines(std::istream& in) {
-    std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(in, line)) {
+bool ReadSheetLines(std::istream& in, std::vector<std::string>& lines) {
+    lines.clear();
+    std::string text;
+    char chunk[16384];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        text.append(chunk, static_cast<size_t>(in.gcount()));
+        if (text.size() > kMaxSheetBytes) return false;
+    }
+    for (size_t pos = 0; pos < text.size();) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(pos, end - pos);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (lines.empty() && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
         lines.push_back(std::move(line));
+        pos = end + 1;
     }
-    return lines;
+    return true;
 }
 
 bool SplitSheetWords(const std::string& line, bool slashComments, std::vector<SheetWord>& words) {

@@ -19,9 +19,14 @@ struct SheetWord {
     bool quoted = false;
 };
 
+// Real sheets are a few kilobytes; a larger file is no sheet and is not
+// read into memory.
+inline constexpr size_t kMaxSheetBytes = size_t{1} << 20;
+
 // Every line of the stream, without line ends (LF or CRLF) and without a
-// UTF-8 byte-order mark at the start.
-std::vector<std::string> ReadSheetLines(std::istream& in);
+// UTF-8 byte-order mark at the start. False, and no lines, when the stream
+// holds more than kMaxSheetBytes.
+bool ReadSheetLines(std::istream& in, std::vector<std::string>& lines);
 
 // Splits a line at blanks and tabs; a word that begins with a double quote
 // runs to the next double quote, blanks included, and loses both quotes.

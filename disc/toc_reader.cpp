@@ -88,7 +88,8 @@ bool TTocReader::OpenDataFile(std::string& name) {
 int TTocReader::Parse() {
     if (!tocFile || !job || !options || !trackTable || !imageFile) return 0;
     SheetServices services{controls_, options};
-    std::vector<std::string> lines = ReadSheetLines(*tocFile);
+    std::vector<std::string> lines;
+    const bool whole = ReadSheetLines(*tocFile, lines);
     tocFile.reset();
 
     const std::string sheetDir = SheetFolder(sheetPath_);
@@ -98,6 +99,7 @@ int TTocReader::Parse() {
         if (!imageFile->IsClosed()) imageFile->Close();
         return 0;
     };
+    if (!whole) return fail(5, context);
 
     bool headerSeen = false;
     bool imageOpen = false;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "disc/sheet_text.h"
 #include "tests/disc/sheet_test_support.h"
 
 namespace {
@@ -150,6 +151,9 @@ TEST_F(CueReaderTest, NinetyNineTracksLoadAndOneMoreIsRefused) {
     EXPECT_EQ(Errors(), std::vector<int>{2});
     EXPECT_EQ(job.trackTable->lastIndex, -1);
 }
+
+// A file far larger than any sheet is refused instead of being read whole.
+TEST_F(CueReaderTest, SheetLargerThanAnySheetIsRefused) { CheckSizeLimit<TCueReader>("two_tracks.cue", "REM ", kMaxSheetBytes); }
 
 TEST_F(CueReaderTest, MissingImageUnattendedReportsWithoutDialog) {
     const struct {

@@ -167,6 +167,27 @@ protected:
         }
     }
 
+    // A two-track fixture padded with comment lines to the size limit loads;
+    // one byte more and it is refused instead of being read whole.
+    template <class Reader>
+    void CheckSizeLimit(const std::string& fixture, const std::string& comment, size_t limit) {
+        const std::string base = ReadText(FixtureDir() + "/" + fixture);
+        for (size_t size : {limit, limit + 1}) {
+            SCOPED_TRACE(size);
+            std::string text = base;
+            const std::string line = comment + std::string(70, 'x') + "\n";
+            while (text.size() + line.size() <= size) text += line;
+            if (text.size() < size) text += comment + std::string(size - text.size() - comment.size(), 'y');
+            ASSERT_EQ(text.size(), size);
+            log.clear();
+            job.trackTable->lastIndex = -1;
+            const bool fits = size <= limit;
+            EXPECT_EQ(ReadWith<Reader>(Write(fixture, text)), fits ? 1 : 0);
+            EXPECT_EQ(Errors(), fits ? std::vector<int>{} : std::vector<int>{5});
+            EXPECT_EQ(job.trackTable->lastIndex, fits ? 1 : -1);
+        }
+    }
+
     // The error numbers reported, in order, read back from the log.
     std::vector<int> Errors() const {
         std::vector<int> found;

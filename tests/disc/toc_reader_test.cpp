@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "disc/sheet_text.h"
 #include "tests/disc/sheet_test_support.h"
 
 namespace {
@@ -111,6 +112,9 @@ TEST_F(TocReaderTest, NinetyNineTracksLoadAndOneMoreIsRefused) {
     EXPECT_EQ(Read(job.sourceName), 0);
     EXPECT_EQ(Errors(), std::vector<int>{2});
 }
+
+// A file far larger than any sheet is refused instead of being read whole.
+TEST_F(TocReaderTest, SheetLargerThanAnySheetIsRefused) { CheckSizeLimit<TTocReader>("comments.toc", "// ", kMaxSheetBytes); }
 
 TEST_F(TocReaderTest, MissingImageUnattendedReportsWithoutDialog) {
     batch = 1;
