@@ -193,6 +193,12 @@ struct Extraction : ::testing::Test {
         for (const auto& s : dialogs.shown()) n += s.kind == kind;
         return n;
     }
+    int asked(const std::string& text, const std::string& caption) {
+        int n = 0;
+        for (const auto& s : dialogs.shown())
+            n += s.kind == "ask" && s.message.find(text) == 0 && s.caption == caption;
+        return n;
+    }
     bool shownMessage(const std::string& text) {
         for (const auto& s : dialogs.shown())
             if (s.message.find(text) != std::string::npos) return true;
@@ -455,6 +461,56 @@ TEST_F(Extraction, IncludeTrackZeroFollowsTheMethodsBumperRule) {
     }
 }
 
+// ---------------------------------------------------------------- CD-i subtitles
+
+// Raw sectors with a path table naming "CDI" (logical sector 18) and one
+// subtitle record in that directory (sector 22).
+std::string CdiImage(const std::string& path) {
+    std::string image(40 * 2352, '\0');
+    for (int s = 0; s < 40; ++s) image.replace(static_cast<size_t>(s) * 2352 + 1, 10, 10, '\xFF');
+    const size_t table = 18 * 2352 + 40;
+    image[table + 2] = 22;
+    image.replace(table + 6, 6, std::string("\x01\x00" "CDI\x00", 6));
+    const size_t rec = 22 * 2352 + 120;
+    image[rec] = 42;
+    image[rec + 28] = 1;
+    image[rec + 31] = 1;
+    image[rec + 32] = 9;
+    image.replace(rec + 33, 9, "SUBS.EN;1");
+    std::ofstream(path, std::ios::binary) << image;
+    return path;
+}
+
+TEST_F(Extraction, SubtitleProbeWhenAlwaysScanning) {
+    // A disc without CD-i subtitles says so and the job runs.
+    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    w->MainConfig->AlwaysScanForCDI = 1;
+    start()->click();
+    waitForJob();
+    EXPECT_EQ(logged("No CD-i subtitles found."), 1);
+    EXPECT_EQ(outputs().size(), 3u);
+
+    // Found: the user is asked, and the job goes on either way.
+    const std::string image = CdiImage(out("cdi.raw"));
+    load(6, image, out("cdi.mpg"));
+    w->MainConfig->AlwaysScanForCDI = 1;
+    dialogs.script({platform::kNo});
+    start()->click();
+    waitForJob();
+    EXPECT_EQ(asked("CD-i subtitle(s) found in image.  Do you want to extract and convert them?",
+                    "Detected CD-i Subtitle(s)"),
+              1);
+    EXPECT_EQ(logged("## Pellmor active"), 2);
+
+    // Unattended, nobody is asked.
+    w->SetTaskRunning(1);
+    w->MainConfig->AlwaysScanForCDI = 1;
+    start()->click();
+    waitForJob();
+    EXPECT_EQ(asked("CD-i subtitle(s) found in image.", "Detected CD-i Subtitle(s)"), 1);
+    EXPECT_EQ(logged("## Pellmor active"), 3);
+}
+
 // ---------------------------------------------------------------- stop
 
 TEST_F(Extraction, StopInTheMiddleOfATrackAndScreenshots) {
@@ -490,7 +546,7 @@ TEST_F(Extraction, StopInTheMiddleOfATrackAndScreenshots) {
     EXPECT_EQ(start()->text(), QString("start"));
     EXPECT_EQ(w->windowTitle(), QString(TForm1::kCaption));
     screenshot("extraction_stopped.png");
-    find<QTabWidget>("menuPage")->setCurrentIndex(2);
+    find<QPushButton>("logButton")->click();
     screenshot("extraction_log.png");
 }
 
