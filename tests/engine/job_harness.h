@@ -1,6 +1,5 @@
-// One extraction job driven the way the main window drives it: load the
-// source (cue/toc reader, directory scan, or a single stream), fill the
-// controls block with recording handles, start the worker on its thread and
+// One extraction job driven the way the main window drives it, with
+// recording handles: load the source, start the worker on its thread and
 // wait for it.
 #pragma once
 
@@ -18,19 +17,12 @@
 
 #include <gtest/gtest.h>
 
-#include "core/file_io.h"
-#include "core/helpers.h"
-#include "core/language_set.h"
-#include "core/message_reporter.h"
 #include "core/records.h"
 #include "core/temp_file.h"
-#include "disc/cue_reader.h"
-#include "disc/toc_reader.h"
-#include "disc/track_table.h"
-#include "engine/source_scan.h"
 #include "engine/write_thread.h"
 #include "settings/registry_settings.h"
 #include "tests/support/fakes.h"
+#include "tests/tools/job_setup.h"
 
 namespace harness {
 
@@ -122,78 +114,34 @@ struct Job {
         job.batchContext->returnSignal = &returnSignal;
     }
 
-    TJobControls* MakeControls() {
-        auto* c = new TJobControls();
-        c->statusLabel = &status;
-        c->etaLabel = &eta;
-        c->progressBar = &progress;
-        c->completedLabel = &completed;
-        c->logListBox = &log;
-        c->startButton = &startButton;
-        c->languageSet = texts;
-        c->batchFlag = &batchActive;
-        c->openDialog = &openDialog;
-        c->saveDialog = &saveDialog;
-        c->runState = &runState;
-        c->dialogs = &dialogs;
-        c->stats = &stats;
-        c->titleLabel = &title;
-        return c;
+    jobsetup::Handles Handles() {
+        jobsetup::Handles h;
+        h.status = &status;
+        h.eta = &eta;
+        h.completed = &completed;
+        h.title = &title;
+        h.progress = &progress;
+        h.log = &log;
+        h.startButton = &startButton;
+        h.texts = texts;
+        h.batchFlag = &batchActive;
+        h.openDialog = &openDialog;
+        h.saveDialog = &saveDialog;
+        h.runState = &runState;
+        h.dialogs = &dialogs;
+        h.stats = &stats;
+        return h;
     }
 
     // Source loading as the window does it; 0 when the source is ready.
-    int Load(int method, const std::string& source) {
-        job.sourceName = source;
-        job.discKind = 1;
-        job.pageMode = 0;
-        TTrackTable& t = *job.trackTable;
-        t.lastIndex = -1;
-        std::unique_ptr<TJobControls> controls(MakeControls());
-        MessageServices services{texts.get(), &stats, &dialogs};
-        const LoadReporter reporter = LoadReporter::For(services, config, &log);
-        if (method == 2 || method == 3 || method == 5) {
-            int parsed = 0;
-            if (method == 5) {
-                TTocReader reader(&job, &config, controls.get());
-                if (reader.Open(source) != 0) return 4;
-                parsed = reader.Parse();
-            } else {
-                TCueReader reader(&job, &config, controls.get());
-                if (reader.Open(source) != 0) return 4;
-                parsed = reader.Parse();
-            }
-            if (parsed != 1) return 4;
-            t.firstTrack = 1;
-            t.lastTrack = t.lastIndex;
-            return 0;
-        }
-        if (method == 4 || method == 11 || method == 12) {
-            int32_t adjust = kBinTrackLengthAdjust;
-            if (method == 4) {
-                TFileIO probe(&job);
-                if (probe.OpenForRead(source) != 0) return 4;
-                job.readSectorSize = DetectSectorSize(probe);
-            } else if (method == 11) {
-                job.readSectorSize = 2332;
-                adjust = kCifTrackLengthAdjust;
-            } else {
-                job.readSectorSize = 2336;
-                adjust = kNrgTrackLengthAdjust;
-            }
-            return GetFilesFromTOC(source, job, adjust, nullptr, nullptr, reporter);
-        }
-        t.firstTrack = 1;
-        t.lastTrack = 1;
-        t.lastIndex = 1;
-        return 0;
-    }
+    int Load(int method, const std::string& source) { return jobsetup::LoadSource(method, source, job, config, Handles()); }
 
     // Runs the job to its end on the worker thread; its result.
     int Run(int method, const std::string& output) {
         job.method = method;
         job.outputName = config.passive ? "nul" : output;
         job.baseOutputName = job.outputName;
-        job.controls = MakeControls();
+        job.controls = Handles().MakeControls();
         start.fixLabel = &fixLabel;
         start.splitLabel = &splitLabel;
         start.paddingLabel = &paddingLabel;

@@ -15,18 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "core/file_io.h"
-#include "core/helpers.h"
 #include "core/language_set.h"
-#include "core/message_reporter.h"
 #include "core/records.h"
-#include "disc/cue_reader.h"
-#include "disc/toc_reader.h"
 #include "disc/track_table.h"
-#include "engine/source_scan.h"
 #include "engine/write_thread.h"
 #include "platform/registry.h"
 #include "settings/registry_settings.h"
+#include "tests/tools/job_setup.h"
 
 namespace {
 
@@ -250,8 +245,8 @@ int main(int argc, char** argv) {
     config.passive = passive ? 1 : 0;
 
     auto texts = std::make_shared<TLanguageSet>();
-    PrintingListBox log, trackList;
-    QuietLabel status, eta, completed, title, fixLabel, splitLabel, paddingLabel, indicator, counters;
+    PrintingListBox log;
+    QuietLabel status, eta, completed, title, fixLabel, splitLabel, paddingLabel, indicator;
     QuietBar progress;
     QuietButton startButton, previewButton;
     ConsoleDialogs dialogs(answer);
@@ -261,86 +256,24 @@ int main(int argc, char** argv) {
     std::atomic<uint8_t> batchActive{0};
     platform::FileDialogState openDialog, saveDialog;
 
-    auto makeControls = [&]() {
-        auto* c = new TJobControls();
-        c->statusLabel = &status;
-        c->etaLabel = &eta;
-        c->progressBar = &progress;
-        c->completedLabel = &completed;
-        c->trackListBox = nullptr;
-        c->logListBox = &log;
-        c->startButton = &startButton;
-        c->languageSet = texts;
-        c->batchFlag = &batchActive;
-        c->openDialog = &openDialog;
-        c->saveDialog = &saveDialog;
-        c->runState = &runState;
-        c->dialogs = &dialogs;
-        c->stats = &stats;
-        c->titleLabel = &title;
-        return c;
-    };
+    jobsetup::Handles handles;
+    handles.status = &status;
+    handles.eta = &eta;
+    handles.completed = &completed;
+    handles.title = &title;
+    handles.progress = &progress;
+    handles.log = &log;
+    handles.startButton = &startButton;
+    handles.texts = texts;
+    handles.batchFlag = &batchActive;
+    handles.openDialog = &openDialog;
+    handles.saveDialog = &saveDialog;
+    handles.runState = &runState;
+    handles.dialogs = &dialogs;
+    handles.stats = &stats;
 
-    // Source loading, as the main window does it.
-    job.sourceName = source;
-    job.discKind = 1;
-    job.pageMode = 0;
     TTrackTable& table = *job.trackTable;
-    table.lastIndex = -1;
-    std::unique_ptr<TJobControls> loadControls(makeControls());
-    MessageServices services{texts.get(), &stats, &dialogs};
-    const LoadReporter reporter = LoadReporter::For(services, config, &log);
-    switch (method) {
-    case 2:
-    case 3: {
-        TCueReader reader(&job, &config, loadControls.get());
-        if (reader.Open(WithoutExtension(source) + ".cue") != 0) {
-            reporter.report(kMsgError, 6, ExtractName(source));
-            return 4;
-        }
-        if (reader.Parse() != 1) return 4;
-        table.firstTrack = 1;
-        break;
-    }
-    case 5: {
-        TTocReader reader(&job, &config, loadControls.get());
-        if (reader.Open(source) != 0) {
-            reporter.report(kMsgError, 6, ExtractName(source));
-            return 4;
-        }
-        if (reader.Parse() != 1) return 4;
-        table.firstTrack = 1;
-        break;
-    }
-    case 4:
-    case 11:
-    case 12: {
-        int32_t adjust = kBinTrackLengthAdjust;
-        if (method == 4) {
-            TFileIO probe(&job);
-            if (probe.OpenForRead(source) != 0) {
-                reporter.report(kMsgError, 6, ExtractName(source));
-                return 4;
-            }
-            job.readSectorSize = DetectSectorSize(probe);
-        } else if (method == 11) {
-            job.readSectorSize = 2332;
-            adjust = kCifTrackLengthAdjust;
-        } else {
-            job.readSectorSize = 2336;
-            adjust = kNrgTrackLengthAdjust;
-        }
-        if (const int r = GetFilesFromTOC(source, job, adjust, nullptr, nullptr, reporter); r != 0) return r;
-        break;
-    }
-    default:
-        table.firstTrack = 1;
-        table.lastTrack = 1;
-        table.lastIndex = 1;
-        break;
-    }
-    loadControls.reset();
-    if (method == 2 || method == 3 || method == 5) table.lastTrack = table.lastIndex;
+    if (const int r = jobsetup::LoadSource(method, source, job, config, handles); r != 0) return r;
 
     TJobStart start;
     if (!tracks.empty()) {
@@ -372,7 +305,7 @@ int main(int argc, char** argv) {
     job.outputName = passive ? "nul" : output;
     job.baseOutputName = job.outputName;
     job.method = method;
-    job.controls = makeControls();
+    job.controls = handles.MakeControls();
 
     auto worker = WriteThread::Create(&job, &config, std::move(start));
     worker->WaitFor();
