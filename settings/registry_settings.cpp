@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/temp_file.h"
+
 namespace {
 
 constexpr int32_t kAny = INT32_MIN, kAnyMax = INT32_MAX;
@@ -67,13 +69,6 @@ const SettingInfo* FindSetting(const std::string& name) {
     return nullptr;
 }
 
-std::string TempDirectoryDefault() {
-    const char* t = std::getenv("TMPDIR");
-    std::string dir = (t && *t) ? t : "/tmp";
-    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    return dir;
-}
-
 std::optional<int32_t> WholeNumber(const std::string& text) {
     size_t b = text.find_first_not_of(' ');
     if (b == std::string::npos) return std::nullopt;
@@ -121,7 +116,7 @@ void RegistrySettings::Load(LoadMode mode, TConfig& config, MainWindowValues& wi
         if (open)
             if (std::optional<std::string> s = registry_.readString(row.name)) return *s;
         switch (row.textDefault) {
-            case TextDefault::TempDir: return TempDirectoryDefault();
+            case TextDefault::TempDir: return TempDir();
             case TextDefault::ExeLang: return exeDir_ + "lang/";
             case TextDefault::ExeManual: return exeDir_ + "manual/";
             case TextDefault::Literal: break;

@@ -71,9 +71,6 @@ struct UserFlags {
 // Bits of the prompt flags word that belong to the stored setting.
 inline constexpr int16_t kPromptSettingBits = 0x1FFF;
 
-// The TEMP of the platform: TMPDIR, else /tmp.
-std::string TempDirectoryDefault();
-
 class RegistrySettings {
 public:
     RegistrySettings(platform::Registry& registry, std::string exeDir)
