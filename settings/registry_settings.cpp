@@ -180,15 +180,14 @@ void RegistrySettings::Save(const TConfig& config, const MainWindowValues& windo
     auto putInt = [&](const char* name, int32_t v) { registry_.writeInteger(Row(name).name, v); };
     auto putFlag = [&](const char* name, bool v) { putInt(name, v ? 1 : 0); };
     auto putText = [&](const char* name, const std::string& v) { registry_.writeString(Row(name).name, v); };
-    auto forced = [](bool ticked, const std::string& field) -> int32_t {
-        if (!ticked) return 0;
-        std::optional<int32_t> v = WholeNumber(field);
-        const SettingInfo& row = Row("ForcedReadValue");
-        return (v && *v >= row.minInt && *v <= row.maxInt) ? *v : 0;
+    auto putForced = [&](const char* name, bool ticked, const std::string& field) {
+        const SettingInfo& row = Row(name);
+        std::optional<int32_t> v = ticked ? WholeNumber(field) : std::optional<int32_t>(0);
+        putInt(name, (v && *v >= row.minInt && *v <= row.maxInt) ? *v : 0);
     };
 
-    putInt("ForcedReadValue", forced(window.forceReadTicked, window.sectorReadText));
-    putInt("ForcedWriteValue", forced(window.forceWriteTicked, window.sectorWriteText));
+    putForced("ForcedReadValue", window.forceReadTicked, window.sectorReadText);
+    putForced("ForcedWriteValue", window.forceWriteTicked, window.sectorWriteText);
     putFlag("FixMPEGErrors", window.fixErrors);
     putFlag("RemoveCDIBumper", window.removeBumper);
     putFlag("ToastEnable", window.toast);
