@@ -243,12 +243,21 @@ bool WriteThread::SectorsRemain() const {
 
 WriteThread::LoopEnd WriteThread::PlainLoop() {
     const size_t r = static_cast<size_t>(job_->readSectorSize);
+    const size_t w = std::min(r, static_cast<size_t>(job_->writeSectorSize));
     const bool endTest = EndOfDataApplies();
     const bool singleFile = (method_ >> 16) & kOptSingleFile;
-    // About a megabyte of sectors per read: the file object reads a block
-    // that large straight into our buffer, and the sectors are written from it.
+    // About a megabyte of sectors per read, straight into our buffer. Plain
+    // payloads are moved up to the front of that block and leave in one
+    // write, so the stream is copied once on its way through.
+    const bool gather = !RawOutput();
     const size_t perBlock = std::max<size_t>(1, (1u << 20) / r);
     block_.resize(perBlock * r + 8);
+    size_t pending = 0;
+    auto flush = [&] {
+        if (pending > 0) OutWrite(block_.data(), pending);
+        pending = 0;
+        return !writeError_;
+    };
     while (SectorsRemain()) {
         if (!Running()) return LoopEnd::Cancelled;
         size_t want = perBlock;
@@ -257,24 +266,42 @@ WriteThread::LoopEnd WriteThread::PlainLoop() {
         const size_t got = inputFile_->Read(block_.data(), want * r);
         if (got == 0) break;
         const size_t count = (got + r - 1) / r;
-        for (size_t i = 0; i < count; ++i) {
-            if (!Running()) return LoopEnd::Cancelled;
+        bool stop = false, cancelled = false;
+        for (size_t i = 0; i < count && !stop; ++i) {
+            if (!Running()) {
+                cancelled = true;
+                break;
+            }
             uint8_t* s = block_.data() + i * r;
             const size_t have = std::min(r, got - i * r);
             if (have < r) std::memset(s + have, 0, r - have);
             const size_t beyond = got - std::min(got, (i + 1) * r);
+            // Looks at this sector's tail and the next one, which the
+            // gathering has not reached yet.
             const bool last = endTest && EndOfData(s, have, s + r, beyond);
-            WriteSector(s, have);
-            if (writeError_) return LoopEnd::Failed;
+            if (gather) {
+                // Never more than was read: a short final read gives only what it got.
+                const size_t n = std::min(have, w);
+                if (block_.data() + pending != s) std::memmove(block_.data() + pending, s, n);
+                pending += n;
+                trackBytes_ += n;
+                jobBytes_ += n;
+            } else {
+                WriteSector(s, have);
+                if (writeError_) return LoopEnd::Failed;
+            }
             ++sectorsDone_;
             ProgressStep();
             if (last) {
                 // The next track of a sequential image goes on from here.
                 inputFile_->Seek(blockStart + (i + 1) * r);
-                return Running() ? LoopEnd::Done : LoopEnd::Cancelled;
+                stop = true;
             }
-            if (have < r) return Running() ? LoopEnd::Done : LoopEnd::Cancelled;
+            if (have < r) stop = true;
         }
+        if (!flush()) return LoopEnd::Failed;
+        if (cancelled) return LoopEnd::Cancelled;
+        if (stop) break;
     }
     return Running() ? LoopEnd::Done : LoopEnd::Cancelled;
 }
