@@ -111,11 +111,7 @@ void WriteThread::WriteSector(const uint8_t* data, size_t got) {
         // A short read leaves the rest of the payload zero.
         const size_t n = std::min(got, kPayload);
         uint8_t sub[8];
-        const bool video = data[15] == 0xE0 || (job_->discKind == 2 && data[17] == 0xE0);
-        static constexpr uint8_t kVideo[4] = {0x01, 0x01, 0x62, 0x0F};
-        static constexpr uint8_t kAudio[4] = {0x01, 0x01, 0x64, 0x7F};
-        std::memcpy(sub, video ? kVideo : kAudio, 4);
-        std::memcpy(sub + 4, sub, 4);
+        SetDataSubheader(sub, data, job_->discKind == 2);
         WriteRawSector(data, n, sub);
         trackBytes_ += n;
         jobBytes_ += n;
