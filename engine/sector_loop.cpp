@@ -110,8 +110,10 @@ void WriteThread::WriteSector(const uint8_t* data, size_t got) {
     if (RawOutput()) {
         // A short read leaves the rest of the payload zero.
         const size_t n = std::min(got, kPayload);
+        // The pack's own layout tells MPEG-2: a cue/bin source of an SVCD
+        // is loaded as disc kind 1.
         uint8_t sub[8];
-        SetDataSubheader(sub, data, job_->discKind == 2);
+        SetDataSubheader(sub, data, job_->discKind == 2 || (data[4] & 0xC0) == 0x40);
         WriteRawSector(data, n, sub);
         trackBytes_ += n;
         jobBytes_ += n;

@@ -334,6 +334,25 @@ TEST(Toast, RawSectorsAndTheCompanionFile) {
     EXPECT_EQ(ReadFile(dir / "movie_02.mpg.rsrc").size(), 22u);
 }
 
+TEST(Toast, SvcdVideoSectorsGetTheVideoSubheader) {
+    harness::TempFolder dir;
+    harness::Job job;
+    job.config.ToastEnable = 1;
+    ASSERT_EQ(job.LoadAndRun(2, Fixture("svcd_pal.cue"), dir / "movie.mpg"), 0);
+    const std::string out = ReadFile(dir / "movie_01.mpg");
+    ASSERT_EQ(out.size(), ReadFile(Fixture("clip_pal_svcd.mpg")).size() / kPack * 2352);
+    int video = 0;
+    for (size_t at = 0; at < out.size(); at += 2352) {
+        // The stream byte of an MPEG-2 packet after its 14-byte pack header.
+        const bool isVideo = static_cast<uint8_t>(out[at + 24 + 17]) == 0xE0;
+        video += isVideo;
+        EXPECT_TRUE(harness::SameBytes(out.substr(at + 16, 8), isVideo ? std::string("\x01\x01\x62\x0F\x01\x01\x62\x0F", 8)
+                                                                        : std::string("\x01\x01\x64\x7F\x01\x01\x64\x7F", 8)))
+            << at / 2352;
+    }
+    EXPECT_GT(video, 0);
+}
+
 // ---- Bad sources ----
 
 struct BadCase {
