@@ -54,44 +54,12 @@ std::string Keyword(const SheetWord& w) {
 
 }  // namespace
 
-TCueReader::TCueReader(TJob* job, TConfig* options, const TJobControls* controls)
-    : imageFile(std::make_unique<TFileIO>(job)),
-      job(job),
-      options(options),
-      trackTable(job ? job->trackTable : nullptr),
-      controls_(controls ? controls : (job ? job->controls : nullptr)) {}
-
-TCueReader::~TCueReader() { Close(); }
-
-int TCueReader::Open(const std::string& path) {
-    auto in = std::make_unique<std::ifstream>(path, std::ios::in | std::ios::binary);
-    if (!in->is_open()) return 6;
-    cueFile = std::move(in);
-    sheetPath_ = path;
-    return 0;
-}
-
-void TCueReader::Close() {
-    if (imageFile && !imageFile->IsClosed()) imageFile->Close();
-    imageFile.reset();
-    if (cueFile) cueFile.reset();
-}
-
 int TCueReader::Parse() {
-    if (!cueFile || !job || !options || !trackTable || !imageFile) return 0;
-    SheetServices services{controls_, options};
     std::vector<std::string> lines;
-    const bool whole = ReadSheetLines(*cueFile, lines);
-    cueFile.reset();
-
+    if (!TakeLines(lines)) return 0;
+    const SheetServices services = Services();
     const std::string sheetDir = ExtractDir(sheetPath_);
     std::string context = ExtractName(sheetPath_);
-    auto fail = [&](int index, const std::string& text) {
-        services.Error(index, text);
-        if (!imageFile->IsClosed()) imageFile->Close();
-        return 0;
-    };
-    if (!whole) return fail(5, context);
 
     bool fileSeen = false;
     std::string imagePath;
@@ -108,7 +76,7 @@ int TCueReader::Parse() {
                 // One image per sheet: a sheet with one file per track
                 // cannot be read as one image.
                 std::string second = words.size() > 1 ? words[1].text : std::string();
-                return fail(5, ExtractName(sheetPath_) + ": FILE \"" + second + "\"");
+                return Fail(5, ExtractName(sheetPath_) + ": FILE \"" + second + "\"");
             }
             bool typeOk = true;
             if (words.size() == 3) {
@@ -117,7 +85,7 @@ int TCueReader::Parse() {
             }
             if (!closed || !tracks.empty() || words.size() < 2 || words.size() > 3 || words[1].text.empty() ||
                 !typeOk)
-                return fail(3, context);
+                return Fail(3, context);
             options->DefaultLoadDir = sheetDir;
             if (!OpenSheetImage(services, *imageFile, sheetDir, words[1].text,
                                 "*.bin (binary image file)|*.bin|All files|*.*", imagePath)) {
@@ -128,27 +96,27 @@ int TCueReader::Parse() {
             imageSize = static_cast<int64_t>(imageFile->Size());
             context = ExtractName(imagePath);
         } else if (key == "TRACK") {
-            if (!fileSeen) return fail(3, context);
-            if (!tracks.empty() && !tracks.back().hasStart) return fail(5, context);
+            if (!fileSeen) return Fail(3, context);
+            if (!tracks.empty() && !tracks.back().hasStart) return Fail(5, context);
             int64_t number = 0;
             if (closed && words.size() == 3 && !words[1].quoted && ParseSheetNumber(words[1].text, INT32_MAX, number) &&
                 number > kMaxTracks)
-                return fail(2, context);
-            if (static_cast<int>(tracks.size()) >= kMaxTracks) return fail(2, context);
+                return Fail(2, context);
+            if (static_cast<int>(tracks.size()) >= kMaxTracks) return Fail(2, context);
             CueTrack t;
             if (!closed || words.size() != 3 || words[1].quoted || words[2].quoted || number < 1 ||
                 !CueModeSize(words[2].text, t.sectorSize, t.mode1))
-                return fail(5, context);
+                return Fail(5, context);
             tracks.push_back(t);
         } else if (key == "INDEX") {
-            if (tracks.empty()) return fail(5, context);
+            if (tracks.empty()) return Fail(5, context);
             int64_t number = 0;
             int32_t m = 0, s = 0, f = 0;
             if (!closed || words.size() != 3 || words[1].quoted || !ParseSheetNumber(words[1].text, 99, number) ||
                 !ParseSheetTime(words[2].text, m, s, f))
-                return fail(5, context);
+                return Fail(5, context);
             CueTrack& t = tracks.back();
-            if (number <= t.lastIndexNumber) return fail(5, context);
+            if (number <= t.lastIndexNumber) return Fail(5, context);
             t.lastIndexNumber = static_cast<int>(number);
             const int64_t position = SheetFrames(m, s, f);
             // The previous track runs up to this track's INDEX 01 (an INDEX 00
@@ -169,19 +137,19 @@ int TCueReader::Parse() {
         // where a track lies.
     }
 
-    if (!fileSeen) return fail(3, context);
-    if (!tracks.empty() && !tracks.back().hasStart) return fail(5, context);
+    if (!fileSeen) return Fail(3, context);
+    if (!tracks.empty() && !tracks.back().hasStart) return Fail(5, context);
     if (tracks.size() < 2) {
         // A VideoCD sheet has its data track first and the MPEG tracks after it.
-        if (!tracks.empty() && tracks.back().mode1) return fail(4, context);
-        return fail(5, context);
+        if (!tracks.empty() && tracks.back().mode1) return Fail(4, context);
+        return Fail(5, context);
     }
 
     CueTrack& last = tracks.back();
     const bool truncated = last.start == imageSize;
     last.end = truncated ? imageSize : imageSize / last.sectorSize * last.sectorSize;
     for (const CueTrack& t : tracks)
-        if (t.start > t.end || t.end > imageSize) return fail(5, context);
+        if (t.start > t.end || t.end > imageSize) return Fail(5, context);
 
     StoreSheetTracks(*trackTable, tracks);
     job->sourceName = imagePath;

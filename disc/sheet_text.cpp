@@ -131,3 +131,40 @@ bool OpenSheetImage(const SheetServices& services, TFileIO& image, const std::st
     opened = chosen;
     return true;
 }
+
+TSheetReader::TSheetReader(TJob* job, TConfig* options, const TJobControls* controls)
+    : imageFile(std::make_unique<TFileIO>(job)),
+      job(job),
+      options(options),
+      trackTable(job ? job->trackTable : nullptr),
+      controls_(controls ? controls : (job ? job->controls : nullptr)) {}
+
+TSheetReader::~TSheetReader() { Close(); }
+
+int TSheetReader::Open(const std::string& path) {
+    auto in = std::make_unique<std::ifstream>(path, std::ios::in | std::ios::binary);
+    if (!in->is_open()) return 6;
+    sheetFile = std::move(in);
+    sheetPath_ = path;
+    return 0;
+}
+
+void TSheetReader::Close() {
+    if (imageFile && !imageFile->IsClosed()) imageFile->Close();
+    imageFile.reset();
+    sheetFile.reset();
+}
+
+bool TSheetReader::TakeLines(std::vector<std::string>& lines) {
+    if (!sheetFile || !job || !options || !trackTable || !imageFile) return false;
+    const bool whole = ReadSheetLines(*sheetFile, lines);
+    sheetFile.reset();
+    if (!whole) Fail(5, ExtractName(sheetPath_));
+    return whole;
+}
+
+int TSheetReader::Fail(int index, const std::string& context) {
+    Services().Error(index, context);
+    if (imageFile && !imageFile->IsClosed()) imageFile->Close();
+    return 0;
+}

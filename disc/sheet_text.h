@@ -4,15 +4,18 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <istream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/file_io.h"
 #include "disc/track_table.h"
 
+struct TJob;
 struct TConfig;
 struct TJobControls;
-class TFileIO;
 
 struct SheetWord {
     std::string text;
@@ -84,3 +87,37 @@ void StoreSheetTracks(TTrackTable& table, const std::vector<Track>& tracks) {
     }
     table.lastIndex = static_cast<int32_t>(tracks.size()) - 1;
 }
+
+// What the cue and toc readers hold: the sheet, the image it names and the
+// job whose table it fills. Construct, Open, Parse (in the reader), delete.
+class TSheetReader {
+public:
+    // controls: where errors go and the missing-image dialog comes from;
+    // the job's own controls block when not given.
+    TSheetReader(TJob* job, TConfig* options, const TJobControls* controls);
+    ~TSheetReader();
+    TSheetReader(const TSheetReader&) = delete;
+    TSheetReader& operator=(const TSheetReader&) = delete;
+
+    int Open(const std::string& path);  // 0, or 6 when it cannot be opened
+    // Closes and deletes the image file object and closes the sheet.
+    void Close();
+
+    std::unique_ptr<TFileIO> imageFile;
+    std::unique_ptr<std::ifstream> sheetFile;
+    TJob* job = nullptr;
+    TConfig* options = nullptr;
+    TTrackTable* trackTable = nullptr;
+
+protected:
+    // Reads the open sheet's lines and closes it; false when there is no
+    // sheet or job to read into (nothing reported) or the sheet is too large
+    // (reported as error 5).
+    bool TakeLines(std::vector<std::string>& lines);
+    // Reports the error, closes the image and gives Parse's failure result.
+    int Fail(int index, const std::string& context);
+    SheetServices Services() const { return SheetServices{controls_, options}; }
+
+    const TJobControls* controls_ = nullptr;
+    std::string sheetPath_;
+};

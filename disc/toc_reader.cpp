@@ -50,35 +50,12 @@ std::string SheetFolder(const std::string& sheetPath) {
 
 }  // namespace
 
-TTocReader::TTocReader(TJob* job, TConfig* options, const TJobControls* controls)
-    : imageFile(std::make_unique<TFileIO>(job)),
-      job(job),
-      options(options),
-      trackTable(job ? job->trackTable : nullptr),
-      controls_(controls ? controls : (job ? job->controls : nullptr)) {}
-
-TTocReader::~TTocReader() { Close(); }
-
-int TTocReader::Open(const std::string& path) {
-    auto in = std::make_unique<std::ifstream>(path, std::ios::in | std::ios::binary);
-    if (!in->is_open()) return 6;
-    tocFile = std::move(in);
-    sheetPath_ = path;
-    return 0;
-}
-
-void TTocReader::Close() {
-    if (imageFile && !imageFile->IsClosed()) imageFile->Close();
-    imageFile.reset();
-    if (tocFile) tocFile.reset();
-}
-
 bool TTocReader::OpenDataFile(std::string& name) {
     if (!imageFile || !options) return false;
-    SheetServices services{controls_, options};
+    const SheetServices services = Services();
     std::string opened;
     if (!OpenSheetImage(services, *imageFile, SheetFolder(sheetPath_), name, "All files|*.*", opened)) {
-        tocFile.reset();
+        sheetFile.reset();
         return false;
     }
     name = opened;
@@ -86,20 +63,11 @@ bool TTocReader::OpenDataFile(std::string& name) {
 }
 
 int TTocReader::Parse() {
-    if (!tocFile || !job || !options || !trackTable || !imageFile) return 0;
-    SheetServices services{controls_, options};
     std::vector<std::string> lines;
-    const bool whole = ReadSheetLines(*tocFile, lines);
-    tocFile.reset();
-
+    if (!TakeLines(lines)) return 0;
+    const SheetServices services = Services();
     const std::string sheetDir = SheetFolder(sheetPath_);
     std::string context = ExtractName(sheetPath_);
-    auto fail = [&](int index, const std::string& text) {
-        services.Error(index, text);
-        if (!imageFile->IsClosed()) imageFile->Close();
-        return 0;
-    };
-    if (!whole) return fail(5, context);
 
     bool headerSeen = false;
     bool imageOpen = false;
@@ -116,28 +84,28 @@ int TTocReader::Parse() {
         if (key == "CD_ROM" || key == "CD_ROM_XA") {
             headerSeen = true;
         } else if (key == "TRACK") {
-            if (!headerSeen) return fail(3, context);
-            if (!tracks.empty() && !tracks.back().hasData) return fail(5, context);
-            if (static_cast<int>(tracks.size()) >= kMaxTracks) return fail(2, context);
+            if (!headerSeen) return Fail(3, context);
+            if (!tracks.empty() && !tracks.back().hasData) return Fail(5, context);
+            if (static_cast<int>(tracks.size()) >= kMaxTracks) return Fail(2, context);
             TocTrack t;
             // A sub-channel mode word would put sub-channel bytes after every
             // sector, which the table cannot describe.
             if (!closed || words.size() != 2 || words[1].quoted || !TocModeSize(words[1].text, t.sectorSize))
-                return fail(5, context);
+                return Fail(5, context);
             tracks.push_back(t);
         } else if (key == "DATAFILE") {
-            if (tracks.empty() || tracks.back().hasData) return fail(5, context);
-            if (!closed || words.size() < 3 || words.size() > 4 || words[1].text.empty()) return fail(5, context);
+            if (tracks.empty() || tracks.back().hasData) return Fail(5, context);
+            if (!closed || words.size() < 3 || words.size() > 4 || words[1].text.empty()) return Fail(5, context);
             TocTrack& t = tracks.back();
             int64_t offset = 0;
             const std::string* length = &words[2].text;
             if (words.size() == 4) {
                 const std::string& o = words[2].text;
                 if (words[2].quoted || o.size() < 2 || o[0] != '#' || !ParseSheetNumber(o.substr(1), kMaxOffset, offset))
-                    return fail(5, context);
+                    return Fail(5, context);
                 length = &words[3].text;
             }
-            if (!ParseSheetTime(*length, t.minutes, t.seconds, t.frames)) return fail(5, context);
+            if (!ParseSheetTime(*length, t.minutes, t.seconds, t.frames)) return Fail(5, context);
 
             const std::string& name = words[1].text;
             if (!imageOpen) {
@@ -154,7 +122,7 @@ int TTocReader::Parse() {
                 context = ExtractName(imagePath);
             } else if (name != writtenName && ResolveNamedFile(sheetDir, name) != imagePath) {
                 // Every track must lie in the one image that is open.
-                return fail(5, ExtractName(sheetPath_) + ": DATAFILE \"" + name + "\"");
+                return Fail(5, ExtractName(sheetPath_) + ": DATAFILE \"" + name + "\"");
             }
             t.start = std::min(offset, imageSize);
             t.end = std::min(offset + t.sectorSize * SheetFrames(t.minutes, t.seconds, t.frames), imageSize);
@@ -164,15 +132,15 @@ int TTocReader::Parse() {
         // rest say nothing about where a track lies.
     }
 
-    if (!headerSeen) return fail(3, context);
-    if (tracks.empty() || !tracks.back().hasData) return fail(5, context);
+    if (!headerSeen) return Fail(3, context);
+    if (tracks.empty() || !tracks.back().hasData) return Fail(5, context);
 
     // The last track runs to the end of the image, in whole sectors.
     TocTrack& last = tracks.back();
     const bool truncated = last.start == imageSize;
     last.end = truncated ? imageSize : last.start + (imageSize - last.start) / last.sectorSize * last.sectorSize;
     for (const TocTrack& t : tracks)
-        if (t.start > t.end || t.end > imageSize) return fail(5, context);
+        if (t.start > t.end || t.end > imageSize) return Fail(5, context);
 
     StoreSheetTracks(*trackTable, tracks);
     dataFileName = imagePath;

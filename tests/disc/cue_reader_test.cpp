@@ -233,7 +233,7 @@ TEST_F(CueReaderTest, OpenParseClose) {
     EXPECT_EQ(static_cast<int64_t>(good.imageFile->Size()), OddImageSize());
     good.Close();
     EXPECT_FALSE(good.imageFile);
-    EXPECT_FALSE(good.cueFile);
+    EXPECT_FALSE(good.sheetFile);
     good.Close();
 }
 
