@@ -60,37 +60,66 @@ uint32_t Edc(const uint8_t* p, size_t n) {
     return r;
 }
 
-// ------------------------------------------------------------ GF(2^8) ----
+// ----------------------------------------------------- Galois fields ----
 
-struct Gf256 {
-    uint8_t exp[512];
-    uint8_t log[256];
+// GF(2^Bits) by its field polynomial, primitive element 2, with logarithm
+// tables; exp runs over two periods so that log a + log b needs no modulo.
+template <unsigned Bits, unsigned Poly>
+struct GaloisField {
+    static constexpr int kOrder = (1 << Bits) - 1;
+    uint8_t exp[2 * kOrder + 2] = {};
+    uint8_t log[kOrder + 1] = {};
+
+    constexpr GaloisField() {
+        unsigned x = 1;
+        for (int i = 0; i < kOrder; ++i) {
+            exp[i] = exp[i + kOrder] = uint8_t(x);
+            log[x] = uint8_t(i);
+            x <<= 1;
+            if (x >> Bits) x ^= Poly;
+        }
+        exp[2 * kOrder] = exp[0];
+        exp[2 * kOrder + 1] = exp[1];
+    }
+    constexpr uint8_t mul(uint8_t a, uint8_t b) const { return (a == 0 || b == 0) ? 0 : exp[log[a] + log[b]]; }
+    constexpr uint8_t inv(uint8_t a) const { return exp[(kOrder - log[a]) % kOrder]; }
+    constexpr uint8_t pow(int e) const { return exp[((e % kOrder) + kOrder) % kOrder]; }
 };
 
-constexpr Gf256 MakeGf256() {
-    Gf256 g{};
-    unsigned x = 1;
-    for (int i = 0; i < 255; ++i) {
-        g.exp[i] = uint8_t(x);
-        g.exp[i + 255] = uint8_t(x);
-        g.log[x] = uint8_t(i);
-        x <<= 1;
-        if (x & 0x100) x ^= 0x11D;  // x^8 + x^4 + x^3 + x^2 + 1
+constexpr GaloisField<8, 0x11D> kGf{};  // x^8 + x^4 + x^3 + x^2 + 1
+constexpr GaloisField<6, 0x43> kGf64{};  // x^6 + x + 1
+
+// Weights of R parity symbols at parityPos of an N-symbol word that make
+// its syndromes for alpha^0..alpha^(R-1) vanish: gen[m][i] is the weight of
+// data symbol i (at dataPos[i]) in parity symbol m. Solves
+// A[j][m] = alpha^(j (N-1-pos_m)) against the data syndromes.
+template <class Field, int N, int R>
+constexpr void SolveParity(const Field& f, const int (&parityPos)[R], const int (&dataPos)[N - R],
+                           uint8_t (&gen)[R][N - R]) {
+    uint8_t a[R][2 * R] = {};
+    for (int j = 0; j < R; ++j) {
+        for (int m = 0; m < R; ++m) a[j][m] = f.pow(j * (N - 1 - parityPos[m]));
+        a[j][R + j] = 1;
     }
-    g.exp[510] = g.exp[0];
-    g.exp[511] = g.exp[1];
-    return g;
+    for (int col = 0; col < R; ++col) {
+        int piv = col;
+        while (a[piv][col] == 0) ++piv;
+        for (int x = 0; x < 2 * R; ++x) std::swap(a[col][x], a[piv][x]);
+        const uint8_t inv = f.inv(a[col][col]);
+        for (int x = 0; x < 2 * R; ++x) a[col][x] = f.mul(a[col][x], inv);
+        for (int r = 0; r < R; ++r) {
+            if (r == col || a[r][col] == 0) continue;
+            const uint8_t k = a[r][col];
+            for (int x = 0; x < 2 * R; ++x) a[r][x] ^= f.mul(k, a[col][x]);
+        }
+    }
+    for (int m = 0; m < R; ++m)
+        for (int i = 0; i < N - R; ++i) {
+            uint8_t g = 0;
+            for (int j = 0; j < R; ++j) g ^= f.mul(a[m][R + j], f.pow(j * (N - 1 - dataPos[i])));
+            gen[m][i] = g;
+        }
 }
-
-constexpr Gf256 kGf = MakeGf256();
-
-constexpr uint8_t GfMul(uint8_t a, uint8_t b) {
-    return (a == 0 || b == 0) ? 0 : kGf.exp[kGf.log[a] + kGf.log[b]];
-}
-
-constexpr uint8_t GfInv(uint8_t a) { return kGf.exp[(255 - kGf.log[a]) % 255]; }
-
-constexpr uint8_t GfPow(int e) { return kGf.exp[((e % 255) + 255) % 255]; }
 
 // Multiplying by 1/(1 + alpha) turns the two syndromes into the first
 // parity symbol of a code whose parity sits at the last two places.
@@ -100,11 +129,11 @@ struct MulTable {
 
 constexpr MulTable MakeMulTable(uint8_t c) {
     MulTable m{};
-    for (int i = 0; i < 256; ++i) m.v[i] = GfMul(uint8_t(i), c);
+    for (int i = 0; i < 256; ++i) m.v[i] = kGf.mul(uint8_t(i), c);
     return m;
 }
 
-constexpr MulTable kMulInv3 = MakeMulTable(GfInv(3));
+constexpr MulTable kMulInv3 = MakeMulTable(kGf.inv(3));
 
 // Eight GF(2^8) lanes multiplied by alpha at once.
 inline uint64_t Mul2x8(uint64_t x) {
@@ -301,30 +330,10 @@ RsCode4<N> MakeRsCode4(int firstParity) {
     for (int m = 0; m < 4; ++m) c.parityPos[m] = firstParity + m;
     for (int i = 0, k = 0; i < N; ++i)
         if (i < firstParity || i >= firstParity + 4) c.dataPos[k++] = i;
-    // A[j][m] = alpha^(j (N-1-pos_m)); parity = A^-1 * S with S the data syndromes.
-    uint8_t a[4][8] = {};
-    for (int j = 0; j < 4; ++j) {
-        for (int m = 0; m < 4; ++m) a[j][m] = GfPow(j * (N - 1 - c.parityPos[m]));
-        a[j][4 + j] = 1;
-    }
-    for (int col = 0; col < 4; ++col) {
-        int piv = col;
-        while (a[piv][col] == 0) ++piv;
-        for (int x = 0; x < 8; ++x) std::swap(a[col][x], a[piv][x]);
-        uint8_t inv = GfInv(a[col][col]);
-        for (int x = 0; x < 8; ++x) a[col][x] = GfMul(a[col][x], inv);
-        for (int r = 0; r < 4; ++r) {
-            if (r == col || a[r][col] == 0) continue;
-            uint8_t f = a[r][col];
-            for (int x = 0; x < 8; ++x) a[r][x] ^= GfMul(f, a[col][x]);
-        }
-    }
+    uint8_t gen[4][N - 4] = {};
+    SolveParity<GaloisField<8, 0x11D>, N, 4>(kGf, c.parityPos, c.dataPos, gen);
     for (int m = 0; m < 4; ++m)
-        for (int i = 0; i < N - 4; ++i) {
-            uint8_t g = 0;
-            for (int j = 0; j < 4; ++j) g ^= GfMul(a[m][4 + j], GfPow(j * (N - 1 - c.dataPos[i])));
-            c.genLog[m][i] = g ? kGf.log[g] : 255;
-        }
+        for (int i = 0; i < N - 4; ++i) c.genLog[m][i] = gen[m][i] ? kGf.log[gen[m][i]] : 255;
     return c;
 }
 
@@ -450,32 +459,6 @@ void DecodeLayer1(const uint8_t* frames, uint8_t* output, unsigned stages) {
 
 namespace {
 
-struct Gf64 {
-    uint8_t exp[126];
-    uint8_t log[64];
-};
-
-constexpr Gf64 MakeGf64() {
-    Gf64 g{};
-    unsigned x = 1;
-    for (int i = 0; i < 63; ++i) {
-        g.exp[i] = uint8_t(x);
-        g.exp[i + 63] = uint8_t(x);
-        g.log[x] = uint8_t(i);
-        x <<= 1;
-        if (x & 0x40) x ^= 0x43;  // x^6 + x + 1
-    }
-    return g;
-}
-
-constexpr Gf64 kGf64 = MakeGf64();
-
-constexpr uint8_t Gf64Mul(uint8_t a, uint8_t b) {
-    return (a == 0 || b == 0) ? 0 : kGf64.exp[kGf64.log[a] + kGf64.log[b]];
-}
-constexpr uint8_t Gf64Inv(uint8_t a) { return kGf64.exp[(63 - kGf64.log[a]) % 63]; }
-constexpr uint8_t Gf64Pow(int e) { return kGf64.exp[((e % 63) + 63) % 63]; }
-
 // Parity of an n-symbol word at its last r places (roots alpha^0..alpha^(r-1)):
 // gen[m][i] is the weight of data symbol i in parity symbol m.
 template <int N, int R>
@@ -486,33 +469,10 @@ struct Rs64Code {
 template <int N, int R>
 constexpr Rs64Code<N, R> MakeRs64Code() {
     Rs64Code<N, R> c{};
-    uint8_t a[R][2 * R] = {};
-    for (int j = 0; j < R; ++j) {
-        for (int m = 0; m < R; ++m) a[j][m] = Gf64Pow(j * (N - 1 - (N - R + m)));
-        a[j][R + j] = 1;
-    }
-    for (int col = 0; col < R; ++col) {
-        int piv = col;
-        while (a[piv][col] == 0) ++piv;
-        for (int x = 0; x < 2 * R; ++x) {
-            uint8_t t = a[col][x];
-            a[col][x] = a[piv][x];
-            a[piv][x] = t;
-        }
-        uint8_t inv = Gf64Inv(a[col][col]);
-        for (int x = 0; x < 2 * R; ++x) a[col][x] = Gf64Mul(a[col][x], inv);
-        for (int r = 0; r < R; ++r) {
-            if (r == col || a[r][col] == 0) continue;
-            uint8_t f = a[r][col];
-            for (int x = 0; x < 2 * R; ++x) a[r][x] ^= Gf64Mul(f, a[col][x]);
-        }
-    }
-    for (int m = 0; m < R; ++m)
-        for (int i = 0; i < N - R; ++i) {
-            uint8_t g = 0;
-            for (int j = 0; j < R; ++j) g ^= Gf64Mul(a[m][R + j], Gf64Pow(j * (N - 1 - i)));
-            c.gen[m][i] = g;
-        }
+    int parityPos[R] = {}, dataPos[N - R] = {};
+    for (int m = 0; m < R; ++m) parityPos[m] = N - R + m;
+    for (int i = 0; i < N - R; ++i) dataPos[i] = i;
+    SolveParity<GaloisField<6, 0x43>, N, R>(kGf64, parityPos, dataPos, c.gen);
     return c;
 }
 
@@ -537,7 +497,7 @@ inline uint8_t SubDelay(SubLines& l, int pos, int delay, uint8_t v) {
 void Syndromes(const uint8_t* s, int n, int r, int first, uint8_t* out) {
     for (int j = 0; j < r; ++j) {
         uint8_t acc = 0;
-        for (int i = 0; i < n; ++i) acc ^= Gf64Mul(s[first + i], Gf64Pow(j * (n - 1 - i)));
+        for (int i = 0; i < n; ++i) acc ^= kGf64.mul(s[first + i], kGf64.pow(j * (n - 1 - i)));
         out[j] = acc;
     }
 }
@@ -559,12 +519,12 @@ int EncodeSubchannel(const uint8_t* input, uint8_t* packs, unsigned stages) {
         for (int i = 0; i < 16; ++i) s[4 + i] = in[2 + i] & 0x3F;
         for (int m = 0; m < 2; ++m) {
             uint8_t v = 0;
-            for (int i = 0; i < 2; ++i) v ^= Gf64Mul(s[i], kSubQ.gen[m][i]);
+            for (int i = 0; i < 2; ++i) v ^= kGf64.mul(s[i], kSubQ.gen[m][i]);
             s[2 + m] = v;
         }
         for (int m = 0; m < 4; ++m) {
             uint8_t v = 0;
-            for (int i = 0; i < 20; ++i) v ^= Gf64Mul(s[i], kSubP.gen[m][i]);
+            for (int i = 0; i < 20; ++i) v ^= kGf64.mul(s[i], kSubP.gen[m][i]);
             s[20 + m] = v;
         }
         if (stages & kSubExchange)
