@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <thread>
 #include <tuple>
 #include <vector>
+
+#include "core/temp_file.h"
 
 namespace fs = std::filesystem;
 using S = LangSection;
@@ -26,14 +29,12 @@ public:
     int clears = 0;
 };
 
-class TempDir {
+class LangDir {
 public:
-    TempDir() {
-        path_ = fs::temp_directory_path() / ("pellmor_lang_" + std::to_string(::getpid()) + "_" +
-                                             std::to_string(counter_++));
-        fs::create_directories(path_);
+    LangDir() : path_(CreateTempDir("pellmor_lang_")) {
+        if (path_.empty()) std::abort();  // never write beside nothing
     }
-    ~TempDir() {
+    ~LangDir() {
         std::error_code ec;
         fs::remove_all(path_, ec);
     }
@@ -45,7 +46,6 @@ public:
     std::string path(const std::string& name) const { return (path_ / name).string(); }
 
 private:
-    static inline int counter_ = 0;
     fs::path path_;
 };
 
@@ -200,7 +200,7 @@ class LanguageFileTest : public ::testing::TestWithParam<FileCase> {};
 
 TEST_P(LanguageFileTest, LoadGivesStatusSectionSlotsAndMemo) {
     const FileCase& c = GetParam();
-    TempDir dir;
+    LangDir dir;
     TLanguageSet set;
     MemoSink memo;
     if (c.prior) set.LoadFromFile(dir.write("prior.lng", *c.prior), &memo);
@@ -328,14 +328,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LanguageFile, DirectoryCannotBeOpened) {
-    TempDir dir;
+    LangDir dir;
     TLanguageSet set;
     set.LoadFromFile(dir.path(""));
     EXPECT_EQ(set.status, 6);
 }
 
 TEST(LanguageFile, CountersCountTheStoredEntriesOfThisLoad) {
-    TempDir dir;
+    LangDir dir;
     TLanguageSet set;
     set.LoadFromFile(dir.write("a.lng", kHead + kTaskDe + "#QUERY_MSGS\nQ0\nQ1\nQ2\nQ3\n#END_QUERY_MSGS\n"));
     set.LoadFromFile(dir.write("b.lng", kHead + kTaskDe + kTaskDe));
@@ -345,7 +345,7 @@ TEST(LanguageFile, CountersCountTheStoredEntriesOfThisLoad) {
 }
 
 TEST(LanguageFile, SameFileTwiceGivesSameTexts) {
-    TempDir dir;
+    LangDir dir;
     std::string path = dir.write("de.lng", kHead + kTaskDe + "#HINT_MSGS\n" + Repeat("Hinweis\n", 29) +
                                                "#END_HINT_MSGS\n");
     TLanguageSet set;
@@ -358,7 +358,7 @@ TEST(LanguageFile, SameFileTwiceGivesSameTexts) {
 }
 
 TEST(LanguageFile, OneArgumentLoadUsesTheHeldMemo) {
-    TempDir dir;
+    LangDir dir;
     TLanguageSet set;
     MemoSink memo;
     set.comments = &memo;
@@ -382,7 +382,7 @@ TEST(LanguageFile, ShippedEnglishFileLoadsAndChangesNothing) {
 }
 
 TEST(LanguageSetSnapshot, JobCopyIgnoresLaterLoads) {
-    TempDir dir;
+    LangDir dir;
     std::string de = dir.write("de.lng", kHead + "#CORE_PROGRAM_MSGS\n" + Repeat("erfolg\n", 50) +
                                              "#END_CORE_PROGRAM_MSGS\n");
     std::string bad = dir.write("bad.lng", "nonsense\n");
