@@ -278,6 +278,24 @@ int64_t FindPattern(const uint8_t* pattern, size_t patternLength, const uint8_t*
     const size_t m = patternLength;
     if (bufferLength < m) return -1;
 
+    // The start codes we look for end in a byte that is rare in the long
+    // zero runs of disc images (margins, pregaps): memchr for that byte
+    // skips them far faster than shifting over them a few bytes at a time.
+    size_t anchor = m;
+    while (anchor > 0 && pattern[anchor - 1] == 0) --anchor;
+    if (anchor > 0) {
+        const size_t k = anchor - 1;
+        const uint8_t* p = buffer + k;
+        const uint8_t* const last = buffer + (bufferLength - m) + k;  // the anchor of the last start
+        while (p <= last) {
+            p = static_cast<const uint8_t*>(std::memchr(p, pattern[k], static_cast<size_t>(last - p) + 1));
+            if (p == nullptr) return -1;
+            if (std::memcmp(p - k, pattern, m) == 0) return static_cast<int64_t>((p - k) - buffer);
+            ++p;
+        }
+        return -1;
+    }
+
     // Bad character: distance from the last occurrence of a byte to the
     // pattern's end (the last occurrence wins).
     size_t badChar[256];
