@@ -270,6 +270,7 @@ void TForm1::startButtonClick() {
     start.toastChecked = toastCheckBox->isChecked();
     start.mainCaption = kCaption;
     start.generatedFiles = &generatedFiles;
+    start.runningRaisedByCaller = true;
 
     handles_.startButton->setCaption(languageSet->component(1));
     handles_.startButton->setHint(languageSet->hint(17));
@@ -299,9 +300,8 @@ void TForm1::WatchJob() {
         return;
     }
     if (!worker_->Finished()) {
-        // The worker raises the flag once more as it begins; a stop asked
-        // before that holds until it ends.
-        if (stopRequested_ && runState->running.load() != 0) runState->running = 0;
+        // A stop, once asked (or the close), holds until the worker ends.
+        if ((stopRequested_ || closed_) && runState->running.load() != 0) runState->running = 0;
         return;
     }
     JobEnded();

@@ -338,7 +338,7 @@ void WriteThread::Execute() {
     fixCount_ = splitCount_ = paddingCount_ = 0;
     imageNumber_ = 1;
     if (runState_) {
-        runState_->running.store(1);
+        if (!start_.runningRaisedByCaller) runState_->running.store(1);
         runState_->pageMode.store(pageMode_);
     }
     inputFile_->searchContext.running = runState_ ? &runState_->running : nullptr;
@@ -348,6 +348,19 @@ void WriteThread::Execute() {
     Log("");
     Log("## Pellmor " + lang_->core(28) + " : " + NowText() + " ##");
     Log(kIndent + lang_->core(47) + " '" + config_->MultiFileFormat + "'");
+
+    // Stopped before it began: nothing is opened, so no opener reports a
+    // search it did not finish.
+    if (start_.runningRaisedByCaller && !Running()) {
+        result_ = 3;
+        Log(std::string(kIndent) + "[ " + lang_->core(7) + " ]");
+        if (pageMode_ == 0 && start_.statusIndicator) start_.statusIndicator->setColor(config_->Error_Clr);
+        Log("## Pellmor " + lang_->core(27) + " : " + NowText() + " ##");
+        Log("");
+        FinishJob();
+        EndOfRun();
+        return;
+    }
 
     const int32_t code = SelectMethod(method_, pageMode_);
     if (code == 12) {

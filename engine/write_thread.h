@@ -58,6 +58,10 @@ struct TJobStart {
     // worker; the window reads it only while no job runs (or from the batch
     // result handler, which runs after the worker's last write to it).
     std::string* generatedFiles = nullptr;
+    // The caller raised TRunState.running before Create (so that a second
+    // click cannot start a second worker); the worker then leaves the flag
+    // as it is, and a stop asked before the worker began still holds.
+    bool runningRaisedByCaller = false;
 };
 
 // The method a page's index stands for, before any opener runs.

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QThread>
@@ -19,7 +20,6 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <regex>
 #include <sstream>
 
 #include "app/main_window.h"
@@ -226,12 +226,11 @@ TEST_F(Extraction, CueSheetListsItsTracksAndExtractsTheSelectedOnes) {
     load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
     ASSERT_EQ(tracks()->count(), 3);
     // "Track #" number "   " time "   " sector size " bytes/sector   " KiB "k".
-    const std::regex line(R"(Track #0([1-3])   \d\d:\d\d:\d\d   2352 bytes/sector   \d+k)");
+    const QRegularExpression line(R"(^Track #0([1-3])   \d\d:\d\d:\d\d   2352 bytes/sector   \d+k$)");
     for (int i = 0; i < 3; ++i) {
-        std::smatch m;
-        const std::string text = tracks()->item(i)->text().toStdString();
-        ASSERT_TRUE(std::regex_match(text, m, line)) << text;
-        EXPECT_EQ(m[1].str(), std::to_string(i + 1));
+        const QRegularExpressionMatch m = line.match(tracks()->item(i)->text());
+        ASSERT_TRUE(m.hasMatch()) << tracks()->item(i)->text().toStdString();
+        EXPECT_EQ(m.captured(1).toInt(), i + 1);
     }
     EXPECT_EQ(find<QLineEdit>("inputFileField")->text().toStdString(), Fixture("vcd_pal3.cue"));
     EXPECT_EQ(find<QLabel>("TrackMsgLabel")->text(), QString("All tracks selected"));
@@ -311,12 +310,11 @@ TEST_F(Extraction, EverySourceKindGivesVcdxripsFiles) {
 TEST_F(Extraction, ImageTrackLinesGiveLengthAndTime) {
     load(12, Fixture("vcd_pal3.nrg"), out("n.mpg"));
     ASSERT_EQ(tracks()->count(), 3);
-    const std::regex line(R"(Track  ([1-3]): (\d+) bytes \[\d\d:\d\d:\d\d\])");
+    const QRegularExpression line(R"(^Track  ([1-3]): (\d+) bytes \[\d\d:\d\d:\d\d\]$)");
     for (int i = 0; i < 3; ++i) {
-        std::smatch m;
-        const std::string text = tracks()->item(i)->text().toStdString();
-        ASSERT_TRUE(std::regex_match(text, m, line)) << text;
-        EXPECT_EQ(std::stoll(m[2].str()), w->imageTrackLengths[static_cast<size_t>(i)]);
+        const QRegularExpressionMatch m = line.match(tracks()->item(i)->text());
+        ASSERT_TRUE(m.hasMatch()) << tracks()->item(i)->text().toStdString();
+        EXPECT_EQ(m.captured(2).toLongLong(), w->imageTrackLengths[static_cast<size_t>(i)]);
     }
 }
 
@@ -532,9 +530,9 @@ TEST_F(Extraction, StopInTheMiddleOfATrackAndScreenshots) {
     start()->click();
     waitForJob();
     ASSERT_TRUE(shot) << "the job ended before it could be stopped";
-    EXPECT_TRUE(std::regex_match(titleDuring.toStdString(), std::regex(R"(\d+% \[ETA \d\d:\d\d:\d\d\] - Pellmor)")))
+    EXPECT_TRUE(QRegularExpression(R"(^\d+% \[ETA \d\d:\d\d:\d\d\] - Pellmor$)").match(titleDuring).hasMatch())
         << titleDuring.toStdString();
-    EXPECT_TRUE(std::regex_match(etaDuring.toStdString(), std::regex(R"(\d\d:\d\d:\d\d)")));
+    EXPECT_TRUE(QRegularExpression(R"(^\d\d:\d\d:\d\d$)").match(etaDuring).hasMatch());
     EXPECT_EQ(statusDuring, QString("writing..."));
     EXPECT_TRUE(completedDuring.startsWith("Completed: "));
 
@@ -569,15 +567,32 @@ TEST_F(Extraction, QuickClicksStartOneWorker) {
     start()->click();
     waitForJob();
     EXPECT_EQ(logged("## Pellmor active"), 1);
+    // Stopped, wherever the worker was: nothing processed, nothing written
+    // in full, no error.
     EXPECT_EQ(logged("[ aborted processing ]"), 1);
-    EXPECT_EQ(outputs(), std::vector<std::string>{"long.mpg"});
+    EXPECT_EQ(logged("processed Track"), 0);
+    EXPECT_EQ(logged("## Pellmor completed"), 1);
+    EXPECT_TRUE(!fs::exists(out("long.mpg")) || fs::file_size(out("long.mpg")) < fs::file_size(LongStream()));
+    EXPECT_EQ(shownOf("error"), 0);
+    EXPECT_EQ(indicatorColour(), w->MainConfig->Error_Clr);
 
     // Once it has ended, a click starts the next job.
     fs::remove(out("long.mpg"));
+    ASSERT_TRUE(outputs().empty());
     load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
     start()->click();
     waitForJob();
     EXPECT_EQ(logged("## Pellmor active"), 2);
+}
+
+TEST_F(Extraction, ClosingTheWindowDuringAJobStopsAndWaitsForIt) {
+    load(10, LongStream(), out("long.mpg"));
+    start()->click();
+    ASSERT_TRUE(w->JobRunning());
+    w->close();
+    EXPECT_FALSE(w->JobRunning());
+    w.reset();
+    EXPECT_TRUE(!fs::exists(out("long.mpg")) || fs::file_size(out("long.mpg")) < fs::file_size(LongStream()));
 }
 
 TEST_F(Extraction, TheWindowStaysResponsiveAndOptionsHoldDuringAJob) {
