@@ -29,9 +29,11 @@ constexpr uint8_t kExtensionStart[4] = {0x00, 0x00, 0x01, 0xB5};
 constexpr uint64_t kProbeLimit = 0x200000;
 constexpr size_t kProbeChunk = 5120;
 
+// The probed range runs 2 MiB from the position: a track deep inside an
+// image is probed where it lies, not cut off at the image's first 2 MiB.
 bool probeFromHere(TFileIO& file, const uint8_t* code) {
     std::vector<uint8_t> buffer(kProbeChunk);
-    uint64_t limit = std::min<uint64_t>(file.Size(), kProbeLimit);
+    uint64_t limit = std::min<uint64_t>(file.Size(), file.position + kProbeLimit);
     return file.Search(code, 4, buffer.data(), limit, buffer.size(), false);
 }
 

@@ -54,10 +54,10 @@ void PutEndianInt(uint8_t* buffer, uint32_t value, int count, bool littleEndian)
 uint32_t ReadBits(const uint8_t* bytes, size_t bitPosition, int count);
 size_t WriteBits(uint8_t* bytes, size_t bitPosition, uint32_t value, int count);  // next bit position
 
-// MPEG probes over the first 2 MiB (a whole 5120-byte chunk is needed and a
-// match at least 2352 bytes before the end of that range); they stop early
-// when the file's search context asks to.
-bool IsMpeg2FromHere(TFileIO& file);      // extension start code from here; position kept
+// MPEG probes over 2 MiB from where they start (a whole 5120-byte chunk is
+// needed and a match at least 2352 bytes before the end of that range); they
+// stop early when the file's search context asks to.
+bool IsMpeg2FromHere(TFileIO& file);      // extension start code in the 2 MiB from here; position kept
 bool IsMpeg2Stream(TFileIO& file);        // extension start code from 0; left at 0
 bool IsMpegProgramStream(TFileIO& file);  // pack start code from 0; left at 0
 

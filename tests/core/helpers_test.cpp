@@ -392,6 +392,16 @@ TEST_F(FileHelpers, MpegProbes) {
     f.Seek(30001);
     EXPECT_FALSE(IsMpeg2FromHere(f)) << "only from here on";
     EXPECT_EQ(f.position, 30001u);
+
+    // A track that starts past the first 2 MiB is probed where it lies, over
+    // 2 MiB from its start and no further.
+    TFileIO late;
+    ASSERT_EQ(late.OpenForRead(write("late.bin", lateMpeg2)), 0);
+    late.Seek(0x200000 - 10000);
+    EXPECT_TRUE(IsMpeg2FromHere(late));
+    EXPECT_EQ(late.position, uint64_t{0x200000 - 10000});
+    late.Seek(0);
+    EXPECT_FALSE(IsMpeg2FromHere(late)) << "the code lies at the end of the 2 MiB from 0";
 }
 
 TEST_F(FileHelpers, MpegProbesStopWithTheJob) {
