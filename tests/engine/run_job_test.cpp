@@ -62,6 +62,10 @@ TEST(RunJob, RefusesArgumentsItDoesNotKnow) {
     EXPECT_EQ(RunJob("--method x --source a --output b").status, 2);
     EXPECT_EQ(RunJob("--method 10 --source a --output b --set NoSuchSetting=1").status, 2);
     EXPECT_EQ(RunJob("--method 10 --source a --output b --answer maybe").status, 2);
+    harness::TempFolder dir;
+    const std::string cue = Fixture("vcd_pal3.cue");
+    EXPECT_EQ(RunJob("--method 2 --source " + cue + " --output " + (dir / "m.mpg") + " --tracks 2,9").status, 2);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path));
 }
 
 }  // namespace

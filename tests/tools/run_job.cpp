@@ -282,12 +282,14 @@ int main(int argc, char** argv) {
         int chosen = 0;
         for (int t : tracks) {
             const int row = t - table.firstTrack;
-            if (row >= 0 && row < listed && !start.selectedRows[static_cast<size_t>(row)]) {
+            // A row the source does not have would silently select every track.
+            if (row < 0 || row >= listed) return Usage("--tracks names a track the source lacks");
+            if (!start.selectedRows[static_cast<size_t>(row)]) {
                 start.selectedRows[static_cast<size_t>(row)] = true;
                 ++chosen;
             }
         }
-        config.selectedTracksOnly = chosen != 0 && chosen != listed ? 1 : 0;
+        config.selectedTracksOnly = chosen != listed ? 1 : 0;
     }
     start.forceRead = forceRead;
     start.forceWrite = forceWrite;
