@@ -285,6 +285,7 @@ TEST_F(Extraction, EverySourceKindGivesVcdxripsFiles) {
              SourceCase{4, "vcd_pal3.bin", "vcd_pal3.cue", "Track  1: "},
              SourceCase{12, "vcd_pal3.nrg", "vcd_pal3.nrg", "Track  1: "},
              SourceCase{5, "vcd_pal3.toc", "vcd_pal3.cue", "Track #01   "},
+             SourceCase{11, "vcd_ntsc.cif", "vcd_ntsc.cue", "Track  1: "},
          }) {
         SCOPED_TRACE(c.source);
         const std::string base = std::string("m") + std::to_string(c.method);
@@ -349,6 +350,23 @@ TEST_F(Extraction, SourcesThatCannotBeLoadedLeaveNothingToStart) {
         EXPECT_FALSE(w->WorkerBusy());
     }
     EXPECT_TRUE(outputs().empty());
+}
+
+TEST_F(Extraction, CancelledDialogs) {
+    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    ASSERT_EQ(tracks()->count(), 3);
+    // No source chosen: the page stays as it was.
+    files.scriptOpen(std::nullopt);
+    EXPECT_EQ(w->loadButton(), 12);
+    EXPECT_EQ(tracks()->count(), 3);
+    EXPECT_TRUE(start()->isEnabled());
+    // A new source without an output: nothing is left that could start.
+    files.scriptOpen(Fixture("vcd_pal3.toc"));
+    files.scriptSave(std::nullopt);
+    EXPECT_EQ(w->loadButton(), 0);
+    EXPECT_EQ(tracks()->count(), 0);
+    EXPECT_FALSE(start()->isEnabled());
+    EXPECT_TRUE(w->SaveDialog.FileName.empty());
 }
 
 // ---------------------------------------------------------------- questions
