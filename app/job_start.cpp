@@ -104,6 +104,10 @@ LoadReporter TForm1::Reporter() {
 
 bool TForm1::WorkerBusy() const { return worker_ != nullptr; }
 
+bool TForm1::JobRunning() const {
+    return (runState && runState->running.load() != 0) || (worker_ && !worker_->Finished());
+}
+
 void TForm1::SetJobRunning(uint8_t running) {
     if (runState) runState->running = running;
 }

@@ -174,7 +174,9 @@ public:
     // its thread. The start button sets it; a close stops the job, answers
     // every pending question Cancel and waits before it saves and frees.
     void SetRunningJob(std::function<bool()> finished, std::function<void()> join);
-    bool JobRunning() const { return runState && runState->running.load() != 0; }
+    // Also while a stopped worker is still ending: until then nothing it
+    // reads may change.
+    bool JobRunning() const;
 
     // A temporary task project this run wrote; the close deletes it.
     void RegisterTempProject(const std::string& path);
