@@ -192,7 +192,6 @@ private:
 
     std::vector<uint8_t> sector_;  // read buffer, never smaller than 5120 bytes
     std::vector<uint8_t> search_;  // buffer of the chunked searches
-    std::vector<uint8_t> block_;   // sectors read in one go by the plain loop
     uint8_t raw_[2352] = {};
 
     int32_t imageNumber_ = 1;
