@@ -24,6 +24,7 @@ cmake --build "$build" --target "${targets[@]}"
 seeds_for() {
   case "$1" in
     sheet_reader_fuzz) echo tests/fixtures/sheets ;;
+    language_file_fuzz) echo lang ;;
   esac
 }
 
