@@ -100,7 +100,7 @@ struct LongSource {
     LongSource() : folder(CreateTempDir("pellmor-long-")), path(folder + "/long.mpg") {
         const std::string clip = ReadFile(Fixture("clip_pal_vcd.mpg"));
         std::ofstream out(path, std::ios::binary);
-        for (int i = 0; i < 400; ++i) out.write(clip.data(), static_cast<std::streamsize>(clip.size()));
+        for (int i = 0; i < 1000; ++i) out.write(clip.data(), static_cast<std::streamsize>(clip.size()));
     }
     ~LongSource() {
         std::error_code ec;
@@ -536,14 +536,17 @@ TEST_F(Extraction, StopInTheMiddleOfATrackAndScreenshots) {
     QString titleDuring, etaDuring, statusDuring, completedDuring;
     bool shot = false;
     QObject::connect(bar, &QProgressBar::valueChanged, w.get(), [&](int v) {
-        if (shot || v < 20 || v >= 100 || !w->JobRunning()) return;
+        // Early, so that a slow machine still catches the job in its track.
+        if (shot || v < 3 || v >= 100 || !w->JobRunning()) return;
         shot = true;
+        start()->click();  // stop
+        // What the user saw at that moment (the worker's last updates are
+        // still queued).
         titleDuring = w->windowTitle();
         etaDuring = find<QLabel>("etaMsg")->text();
         statusDuring = find<QLabel>("statusMsg")->text();
         completedDuring = find<QLabel>("compLabel1")->text();
         screenshot("extraction_running.png");
-        start()->click();  // stop
     });
     start()->click();
     waitForJob();
