@@ -95,6 +95,7 @@ public:
     struct Block {
         std::vector<uint8_t> data;
         uint64_t at = 0;
+        size_t want = 0;  // bytes asked for
         size_t got = 0;
         bool ready = false;
     };
@@ -144,6 +145,7 @@ private:
             size_t want = perBlock_;
             if (left_ >= 0) want = static_cast<size_t>(std::min<int64_t>(left_, static_cast<int64_t>(want)));
             b.at = next_;
+            b.want = want * r_;
             b.got = 0;
             if (want > 0 && next_ < file_.size) {
                 file_.Seek(next_);
@@ -358,14 +360,17 @@ WriteThread::LoopEnd WriteThread::PlainLoop() {
     while (SectorsRemain()) {
         if (!Running()) return LoopEnd::Cancelled;
         BlockReader::Block& b = reader.Next();
-        if (b.got == 0) break;
+        // Short before the end the file had when opened: it shrank or the
+        // disk failed, and what was read so far is not the whole track.
+        const bool unreadable = b.got < b.want && b.at + b.got < inputFile_->size;
+        if (b.got == 0 && !unreadable) break;
         block = b.data.data();
         const uint64_t blockStart = b.at;
         const size_t got = b.got;
         // Where reading the block directly would have left the input.
         inputFile_->Seek(blockStart + got);
         const size_t count = (got + r - 1) / r;
-        bool stop = false, cancelled = false;
+        bool stop = false, cancelled = false, endOfData = false;
         for (size_t i = 0; i < count && !stop; ++i) {
             if (!Running()) {
                 cancelled = true;
@@ -394,12 +399,13 @@ WriteThread::LoopEnd WriteThread::PlainLoop() {
             if (last) {
                 // The next track of a sequential image goes on from here.
                 inputFile_->Seek(blockStart + (i + 1) * r);
-                stop = true;
+                stop = endOfData = true;
             }
             if (have < r) stop = true;
         }
         if (!flush()) return LoopEnd::Failed;
         if (cancelled) return LoopEnd::Cancelled;
+        if (unreadable && !endOfData) return SourceUnreadable();
         if (stop) break;
     }
     return Running() ? LoopEnd::Done : LoopEnd::Cancelled;
@@ -506,6 +512,14 @@ void WriteThread::CorrectFirstSector(size_t& got) {
     firstHandled_ = true;
 }
 
+// A read that came back short before the end the file had when it was
+// opened: the file shrank or the disk failed. The output is incomplete.
+WriteThread::LoopEnd WriteThread::SourceUnreadable() {
+    Report(kMsgError, 6, SourceName());
+    if (result_ == 0) result_ = 4;
+    return LoopEnd::Failed;
+}
+
 WriteThread::LoopEnd WriteThread::FixLoop() {
     const size_t r = static_cast<size_t>(job_->readSectorSize);
     const bool endTest = EndOfDataApplies();
@@ -520,6 +534,7 @@ WriteThread::LoopEnd WriteThread::FixLoop() {
             std::memset(s, 0, sector_.size());
         }
         size_t got = inputFile_->Read(s, r);
+        if (got < r && inputFile_->position < inputFile_->size) return SourceUnreadable();
         if (got == 0) break;
         if (got < r) std::memset(s + got, 0, r - got);
         if (endTest && EndOfData(s, got, nullptr, 0)) {
@@ -556,6 +571,7 @@ WriteThread::LoopEnd WriteThread::FixLoop() {
             ShowCounters();
             if (!Resync()) return LoopEnd::LostAlignment;
             got = inputFile_->Read(s, r);
+            if (got < r && inputFile_->position < inputFile_->size) return SourceUnreadable();
             if (got < r) std::memset(s + got, 0, r - got);
             if (resync_) {
                 resync_ = false;

@@ -155,6 +155,7 @@ private:
     LoopEnd TrackStart();
     LoopEnd FixLoop();
     LoopEnd PlainLoop();
+    LoopEnd SourceUnreadable();
     bool EndOfData(const uint8_t* sector, size_t got, const uint8_t* after, size_t afterLength);
     bool EndOfDataApplies() const;
     bool SectorsRemain() const;

@@ -2,6 +2,7 @@
 // padding, splits at a clock restart, system-header sectors, the end of data
 // in disc sectors, sector sizes and short reads, and a stop midway.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <functional>
 
@@ -384,6 +385,29 @@ TEST(SectorSizes, ForcedSizesOnACueTrack) {
     std::string payloads;
     for (size_t at = 0; at < out.size(); at += 2352) payloads += out.substr(at, kPack);
     EXPECT_TRUE(harness::SameBytes(payloads, clip));
+}
+
+// ---- A source that cannot be read to its end ----
+
+TEST(UnreadableSource, ASourceThatShrinksMidTrackFailsTheJob) {
+    std::string data;
+    for (int i = 0; i < 20; ++i) data += Clip();
+    for (bool fix : {false, true}) {
+        harness::TempFolder dir;
+        const std::string in = dir / "in.mpg";
+        WriteFile(in, data);
+        harness::Job job;
+        job.config.FixMPEGErrors = fix ? 1 : 0;
+        // As a failing disk or another program would: the rest is gone.
+        job.progress.onPosition = [&](int percent) {
+            if (percent >= 10 && job.status.caption().find("writing") != std::string::npos) {
+                EXPECT_EQ(::truncate(in.c_str(), 1 << 20), 0);
+            }
+        };
+        EXPECT_EQ(job.LoadAndRun(10, in, dir / "out.mpg"), 4) << fix;
+        EXPECT_TRUE(job.Logged("Source file could not be opened or accessed.")) << fix;
+        EXPECT_FALSE(job.Logged("processed Track")) << fix;
+    }
 }
 
 // ---- Stop ----
