@@ -195,7 +195,8 @@ void TForm1::FailLoad() {
 }
 
 bool TForm1::LoadCueOrToc(bool toc) {
-    std::string path = fromQt(inputFileField->text());
+    // From the dialog, not the field: the field's text is for showing.
+    std::string path = OpenDialog.FileName;
     if (!toc) {
         path = WithoutExtension(path) + ".cue";
         inputFileField->setText(toQt(path));

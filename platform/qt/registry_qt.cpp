@@ -76,7 +76,12 @@ std::optional<int32_t> QtRegistry::readInteger(const std::string& name) {
 
 std::optional<std::string> QtRegistry::readString(const std::string& name) {
     if (!valueExists(name)) return std::nullopt;
-    return fromQt(settings_->value(valuePath(name)).toString());
+    const QVariant v = settings_->value(valuePath(name));
+    if (v.typeId() == QMetaType::QByteArray) {
+        const QByteArray b = v.toByteArray();
+        return std::string(b.constData(), static_cast<size_t>(b.size()));
+    }
+    return fromQt(v.toString());
 }
 
 bool QtRegistry::writeInteger(const std::string& name, int32_t value) {
@@ -87,7 +92,13 @@ bool QtRegistry::writeInteger(const std::string& name, int32_t value) {
 
 bool QtRegistry::writeString(const std::string& name, const std::string& value) {
     if (!isOpen_) return false;
-    settings_->setValue(valuePath(name), toQt(value));
+    // Bytes that are not UTF-8 (a Latin-1 folder name) are kept as bytes, so
+    // that the next run reads back the same name.
+    const QString text = QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
+    if (text.toStdString() == value)
+        settings_->setValue(valuePath(name), text);
+    else
+        settings_->setValue(valuePath(name), QByteArray(value.data(), static_cast<qsizetype>(value.size())));
     return settings_->status() == QSettings::NoError;
 }
 

@@ -1,16 +1,43 @@
 #include "platform/qt/text.h"
 
+#include <QHash>
 #include <QStringDecoder>
+#include <mutex>
 
 namespace platform::qt {
+
+namespace {
+
+// Texts shown as Latin-1, with their bytes. Few texts are not UTF-8, so the
+// table stays small; it is shared by the GUI thread and the worker.
+std::mutex& LatinMutex() {
+    static std::mutex m;
+    return m;
+}
+QHash<QString, std::string>& LatinTexts() {
+    static QHash<QString, std::string> texts;
+    return texts;
+}
+
+}  // namespace
 
 QString toQt(const std::string& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString s = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     if (!utf8.hasError()) return s;
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    s = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    std::lock_guard<std::mutex> lock(LatinMutex());
+    LatinTexts().insert(s, bytes);
+    return s;
 }
 
-std::string fromQt(const QString& text) { return text.toStdString(); }
+std::string fromQt(const QString& text) {
+    {
+        std::lock_guard<std::mutex> lock(LatinMutex());
+        auto it = LatinTexts().constFind(text);
+        if (it != LatinTexts().constEnd()) return *it;
+    }
+    return text.toStdString();
+}
 
 }  // namespace platform::qt

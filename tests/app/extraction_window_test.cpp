@@ -271,6 +271,24 @@ TEST_F(Extraction, CueSheetListsItsTracksAndExtractsTheSelectedOnes) {
     EXPECT_EQ(shownOf("error"), 0);
 }
 
+TEST_F(Extraction, ACueSheetWithALatinOneNameLoadsAndExtracts) {
+    // Names written by older programs: Latin-1 bytes, not UTF-8.
+    const std::string folder = out("vid\xE9os");
+    ASSERT_TRUE(fs::create_directory(folder));
+    const std::string cue = folder + "/s\xE9rie.cue";
+    fs::copy_file(Fixture("vcd_pal3.cue"), cue);
+    fs::create_symlink(Fixture("vcd_pal3.bin"), folder + "/vcd_pal3.bin");
+    load(2, cue, out("serie.mpg"));
+    ASSERT_EQ(tracks()->count(), 3) << "the sheet was opened by its own name";
+    EXPECT_EQ(find<QLineEdit>("inputFileField")->text(), QString::fromLatin1(cue.c_str()));
+    EXPECT_TRUE(fs::equivalent(w->MainConfig->DefaultLoadDir, folder)) << w->MainConfig->DefaultLoadDir;
+    tracks()->item(1)->setSelected(true);
+    start()->click();
+    waitForJob();
+    EXPECT_EQ(Md5(out("serie_02.mpg")), Manifest().at("vcd_pal3.cue")[1].md5);
+    EXPECT_EQ(shownOf("error"), 0);
+}
+
 // ---------------------------------------------------------------- other sources
 
 struct SourceCase {

@@ -8,7 +8,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "platform/qt/controls_qt.h"
@@ -123,11 +126,27 @@ TEST_F(QtHandles, LabelColourIsBgr) {
     EXPECT_EQ(label.palette().color(QPalette::Window), QColor(252, 58, 58));
 }
 
-TEST(QtText, Utf8OrLatin1) {
+TEST(QtText, Utf8OrLatin1AndBackToTheSameBytes) {
     EXPECT_EQ(toQt("caf\xC3\xA9"), QString::fromUtf8("caf\xC3\xA9"));
+    EXPECT_EQ(fromQt(toQt("caf\xC3\xA9")), "caf\xC3\xA9");
     EXPECT_EQ(toQt("caf\xE9"), QString::fromUtf8("caf\xC3\xA9")) << "not UTF-8: Latin-1";
-    EXPECT_EQ(fromQt(toQt("caf\xE9")), "caf\xC3\xA9");
+    EXPECT_EQ(fromQt(toQt("caf\xE9")), "caf\xE9") << "the bytes it came in with";
     EXPECT_EQ(toQt(std::string("a\0b", 3)).size(), 3);
+}
+
+TEST(QtText, ALatinOneFileNameStillNamesItsFile) {
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const std::string path = tmp.path().toStdString() + "/s\xE9rie \xE0 voir.cue";
+    { std::ofstream(path) << "x"; }
+    ASSERT_TRUE(std::filesystem::exists(path));
+    const QString shown = toQt(path);
+    EXPECT_TRUE(shown.endsWith(QString::fromUtf8("/s\xC3\xA9rie \xC3\xA0 voir.cue")));
+    // The text as a widget gives it back, from another thread too.
+    std::string back;
+    std::thread([&] { back = fromQt(QString(shown)); }).join();
+    EXPECT_EQ(back, path);
+    EXPECT_TRUE(std::filesystem::exists(back));
 }
 
 TEST(QtFileFilter, BecomesQtNameFilters) {

@@ -4,6 +4,7 @@
 
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <filesystem>
 
 #include "settings/registry_settings.h"
 
@@ -47,6 +48,25 @@ TEST_F(QtStore, ValuesSurviveANewInstanceWithTheirTypes) {
     EXPECT_FALSE(reg.readInteger("Missing").has_value());
     reg.closeKey();
     EXPECT_FALSE(reg.valueExists("LastMethod")) << "nothing is read through a closed key";
+}
+
+TEST_F(QtStore, ALatinOneFolderNameComesBackAsItsBytes) {
+    const std::string folder = home.path().toStdString() + "/vid\xE9os";
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    {
+        platform::qt::QtRegistry reg;
+        ASSERT_TRUE(reg.openKey(kSettingsKey, true));
+        EXPECT_TRUE(reg.writeString("DefaultLoadDir", folder));
+        EXPECT_TRUE(reg.writeString("DefaultSaveDir", "/v/vid\xC3\xA9os"));
+        reg.closeKey();
+    }
+    platform::qt::QtRegistry reg;
+    ASSERT_TRUE(reg.openKey(kSettingsKey, false));
+    EXPECT_EQ(reg.readString("DefaultLoadDir"), folder);
+    EXPECT_TRUE(std::filesystem::is_directory(*reg.readString("DefaultLoadDir")));
+    EXPECT_EQ(reg.readString("DefaultSaveDir"), "/v/vid\xC3\xA9os") << "UTF-8 stays text";
+    QSettings file(reg.fileName(), QSettings::IniFormat);
+    EXPECT_EQ(file.value("Software/Pellmor/DefaultSaveDir").typeId(), QMetaType::QString);
 }
 
 TEST_F(QtStore, DeleteKeyRemovesEveryValue) {
