@@ -128,13 +128,25 @@ public:
             previous.ready = false;  // handed back: the reader may fill it
             cv_.notify_all();
         }
-        cv_.wait(lock, [&] { return b.ready; });
+        cv_.wait(lock, [&] { return b.ready || done_; });
+        if (!b.ready) {
+            // Asked past the end the reader stopped at: nothing more.
+            b.want = b.got = 0;
+            return b;
+        }
         ++taken_;
         return b;
     }
 
 private:
     void Run() {
+        ReadBlocks();
+        std::lock_guard<std::mutex> lock(m_);
+        done_ = true;
+        cv_.notify_all();
+    }
+
+    void ReadBlocks() {
         for (uint64_t k = 0;; ++k) {
             Block& b = blocks_[k % 2];
             {
@@ -170,6 +182,7 @@ private:
     int64_t left_;
     uint64_t taken_ = 0;
     bool stop_ = false;
+    bool done_ = false;
     std::mutex m_;
     std::condition_variable cv_;
     std::thread thread_;
