@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFrame>
@@ -24,6 +25,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <filesystem>
 
@@ -626,6 +628,22 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    // Closed from inside a modal box's loop (a question of the job, a file
+    // dialog): waiting here for the worker would wait for that box, which
+    // cannot return before this does. End the boxes and close again once
+    // their loops are left.
+    if (!closed_ && QApplication::activeModalWidget()) {
+        if (ownDialogs_) ownDialogs_->refuseAll(true);
+        if (runState && JobRunning()) {
+            runState->running = 0;
+            stopRequested_ = true;
+        }
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QDialog*>(top); box && box->isVisible()) box->reject();
+        event->ignore();
+        QTimer::singleShot(0, this, [this] { close(); });
+        return;
+    }
     FormClose();
     event->accept();
 }

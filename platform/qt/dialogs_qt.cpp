@@ -22,7 +22,10 @@ int QtDialogs::ask(const std::string& message, const std::string& caption) {
         if (refuse_) return;
         QMessageBox box(QMessageBox::Warning, toQt(caption), toQt(message),
                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent_.data());
-        switch (box.exec()) {
+        const int button = box.exec();
+        // Ended by the window's close: Cancel, whatever the box returned.
+        if (refuse_) return;
+        switch (button) {
             case QMessageBox::Yes: answer = kYes; break;
             case QMessageBox::No: answer = kNo; break;
             default: answer = kCancel; break;
@@ -55,7 +58,7 @@ std::optional<std::string> QtDialogs::inputBox(const std::string& caption, const
         bool ok = false;
         QString t = QInputDialog::getText(parent_.data(), toQt(caption), toQt(prompt), QLineEdit::Normal,
                                           toQt(initial), &ok);
-        if (ok) result = fromQt(t);
+        if (ok && !refuse_) result = fromQt(t);
     });
     return result;
 }

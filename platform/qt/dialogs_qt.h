@@ -22,7 +22,8 @@ public:
     void beep() override;
 
     // While the window closes: no box is shown any more, questions answer
-    // Cancel, so that a waiting worker can finish.
+    // Cancel (also one whose box the close ended), so that a waiting worker
+    // can finish.
     void refuseAll(bool on) { refuse_ = on; }
     bool refusing() const { return refuse_; }
 

@@ -18,7 +18,9 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 #include <atomic>
 #include <fstream>
@@ -899,6 +901,52 @@ TEST_F(MainClose, WithAJobStopsItAnswersCancelAndWaits) {
     EXPECT_EQ(logLines, 1) << "the worker's read of the log was served during the wait";
     EXPECT_EQ(window->runState->running.load(), 0);
     EXPECT_TRUE(reg.keys[kKey].count("LastMethod")) << "saved after the job ended";
+    w.reset();
+}
+
+TEST_F(MainClose, WhileTheJobsQuestionIsShownEndsTheBoxThenWaits) {
+    Open(/*realDialogs=*/true);
+    TForm1* window = w.get();
+    std::atomic<bool> finished{false};
+    std::atomic<int> answer{-1};
+    window->runState->running = 1;
+    std::thread worker([&] {
+        answer = window->dialogs().ask("There may not be enough space to write the output file.  Continue?",
+                                       TForm1::kCaption);
+        while (window->runState->running) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        finished = true;
+    });
+    window->SetRunningJob([&] { return finished.load(); }, [&] { worker.join(); });
+    // The close comes while the box is open, from inside its own loop (as a
+    // desktop's log-out would): waiting there for the worker would wait for
+    // the box, which waits for the close.
+    bool closeAsked = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!closeAsked && QApplication::activeModalWidget()) {
+            closeAsked = true;
+            window->close();
+        }
+    });
+    poll.start(5);
+    QElapsedTimer t;
+    t.start();
+    while (window->isVisible() || !finished) {
+        if (t.elapsed() > 5000) break;
+        if (!window->isVisible() && !closeAsked) window->show();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    poll.stop();
+    ASSERT_TRUE(finished) << "the close hung on the open box";
+    EXPECT_TRUE(closeAsked);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(worker.joinable()) << "the close waited for the worker";
+    EXPECT_EQ(answer, platform::kCancel);
+    EXPECT_TRUE(reg.keys[kKey].count("LastMethod")) << "saved after the job ended";
+    if (worker.joinable()) {
+        window->runState->running = 0;
+        worker.join();
+    }
     w.reset();
 }
 
