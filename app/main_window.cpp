@@ -325,17 +325,17 @@ void TForm1::BuildExtractionPage() {
     subCheckBox =
         MakeText<QCheckBox>(ExtractionGroup, "subCheckBox", "Extract CD-i Subtitles", cx, y += step, cw, 18);
 
-    TrackListGroup = MakeGroup(p, "TrackListGroup", "Track List", 316, 2, 354, 140);
-    TrackListBox = Make<QListWidget>(TrackListGroup, "TrackListBox", 10, 20, 334, 92);
+    TrackListGroup = MakeGroup(p, "TrackListGroup", "Track List", 316, 2, 354, 134);
+    TrackListBox = Make<QListWidget>(TrackListGroup, "TrackListBox", 10, 21, 334, 88);
     TrackListBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    TrackMsgLabel = Make<QLabel>(TrackListGroup, "TrackMsgLabel", 10, 116, 190, 18);
-    trackZeroBox = MakeText<QCheckBox>(TrackListGroup, "trackZeroBox", "Include Track 0", 206, 116, 140, 18);
+    TrackMsgLabel = Make<QLabel>(TrackListGroup, "TrackMsgLabel", 10, 111, 190, 18);
+    trackZeroBox = MakeText<QCheckBox>(TrackListGroup, "trackZeroBox", "Include Track 0", 206, 111, 140, 18);
     trackZeroBox->setEnabled(false);
 
-    AdditionGroup2 = MakeGroup(p, "AdditionGroup2", "Additional Options", 316, 146, 354, 52);
+    AdditionGroup2 = MakeGroup(p, "AdditionGroup2", "Additional Options", 316, 140, 354, 58);
     PassiveBox =
-        MakeText<QCheckBox>(AdditionGroup2, "PassiveBox", "Enable passive reading/writing", 12, 16, 330, 16);
-    batchTask = MakeText<QCheckBox>(AdditionGroup2, "batchTask", "Use previous task output as input file", 12, 33,
+        MakeText<QCheckBox>(AdditionGroup2, "PassiveBox", "Enable passive reading/writing", 12, 21, 330, 16);
+    batchTask = MakeText<QCheckBox>(AdditionGroup2, "batchTask", "Use previous task output as input file", 12, 37,
                                     330, 16);
 
     inputFileField = Make<QLineEdit>(p, "inputFileField", 6, 204, 470, 22);
@@ -377,14 +377,14 @@ void TForm1::BuildVideoCdPage() {
     buildVCDMethod = Make<QComboBox>(p, "buildVCDMethod", 6, 6, 206, 22);
     for (const char* m : kBuildMethods) buildVCDMethod->addItem(QString::fromUtf8(m));
 
-    VCDMethodGroup = MakeGroup(p, "VCDMethodGroup", "VideoCD Creation Method", 6, 32, 206, 62);
-    VCDCheckBox = MakeText<QCheckBox>(VCDMethodGroup, "VCDCheckBox", "VCD", 12, 18, 70, 18);
-    SVCDCheckBox = MakeText<QCheckBox>(VCDMethodGroup, "SVCDCheckBox", "SVCD", 90, 18, 70, 18);
-    VCDOptionLink = MakeText<TClickLabel>(VCDMethodGroup, "VCDOptionLink", "[+] VideoCD options", 12, 40, 186, 16);
+    VCDMethodGroup = MakeGroup(p, "VCDMethodGroup", "VideoCD Creation Method", 6, 32, 206, 58);
+    VCDCheckBox = MakeText<QCheckBox>(VCDMethodGroup, "VCDCheckBox", "VCD", 12, 21, 70, 18);
+    SVCDCheckBox = MakeText<QCheckBox>(VCDMethodGroup, "SVCDCheckBox", "SVCD", 90, 21, 70, 18);
+    VCDOptionLink = MakeText<TClickLabel>(VCDMethodGroup, "VCDOptionLink", "[+] VideoCD options", 12, 39, 186, 16);
     VCDOptionLink->setCursor(Qt::PointingHandCursor);
 
-    vidInfoGroup = MakeGroup(p, "vidInfoGroup", "Video Track Information", 6, 98, 206, 100);
-    int y = 15;
+    vidInfoGroup = MakeGroup(p, "vidInfoGroup", "Video Track Information", 6, 94, 206, 104);
+    int y = 21;
     for (auto [label, name, caption] : std::initializer_list<std::tuple<QLabel**, const char*, const char*>>{
              {&videoRes, "videoRes", "Resolution :"},
              {&vidBitrate, "vidBitrate", "Video Bitrate :"},
@@ -392,12 +392,12 @@ void TForm1::BuildVideoCdPage() {
              {&audBitrate, "audBitrate", "Audio Bitrate :"},
              {&imgNumLabel, "imgNumLabel", "Image #:"},
              {&totalImageTime, "totalImageTime", "Total Playtime:"}}) {
-        *label = MakeText<QLabel>(vidInfoGroup, name, caption, 10, y, 190, 14);
-        y += 14;
+        *label = MakeText<QLabel>(vidInfoGroup, name, caption, 10, y, 190, 13);
+        y += 13;
     }
 
     VCDTrackListGroup = MakeGroup(p, "VCDTrackListGroup", "VideoCD Track List", 218, 2, 244, 196);
-    TrackListGrid = Make<QTableWidget>(VCDTrackListGroup, "TrackListGrid", 8, 18, 228, 118);
+    TrackListGrid = Make<QTableWidget>(VCDTrackListGroup, "TrackListGrid", 8, 21, 228, 115);
     TrackListGrid->setColumnCount(3);
     TrackListGrid->setHorizontalHeaderLabels({QStringLiteral("#"), QStringLiteral("file"), QStringLiteral("time")});
     TrackListGrid->verticalHeader()->hide();
@@ -419,42 +419,42 @@ void TForm1::BuildVideoCdPage() {
     playTrackButton = MakeButton(VCDTrackListGroup, "playTrackButton", "play", 190, 167, 46, 22);
 
     AdditionGroup = MakeGroup(p, "AdditionGroup", "Additional Options", 468, 2, 202, 196);
-    volNameLabel = MakeText<QLabel>(AdditionGroup, "volNameLabel", "Volume Name:", 8, 18, 82, 16);
-    volName = Make<QLineEdit>(AdditionGroup, "volName", 90, 16, 80, 20);
-    volumeExpandButton = MakeButton(AdditionGroup, "volumeExpandButton", "...", 172, 16, 22, 20);
-    trackPauseLabel = MakeText<QLabel>(AdditionGroup, "trackPauseLabel", "Track Pause:", 8, 41, 82, 16);
-    pauseTimeMsg = MakeText<QLineEdit>(AdditionGroup, "pauseTimeMsg", "5", 90, 39, 30, 20);
+    volNameLabel = MakeText<QLabel>(AdditionGroup, "volNameLabel", "Volume Name:", 8, 23, 82, 16);
+    volName = Make<QLineEdit>(AdditionGroup, "volName", 90, 21, 80, 20);
+    volumeExpandButton = MakeButton(AdditionGroup, "volumeExpandButton", "...", 172, 21, 22, 20);
+    trackPauseLabel = MakeText<QLabel>(AdditionGroup, "trackPauseLabel", "Track Pause:", 8, 45, 82, 16);
+    pauseTimeMsg = MakeText<QLineEdit>(AdditionGroup, "pauseTimeMsg", "5", 90, 43, 30, 20);
     pauseTimeMsg->setMaxLength(2);
-    TrackPauseBar = Make<QScrollBar>(AdditionGroup, "TrackPauseBar", 120, 39, 14, 20);
+    TrackPauseBar = Make<QScrollBar>(AdditionGroup, "TrackPauseBar", 120, 43, 14, 20);
     TrackPauseBar->setOrientation(Qt::Vertical);
     TrackPauseBar->setRange(0, 16);
     TrackPauseBar->setInvertedAppearance(true);
     TrackPauseBar->setInvertedControls(true);
     TrackPauseBar->setValue(5);
-    spanLabel = MakeText<QLabel>(AdditionGroup, "spanLabel", "Span VideoCD Images at:", 8, 62, 186, 16);
-    imgNone = MakeText<QRadioButton>(AdditionGroup, "imgNone", "Don't span", 12, 78, 92, 16);
-    imgCustom = MakeText<QRadioButton>(AdditionGroup, "imgCustom", "custom", 106, 78, 88, 16);
-    img74 = MakeText<QRadioButton>(AdditionGroup, "img74", "74 min", 12, 94, 92, 16);
-    img80 = MakeText<QRadioButton>(AdditionGroup, "img80", "80 min", 106, 94, 88, 16);
+    spanLabel = MakeText<QLabel>(AdditionGroup, "spanLabel", "Span VideoCD Images at:", 8, 64, 186, 16);
+    imgNone = MakeText<QRadioButton>(AdditionGroup, "imgNone", "Don't span", 12, 80, 92, 16);
+    imgCustom = MakeText<QRadioButton>(AdditionGroup, "imgCustom", "custom", 106, 80, 88, 16);
+    img74 = MakeText<QRadioButton>(AdditionGroup, "img74", "74 min", 12, 96, 92, 16);
+    img80 = MakeText<QRadioButton>(AdditionGroup, "img80", "80 min", 106, 96, 88, 16);
     spanGroup_ = new QButtonGroup(this);
     for (QRadioButton* r : {imgNone, imgCustom, img74, img80}) spanGroup_->addButton(r);
     imgNone->setChecked(true);
-    addSampleLabel = MakeText<QLabel>(AdditionGroup, "addSampleLabel", "Add a Sample Clip?", 8, 113, 186, 15);
-    yesSample = MakeText<QRadioButton>(AdditionGroup, "yesSample", "Yes", 12, 131, 52, 16);
-    noSample = MakeText<QRadioButton>(AdditionGroup, "noSample", "No", 66, 131, 52, 16);
-    OpenSampleButton = MakeButton(AdditionGroup, "OpenSampleButton", "clip...", 124, 129, 70, 20);
+    addSampleLabel = MakeText<QLabel>(AdditionGroup, "addSampleLabel", "Add a Sample Clip?", 8, 112, 186, 15);
+    yesSample = MakeText<QRadioButton>(AdditionGroup, "yesSample", "Yes", 12, 129, 52, 16);
+    noSample = MakeText<QRadioButton>(AdditionGroup, "noSample", "No", 66, 129, 52, 16);
+    OpenSampleButton = MakeButton(AdditionGroup, "OpenSampleButton", "clip...", 124, 127, 70, 20);
     sampleGroup_ = new QButtonGroup(this);
     sampleGroup_->addButton(yesSample);
     sampleGroup_->addButton(noSample);
     noSample->setChecked(true);
     yesSample->setEnabled(false);
     noSample->setEnabled(false);
-    folderLabel = MakeText<QLabel>(AdditionGroup, "folderLabel", "Put Images/Sample Into Separate Folders?", 8, 150,
+    folderLabel = MakeText<QLabel>(AdditionGroup, "folderLabel", "Put Images/Sample Into Separate Folders?", 8, 148,
                                    188, 28);
     folderLabel->setWordWrap(true);
     folderLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    yesFolder = MakeText<QRadioButton>(AdditionGroup, "yesFolder", "Yes", 12, 178, 52, 16);
-    noFolder = MakeText<QRadioButton>(AdditionGroup, "noFolder", "No", 66, 178, 52, 16);
+    yesFolder = MakeText<QRadioButton>(AdditionGroup, "yesFolder", "Yes", 12, 176, 52, 16);
+    noFolder = MakeText<QRadioButton>(AdditionGroup, "noFolder", "No", 66, 176, 52, 16);
     folderGroup_ = new QButtonGroup(this);
     folderGroup_->addButton(yesFolder);
     folderGroup_->addButton(noFolder);
