@@ -27,6 +27,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
+#include <array>
 #include <filesystem>
 
 #include "app/jpeg_picture.h"
@@ -111,6 +112,43 @@ QLabel* MakePlate(QWidget* parent, const char* name, int x, int y, int w, int h)
     l->setFrameShadow(QFrame::Sunken);
     l->setIndent(4);
     return l;
+}
+
+// The file row and the job row under it, alike on both job pages.
+struct JobRow {
+    QLineEdit* field;
+    QPushButton* fileButton;
+    TClickLabel* naming;
+    QPushButton* start;
+    QProgressBar* bar;
+    QLabel *status, *completed, *eta;
+    TClickLabel* totals;
+};
+
+// names: field, file button, naming link, start, progress bar, status,
+// completed, ETA, warning totals.
+JobRow MakeJobRow(QWidget* p, const std::array<const char*, 9>& names, const char* fileButtonCaption) {
+    JobRow r{};
+    r.field = Make<QLineEdit>(p, names[0], 6, 204, 470, 22);
+    r.field->setReadOnly(true);
+    r.fileButton = MakeButton(p, names[1], fileButtonCaption, 480, 204, 60, 22);
+    r.naming = MakeText<TClickLabel>(p, names[2], "<< multi-file naming", 546, 207, 124, 16);
+    r.naming->setEnabled(false);
+    r.start = MakeButton(p, names[3], "start", 6, 232, 76, 24);
+    r.start->setEnabled(false);
+    r.bar = Make<QProgressBar>(p, names[4], 170, 235, 500, 18);
+    r.bar->setRange(0, 100);
+    r.bar->setValue(0);
+    r.bar->setTextVisible(false);  // the "Completed:" label shows the figure
+    r.status = Make<QLabel>(p, names[5], 170, 259, 330, 16);
+    r.completed = MakeText<QLabel>(p, names[6], "Completed:", 504, 259, 100, 16);
+    r.eta = Make<QLabel>(p, names[7], 606, 259, 64, 16);
+    r.eta->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    r.totals = Make<TClickLabel>(p, names[8], 440, 280, 230, 16);
+    r.totals->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    r.totals->setCursor(Qt::PointingHandCursor);
+    r.totals->hide();
+    return r;
 }
 
 }  // namespace
@@ -338,34 +376,26 @@ void TForm1::BuildExtractionPage() {
     batchTask = MakeText<QCheckBox>(AdditionGroup2, "batchTask", "Use previous task output as input file", 12, 37,
                                     330, 16);
 
-    inputFileField = Make<QLineEdit>(p, "inputFileField", 6, 204, 470, 22);
-    inputFileField->setReadOnly(true);
-    browseButton = MakeButton(p, "browseButton", "&load", 480, 204, 60, 22);
-    namingLabel2 = MakeText<TClickLabel>(p, "namingLabel2", "<< multi-file naming", 546, 207, 124, 16);
-    namingLabel2->setEnabled(false);
-
-    startButton = MakeButton(p, "startButton", "start", 6, 232, 76, 24);
-    startButton->setEnabled(false);
+    const JobRow row = MakeJobRow(p, {"inputFileField", "browseButton", "namingLabel2", "startButton", "ProgressBar",
+                                      "statusMsg", "compLabel1", "etaMsg", "totalErrWarnings"},
+                                  "&load");
+    inputFileField = row.field;
+    browseButton = row.fileButton;
+    namingLabel2 = row.naming;
+    startButton = row.start;
+    ProgressBar = row.bar;
+    statusMsg = row.status;
+    compLabel1 = row.completed;
+    etaMsg = row.eta;
+    totalErrWarnings = row.totals;
     previewButton = MakeButton(p, "previewButton", "preview", 86, 232, 76, 24);
     previewButton->setEnabled(false);
-    ProgressBar = Make<QProgressBar>(p, "ProgressBar", 170, 235, 500, 18);
-    ProgressBar->setRange(0, 100);
-    ProgressBar->setValue(0);
-    ProgressBar->setTextVisible(false);  // the "Completed:" label shows the figure
-    statusMsg = Make<QLabel>(p, "statusMsg", 170, 259, 330, 16);
-    compLabel1 = MakeText<QLabel>(p, "compLabel1", "Completed:", 504, 259, 100, 16);
-    etaMsg = Make<QLabel>(p, "etaMsg", 606, 259, 64, 16);
-    etaMsg->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     FixLabel = MakePlate(p, "FixLabel", 6, 279, 96, 18);
     SplitLabel = MakePlate(p, "SplitLabel", 106, 279, 96, 18);
     PaddingLabel = MakePlate(p, "PaddingLabel", 206, 279, 104, 18);
     StatusIndicator = MakePlate(p, "StatusIndicator", 316, 279, 18, 18);
     StatusIndicator->setAutoFillBackground(true);
-    totalErrWarnings = Make<TClickLabel>(p, "totalErrWarnings", 440, 280, 230, 16);
-    totalErrWarnings->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    totalErrWarnings->setCursor(Qt::PointingHandCursor);
-    totalErrWarnings->hide();
 
     // The batch window hands task projects over through this hidden edit.
     batchSignal = Make<QLineEdit>(p, "batchSignal", 0, 0, 10, 10);
@@ -460,25 +490,18 @@ void TForm1::BuildVideoCdPage() {
     folderGroup_->addButton(noFolder);
     noFolder->setChecked(true);
 
-    saveFileField = Make<QLineEdit>(p, "saveFileField", 6, 204, 470, 22);
-    saveFileField->setReadOnly(true);
-    saveButton = MakeButton(p, "saveButton", "sa&ve", 480, 204, 60, 22);
-    namingLabel = MakeText<TClickLabel>(p, "namingLabel", "<< multi-file naming", 546, 207, 124, 16);
-    namingLabel->setEnabled(false);
-    startVCDButton = MakeButton(p, "startVCDButton", "start", 6, 232, 76, 24);
-    startVCDButton->setEnabled(false);
-    ProgressBar2 = Make<QProgressBar>(p, "ProgressBar2", 170, 235, 500, 18);
-    ProgressBar2->setRange(0, 100);
-    ProgressBar2->setValue(0);
-    ProgressBar2->setTextVisible(false);
-    statusMsg2 = Make<QLabel>(p, "statusMsg2", 170, 259, 330, 16);
-    compLabel2 = MakeText<QLabel>(p, "compLabel2", "Completed:", 504, 259, 100, 16);
-    etaMsg2 = Make<QLabel>(p, "etaMsg2", 606, 259, 64, 16);
-    etaMsg2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    totalErrWarnings2 = Make<TClickLabel>(p, "totalErrWarnings2", 440, 280, 230, 16);
-    totalErrWarnings2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    totalErrWarnings2->setCursor(Qt::PointingHandCursor);
-    totalErrWarnings2->hide();
+    const JobRow row = MakeJobRow(p, {"saveFileField", "saveButton", "namingLabel", "startVCDButton", "ProgressBar2",
+                                      "statusMsg2", "compLabel2", "etaMsg2", "totalErrWarnings2"},
+                                  "sa&ve");
+    saveFileField = row.field;
+    saveButton = row.fileButton;
+    namingLabel = row.naming;
+    startVCDButton = row.start;
+    ProgressBar2 = row.bar;
+    statusMsg2 = row.status;
+    compLabel2 = row.completed;
+    etaMsg2 = row.eta;
+    totalErrWarnings2 = row.totals;
 }
 
 void TForm1::BuildLogPage() {
