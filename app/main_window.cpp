@@ -29,6 +29,7 @@
 #include <QUrl>
 #include <array>
 #include <filesystem>
+#include <tuple>
 
 #include "app/jpeg_picture.h"
 #include "core/message_reporter.h"
@@ -123,6 +124,9 @@ struct JobRow {
     QProgressBar* bar;
     QLabel *status, *completed, *eta;
     TClickLabel* totals;
+    auto values() const {
+        return std::make_tuple(field, fileButton, naming, start, bar, status, completed, eta, totals);
+    }
 };
 
 // names: field, file button, naming link, start, progress bar, status,
@@ -376,18 +380,11 @@ void TForm1::BuildExtractionPage() {
     batchTask = MakeText<QCheckBox>(AdditionGroup2, "batchTask", "Use previous task output as input file", 12, 37,
                                     330, 16);
 
-    const JobRow row = MakeJobRow(p, {"inputFileField", "browseButton", "namingLabel2", "startButton", "ProgressBar",
-                                      "statusMsg", "compLabel1", "etaMsg", "totalErrWarnings"},
-                                  "&load");
-    inputFileField = row.field;
-    browseButton = row.fileButton;
-    namingLabel2 = row.naming;
-    startButton = row.start;
-    ProgressBar = row.bar;
-    statusMsg = row.status;
-    compLabel1 = row.completed;
-    etaMsg = row.eta;
-    totalErrWarnings = row.totals;
+    std::tie(inputFileField, browseButton, namingLabel2, startButton, ProgressBar, statusMsg, compLabel1,
+             etaMsg, totalErrWarnings) =
+        MakeJobRow(p, {"inputFileField", "browseButton", "namingLabel2", "startButton", "ProgressBar",
+                   "statusMsg", "compLabel1", "etaMsg", "totalErrWarnings"},
+                   "&load").values();
     previewButton = MakeButton(p, "previewButton", "preview", 86, 232, 76, 24);
     previewButton->setEnabled(false);
 
@@ -490,18 +487,11 @@ void TForm1::BuildVideoCdPage() {
     folderGroup_->addButton(noFolder);
     noFolder->setChecked(true);
 
-    const JobRow row = MakeJobRow(p, {"saveFileField", "saveButton", "namingLabel", "startVCDButton", "ProgressBar2",
-                                      "statusMsg2", "compLabel2", "etaMsg2", "totalErrWarnings2"},
-                                  "sa&ve");
-    saveFileField = row.field;
-    saveButton = row.fileButton;
-    namingLabel = row.naming;
-    startVCDButton = row.start;
-    ProgressBar2 = row.bar;
-    statusMsg2 = row.status;
-    compLabel2 = row.completed;
-    etaMsg2 = row.eta;
-    totalErrWarnings2 = row.totals;
+    std::tie(saveFileField, saveButton, namingLabel, startVCDButton, ProgressBar2, statusMsg2, compLabel2,
+             etaMsg2, totalErrWarnings2) =
+        MakeJobRow(p, {"saveFileField", "saveButton", "namingLabel", "startVCDButton", "ProgressBar2",
+                   "statusMsg2", "compLabel2", "etaMsg2", "totalErrWarnings2"},
+                   "sa&ve").values();
 }
 
 void TForm1::BuildLogPage() {
