@@ -25,44 +25,19 @@
 #include "app/main_window.h"
 #include "core/temp_file.h"
 #include "engine/disk_space.h"
+#include "tests/engine/job_harness.h"
+#include "tests/app/window_test_app.h"
 #include "tests/support/fakes.h"
-
-// Fontconfig keeps its caches for the life of the process; that is not ours.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 namespace {
 
 namespace fs = std::filesystem;
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "app_extraction_window_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        auto* a = new QApplication(argc, argv);
-        TForm1::ApplyApplicationStyle();
-        return a;
-    }();
-    return *app;
-}
+QApplication& App() { return WindowTestApp(); }
 
-std::string Fixture(const std::string& name) { return std::string(PELLMOR_FIXTURES) + "/" + name; }
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string Md5(const std::string& path) {
-    std::string out;
-    if (FILE* p = ::popen(("md5sum '" + path + "'").c_str(), "r")) {
-        char buf[256];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        ::pclose(p);
-    }
-    return out.substr(0, out.find(' '));
-}
+using harness::Fixture;
+using harness::Md5;
+using harness::ReadFile;
 
 struct Ripped {
     uint64_t size;

@@ -29,24 +29,12 @@
 #include <thread>
 
 #include "app/jpeg_picture.h"
+#include "tests/app/window_test_app.h"
 #include "tests/support/fakes.h"
-
-// Fontconfig keeps its caches for the life of the process; that is not ours.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "app_main_window_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        auto* a = new QApplication(argc, argv);
-        TForm1::ApplyApplicationStyle();
-        return a;
-    }();
-    return *app;
-}
+QApplication& App() { return WindowTestApp(); }
 
 class RecordingShell : public platform::Shell {
 public:

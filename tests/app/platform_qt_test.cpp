@@ -17,20 +17,13 @@
 #include "platform/qt/controls_qt.h"
 #include "platform/qt/dialogs_qt.h"
 #include "platform/qt/text.h"
-
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#include "tests/app/window_test_app.h"
 
 namespace {
 
 using namespace platform::qt;
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "app_platform_qt_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+QApplication& App() { return WindowTestApp(); }
 
 // Runs fn on a worker thread while the GUI thread keeps serving events.
 template <class F>
