@@ -25,6 +25,7 @@
 #include <QUrl>
 #include <atomic>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -249,8 +250,8 @@ TEST_F(MainFrame, ScreenshotsOfThePages) {
     w->handles().totalErrWarnings->setCaption("1 Warnings / 0 Errors");
     w->handles().totalErrWarnings->setVisible(true);
     w->handles().log->add("     sample log line");
-    void (TForm1::*show[])() = {&TForm1::pellmorButtonClick, &TForm1::buildVCDButtonClick,
-                                &TForm1::logButtonClick};
+    const std::function<void()> show[] = {[&] { w->pellmorButtonClick(); }, [&] { w->buildVCDButtonClick(); },
+                                          [&] { w->logButtonClick(); }};
     auto save = [&](const QString& name) {
         QApplication::processEvents();
         QPixmap shot = w->grab();
@@ -258,7 +259,7 @@ TEST_F(MainFrame, ScreenshotsOfThePages) {
         EXPECT_TRUE(shot.save(QString(PELLMOR_BUILD_DIR) + "/screenshots/page-" + name + ".png"));
     };
     for (int p = 0; p < 3; ++p) {
-        (w.get()->*show[p])();
+        show[p]();
         if (p == 1) w->WMDropFiles({"/home/user/video/part one.mpg", "/home/user/video/part two.mpg"});
         save(names[p]);
     }
