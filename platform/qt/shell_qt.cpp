@@ -2,20 +2,49 @@
 
 #include <QDesktopServices>
 #include <QUrl>
+#include <filesystem>
 
 #include "platform/qt/text.h"
 
 namespace platform::qt {
 
+namespace {
+
+std::string Trimmed(const std::string& s) {
+    const size_t b = s.find_first_not_of(" \t");
+    if (b == std::string::npos) return {};
+    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
+}
+
+bool HasScheme(const std::string& s) {
+    for (const char* scheme : {"http:", "https:", "mailto:", "file:"}) {
+        const size_t n = std::char_traits<char>::length(scheme);
+        if (s.size() >= n && QByteArray(s.data(), static_cast<qsizetype>(n)).compare(scheme, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+QUrl UrlForOpen(const std::string& target) {
+    std::string t = Trimmed(target);
+    if (t.size() >= 2 && t.front() == '"' && t.back() == '"') t = t.substr(1, t.size() - 2);
+    if (t.empty()) return {};
+    if (HasScheme(t)) return QUrl(toQt(t));
+    // A path goes over as its bytes, percent-encoded, so that a name that is
+    // not UTF-8 still names its file.
+    std::error_code ec;
+    std::filesystem::path abs = std::filesystem::absolute(t, ec);
+    const std::string path = ec ? t : abs.string();
+    const QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
+    return QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"), QUrl::StrictMode);
+}
+
 bool QtShell::open(const std::string& target) {
-    QString t = toQt(target).trimmed();
-    if (t.size() >= 2 && t.startsWith(QLatin1Char('"')) && t.endsWith(QLatin1Char('"'))) t = t.mid(1, t.size() - 2);
-    if (t.isEmpty()) return false;
-    static const QStringList schemes = {QStringLiteral("http:"), QStringLiteral("https:"), QStringLiteral("mailto:"),
-                                        QStringLiteral("file:")};
-    for (const QString& s : schemes)
-        if (t.startsWith(s, Qt::CaseInsensitive)) return QDesktopServices::openUrl(QUrl(t));
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(t));
+    const QUrl url = UrlForOpen(target);
+    if (url.isEmpty()) return false;
+    return QDesktopServices::openUrl(url);
 }
 
 }  // namespace platform::qt

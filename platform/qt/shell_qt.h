@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QUrl>
+
 #include "platform/shell.h"
 
 namespace platform::qt {
@@ -8,5 +10,8 @@ class QtShell final : public platform::Shell {
 public:
     bool open(const std::string& target) override;
 };
+
+// What "open" hands the desktop for a path (in double quotes or not) or a URL.
+QUrl UrlForOpen(const std::string& target);
 
 }  // namespace platform::qt

@@ -16,6 +16,7 @@
 
 #include "platform/qt/controls_qt.h"
 #include "platform/qt/dialogs_qt.h"
+#include "platform/qt/shell_qt.h"
 #include "platform/qt/text.h"
 #include "tests/app/window_test_app.h"
 
@@ -140,6 +141,24 @@ TEST(QtText, ALatinOneFileNameStillNamesItsFile) {
     std::thread([&] { back = fromQt(QString(shown)); }).join();
     EXPECT_EQ(back, path);
     EXPECT_TRUE(std::filesystem::exists(back));
+}
+
+TEST(QtShellOpen, PathsGoOverAsTheirBytes) {
+    struct Case {
+        std::string target;
+        const char* url;
+    };
+    for (const Case& c : {
+             Case{"\"/v/out put.mpg\" ", "file:///v/out%20put.mpg"},
+             Case{"/v/caf\xC3\xA9.mpg", "file:///v/caf%C3%A9.mpg"},
+             Case{"\"/v/caf\xE9.mpg\"", "file:///v/caf%E9.mpg"},  // Latin-1 stays its byte
+             Case{"/m/manual/faq.html", "file:///m/manual/faq.html"},
+             Case{"https://example.org/a b", "https://example.org/a%20b"},
+             Case{"  ", ""},
+         }) {
+        SCOPED_TRACE(c.target);
+        EXPECT_EQ(UrlForOpen(c.target).toEncoded().toStdString(), c.url);
+    }
 }
 
 TEST(QtFileFilter, BecomesQtNameFilters) {
