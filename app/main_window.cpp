@@ -1005,7 +1005,7 @@ void TForm1::dragEnterEvent(QDragEnterEvent* event) {
 void TForm1::dropEvent(QDropEvent* event) {
     std::vector<std::string> names;
     for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile()) names.push_back(fromQt(url.toLocalFile()));
+        if (url.isLocalFile()) names.push_back(platform::qt::localPath(url));
     event->acceptProposedAction();
     WMDropFiles(names);
 }

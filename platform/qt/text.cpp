@@ -40,4 +40,9 @@ std::string fromQt(const QString& text) {
     return text.toStdString();
 }
 
+std::string localPath(const QUrl& url) {
+    const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
 }  // namespace platform::qt

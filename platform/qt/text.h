@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 #include <string>
 
 namespace platform::qt {
@@ -12,5 +13,7 @@ QString toQt(const std::string& bytes);
 // The bytes a text came in with when toQt showed it as Latin-1 (so a
 // Latin-1 file name still names its file), else the text as UTF-8.
 std::string fromQt(const QString& text);
+// The path of a file URL as the bytes the URL encodes (not always UTF-8).
+std::string localPath(const QUrl& url);
 
 }  // namespace platform::qt

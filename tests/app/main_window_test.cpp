@@ -608,14 +608,16 @@ TEST_F(MainFiles, DroppedUrlsReachTheBuildList) {
     Open();
     click("buildVCDButton");
     QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile("/v/one.mpg"), QUrl("https://example.com/x.mpg")});
+    // A desktop hands a name that is not UTF-8 over as its percent-encoded bytes.
+    mime.setUrls({QUrl::fromLocalFile("/v/one.mpg"), QUrl("https://example.com/x.mpg"),
+                  QUrl::fromEncoded("file:///v/caf%E9%20bar.mpg")});
     w->show();
     QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w.get(), &enter);
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w.get(), &drop);
-    EXPECT_EQ(w->buildFiles, std::vector<std::string>{"/v/one.mpg"});
+    EXPECT_EQ(w->buildFiles, (std::vector<std::string>{"/v/one.mpg", "/v/caf\xE9 bar.mpg"}));
 }
 
 TEST_F(MainFiles, DropsStopAtNinetyNineTracks) {
