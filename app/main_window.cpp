@@ -891,6 +891,9 @@ void TForm1::GreyOptions() {
         bumperCheckBox->setEnabled(bumper);
         SetUsable(sfvCheck, sfv);
         SetUsable(subCheckBox, sub);
+        // Archives load into the batch window, which is not there yet.
+        const bool archive = methodIndex == 0 || methodIndex == 1;
+        browseButton->setEnabled(WantsEnabled(browseButton) && !archive);
     } else if (pageMode == 1) {
         methodIndex = buildVCDMethod->currentIndex();
         const bool files = methodIndex == 0 || methodIndex == 1;
