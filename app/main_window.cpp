@@ -645,7 +645,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     // dialog): waiting here for the worker would wait for that box, which
     // cannot return before this does. End the boxes and close again once
     // their loops are left.
-    if (!closed_ && QApplication::activeModalWidget()) {
+    if (!closed_ && (QApplication::activeModalWidget() || platform::qt::BoxLoopRunning())) {
         if (ownDialogs_) ownDialogs_->refuseAll(true);
         if (runState && JobRunning()) {
             runState->running = 0;

@@ -11,6 +11,20 @@
 
 namespace platform::qt {
 
+namespace {
+
+// Boxes of ours whose exec() has not returned yet (GUI thread only).
+int gOpenBoxes = 0;
+
+struct OpenBox {
+    OpenBox() { ++gOpenBoxes; }
+    ~OpenBox() { --gOpenBoxes; }
+};
+
+}  // namespace
+
+bool BoxLoopRunning() { return gOpenBoxes > 0; }
+
 QObject* QtDialogs::context() const {
     if (parent_) return parent_.data();
     return QCoreApplication::instance();
@@ -22,7 +36,10 @@ int QtDialogs::ask(const std::string& message, const std::string& caption) {
         if (refuse_) return;
         QMessageBox box(QMessageBox::Warning, toQt(caption), toQt(message),
                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent_.data());
-        const int button = box.exec();
+        const int button = [&] {
+            OpenBox open;
+            return box.exec();
+        }();
         // Ended by the window's close: Cancel, whatever the box returned.
         if (refuse_) return;
         switch (button) {
@@ -38,6 +55,7 @@ void QtDialogs::error(const std::string& message, const std::string& caption) {
     runOnGui(context(), [&] {
         if (refuse_) return;
         QMessageBox box(QMessageBox::Warning, toQt(caption), toQt(message), QMessageBox::Ok, parent_.data());
+        OpenBox open;
         box.exec();
     });
 }
@@ -46,6 +64,7 @@ void QtDialogs::info(const std::string& message, const std::string& caption) {
     runOnGui(context(), [&] {
         if (refuse_) return;
         QMessageBox box(QMessageBox::Information, toQt(caption), toQt(message), QMessageBox::Ok, parent_.data());
+        OpenBox open;
         box.exec();
     });
 }
@@ -56,6 +75,7 @@ std::optional<std::string> QtDialogs::inputBox(const std::string& caption, const
     runOnGui(context(), [&] {
         if (refuse_) return;
         bool ok = false;
+        OpenBox open;
         QString t = QInputDialog::getText(parent_.data(), toQt(caption), toQt(prompt), QLineEdit::Normal,
                                           toQt(initial), &ok);
         if (ok && !refuse_) result = fromQt(t);
@@ -100,7 +120,11 @@ bool QtFileDialogs::execute(platform::FileDialogState& state, bool save) {
         if (!state.InitialDir.empty()) dlg.setDirectory(toQt(state.InitialDir));
         if (!state.DefaultExt.empty()) dlg.setDefaultSuffix(toQt(state.DefaultExt));
         if (!state.FileName.empty()) dlg.selectFile(toQt(state.FileName));
-        if (dlg.exec() != QDialog::Accepted) return;
+        const int result = [&] {
+            OpenBox open;
+            return dlg.exec();
+        }();
+        if (result != QDialog::Accepted) return;
         const QStringList files = dlg.selectedFiles();
         if (files.isEmpty()) return;
         state.Files.clear();
@@ -121,6 +145,7 @@ bool QtFileDialogs::selectDirectory(const std::string& caption, std::string& dir
     bool ok = false;
     QObject* ctx = parent_ ? static_cast<QObject*>(parent_.data()) : QCoreApplication::instance();
     runOnGui(ctx, [&] {
+        OpenBox open;
         QString d = QFileDialog::getExistingDirectory(parent_.data(), toQt(caption), toQt(dir));
         if (d.isEmpty()) return;
         dir = fromQt(d);

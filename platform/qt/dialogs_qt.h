@@ -45,6 +45,10 @@ private:
     QPointer<QWidget> parent_;
 };
 
+// A box or dialog of ours is open, or ended and its exec() not yet returned:
+// code running now runs inside its loop.
+bool BoxLoopRunning();
+
 // "text|*.a;*.b|All files|*.*" into Qt's "text (*.a *.b);;All files (*)".
 QString ToQtFilter(const std::string& filter);
 
