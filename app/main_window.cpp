@@ -846,9 +846,18 @@ void TForm1::VCDOptionLinkClick() {
 
 // ---------------------------------------------------------------- options
 
-void TForm1::fixErrorCheckBoxClick() { MainConfig->FixMPEGErrors = fixErrorCheckBox->isChecked() ? 1 : 0; }
-void TForm1::bumperCheckBoxClick() { MainConfig->RemoveCDIBumper = bumperCheckBox->isChecked() ? 1 : 0; }
-void TForm1::toastCheckBoxClick() { MainConfig->ToastEnable = toastCheckBox->isChecked() ? 1 : 0; }
+// While a job runs the worker reads the options and sets them itself (a
+// build unticks the Toast box after clearing the option): the boxes then
+// leave them alone.
+void TForm1::fixErrorCheckBoxClick() {
+    if (!JobRunning()) MainConfig->FixMPEGErrors = fixErrorCheckBox->isChecked() ? 1 : 0;
+}
+void TForm1::bumperCheckBoxClick() {
+    if (!JobRunning()) MainConfig->RemoveCDIBumper = bumperCheckBox->isChecked() ? 1 : 0;
+}
+void TForm1::toastCheckBoxClick() {
+    if (!JobRunning()) MainConfig->ToastEnable = toastCheckBox->isChecked() ? 1 : 0;
+}
 
 void TForm1::PassiveBoxClick() {
     if (PassiveBox->isChecked()) {

@@ -338,6 +338,13 @@ TEST_F(MainOptions, CheckBoxesCopyIntoTheOptions) {
         EXPECT_EQ(w->MainConfig.get()->*b.field, 1);
         cb->click();
         EXPECT_EQ(w->MainConfig.get()->*b.field, 0);
+        // While a job runs the options are the worker's: it unticks the Toast
+        // box itself after changing the option, and reads them meanwhile.
+        w->runState->running = 1;
+        cb->setChecked(true);
+        EXPECT_EQ(w->MainConfig.get()->*b.field, 0);
+        w->runState->running = 0;
+        cb->setChecked(false);
     }
     find<QCheckBox>("forceRead")->setChecked(true);
     EXPECT_TRUE(find<QLineEdit>("sectorReadField")->isEnabled());
