@@ -8,8 +8,10 @@ namespace platform::qt {
 
 namespace {
 
-// Texts shown as Latin-1, with their bytes. Few texts are not UTF-8, so the
-// table stays small; it is shared by the GUI thread and the worker.
+// Texts shown as Latin-1, with their bytes; shared by the GUI thread and the
+// worker. Few texts are not UTF-8; a long run of changing ones (a title with
+// a percentage) starts the table afresh rather than growing it for ever.
+constexpr qsizetype kMaxLatinTexts = 4096;
 std::mutex& LatinMutex() {
     static std::mutex m;
     return m;
@@ -27,6 +29,7 @@ QString toQt(const std::string& bytes) {
     if (!utf8.hasError()) return s;
     s = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
     std::lock_guard<std::mutex> lock(LatinMutex());
+    if (LatinTexts().size() >= kMaxLatinTexts) LatinTexts().clear();
     LatinTexts().insert(s, bytes);
     return s;
 }
