@@ -25,7 +25,6 @@ public:
     // Cancel (also one whose box the close ended), so that a waiting worker
     // can finish.
     void refuseAll(bool on) { refuse_ = on; }
-    bool refusing() const { return refuse_; }
 
 private:
     QObject* context() const;
