@@ -1,5 +1,5 @@
 // The settings store: named integer and string values under one key path.
-// Key paths use "\" as on the original store ("\Software\Pellmor").
+// Key paths use "\" as the stored settings always have ("\Software\Pellmor").
 #pragma once
 
 #include <cstdint>
