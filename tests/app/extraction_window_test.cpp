@@ -19,8 +19,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
-#include <sstream>
 
 #include "app/main_window.h"
 #include "core/temp_file.h"
@@ -36,29 +34,9 @@ namespace fs = std::filesystem;
 QApplication& App() { return WindowTestApp(); }
 
 using harness::Fixture;
+using harness::Manifest;
 using harness::Md5;
 using harness::ReadFile;
-
-struct Ripped {
-    uint64_t size;
-    std::string md5;
-};
-
-// image -> what vcdxrip wrote for it, in track order.
-std::map<std::string, std::vector<Ripped>> Manifest() {
-    std::map<std::string, std::vector<Ripped>> m;
-    std::istringstream in(ReadFile(Fixture("vcdxrip.manifest")));
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        std::istringstream f(line);
-        std::string image, file, md5;
-        uint64_t size = 0;
-        f >> image >> file >> size >> md5;
-        m[image].push_back({size, md5});
-    }
-    return m;
-}
 
 class RecordingShell : public platform::Shell {
 public:

@@ -4,37 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <map>
-#include <sstream>
 
 #include "tests/engine/job_harness.h"
 
 using harness::Fixture;
+using harness::Manifest;
 using harness::Md5;
 using harness::ReadFile;
 
 namespace {
-
-struct Ripped {
-    uint64_t size;
-    std::string md5;
-};
-
-// image -> the files vcdxrip wrote for it, in track order.
-std::map<std::string, std::vector<Ripped>> Manifest() {
-    std::map<std::string, std::vector<Ripped>> m;
-    std::istringstream in(ReadFile(Fixture("vcdxrip.manifest")));
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        std::istringstream f(line);
-        std::string image, file, md5;
-        uint64_t size = 0;
-        f >> image >> file >> size >> md5;
-        m[image].push_back({size, md5});
-    }
-    return m;
-}
 
 std::string TrackName(const std::string& base, int n) {
     char s[8];

@@ -11,7 +11,9 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,28 @@ inline ::testing::AssertionResult SameBytes(const std::string& a, const std::str
     while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
     return ::testing::AssertionFailure() << "sizes " << a.size() << " and " << b.size() << ", first difference at "
                                          << i;
+}
+
+// What vcdxrip wrote for one track of an image.
+struct Ripped {
+    uint64_t size;
+    std::string md5;
+};
+
+// image -> the files vcdxrip wrote for it, in track order.
+inline std::map<std::string, std::vector<Ripped>> Manifest() {
+    std::map<std::string, std::vector<Ripped>> m;
+    std::istringstream in(ReadFile(Fixture("vcdxrip.manifest")));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream f(line);
+        std::string image, file, md5;
+        uint64_t size = 0;
+        f >> image >> file >> size >> md5;
+        m[image].push_back({size, md5});
+    }
+    return m;
 }
 
 inline void WriteFile(const std::string& path, const std::string& data) {
