@@ -53,6 +53,15 @@ TFileIO::TFileIO(TJob* owner) : owner(owner) {}
 
 TFileIO::~TFileIO() { Close(); }
 
+// Closes what was open first: a pending write to the same file lands before
+// the new descriptor is measured.
+void TFileIO::adopt(int fd, const std::string& path) {
+    Close();
+    fd_ = fd;
+    name = path;
+    writeFailed_ = false;
+}
+
 int TFileIO::OpenForRead(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return kOpenFailed;
@@ -62,10 +71,7 @@ int TFileIO::OpenForRead(const std::string& path) {
         ::close(fd);
         return kOpenFailed;
     }
-    Close();
-    fd_ = fd;
-    name = path;
-    writeFailed_ = false;
+    adopt(fd, path);
     size = lengthOf(fd);
     return 0;
 }
@@ -73,10 +79,7 @@ int TFileIO::OpenForRead(const std::string& path) {
 int TFileIO::OpenForWrite(const std::string& path) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return kOpenFailed;
-    Close();
-    fd_ = fd;
-    name = path;
-    writeFailed_ = false;
+    adopt(fd, path);
     size = 0;
     return 0;
 }
@@ -84,10 +87,7 @@ int TFileIO::OpenForWrite(const std::string& path) {
 int TFileIO::OpenForUpdate(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return kOpenFailed;
-    Close();
-    fd_ = fd;
-    name = path;
-    writeFailed_ = false;
+    adopt(fd, path);
     size = lengthOf(fd);
     return 0;
 }

@@ -64,6 +64,7 @@ private:
     bool flush();
     void dropBuffer();
     void closeFd();
+    void adopt(int fd, const std::string& path);  // becomes the open file
 
     int fd_ = -1;
     bool writeFailed_ = false;
