@@ -41,14 +41,6 @@ const char* OpenFilter(int method) {
     }
 }
 
-// The folder a chosen file lies in, without its last separator (what the
-// dialog leaves as the current directory).
-std::string FolderOf(const std::string& path) {
-    std::string dir = ExtractDir(path);
-    if (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
-    return dir;
-}
-
 }  // namespace
 
 int TForm1::loadButton() {
@@ -83,7 +75,7 @@ int TForm1::loadButton() {
         if (!chosen && OpenDialog.FileName.empty()) return 12;
     }
 
-    if (!OpenDialog.FileName.empty()) MainConfig->DefaultLoadDir = FolderOf(OpenDialog.FileName);
+    if (!OpenDialog.FileName.empty()) MainConfig->DefaultLoadDir = ExtractFolder(OpenDialog.FileName);
     MainJob->discKind = 1;
     MainJob->pageMode = pageMode;
 
@@ -134,7 +126,7 @@ int TForm1::loadButton() {
     if (!saved) FailLoad();
     if (saved) {
         if (!SaveDialog.FileName.empty() && SaveDialog.FileName != "nul")
-            MainConfig->DefaultSaveDir = FolderOf(SaveDialog.FileName);
+            MainConfig->DefaultSaveDir = ExtractFolder(SaveDialog.FileName);
         if (batchTask->isChecked()) {
             OpenDialog.FileName.clear();
             OpenDialog.Files.clear();

@@ -54,6 +54,12 @@ std::string ExtractDir(const std::string& path) {
     return start == 0 ? std::string("./") : path.substr(0, start);
 }
 
+std::string ExtractFolder(const std::string& path) {
+    std::string dir = ExtractDir(path);
+    if (dir.size() > 1) dir.pop_back();
+    return dir;
+}
+
 std::string ExtractName(const std::string& path) { return path.substr(nameStart(path)); }
 
 void StripExtension(std::string& path) {

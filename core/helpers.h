@@ -24,6 +24,9 @@ inline constexpr std::array<std::string_view, 9> ImageExtensions{"raw", "dat", "
 std::string WithoutExtension(const std::string& path);  // whole path when the name has no "."
 std::string ExtensionOf(const std::string& path);       // without the dot; empty when none
 std::string ExtractDir(const std::string& path);        // with its last separator; "./" for a bare name
+// ExtractDir without its last separator, as dialogs and settings hold a folder
+// ("/" stays, "." for a bare name).
+std::string ExtractFolder(const std::string& path);
 std::string ExtractName(const std::string& path);       // after the last separator
 void StripExtension(std::string& path);  // in place: WithoutExtension
 

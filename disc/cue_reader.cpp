@@ -86,7 +86,7 @@ int TCueReader::Parse() {
             if (!closed || !tracks.empty() || words.size() < 2 || words.size() > 3 || words[1].text.empty() ||
                 !typeOk)
                 return Fail(3, context);
-            options->DefaultLoadDir = sheetDir;
+            options->DefaultLoadDir = ExtractFolder(sheetPath_);
             if (!OpenSheetImage(services, *imageFile, sheetDir, words[1].text,
                                 "*.bin (binary image file)|*.bin|All files|*.*", imagePath)) {
                 if (!imageFile->IsClosed()) imageFile->Close();

@@ -109,7 +109,7 @@ int TTocReader::Parse() {
 
             const std::string& name = words[1].text;
             if (!imageOpen) {
-                options->DefaultLoadDir = sheetDir;
+                options->DefaultLoadDir = ExtractFolder(sheetDir);
                 std::string path = name;
                 if (!OpenDataFile(path)) {
                     if (!imageFile->IsClosed()) imageFile->Close();

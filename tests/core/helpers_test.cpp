@@ -60,20 +60,22 @@ TEST(PathHelpers, DirAndName) {
     struct Case {
         const char* path;
         const char* dir;
+        const char* folder;
         const char* name;
     };
     const Case cases[] = {
-        {"/mnt/cd/track.bin", "/mnt/cd/", "track.bin"},
-        {"C:\\a\\b.bin", "C:\\a\\", "b.bin"},
-        {"/a/b\\c.mpg", "/a/b\\", "c.mpg"},
-        {"b.bin", "./", "b.bin"},
-        {"/x/y/", "/x/y/", ""},
-        {"/", "/", ""},
-        {"", "./", ""},
+        {"/mnt/cd/track.bin", "/mnt/cd/", "/mnt/cd", "track.bin"},
+        {"C:\\a\\b.bin", "C:\\a\\", "C:\\a", "b.bin"},
+        {"/a/b\\c.mpg", "/a/b\\", "/a/b", "c.mpg"},
+        {"b.bin", "./", ".", "b.bin"},
+        {"/x/y/", "/x/y/", "/x/y", ""},
+        {"/", "/", "/", ""},
+        {"", "./", ".", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         EXPECT_EQ(ExtractDir(c.path), c.dir);
+        EXPECT_EQ(ExtractFolder(c.path), c.folder);
         EXPECT_EQ(ExtractName(c.path), c.name);
     }
 }

@@ -157,7 +157,7 @@ protected:
         if (c.result == 1) {
             EXPECT_EQ(Ranges(), c.ranges);
             EXPECT_EQ(job.sourceName, dir + "/" + c.image);
-            EXPECT_EQ(config.DefaultLoadDir, dir + "/");
+            EXPECT_EQ(config.DefaultLoadDir, dir);
             for (size_t i = c.ranges.size(); i < before.start.size(); ++i)
                 EXPECT_EQ(job.trackTable->start[i], before.start[i]) << "row " << i;
         } else {
