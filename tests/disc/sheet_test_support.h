@@ -17,6 +17,7 @@
 #include "core/temp_file.h"
 #include "disc/track_table.h"
 #include "tests/support/fakes.h"
+#include "tests/tools/job_setup.h"
 
 namespace sheets {
 
@@ -95,13 +96,9 @@ protected:
         MakeSparseFile(fs::path(dir) / "elsewhere" / "picked.bin", VcdImageSize());
 
         texts = std::make_shared<TLanguageSet>();
-        controls.languageSet = texts;
-        controls.logListBox = &log;
-        controls.dialogs = &dialogs;
-        controls.fileDialogs = &fileDialogs;
-        controls.openDialog = &openDialog;
-        controls.batchFlag = &batch;
-        controls.stats = &stats;
+        jobsetup::Handles{.log = &log, .texts = texts, .batchFlag = &batch, .openDialog = &openDialog,
+                          .dialogs = &dialogs, .fileDialogs = &fileDialogs, .stats = &stats}
+            .Wire(controls);
         job.trackTable = new TTrackTable();
         // Rows from an earlier load stay; the caller only moves the last index.
         for (int i = 0; i < 5; ++i) job.trackTable->AppendTrack();

@@ -126,52 +126,29 @@ private:
     int pos_ = 0;
 };
 
-struct Job {
-    Job() {
-        job.trackTable = new TTrackTable();
+using RecordingRig = jobsetup::Rig<fakes::RecordingListBox, fakes::RecordingLabel, HookedProgressBar,
+                                   fakes::RecordingButton, fakes::ScriptedDialogs>;
+
+struct Job : RecordingRig {
+    Job() : RecordingRig(platform::kYes) {
         fakes::MemoryRegistry registry;
         MainWindowValues window;
         RegistrySettings settings(registry, ".");
         settings.Load(LoadMode::Full, config, window);
         config.DisableErrorPrompts = 1;  // errors are logged, not boxed
-        stats.languageSet = texts.get();
         job.batchContext->returnSignal = &returnSignal;
     }
 
-    jobsetup::Handles Handles() {
-        jobsetup::Handles h;
-        h.status = &status;
-        h.eta = &eta;
-        h.completed = &completed;
-        h.title = &title;
-        h.progress = &progress;
-        h.log = &log;
-        h.startButton = &startButton;
-        h.texts = texts;
-        h.batchFlag = &batchActive;
-        h.openDialog = &openDialog;
-        h.saveDialog = &saveDialog;
-        h.runState = &runState;
-        h.dialogs = &dialogs;
-        h.stats = &stats;
-        return h;
-    }
-
     // Source loading as the window does it; 0 when the source is ready.
-    int Load(int method, const std::string& source) { return jobsetup::LoadSource(method, source, job, config, Handles()); }
+    int Load(int method, const std::string& source) { return jobsetup::LoadSource(method, source, job, config, handles()); }
 
     // Runs the job to its end on the worker thread; its result.
     int Run(int method, const std::string& output) {
         job.method = method;
         job.outputName = config.passive ? "nul" : output;
         job.baseOutputName = job.outputName;
-        job.controls = Handles().MakeControls();
-        start.fixLabel = &fixLabel;
-        start.splitLabel = &splitLabel;
-        start.paddingLabel = &paddingLabel;
-        start.statusIndicator = &indicator;
-        start.previewButton = &previewButton;
-        start.generatedFiles = &generated;
+        job.controls = handles().MakeControls();
+        Wire(start);
         auto worker = WriteThread::Create(&job, &config, start);
         worker->WaitFor();
         return worker->Result();
@@ -194,21 +171,9 @@ struct Job {
         return n;
     }
 
-    TJob job;
     TConfig config;
     TJobStart start;
-    std::shared_ptr<TLanguageSet> texts = std::make_shared<TLanguageSet>();
-    fakes::RecordingListBox log;
-    fakes::RecordingLabel status, eta, completed, title, fixLabel, splitLabel, paddingLabel, indicator;
-    HookedProgressBar progress;
-    fakes::RecordingButton startButton, previewButton;
-    fakes::ScriptedDialogs dialogs{platform::kYes};
     fakes::RecordingEdit returnSignal;
-    TRunState runState;
-    TStats stats{&job};
-    std::atomic<uint8_t> batchActive{0};
-    platform::FileDialogState openDialog, saveDialog;
-    std::string generated;
 };
 
 }  // namespace harness

@@ -18,6 +18,7 @@
 #include "disc/toc_reader.h"
 #include "disc/track_table.h"
 #include "tests/support/fakes.h"
+#include "tests/tools/job_setup.h"
 
 namespace {
 
@@ -120,13 +121,9 @@ protected:
         dir = CreateTempDir("pellmor-writers-");
         ASSERT_FALSE(dir.empty());
         texts = std::make_shared<TLanguageSet>();
-        controls.languageSet = texts;
-        controls.logListBox = &log;
-        controls.dialogs = &dialogs;
-        controls.fileDialogs = &fileDialogs;
-        controls.openDialog = &openDialog;
-        controls.batchFlag = &batch;
-        controls.stats = &stats;
+        jobsetup::Handles{.log = &log, .texts = texts, .batchFlag = &batch, .openDialog = &openDialog,
+                          .dialogs = &dialogs, .fileDialogs = &fileDialogs, .stats = &stats}
+            .Wire(controls);
         job.controls = nullptr;
         job.trackTable = new TTrackTable();
         config.DisableErrorPrompts = 1;

@@ -1,12 +1,13 @@
-// What run_job and the engine tests share to drive one job as the main
-// window does: the controls block wired to a set of handles, and the source
-// loading (cue or toc reader, directory scan, or a single stream).
+// What run_job and the tests share to drive one job as the main window does:
+// the controls block wired to a set of handles, the handles themselves, and
+// the source loading (cue or toc reader, directory scan, or a single stream).
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "core/file_io.h"
 #include "core/helpers.h"
@@ -17,6 +18,7 @@
 #include "disc/toc_reader.h"
 #include "disc/track_table.h"
 #include "engine/source_scan.h"
+#include "engine/write_thread.h"
 #include "platform/controls.h"
 #include "platform/dialogs.h"
 #include "platform/file_dialogs.h"
@@ -38,27 +40,89 @@ struct Handles {
     platform::FileDialogState* saveDialog = nullptr;
     TRunState* runState = nullptr;
     platform::Dialogs* dialogs = nullptr;
+    platform::FileDialogs* fileDialogs = nullptr;
     TStats* stats = nullptr;
+
+    // Points a controls block at these handles; the ones left null stay null.
+    void Wire(TJobControls& c) const {
+        c.statusLabel = status;
+        c.etaLabel = eta;
+        c.progressBar = progress;
+        c.completedLabel = completed;
+        c.logListBox = log;
+        c.startButton = startButton;
+        c.languageSet = texts;
+        c.batchFlag = batchFlag;
+        c.openDialog = openDialog;
+        c.saveDialog = saveDialog;
+        c.runState = runState;
+        c.dialogs = dialogs;
+        c.fileDialogs = fileDialogs;
+        c.stats = stats;
+        c.titleLabel = title;
+    }
 
     // A new block, as the start button makes one (the worker frees it).
     TJobControls* MakeControls() const {
         auto* c = new TJobControls();
-        c->statusLabel = status;
-        c->etaLabel = eta;
-        c->progressBar = progress;
-        c->completedLabel = completed;
-        c->logListBox = log;
-        c->startButton = startButton;
-        c->languageSet = texts;
-        c->batchFlag = batchFlag;
-        c->openDialog = openDialog;
-        c->saveDialog = saveDialog;
-        c->runState = runState;
-        c->dialogs = dialogs;
-        c->stats = stats;
-        c->titleLabel = title;
+        Wire(*c);
         return c;
     }
+};
+
+// A job and the window's side of it, owned together: every handle its
+// controls block and its start point at, of the stand-in types the caller
+// picks (recording ones for tests, printing ones for run_job).
+template <class LogBoxT, class LabelT, class BarT, class ButtonT, class BoxesT>
+struct Rig {
+    // The arguments go to the dialogs stand-in (its scripted answer).
+    template <class... BoxArgs>
+    explicit Rig(BoxArgs&&... args) : dialogs(std::forward<BoxArgs>(args)...) {
+        job.trackTable = new TTrackTable();
+        stats.languageSet = texts.get();
+    }
+
+    Handles handles() {
+        Handles h;
+        h.status = &status;
+        h.eta = &eta;
+        h.completed = &completed;
+        h.title = &title;
+        h.progress = &progress;
+        h.log = &log;
+        h.startButton = &startButton;
+        h.texts = texts;
+        h.batchFlag = &batchActive;
+        h.openDialog = &openDialog;
+        h.saveDialog = &saveDialog;
+        h.runState = &runState;
+        h.dialogs = &dialogs;
+        h.stats = &stats;
+        return h;
+    }
+
+    // The handles a start carries besides the controls block.
+    void Wire(TJobStart& start) {
+        start.fixLabel = &fixLabel;
+        start.splitLabel = &splitLabel;
+        start.paddingLabel = &paddingLabel;
+        start.statusIndicator = &indicator;
+        start.previewButton = &previewButton;
+        start.generatedFiles = &generated;
+    }
+
+    TJob job;
+    std::shared_ptr<TLanguageSet> texts = std::make_shared<TLanguageSet>();
+    LogBoxT log;
+    LabelT status, eta, completed, title, fixLabel, splitLabel, paddingLabel, indicator;
+    BarT progress;
+    ButtonT startButton, previewButton;
+    BoxesT dialogs;
+    TRunState runState;
+    TStats stats{&job};
+    std::atomic<uint8_t> batchActive{0};
+    platform::FileDialogState openDialog, saveDialog;
+    std::string generated;
 };
 
 // Loads the source of an extraction method as the main window does: the

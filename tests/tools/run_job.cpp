@@ -233,8 +233,8 @@ int main(int argc, char** argv) {
     if (source.empty()) return Usage("--source is required");
     if (output.empty() && !passive) return Usage("--output is required");
 
-    TJob job;
-    job.trackTable = new TTrackTable();
+    jobsetup::Rig<PrintingListBox, QuietLabel, QuietBar, QuietButton, ConsoleDialogs> rig(answer);
+    TJob& job = rig.job;
     TConfig config;
     MainWindowValues window;
     RegistrySettings settings(registry, ".");
@@ -244,34 +244,7 @@ int main(int argc, char** argv) {
     config.ToastEnable = toast ? 1 : 0;
     config.passive = passive ? 1 : 0;
 
-    auto texts = std::make_shared<TLanguageSet>();
-    PrintingListBox log;
-    QuietLabel status, eta, completed, title, fixLabel, splitLabel, paddingLabel, indicator;
-    QuietBar progress;
-    QuietButton startButton, previewButton;
-    ConsoleDialogs dialogs(answer);
-    TRunState runState;
-    TStats stats(&job);
-    stats.languageSet = texts.get();
-    std::atomic<uint8_t> batchActive{0};
-    platform::FileDialogState openDialog, saveDialog;
-
-    jobsetup::Handles handles;
-    handles.status = &status;
-    handles.eta = &eta;
-    handles.completed = &completed;
-    handles.title = &title;
-    handles.progress = &progress;
-    handles.log = &log;
-    handles.startButton = &startButton;
-    handles.texts = texts;
-    handles.batchFlag = &batchActive;
-    handles.openDialog = &openDialog;
-    handles.saveDialog = &saveDialog;
-    handles.runState = &runState;
-    handles.dialogs = &dialogs;
-    handles.stats = &stats;
-
+    const jobsetup::Handles handles = rig.handles();
     TTrackTable& table = *job.trackTable;
     if (const int r = jobsetup::LoadSource(method, source, job, config, handles); r != 0) return r;
 
@@ -295,14 +268,8 @@ int main(int argc, char** argv) {
     start.forceWrite = forceWrite;
     job.forcedReadSize = forcedRead;
     job.forcedWriteSize = forcedWrite;
-    start.fixLabel = &fixLabel;
-    start.splitLabel = &splitLabel;
-    start.paddingLabel = &paddingLabel;
-    start.statusIndicator = &indicator;
-    start.previewButton = &previewButton;
+    rig.Wire(start);
     start.toastChecked = toast;
-    std::string generated;
-    start.generatedFiles = &generated;
 
     job.outputName = passive ? "nul" : output;
     job.baseOutputName = job.outputName;
