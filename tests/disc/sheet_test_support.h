@@ -17,7 +17,7 @@
 #include "core/temp_file.h"
 #include "disc/track_table.h"
 #include "tests/support/fakes.h"
-#include "tests/tools/job_setup.h"
+#include "tests/support/sheet_job.h"
 
 namespace sheets {
 
@@ -85,7 +85,7 @@ struct SheetCase {
     const char* image;          // below the folder, when it parses
 };
 
-class SheetTest : public ::testing::Test {
+class SheetTest : public ::testing::Test, protected fakes::SheetJob {
 protected:
     void SetUp() override {
         dir = CreateTempDir("pellmor-sheets-");
@@ -95,16 +95,10 @@ protected:
         MakeSparseFile(fs::path(dir) / "sub" / "movie.bin", OddImageSize());
         MakeSparseFile(fs::path(dir) / "elsewhere" / "picked.bin", VcdImageSize());
 
-        texts = std::make_shared<TLanguageSet>();
-        jobsetup::Handles{.log = &log, .texts = texts, .batchFlag = &batch, .openDialog = &openDialog,
-                          .dialogs = &dialogs, .fileDialogs = &fileDialogs, .stats = &stats}
-            .Wire(controls);
-        job.trackTable = new TTrackTable();
         // Rows from an earlier load stay; the caller only moves the last index.
         for (int i = 0; i < 5; ++i) job.trackTable->AppendTrack();
         for (auto& v : job.trackTable->start) v = 777;
         job.trackTable->lastIndex = -1;
-        config.DisableErrorPrompts = 1;  // log and count, no boxes
     }
     void TearDown() override {
         std::error_code ec;
@@ -211,16 +205,6 @@ protected:
     }
 
     std::string dir;
-    std::shared_ptr<TLanguageSet> texts;
-    fakes::RecordingListBox log;
-    fakes::ScriptedDialogs dialogs;
-    fakes::ScriptedFileDialogs fileDialogs;
-    platform::FileDialogState openDialog;
-    std::atomic<uint8_t> batch{0};
-    TJob job;
-    TStats stats{&job};
-    TConfig config;
-    TJobControls controls;
 };
 
 }  // namespace sheets

@@ -140,14 +140,14 @@ struct Job : RecordingRig {
     }
 
     // Source loading as the window does it; 0 when the source is ready.
-    int Load(int method, const std::string& source) { return jobsetup::LoadSource(method, source, job, config, handles()); }
+    int Load(int method, const std::string& source) { return jobsetup::LoadSource(method, source, job, config, Controls()); }
 
     // Runs the job to its end on the worker thread; its result.
     int Run(int method, const std::string& output) {
         job.method = method;
         job.outputName = config.passive ? "nul" : output;
         job.baseOutputName = job.outputName;
-        job.controls = handles().MakeControls();
+        job.controls = MakeControls();
         Wire(start);
         auto worker = WriteThread::Create(&job, &config, start);
         worker->WaitFor();

@@ -18,7 +18,7 @@
 #include "disc/toc_reader.h"
 #include "disc/track_table.h"
 #include "tests/support/fakes.h"
-#include "tests/tools/job_setup.h"
+#include "tests/support/sheet_job.h"
 
 namespace {
 
@@ -115,18 +115,11 @@ TEST(MakeCdFolderName, PutsTheNameIntoACdFolderBesideIt) {
 
 // ---- Files ----
 
-class OutputFilesTest : public ::testing::Test {
+class OutputFilesTest : public ::testing::Test, protected fakes::SheetJob {
 protected:
     void SetUp() override {
         dir = CreateTempDir("pellmor-writers-");
         ASSERT_FALSE(dir.empty());
-        texts = std::make_shared<TLanguageSet>();
-        jobsetup::Handles{.log = &log, .texts = texts, .batchFlag = &batch, .openDialog = &openDialog,
-                          .dialogs = &dialogs, .fileDialogs = &fileDialogs, .stats = &stats}
-            .Wire(controls);
-        job.controls = nullptr;
-        job.trackTable = new TTrackTable();
-        config.DisableErrorPrompts = 1;
     }
     void TearDown() override {
         std::error_code ec;
@@ -165,16 +158,6 @@ protected:
     }
 
     std::string dir;
-    std::shared_ptr<TLanguageSet> texts;
-    TJobControls controls;
-    fakes::RecordingListBox log;
-    fakes::ScriptedDialogs dialogs;
-    fakes::ScriptedFileDialogs fileDialogs;
-    platform::FileDialogState openDialog;
-    std::atomic<uint8_t> batch{0};
-    TJob job;
-    TStats stats{&job};
-    TConfig config;
     std::vector<std::string> errors;
 };
 

@@ -1,5 +1,5 @@
-// What run_job and the tests share to drive one job as the main window does:
-// the controls block wired to a set of handles, the handles themselves, and
+// What run_job and the engine tests share to drive one job as the main
+// window does: the job with the handles its controls block points at, and
 // the source loading (cue or toc reader, directory scan, or a single stream).
 #pragma once
 
@@ -25,51 +25,6 @@
 
 namespace jobsetup {
 
-// The handles a job's controls block points at; the caller owns them.
-struct Handles {
-    platform::Label* status = nullptr;
-    platform::Label* eta = nullptr;
-    platform::Label* completed = nullptr;
-    platform::Label* title = nullptr;
-    platform::ProgressBar* progress = nullptr;
-    platform::ListBox* log = nullptr;
-    platform::Button* startButton = nullptr;
-    std::shared_ptr<TLanguageSet> texts;
-    std::atomic<uint8_t>* batchFlag = nullptr;
-    platform::FileDialogState* openDialog = nullptr;
-    platform::FileDialogState* saveDialog = nullptr;
-    TRunState* runState = nullptr;
-    platform::Dialogs* dialogs = nullptr;
-    platform::FileDialogs* fileDialogs = nullptr;
-    TStats* stats = nullptr;
-
-    // Points a controls block at these handles; the ones left null stay null.
-    void Wire(TJobControls& c) const {
-        c.statusLabel = status;
-        c.etaLabel = eta;
-        c.progressBar = progress;
-        c.completedLabel = completed;
-        c.logListBox = log;
-        c.startButton = startButton;
-        c.languageSet = texts;
-        c.batchFlag = batchFlag;
-        c.openDialog = openDialog;
-        c.saveDialog = saveDialog;
-        c.runState = runState;
-        c.dialogs = dialogs;
-        c.fileDialogs = fileDialogs;
-        c.stats = stats;
-        c.titleLabel = title;
-    }
-
-    // A new block, as the start button makes one (the worker frees it).
-    TJobControls* MakeControls() const {
-        auto* c = new TJobControls();
-        Wire(*c);
-        return c;
-    }
-};
-
 // A job and the window's side of it, owned together: every handle its
 // controls block and its start point at, of the stand-in types the caller
 // picks (recording ones for tests, printing ones for run_job).
@@ -82,23 +37,24 @@ struct Rig {
         stats.languageSet = texts.get();
     }
 
-    Handles handles() {
-        Handles h;
-        h.status = &status;
-        h.eta = &eta;
-        h.completed = &completed;
-        h.title = &title;
-        h.progress = &progress;
-        h.log = &log;
-        h.startButton = &startButton;
-        h.texts = texts;
-        h.batchFlag = &batchActive;
-        h.openDialog = &openDialog;
-        h.saveDialog = &saveDialog;
-        h.runState = &runState;
-        h.dialogs = &dialogs;
-        h.stats = &stats;
-        return h;
+    // A new block, as the start button makes one (the worker frees it).
+    TJobControls* MakeControls() { return new TJobControls(Controls()); }
+
+    TJobControls Controls() {
+        return {.statusLabel = &status,
+                .etaLabel = &eta,
+                .progressBar = &progress,
+                .completedLabel = &completed,
+                .logListBox = &log,
+                .startButton = &startButton,
+                .languageSet = texts,
+                .batchFlag = &batchActive,
+                .openDialog = &openDialog,
+                .saveDialog = &saveDialog,
+                .runState = &runState,
+                .dialogs = &dialogs,
+                .stats = &stats,
+                .titleLabel = &title};
     }
 
     // The handles a start carries besides the controls block.
@@ -129,15 +85,15 @@ struct Rig {
 // track table from the cue (beside a bin, or the cue itself) or toc sheet,
 // from the image's directory for bin, cif and nrg, or one track for a single
 // stream. 0 when the source is ready, else the job's result.
-inline int LoadSource(int method, const std::string& source, TJob& job, TConfig& config, const Handles& handles) {
+inline int LoadSource(int method, const std::string& source, TJob& job, TConfig& config, const TJobControls& window) {
     job.sourceName = source;
     job.discKind = 1;
     job.pageMode = 0;
     TTrackTable& table = *job.trackTable;
     table.lastIndex = -1;
-    std::unique_ptr<TJobControls> controls(handles.MakeControls());
-    MessageServices services{handles.texts.get(), handles.stats, handles.dialogs};
-    const LoadReporter reporter = LoadReporter::For(services, config, handles.log);
+    auto controls = std::make_unique<TJobControls>(window);
+    MessageServices services{window.languageSet.get(), window.stats, window.dialogs};
+    const LoadReporter reporter = LoadReporter::For(services, config, window.logListBox);
     switch (method) {
     case 2:
     case 3:

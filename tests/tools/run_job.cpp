@@ -244,9 +244,8 @@ int main(int argc, char** argv) {
     config.ToastEnable = toast ? 1 : 0;
     config.passive = passive ? 1 : 0;
 
-    const jobsetup::Handles handles = rig.handles();
     TTrackTable& table = *job.trackTable;
-    if (const int r = jobsetup::LoadSource(method, source, job, config, handles); r != 0) return r;
+    if (const int r = jobsetup::LoadSource(method, source, job, config, rig.Controls()); r != 0) return r;
 
     TJobStart start;
     if (!tracks.empty()) {
@@ -274,7 +273,7 @@ int main(int argc, char** argv) {
     job.outputName = passive ? "nul" : output;
     job.baseOutputName = job.outputName;
     job.method = method;
-    job.controls = handles.MakeControls();
+    job.controls = rig.MakeControls();
 
     auto worker = WriteThread::Create(&job, &config, std::move(start));
     worker->WaitFor();
