@@ -38,15 +38,6 @@ using harness::Manifest;
 using harness::Md5;
 using harness::ReadFile;
 
-class RecordingShell : public platform::Shell {
-public:
-    bool open(const std::string& target) override {
-        opened.push_back(target);
-        return true;
-    }
-    std::vector<std::string> opened;
-};
-
 // A source long enough to stop in the middle: the PAL clip repeated, as
 // one MPEG stream of 2324-byte packs.
 struct LongSource {
@@ -70,7 +61,7 @@ struct Extraction : ::testing::Test {
     fakes::MemoryRegistry reg;
     fakes::ScriptedDialogs dialogs{platform::kYes};
     fakes::ScriptedFileDialogs files;
-    RecordingShell shell;
+    fakes::RecordingShell shell;
     int64_t freeBytes = -2;  // -2: ask the file system
     std::string dir;
     std::unique_ptr<TForm1> w;

@@ -37,22 +37,13 @@ namespace {
 
 QApplication& App() { return WindowTestApp(); }
 
-class RecordingShell : public platform::Shell {
-public:
-    bool open(const std::string& target) override {
-        opened.push_back(target);
-        return true;
-    }
-    std::vector<std::string> opened;
-};
-
 const std::string kKey = kSettingsKey;
 
 struct Window : ::testing::Test {
     fakes::MemoryRegistry reg;
     fakes::ScriptedDialogs dialogs;
     fakes::ScriptedFileDialogs files;
-    RecordingShell shell;
+    fakes::RecordingShell shell;
     std::unique_ptr<TForm1> w;
 
     void SetUp() override { App(); }

@@ -14,6 +14,7 @@
 #include "platform/dialogs.h"
 #include "platform/file_dialogs.h"
 #include "platform/registry.h"
+#include "platform/shell.h"
 
 namespace fakes {
 
@@ -189,6 +190,16 @@ private:
     mutable std::mutex m_;
     platform::LocalTime t_{2005, 2, 13, 12, 0, 0, 0};
     int64_t ms_ = 0;
+};
+
+// Keeps every target it is asked to open, and opens none.
+class RecordingShell : public platform::Shell {
+public:
+    bool open(const std::string& target) override {
+        opened.push_back(target);
+        return true;
+    }
+    std::vector<std::string> opened;
 };
 
 }  // namespace fakes
