@@ -139,17 +139,7 @@ TEST_F(CueReaderTest, NinetyNineTracksLoadAndOneMoreIsRefused) {
         }
         return s;
     };
-    Write("many.cue", sheet(99));
-    EXPECT_EQ(Read(job.sourceName), 1);
-    EXPECT_EQ(job.trackTable->lastIndex, 98);
-    EXPECT_EQ(job.trackTable->start[98], 990 * kRaw);
-
-    log.clear();
-    job.trackTable->lastIndex = -1;
-    Write("too_many.cue", sheet(100));
-    EXPECT_EQ(Read(job.sourceName), 0);
-    EXPECT_EQ(Errors(), std::vector<int>{2});
-    EXPECT_EQ(job.trackTable->lastIndex, -1);
+    CheckTrackLimit<TCueReader>(".cue", sheet, 990 * kRaw);
 }
 
 // A file far larger than any sheet is refused instead of being read whole.

@@ -179,6 +179,23 @@ protected:
         }
     }
 
+    // A sheet of 99 tracks loads, the last track starting at lastStart; one
+    // of 100 is refused (error 2) and leaves the table empty.
+    template <class Reader, class MakeSheet>
+    void CheckTrackLimit(const std::string& extension, MakeSheet sheet, int64_t lastStart) {
+        Write("many" + extension, sheet(99));
+        EXPECT_EQ(ReadWith<Reader>(job.sourceName), 1);
+        EXPECT_EQ(job.trackTable->lastIndex, 98);
+        EXPECT_EQ(job.trackTable->start[98], lastStart);
+
+        log.clear();
+        job.trackTable->lastIndex = -1;
+        Write("too_many" + extension, sheet(100));
+        EXPECT_EQ(ReadWith<Reader>(job.sourceName), 0);
+        EXPECT_EQ(Errors(), std::vector<int>{2});
+        EXPECT_EQ(job.trackTable->lastIndex, -1);
+    }
+
     // The error numbers reported, in order, read back from the log.
     std::vector<int> Errors() const {
         std::vector<int> found;

@@ -101,16 +101,7 @@ TEST_F(TocReaderTest, NinetyNineTracksLoadAndOneMoreIsRefused) {
         }
         return s;
     };
-    Write("many.toc", toc(99));
-    EXPECT_EQ(Read(job.sourceName), 1);
-    EXPECT_EQ(job.trackTable->lastIndex, 98);
-    EXPECT_EQ(job.trackTable->start[98], 980 * kRaw);
-
-    log.clear();
-    job.trackTable->lastIndex = -1;
-    Write("too_many.toc", toc(100));
-    EXPECT_EQ(Read(job.sourceName), 0);
-    EXPECT_EQ(Errors(), std::vector<int>{2});
+    CheckTrackLimit<TTocReader>(".toc", toc, 980 * kRaw);
 }
 
 // A file far larger than any sheet is refused instead of being read whole.
