@@ -28,6 +28,18 @@ struct Fixture : ::testing::Test {
     }
 };
 
+// The defaults of the values that have a range: what a missing or an
+// out-of-range one reads as.
+void ExpectRangedDefaults(const TConfig& c, const MainWindowValues& w) {
+    EXPECT_EQ(w.lastMethod, 2);
+    EXPECT_EQ(w.lastBuildVCDMethod, 1);
+    EXPECT_EQ(w.trackPause, 5);
+    EXPECT_EQ(c.PriorityLevel, 3);
+    EXPECT_EQ(c.Pass_Clr, 0x9EEC7D);
+    EXPECT_EQ(c.Pass_Threshold, 30);
+    EXPECT_EQ(c.Warning_Threshold, 200);
+}
+
 using SettingsDefaults = Fixture;
 
 TEST_F(SettingsDefaults, EmptyOrMissingKeyGivesEveryDefault) {
@@ -43,10 +55,8 @@ TEST_F(SettingsDefaults, EmptyOrMissingKeyGivesEveryDefault) {
         settings.Load(LoadMode::Full, config, window);
 
         EXPECT_TRUE(reg.keyExists(kKey)) << "the load creates a missing key";
-        EXPECT_EQ(window.lastMethod, 2);
-        EXPECT_EQ(window.lastBuildVCDMethod, 1);
+        ExpectRangedDefaults(config, window);
         EXPECT_TRUE(window.videoCdMode);
-        EXPECT_EQ(window.trackPause, 5);
         EXPECT_FALSE(window.separateFolders);
         EXPECT_FALSE(window.fixErrors);
         EXPECT_FALSE(window.removeBumper);
@@ -55,7 +65,6 @@ TEST_F(SettingsDefaults, EmptyOrMissingKeyGivesEveryDefault) {
         EXPECT_FALSE(window.forcedRead.has_value());
         EXPECT_FALSE(window.forcedWrite.has_value());
 
-        EXPECT_EQ(config.PriorityLevel, 3);
         EXPECT_EQ(config.TempDirectory, "/var/tmp/pm");
         EXPECT_EQ(config.MultiFileFormat, "_%02d");
         EXPECT_EQ(config.DisableMPEGFileSplit, 1);
@@ -70,11 +79,8 @@ TEST_F(SettingsDefaults, EmptyOrMissingKeyGivesEveryDefault) {
         EXPECT_EQ(config.SVCD_PhilipsCompliant, 0);
         EXPECT_EQ(config.PreviewVideo, 1);
         EXPECT_EQ(config.CUEIndexFullPath, 0);
-        EXPECT_EQ(config.Pass_Clr, 0x9EEC7D);
         EXPECT_EQ(config.Warning_Clr, 0x75D8F9);
         EXPECT_EQ(config.Error_Clr, 0x3A3AFC);
-        EXPECT_EQ(config.Pass_Threshold, 30);
-        EXPECT_EQ(config.Warning_Threshold, 200);
         EXPECT_EQ(config.LanguageFile, "");
         EXPECT_EQ(config.DefaultLoadDir, "");
         EXPECT_EQ(config.DefaultSaveDir, "");
@@ -239,13 +245,7 @@ TEST_F(SettingsMended, OutOfRangeValuesTakeTheirDefaults) {
         TConfig cfg;
         MainWindowValues w;
         settings.Load(LoadMode::Full, cfg, w);
-        EXPECT_EQ(w.lastMethod, 2);
-        EXPECT_EQ(w.lastBuildVCDMethod, 1);
-        EXPECT_EQ(w.trackPause, 5);
-        EXPECT_EQ(cfg.PriorityLevel, 3);
-        EXPECT_EQ(cfg.Pass_Clr, 0x9EEC7D);
-        EXPECT_EQ(cfg.Pass_Threshold, 30);
-        EXPECT_EQ(cfg.Warning_Threshold, 200);
+        ExpectRangedDefaults(cfg, w);
         EXPECT_EQ(cfg.MultiFileFormat, "_x%d");
     }
 }
