@@ -93,6 +93,10 @@ struct TConfig {
     std::string DefaultSaveDir;
     std::string TempDirectory;
     std::string MultiFileFormat;
+    std::string CDI_ImageFile;
+    std::string CDI_FontFile;
+    std::string CDI_ApplicationFile;
+    std::string CDI_ConfigurationFile;
 };
 
 struct TRunState {

@@ -14,6 +14,9 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual LocalTime now() const = 0;
+    // The same moment in UTC (the recording time of images). Clocks that fix
+    // the time for a job override it; the default reads the system's.
+    virtual LocalTime utcNow() const;
     // Milliseconds from an arbitrary fixed origin, never going backwards.
     virtual int64_t steadyMs() const = 0;
 };

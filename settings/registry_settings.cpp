@@ -12,7 +12,7 @@ namespace {
 constexpr int32_t kAny = INT32_MIN, kAnyMax = INT32_MAX;
 
 // name, type, both, hasDefault, default, min, max, text default, text, saved
-constexpr std::array<SettingInfo, 36> kTable = {{
+constexpr std::array<SettingInfo, 40> kTable = {{
     {"LastMethod", SettingType::Integer, false, true, 2, 0, 13, TextDefault::Literal, "", true},
     {"LastBuildVCDMethod", SettingType::Integer, false, true, 1, 0, 3, TextDefault::Literal, "", true},
     {"FixMPEGErrors", SettingType::Boolean, false, true, 0, kAny, kAnyMax, TextDefault::Literal, "", true},
@@ -26,14 +26,21 @@ constexpr std::array<SettingInfo, 36> kTable = {{
      true},
     {"ForcedReadValue", SettingType::Integer, false, false, 0, 0, 9999, TextDefault::Literal, "", true},
     {"ForcedWriteValue", SettingType::Integer, false, false, 0, 0, 9999, TextDefault::Literal, "", true},
-    {"SVCD_PhilipsCompliant", SettingType::Boolean, false, true, 0, kAny, kAnyMax, TextDefault::Literal, "", false},
+    {"SVCD_PhilipsCompliant", SettingType::Boolean, false, true, 1, kAny, kAnyMax, TextDefault::Literal, "", false},
     {"AlwaysScanForCDI", SettingType::Boolean, false, true, 1, kAny, kAnyMax, TextDefault::Literal, "", true},
     {"CUEIndexFullPath", SettingType::Boolean, false, true, 0, kAny, kAnyMax, TextDefault::Literal, "", true},
     {"DefaultLoadDir", SettingType::String, false, true, 0, 0, 0, TextDefault::Literal, "", true},
     {"DefaultSaveDir", SettingType::String, false, true, 0, 0, 0, TextDefault::Literal, "", true},
-    {"AddCDIApplication", SettingType::Boolean, false, true, 1, kAny, kAnyMax, TextDefault::Literal, "", true},
+    {"AddCDIApplication", SettingType::Boolean, false, true, 0, kAny, kAnyMax, TextDefault::Literal, "", true},
     {"SVCD_UseMPEG2Directory", SettingType::Boolean, false, true, 1, kAny, kAnyMax, TextDefault::Literal, "", true},
     {"SVCD_UseENTRYVCD", SettingType::Boolean, false, true, 1, kAny, kAnyMax, TextDefault::Literal, "", true},
+    // The CD-i application files; the options window saves them.
+    {"CDI_ImageFile", SettingType::String, false, true, 0, 0, 0, TextDefault::ExeFile, "CDI/CDI_IMAG.RTF", false},
+    {"CDI_FontFile", SettingType::String, false, true, 0, 0, 0, TextDefault::ExeFile, "CDI/CDI_TEXT.FNT", false},
+    {"CDI_ApplicationFile", SettingType::String, false, true, 0, 0, 0, TextDefault::ExeFile, "CDI/CDI_VCD.APP",
+     false},
+    {"CDI_ConfigurationFile", SettingType::String, false, true, 0, 0, 0, TextDefault::ExeFile, "CDI/CDI_VCD.CFG",
+     false},
     {"TempDirectory", SettingType::String, false, true, 0, 0, 0, TextDefault::TempDir, "", true},
     {"MultiFileFormat", SettingType::String, false, true, 0, 0, 0, TextDefault::Literal, "_%02d", true},
     {"PriorityLevel", SettingType::Integer, false, true, 3, 0, 6, TextDefault::Literal, "", false},
@@ -119,6 +126,7 @@ void RegistrySettings::Load(LoadMode mode, TConfig& config, MainWindowValues& wi
             case TextDefault::TempDir: return TempDir();
             case TextDefault::ExeLang: return exeDir_ + "lang/";
             case TextDefault::ExeManual: return exeDir_ + "manual/";
+            case TextDefault::ExeFile: return exeDir_ + row.defText;
             case TextDefault::Literal: break;
         }
         return row.defText;
@@ -148,6 +156,10 @@ void RegistrySettings::Load(LoadMode mode, TConfig& config, MainWindowValues& wi
         config.AddCDIApplication = flag("AddCDIApplication");
         config.SVCD_UseMPEG2Directory = flag("SVCD_UseMPEG2Directory");
         config.SVCD_UseENTRYVCD = flag("SVCD_UseENTRYVCD");
+        config.CDI_ImageFile = text("CDI_ImageFile");
+        config.CDI_FontFile = text("CDI_FontFile");
+        config.CDI_ApplicationFile = text("CDI_ApplicationFile");
+        config.CDI_ConfigurationFile = text("CDI_ConfigurationFile");
         config.TempDirectory = text("TempDirectory");
         config.MultiFileFormat = text("MultiFileFormat");
         config.PriorityLevel = *num("PriorityLevel");

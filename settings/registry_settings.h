@@ -20,7 +20,7 @@ enum class SettingType { Integer, Boolean, String };
 enum class LoadMode : int { Full = 0, BeforeJob = 1 };
 
 // Where a text default comes from.
-enum class TextDefault { Literal, TempDir, ExeLang, ExeManual };
+enum class TextDefault { Literal, TempDir, ExeLang, ExeManual, ExeFile };  // ExeFile: exeDir + text
 
 struct SettingInfo {
     const char* name;

@@ -73,10 +73,12 @@ TEST_F(SettingsDefaults, EmptyOrMissingKeyGivesEveryDefault) {
         EXPECT_EQ(config.DisableErrorPrompts, 0);
         EXPECT_EQ(config.DisableAudioWarningBell, 0);
         EXPECT_EQ(config.AlwaysScanForCDI, 1);
-        EXPECT_EQ(config.AddCDIApplication, 1);
+        // No CD-i files ship with the program, and the ".VCD" system names
+        // of a non-compliant SVCD leave players without a PSD.
+        EXPECT_EQ(config.AddCDIApplication, 0);
         EXPECT_EQ(config.SVCD_UseMPEG2Directory, 1);
         EXPECT_EQ(config.SVCD_UseENTRYVCD, 1);
-        EXPECT_EQ(config.SVCD_PhilipsCompliant, 0);
+        EXPECT_EQ(config.SVCD_PhilipsCompliant, 1);
         EXPECT_EQ(config.PreviewVideo, 1);
         EXPECT_EQ(config.CUEIndexFullPath, 0);
         EXPECT_EQ(config.Warning_Clr, 0x75D8F9);
@@ -87,7 +89,22 @@ TEST_F(SettingsDefaults, EmptyOrMissingKeyGivesEveryDefault) {
         // The program directory is taken as it stands: no separator added or dropped.
         EXPECT_EQ(config.LanguageFileDirectory, "/opt/pellmor/lang/");
         EXPECT_EQ(config.ManualFAQDirectory, "/opt/pellmor/manual/");
+        EXPECT_EQ(config.CDI_ImageFile, "/opt/pellmor/CDI/CDI_IMAG.RTF");
+        EXPECT_EQ(config.CDI_FontFile, "/opt/pellmor/CDI/CDI_TEXT.FNT");
+        EXPECT_EQ(config.CDI_ApplicationFile, "/opt/pellmor/CDI/CDI_VCD.APP");
+        EXPECT_EQ(config.CDI_ConfigurationFile, "/opt/pellmor/CDI/CDI_VCD.CFG");
     }
+}
+
+TEST_F(SettingsDefaults, StoredCdiChoicesAreHonoured) {
+    storeInt("AddCDIApplication", 1);
+    storeInt("SVCD_PhilipsCompliant", 0);
+    storeText("CDI_FontFile", "/srv/cdi/font.fnt");
+    settings.Load(LoadMode::Full, config, window);
+    EXPECT_EQ(config.AddCDIApplication, 1);
+    EXPECT_EQ(config.SVCD_PhilipsCompliant, 0);
+    EXPECT_EQ(config.CDI_FontFile, "/srv/cdi/font.fnt");
+    EXPECT_EQ(config.CDI_ImageFile, "/opt/pellmor/CDI/CDI_IMAG.RTF");
 }
 
 TEST_F(SettingsDefaults, TableNamesEveryValueOnceInReadingOrder) {

@@ -164,6 +164,7 @@ bool MemoryRegistry::writeString(const std::string& name, const std::string& val
 }
 
 platform::LocalTime FakeClock::now() const { Lock l(m_); return t_; }
+platform::LocalTime FakeClock::utcNow() const { Lock l(m_); return t_; }
 int64_t FakeClock::steadyMs() const { Lock l(m_); return ms_; }
 void FakeClock::set(platform::LocalTime t) { Lock l(m_); t_ = t; }
 void FakeClock::advanceMs(int64_t ms) { Lock l(m_); ms_ += ms; }

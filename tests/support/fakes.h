@@ -182,6 +182,7 @@ private:
 class FakeClock : public platform::Clock {
 public:
     platform::LocalTime now() const override;
+    platform::LocalTime utcNow() const override;  // the set time, taken as UTC
     int64_t steadyMs() const override;
     void set(platform::LocalTime t);
     void advanceMs(int64_t ms);
