@@ -95,7 +95,7 @@ private:
     int writeCdiFiles(TFileIO& out);
     int writeTables(TFileIO& out);
     int copyTable(TFileIO& out, const std::string& path, int32_t sector, int32_t slotEnd, uint8_t fileNumber,
-                  int fault);
+                  int fault, bool pad);
     std::vector<Directory> directories() const;
     std::vector<TPathEntry> pathEntries() const;
     int64_t trackDirectorySize() const;
@@ -108,6 +108,7 @@ private:
     std::string label_;
     IsoDate date_{};
     std::string failedName_;
+    int64_t scanSize_ = 0, searchSize_ = 0;
     uint32_t address_ = 150;
     TIsoFileList cdiList_, extList_, systemList_, trackList_;
 };
