@@ -336,6 +336,7 @@ int TVideoCdImage::WriteImage(TFileIO& out) {
 
     auto run = [&]() -> int {
         if (tracks_.size() > static_cast<size_t>(kMaxImageTracks)) return 20;
+        if (tableFolder_.empty()) return 14;
         // The table lengths go into the directories before anything is written.
         auto measure = [](const std::string& path, int64_t& size) {
             TFileIO in;
@@ -380,6 +381,7 @@ int TVideoCdImage::WriteImage(TFileIO& out) {
     };
     const int r = run();
     if (r == 9 || r == 20) failedName_ = ExtractName(out.name);
-    for (const std::string& p : {scanPath, searchPath, tracksPath}) ::unlink(p.c_str());
+    if (!tableFolder_.empty())
+        for (const std::string& p : {scanPath, searchPath, tracksPath}) ::unlink(p.c_str());
     return r;
 }

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "core/records.h"
@@ -345,6 +347,43 @@ TEST(ImageFailures, MissingTablesAndFailedWritesAreReported) {
     ASSERT_EQ(again.OpenForUpdate("/dev/full"), 0);
     EXPECT_EQ(image.WriteImage(again), 9);
     EXPECT_EQ(image.failedName(), "full");
+}
+
+// Each SVCD switch at its non-compliant value gives its own warning and no other.
+TEST(ImageSvcdSwitches, NonCompliantValuesGiveExactlyTheirWarning) {
+    // The ENTRYSVD signature is reported twice over: as non-compliant and
+    // as the obsolete 3.0 signature.
+    const struct {
+        uint8_t TConfig::*field;
+        std::vector<std::string> warnings;
+        const char* directory;
+    } cases[] = {{&TConfig::SVCD_PhilipsCompliant, {"no PSD file entry found in ISO9660 fs"}, "MPEG2"},
+                 {&TConfig::SVCD_UseMPEG2Directory, {"non compliant /MPEGAV folder"}, "MPEGAV"},
+                 {&TConfig::SVCD_UseENTRYVCD,
+                  {"found (non-compliant) SVCD ENTRIES.SVD signature", "found obsolete (S)VCD3.0 ENTRIES.SVD signature"},
+                  "MPEG2"}};
+    Folder f;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.warnings[0]);
+        TConfig config = Compliant();
+        config.*c.field = 0;
+        const std::string bin = f / "switch.bin";
+        ASSERT_EQ(imagetest::BuildImage(bin, false, config, {{Fixture("clip_pal_svcd.mpg")}}, f.path, kWhen).result, 0);
+        const std::string info = Command("vcd-info --cue-file '" + Cue(bin) + "'");
+        // vcd-info may repeat a warning line.
+        std::set<std::string> warnings;
+        std::istringstream lines(info);
+        for (std::string line; std::getline(lines, line);)
+            if (line.find("WARN") != std::string::npos) warnings.insert(line);
+        ASSERT_EQ(warnings.size(), c.warnings.size()) << info;
+        for (const std::string& w : c.warnings)
+            EXPECT_TRUE(std::any_of(warnings.begin(), warnings.end(),
+                                    [&](const std::string& line) { return line.find(w) != std::string::npos; }))
+                << w;
+        EXPECT_TRUE(std::regex_search(info, std::regex(std::string(R"(\[LSN +20\] +2048  )") + c.directory + "\n")));
+        EXPECT_EQ(Rip(Cue(bin), f / ("rip" + std::to_string(&c - cases))),
+                  std::vector<std::string>{Md5(Fixture("clip_pal_svcd.mpg"))});
+    }
 }
 
 TEST(ImageLabel, FormattedWithTheImageNumberOrTakenAsTyped) {
