@@ -1,5 +1,6 @@
 #include "disc/time_code.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -149,12 +150,12 @@ void TGopTimeCode::ShiftScr(uint8_t* field, uint64_t offset, int kind) {
     field[4] = uint8_t(field[4] | ext);
 }
 
-int SearchPattern(TJob* job, int length) {
+int SearchPattern(TJob* job, int length, uint64_t limit) {
     if (!job) return 5;
     ShowSearching(job);
     TFileIO* in = job->inputFile;
     if (!in || length < 1) return 5;
-    return SearchInput(job, job->searchPattern, size_t(length), in->size) ? 0 : 5;
+    return SearchInput(job, job->searchPattern, size_t(length), std::min(limit, in->size)) ? 0 : 5;
 }
 
 const uint8_t* SearchPackStart(TJob* job, uint64_t limit) {

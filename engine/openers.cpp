@@ -11,6 +11,7 @@
 #include "core/message_reporter.h"
 #include "disc/time_code.h"
 #include "disc/track_table.h"
+#include "engine/source_scan.h"
 #include "engine/write_thread.h"
 
 namespace {
@@ -306,6 +307,7 @@ int WriteThread::SetupTrack(int32_t track) {
         Report(kMsgError, 5, SourceName());
         return 5;
     }
+    trackEnd_ = UINT64_MAX;
     switch (method_) {
     case 0x060602:
     case 0x0A0603:
@@ -319,15 +321,24 @@ int WriteThread::SetupTrack(int32_t track) {
         const int64_t length = std::max<int64_t>(t.end[row] - t.start[row], 0);
         t.sectorCount = length / job_->readSectorSize;
         inputFile_->Seek(static_cast<uint64_t>(std::max<int64_t>(t.start[row], 0)));
+        trackEnd_ = inputFile_->position + static_cast<uint64_t>(t.sectorCount * job_->readSectorSize);
         break;
     }
     case 0x0A0703:
         t.sectorCount = std::max<int64_t>(t.end[row] - t.start[row], 0) / 2324;
         inputFile_->Seek(static_cast<uint64_t>(std::max<int64_t>(t.start[row], 0)));
+        // The directory gives the length in payload bytes; the image holds
+        // whole sectors.
+        trackEnd_ = inputFile_->position + static_cast<uint64_t>(t.sectorCount * job_->readSectorSize);
         break;
     case 0x0A0403:
     case 0x0A0503:
-        t.sectorCount = std::max<int64_t>(t.end[row] - t.start[row], 0) / 2324;
+        // The whole file's sectors: the listed length leaves out the margins
+        // a VCD track has, and an SVCD track has none. Empty sectors at the
+        // end are dropped by the sector loop.
+        t.sectorCount = (std::max<int64_t>(t.end[row] - t.start[row], 0) +
+                         (method_ == 0x0A0403 ? kNrgTrackLengthAdjust : kCifTrackLengthAdjust)) /
+                        2324;
         break;
     default:
         break;

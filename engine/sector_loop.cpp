@@ -282,11 +282,41 @@ bool WriteThread::EndOfData(const uint8_t* sector, size_t got, const uint8_t* af
     if (afterLength >= 8) return zero(after);
     uint8_t next[8] = {};
     const size_t n = inputFile_->Read(next, sizeof next);
-    if (n == sizeof next && !zero(next)) {
-        inputFile_->SeekBy(-static_cast<int64_t>(n));
-        return false;
+    inputFile_->SeekBy(-static_cast<int64_t>(n));
+    return n < sizeof next || zero(next);
+}
+
+void THeldSectors::Add(const uint8_t* data, size_t length) {
+    Held h;
+    h.length = std::min<size_t>(length, 2352);
+    h.zero = std::all_of(data, data + h.length, [](uint8_t b) { return b == 0; });
+    if (!h.zero) {
+        h.at = bytes_.size();
+        bytes_.insert(bytes_.end(), data, data + h.length);
     }
-    return true;
+    sectors_.push_back(h);
+}
+
+void THeldSectors::Clear() {
+    sectors_.clear();
+    bytes_.clear();
+}
+
+// Data followed the empty run: it is part of the stream.
+bool WriteThread::WriteHeld() {
+    const bool raw = RawOutput();
+    held_.ForEach([&](const uint8_t* p, size_t n) {
+        if (writeError_) return;
+        if (raw) {
+            WriteSector(p, n);
+        } else {
+            OutWrite(p, n);
+            trackBytes_ += n;
+            jobBytes_ += n;
+        }
+    });
+    held_.Clear();
+    return !writeError_;
 }
 
 WriteThread::LoopEnd WriteThread::TrackStart() {
@@ -294,7 +324,9 @@ WriteThread::LoopEnd WriteThread::TrackStart() {
     if (options & kOptDatHeader) OutWrite(kDatHeader, sizeof kDatHeader);
 
     if (inputKind_ == 4 || inputKind_ == 5 || inputKind_ == 7) {
-        if (inputFile_->SearchJobPattern(search_.data(), kChunk) != 0) return LoopEnd::NoStream;
+        const uint64_t limit = std::min(inputFile_->size, trackEnd_);
+        if (!job_->searchPattern || !inputFile_->Search(job_->searchPattern, 4, search_.data(), limit, kChunk, false))
+            return Running() ? LoopEnd::NoStream : LoopEnd::Cancelled;
     }
 
     if (method_ == 0x450302) {
@@ -333,15 +365,20 @@ WriteThread::LoopEnd WriteThread::RunSectorLoop() {
     resync_ = false;
     previousClock_ = 0;
     address_ = 0;
+    emptyNext_ = false;
+    held_.Clear();
     const LoopEnd start = TrackStart();
     if (start != LoopEnd::Done) return start;
-    return config_->FixMPEGErrors ? FixLoop() : PlainLoop();
+    const LoopEnd end = config_->FixMPEGErrors ? FixLoop() : PlainLoop();
+    // Empty sectors with no data after them end the track's data.
+    held_.Clear();
+    return end;
 }
 
 // A single-file source is read to its end: padding and resyncs move the input
 // back, so it may take more reads than its size in whole sectors.
 bool WriteThread::SectorsRemain() const {
-    if (inputFile_->position >= inputFile_->size) return false;
+    if (inputFile_->position >= inputFile_->size || inputFile_->position >= trackEnd_) return false;
     if ((method_ >> 16) & kOptSingleFile) return true;
     return sectorsDone_ < trackSectors_;
 }
@@ -356,8 +393,14 @@ WriteThread::LoopEnd WriteThread::PlainLoop() {
     // copied once on its way through.
     const bool gather = !RawOutput();
     const size_t perBlock = std::max<size_t>(1, (1u << 20) / r);
-    BlockReader reader(inputFile_->name, inputFile_->position, r, perBlock,
-                       singleFile ? -1 : std::max<int64_t>(trackSectors_ - sectorsDone_, 0));
+    int64_t sectors = singleFile ? -1 : std::max<int64_t>(trackSectors_ - sectorsDone_, 0);
+    if (trackEnd_ != UINT64_MAX) {
+        // Never past the track's extent: the sectors whose data begins inside it.
+        const uint64_t left = trackEnd_ > inputFile_->position ? trackEnd_ - inputFile_->position : 0;
+        const int64_t inside = static_cast<int64_t>((left + r - 1) / r);
+        sectors = sectors < 0 ? inside : std::min(sectors, inside);
+    }
+    BlockReader reader(inputFile_->name, inputFile_->position, r, perBlock, sectors);
     if (!reader.Started()) {
         Report(kMsgError, 6, SourceName());
         if (result_ == 0) result_ = 4;
@@ -378,12 +421,11 @@ WriteThread::LoopEnd WriteThread::PlainLoop() {
         const bool unreadable = b.got < b.want && b.at + b.got < inputFile_->size;
         if (b.got == 0 && !unreadable) break;
         block = b.data.data();
-        const uint64_t blockStart = b.at;
         const size_t got = b.got;
         // Where reading the block directly would have left the input.
-        inputFile_->Seek(blockStart + got);
+        inputFile_->Seek(b.at + got);
         const size_t count = (got + r - 1) / r;
-        bool stop = false, cancelled = false, endOfData = false;
+        bool stop = false, cancelled = false;
         for (size_t i = 0; i < count && !stop; ++i) {
             if (!Running()) {
                 cancelled = true;
@@ -393,9 +435,20 @@ WriteThread::LoopEnd WriteThread::PlainLoop() {
             const size_t have = std::min(r, got - i * r);
             if (have < r) std::memset(s + have, 0, r - have);
             const size_t beyond = got - std::min(got, (i + 1) * r);
+            const bool empty = emptyNext_;
             // Looks at this sector's tail and the next one, which the
             // gathering has not reached yet.
-            const bool last = endTest && EndOfData(s, have, s + r, beyond);
+            emptyNext_ = endTest && EndOfData(s, have, s + r, beyond);
+            if (empty) {
+                // What came before goes out first; the empty run waits for
+                // data after it.
+                if (!flush()) return LoopEnd::Failed;
+                held_.Add(s, gather ? std::min(have, w) : have);
+                ++sectorsDone_;
+                ProgressStep();
+                continue;
+            }
+            if (!held_.Empty() && (!flush() || !WriteHeld())) return LoopEnd::Failed;
             if (gather) {
                 // Never more than was read: a short final read gives only what it got.
                 const size_t n = std::min(have, w);
@@ -409,16 +462,11 @@ WriteThread::LoopEnd WriteThread::PlainLoop() {
             }
             ++sectorsDone_;
             ProgressStep();
-            if (last) {
-                // The next track of a sequential image goes on from here.
-                inputFile_->Seek(blockStart + (i + 1) * r);
-                stop = endOfData = true;
-            }
             if (have < r) stop = true;
         }
         if (!flush()) return LoopEnd::Failed;
         if (cancelled) return LoopEnd::Cancelled;
-        if (unreadable && !endOfData) return SourceUnreadable();
+        if (unreadable) return SourceUnreadable();
         if (stop) break;
     }
     return Running() ? LoopEnd::Done : LoopEnd::Cancelled;
@@ -539,24 +587,37 @@ WriteThread::LoopEnd WriteThread::FixLoop() {
     const bool splitting = !config_->passive && !config_->DisableMPEGFileSplit && outputKind_ == 3;
     const bool padding = !RawOutput() && !config_->DisableMPEGPadding;
     uint8_t* s = sector_.data();
+    uint64_t emptyAt = 0;  // where the sector the look-ahead saw begins
     while (SectorsRemain()) {
         if (!Running()) return LoopEnd::Cancelled;
         if (!firstHandled_) {
-            if (!inputFile_->Search(job_->searchPattern, 4, search_.data(), inputFile_->size, kChunk, true))
+            const uint64_t limit = std::min(inputFile_->size, trackEnd_);
+            if (!inputFile_->Search(job_->searchPattern, 4, search_.data(), limit, kChunk, true))
                 return Running() ? LoopEnd::NoStream : LoopEnd::Cancelled;
             std::memset(s, 0, sector_.size());
         }
+        const uint64_t at = inputFile_->position;
         size_t got = inputFile_->Read(s, r);
         if (got < r && inputFile_->position < inputFile_->size) return SourceUnreadable();
         if (got == 0) break;
         if (got < r) std::memset(s + got, 0, r - got);
-        if (endTest && EndOfData(s, got, nullptr, 0)) {
-            if (!firstHandled_) CorrectFirstSector(got);
-            WriteSector(s, got);
+        // Empty only where the look-ahead of the sector before looked: a
+        // resync or padding moves the input elsewhere.
+        // A disc sector of zeros is an empty one whatever its subheader says
+        // (an SVCD's carries coding 0x80): never a pack that lost its place.
+        const size_t payload = RawOutput() ? std::min(got, kPayload)
+                                           : std::min(got, static_cast<size_t>(job_->writeSectorSize));
+        const bool empty = (emptyNext_ && at == emptyAt) ||
+                           (endTest && std::all_of(s, s + payload, [](uint8_t b) { return b == 0; }));
+        emptyNext_ = endTest && EndOfData(s, got, nullptr, 0);
+        emptyAt = inputFile_->position;
+        if (empty) {
+            held_.Add(s, payload);
             ++sectorsDone_;
             ProgressStep();
-            break;
+            continue;
         }
+        if (!held_.Empty() && !WriteHeld()) return LoopEnd::Failed;
         if (!firstHandled_) {
             CorrectFirstSector(got);
             if (got == 0) break;

@@ -518,7 +518,8 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
         char text[64];
         std::snprintf(text, sizeof text, "Track %d:   ", track);
         Status(text + lang_->core(4) + "...");
-        found = SearchPattern(job_, 4) == 0;
+        // Only inside this track: a stream further on belongs to another.
+        found = SearchPattern(job_, 4, trackEnd_) == 0;
     }
     LoopEnd end = LoopEnd::NoStream;
     if (found) {

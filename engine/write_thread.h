@@ -64,6 +64,31 @@ struct TJobStart {
     bool runningRaisedByCaller = false;
 };
 
+// Empty disc sectors held back inside a track: written when stream data
+// follows them, dropped when the track ends first. All-zero sectors (what
+// empty sectors hold) are kept as a count, so a long run costs no memory.
+class THeldSectors {
+public:
+    void Add(const uint8_t* data, size_t length);
+    bool Empty() const { return sectors_.empty(); }
+    void Clear();
+    // Hands every held sector to `write` (data, length) in order.
+    template <class Write>
+    void ForEach(Write write) const {
+        static const std::vector<uint8_t> zeros(2352, 0);
+        for (const Held& h : sectors_) write(h.zero ? zeros.data() : bytes_.data() + h.at, h.length);
+    }
+
+private:
+    struct Held {
+        size_t at = 0;
+        size_t length = 0;
+        bool zero = false;
+    };
+    std::vector<Held> sectors_;
+    std::vector<uint8_t> bytes_;
+};
+
 // The method a page's index stands for, before any opener runs.
 struct TMethodEntry {
     int32_t code = 12;  // packed method code, 12 when the index has no method
@@ -159,6 +184,7 @@ private:
     bool EndOfData(const uint8_t* sector, size_t got, const uint8_t* after, size_t afterLength);
     bool EndOfDataApplies() const;
     bool SectorsRemain() const;
+    bool WriteHeld();
     bool Resync();
     void PadSector();
     bool Split();
@@ -217,6 +243,9 @@ private:
     bool resync_ = false;
     uint64_t previousClock_ = 0;
     uint32_t address_ = 0;
+    uint64_t trackEnd_ = UINT64_MAX;  // byte after the track's extent in the source
+    bool emptyNext_ = false;          // the next disc sector read is an empty one
+    THeldSectors held_;
     uint64_t outputBytes_ = 0;   // bytes written to the current output
     uint64_t trackBytes_ = 0;    // stream bytes written in this track
     uint64_t jobBytes_ = 0;      // stream bytes written in this job

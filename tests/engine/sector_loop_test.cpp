@@ -270,35 +270,51 @@ TEST(SystemHeaders, SequenceHeaderBeforeOffset36StaysWhereItIs) {
 
 // ---- End of data in disc sectors ----
 
-TEST(EndOfData, EmptySectorAfterTheDataEndsTheOutput) {
+TEST(EndOfData, EmptySectorsEndTheDataOnlyWhenNoDataFollows) {
     const std::string dat = ReadFile(Fixture("vcd_ntsc_avseq01.dat"));
     const std::string clip = Clip("clip_ntsc_vcd.mpg");
-    // The first empty margin sector after the data.
-    size_t margin = 0;
-    bool data = false;
+    // The first empty margin sector after the data, and the tenth data sector.
+    size_t margin = 0, tenth = 0;
+    int seen = 0;
     for (size_t at = 44; at + 2352 <= dat.size(); at += 2352) {
-        if (static_cast<uint8_t>(dat[at + 17]) == 1) data = true;
-        if (data && dat.compare(at + 16, 4, std::string("\x01\x00\x60\x00", 4)) == 0) {
+        if (static_cast<uint8_t>(dat[at + 17]) == 1 && ++seen == 10) tenth = at;
+        if (seen > 0 && dat.compare(at + 16, 4, std::string("\x01\x00\x60\x00", 4)) == 0) {
             margin = at;
             break;
         }
     }
     ASSERT_NE(margin, 0u);
+    ASSERT_NE(tenth, 0u);
+    const std::string empty = dat.substr(margin, 2352);
+    // Three empty sectors inside the stream, as a muxer writes them: part of
+    // the stream, so the output is the clip with their zero payloads.
+    std::string inside = dat;
+    inside.insert(tenth, empty + empty + empty);
+    std::string expected = clip;
+    expected.insert(9 * 2324, std::string(3 * 2324, '\0'));
     for (bool fix : {false, true}) {
+        SCOPED_TRACE(fix ? "fix" : "plain");
         harness::TempFolder dir;
         WriteFile(dir / "plain.dat", dat);
-        std::string live = dat;
-        live[margin + 24 + 3] = '\x07';  // data in the first 8 payload bytes: not the end
-        WriteFile(dir / "live.dat", live);
+        WriteFile(dir / "inside.dat", inside);
         harness::Job a, b;
         a.config.FixMPEGErrors = b.config.FixMPEGErrors = fix ? 1 : 0;
         ASSERT_EQ(a.LoadAndRun(8, dir / "plain.dat", dir / "plain.mpg"), 0);
         EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "plain.mpg"), clip));
-        ASSERT_EQ(b.LoadAndRun(8, dir / "live.dat", dir / "live.mpg"), 0);
-        const std::string longer = ReadFile(dir / "live.mpg");
-        EXPECT_GT(longer.size(), clip.size());
-        EXPECT_EQ(longer.substr(0, clip.size()), clip);
+        ASSERT_EQ(b.LoadAndRun(8, dir / "inside.dat", dir / "inside.mpg"), 0);
+        EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "inside.mpg"), expected));
+        EXPECT_EQ(b.stats.errors.load(), 0);
     }
+    // A margin sector with data in its first 8 payload bytes is no empty one.
+    harness::TempFolder dir;
+    std::string live = dat;
+    live[margin + 24 + 3] = '\x07';
+    WriteFile(dir / "live.dat", live);
+    harness::Job c;
+    ASSERT_EQ(c.LoadAndRun(8, dir / "live.dat", dir / "live.mpg"), 0);
+    const std::string longer = ReadFile(dir / "live.mpg");
+    EXPECT_EQ(longer.size(), clip.size() + 2324);
+    EXPECT_EQ(longer.substr(0, clip.size()), clip);
 }
 
 // ---- Sector sizes ----

@@ -1,0 +1,116 @@
+// Streams with empty sectors in the middle, as ffmpeg's VCD muxer writes
+// them: every method that reads such an image gives back the whole clip,
+// exactly what vcdxrip extracts. The images are too big to commit; they are
+// built once per build tree by scripts/empty_sector_images.sh.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+
+#include "tests/engine/job_harness.h"
+
+using harness::ReadFile;
+
+namespace {
+
+// The folder holding the images, built on first use. A rebuilt script gets
+// a folder of its own; concurrent test processes each build into a private
+// folder and the first rename wins.
+const std::string& Images() {
+    static const std::string dir = [] {
+        const std::string script = std::string(PELLMOR_SOURCE_DIR) + "/scripts/empty_sector_images.sh";
+        const std::string tools = std::string(PELLMOR_SOURCE_DIR) + "/scripts/fixtures/image_tools.pl";
+        const size_t key = std::hash<std::string>{}(ReadFile(script) + ReadFile(tools));
+        const std::string final = std::string(PELLMOR_BUILD_DIR) + "/empty-sector-images-" + std::to_string(key);
+        if (harness::Exists(final + "/done")) return final;
+        const std::string work = final + ".tmp" + std::to_string(::getpid());
+        std::filesystem::remove_all(work);
+        if (std::system(("'" + script + "' '" + work + "' >/dev/null 2>&1").c_str()) == 0) {
+            harness::WriteFile(work + "/done", "");
+            std::error_code ec;
+            std::filesystem::rename(work, final, ec);
+        }
+        std::filesystem::remove_all(work);
+        return final;
+    }();
+    return dir;
+}
+
+std::string Image(const std::string& name) { return Images() + "/" + name; }
+
+std::vector<int> EmptySectors(const std::string& clip) {
+    std::vector<int> sectors;
+    std::istringstream in(ReadFile(Image(clip + ".empty")));
+    for (int n; in >> n;) sectors.push_back(n);
+    return sectors;
+}
+
+const char* const kClips[] = {"pal_vcd", "ntsc_vcd", "svcd"};
+
+TEST(EmptySectorImages, ClipsHoldSeveralEmptySectorsInsideTheStream) {
+    for (const char* clip : kClips) {
+        SCOPED_TRACE(clip);
+        const std::string mpg = ReadFile(Image(std::string(clip) + ".mpg"));
+        ASSERT_FALSE(mpg.empty());
+        const std::vector<int> empty = EmptySectors(clip);
+        ASSERT_GE(empty.size(), 2u);
+        // Inside: data follows the last one.
+        EXPECT_LT(static_cast<size_t>(empty.back() + 1) * 2324, mpg.size());
+        // The oracle: vcdxrip gives the clip back whole, empty sectors and all.
+        EXPECT_TRUE(harness::SameBytes(ReadFile(Image(std::string(clip) + ".rip.mpg")), mpg));
+    }
+}
+
+struct Method {
+    int index;
+    const char* source;  // extension of the source form
+    const char* output;  // what the output of the first MPEG track is called
+};
+
+const Method kMethods[] = {
+    {2, "cue", "movie_01.mpg"}, {4, "bin", "movie_01.mpg"}, {5, "toc", "movie_01.mpg"},
+    {6, "raw", "movie.mpg"},    {8, "dat", "movie.mpg"},    {11, "cif", "movie_01.mpg"},
+    {12, "nrg", "movie_01.mpg"},
+};
+
+class EmptySectorExtraction
+    : public ::testing::TestWithParam<std::tuple<const char*, Method, bool>> {};
+
+TEST_P(EmptySectorExtraction, GivesBackTheWholeClip) {
+    const auto& [clip, method, fix] = GetParam();
+    harness::TempFolder dir;
+    harness::Job job;
+    job.config.FixMPEGErrors = fix ? 1 : 0;
+    const std::string source = Image(std::string(clip) + "." + method.source);
+    ASSERT_EQ(job.LoadAndRun(method.index, source, dir / "movie.mpg"), 0);
+    EXPECT_TRUE(harness::SameBytes(ReadFile(dir / method.output), ReadFile(Image(std::string(clip) + ".rip.mpg"))));
+    EXPECT_EQ(job.stats.errors.load(), 0);
+    EXPECT_EQ(job.Count("processed Track"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, EmptySectorExtraction,
+                         ::testing::Combine(::testing::ValuesIn(kClips), ::testing::ValuesIn(kMethods),
+                                            ::testing::Bool()),
+                         [](const auto& info) {
+                             const Method& m = std::get<1>(info.param);
+                             return std::string(std::get<0>(info.param)) + "_" + m.source + "_method" +
+                                    std::to_string(m.index) + (std::get<2>(info.param) ? "_fix" : "");
+                         });
+
+// "cue/bin -> dat" keeps every sector of the track, the empty ones too;
+// "dat -> mpeg" then gives the clip.
+TEST(EmptySectorDat, CueToDatToMpegGivesTheClip) {
+    for (const char* clip : kClips) {
+        SCOPED_TRACE(clip);
+        harness::TempFolder dir;
+        harness::Job toDat;
+        ASSERT_EQ(toDat.LoadAndRun(3, Image(std::string(clip) + ".cue"), dir / "movie.dat"), 0);
+        harness::Job toMpeg;
+        ASSERT_EQ(toMpeg.LoadAndRun(8, dir / "movie_01.dat", dir / "back.mpg"), 0);
+        EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "back.mpg"), ReadFile(Image(std::string(clip) + ".mpg"))));
+    }
+}
+
+}  // namespace
