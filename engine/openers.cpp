@@ -40,6 +40,14 @@ bool TakeForcedReadSize(const TJobStart& start, TJob& job) {
 
 }  // namespace
 
+int WriteThread::StreamNotFound() {
+    // A search the stop ended found nothing because it was asked to stop.
+    if (!Running()) return 3;
+    FinishJob();
+    Report(kMsgError, 7, SourceName());
+    return 5;
+}
+
 int WriteThread::CheckSectorSizes() {
     const int32_t r = job_->readSectorSize;
     if (!IsReadSize(r)) {
@@ -65,8 +73,7 @@ int WriteThread::RunOpener() {
     case 0x400103:
     case 0x400303: {
         const int r = OpenRawOrMpegSource();
-        if (r == 5) Report(kMsgError, 7, SourceName());
-        return r;
+        return r == 5 ? StreamNotFound() : r;
     }
     case 0x440102:
         return OpenRawTrackForDat();
@@ -136,6 +143,7 @@ int WriteThread::OpenRawOrMpegSource() {
     job_->writeSectorSize = 2324;
     if (inputKind_ == 3) {
         const int size = ProbeSectorSize(*inputFile_);
+        if (!Running()) return 3;
         job_->readSectorSize = size;
         if (size != 2324) {
             Log(kIndent + std::string("[") + SourceName() + "] " + lang_->core(37) + ": " + std::to_string(size));
@@ -171,15 +179,14 @@ int WriteThread::OpenRawOrMpegSource() {
 int WriteThread::OpenMpegForDat() {
     if (OpenInput() != 0) return 4;
     const int size = ProbeSectorSize(*inputFile_);
+    if (!Running()) return 3;
     job_->readSectorSize = size;
     if (size == 2324) {
         trackTable_->sectorCount = static_cast<int64_t>(inputFile_->size / 2324);
         job_->searchPattern = kPackStart4;
         job_->writeSectorSize = 2352;
         if (SearchPattern(job_, 4) == 0) return 0;
-        FinishJob();
-        Report(kMsgError, 7, SourceName());
-        return 5;
+        return StreamNotFound();
     }
     Log(kIndent + std::string("[") + SourceName() + "] " + lang_->core(37) + ": " + std::to_string(size));
     Report(kMsgError, 11, SourceName());
@@ -199,8 +206,7 @@ int WriteThread::OpenRawTrackForDat() {
             inputFile_->Seek(0);
             return 0;
         }
-        Report(kMsgError, 7, SourceName());
-        return 5;
+        return StreamNotFound();
     }
     Report(kMsgError, 24, SourceName());
     return 12;
@@ -249,14 +255,11 @@ int WriteThread::OpenDatFile() {
     job_->searchPattern = kPackStart4;
     job_->readSectorSize = 2352;
     job_->writeSectorSize = 2324;
-    if (SearchPattern(job_, 4) != 0) {
-        FinishJob();
-        Report(kMsgError, 7, SourceName());
-        return 5;
-    }
+    if (SearchPattern(job_, 4) != 0) return StreamNotFound();
     const uint64_t match = inputFile_->position;
     inputFile_->Seek(match);
     const int p = ProbeSectorSize(*inputFile_);
+    if (!Running()) return 3;
     if (p == 2352) {
         // sizes stay
     } else if (p == 2324) {
@@ -283,9 +286,7 @@ int WriteThread::OpenSfdFile() {
     trackTable_->sectorCount = static_cast<int64_t>(inputFile_->size / 2048);
     job_->searchPattern = kPackStart5;
     if (SearchPattern(job_, 5) == 0) return 0;
-    FinishJob();
-    Report(kMsgError, 7, SourceName());
-    return 5;
+    return StreamNotFound();
 }
 
 int WriteThread::OpenTrackImage() {
@@ -293,9 +294,7 @@ int WriteThread::OpenTrackImage() {
     job_->writeSectorSize = 2324;
     job_->searchPattern = kPackStart4;
     if (SearchPattern(job_, 4) == 0) return 0;
-    FinishJob();
-    Report(kMsgError, 7, SourceName());
-    return 5;
+    return StreamNotFound();
 }
 
 int WriteThread::SetupTrack(int32_t track) {
@@ -308,6 +307,7 @@ int WriteThread::SetupTrack(int32_t track) {
         return 5;
     }
     trackEnd_ = UINT64_MAX;
+    trackCut_ = false;
     switch (method_) {
     case 0x060602:
     case 0x0A0603:
@@ -322,6 +322,15 @@ int WriteThread::SetupTrack(int32_t track) {
         t.sectorCount = length / job_->readSectorSize;
         inputFile_->Seek(static_cast<uint64_t>(std::max<int64_t>(t.start[row], 0)));
         trackEnd_ = inputFile_->position + static_cast<uint64_t>(t.sectorCount * job_->readSectorSize);
+        // The sheet readers clamp a track to the image: one that starts at
+        // its end, or one the image ends in before the tracks after it, is
+        // wholly or partly missing.
+        {
+            const uint64_t size = inputFile_->size;
+            const bool last = track >= t.lastIndex;
+            trackCut_ = static_cast<uint64_t>(std::max<int64_t>(t.start[row], 0)) >= size ||
+                        (!last && static_cast<uint64_t>(std::max<int64_t>(t.end[row], 0)) >= size);
+        }
         break;
     }
     case 0x0A0703:
@@ -330,6 +339,7 @@ int WriteThread::SetupTrack(int32_t track) {
         // The directory gives the length in payload bytes; the image holds
         // whole sectors.
         trackEnd_ = inputFile_->position + static_cast<uint64_t>(t.sectorCount * job_->readSectorSize);
+        trackCut_ = trackEnd_ > inputFile_->size;
         break;
     case 0x0A0403:
     case 0x0A0503:

@@ -352,6 +352,7 @@ WriteThread::LoopEnd WriteThread::TrackStart() {
             Report(kMsgWarning, 2, SourceName());
         limit = std::min<uint64_t>(inputFile_->size, inputFile_->position + span);
         if (!inputFile_->Search(kPackStart, 4, search_.data(), limit, kChunk, false)) {
+            if (!Running()) return LoopEnd::Cancelled;
             Report(kMsgError, 7, SourceName());
             result_ = 5;
             return LoopEnd::Failed;

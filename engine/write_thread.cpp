@@ -211,6 +211,8 @@ int WriteThread::Report(int kind, int index, const std::string& text) {
 
 std::string WriteThread::SourceName() const { return ExtractName(job_->sourceName); }
 
+std::string WriteThread::TrackContext() const { return SourceName() + ", Track " + std::to_string(track_); }
+
 std::string WriteThread::KindWord(int kind) const {
     if (kind < 1 || kind > 9) return std::string();
     return std::string(ImageExtensions[static_cast<size_t>(kind - 1)]);
@@ -352,20 +354,21 @@ void WriteThread::Execute() {
     // Stopped before it began: nothing is opened, so no opener reports a
     // search it did not finish.
     if (start_.runningRaisedByCaller && !Running()) {
-        result_ = 3;
-        Log(std::string(kIndent) + "[ " + lang_->core(7) + " ]");
-        if (pageMode_ == 0 && start_.statusIndicator) start_.statusIndicator->setColor(config_->Error_Clr);
-        Log("## Pellmor " + lang_->core(27) + " : " + NowText() + " ##");
-        Log("");
-        FinishJob();
-        EndOfRun();
+        EndCancelled();
         return;
     }
 
     const int32_t code = SelectMethod(method_, pageMode_);
+    if (code == 12 && openerResult_ == 3) {
+        // Stopped while the opener searched: a cancel, not a bad source.
+        EndCancelled();
+        return;
+    }
     if (code == 12) {
         // The opener's own result says more than "no method" (5 no stream,
-        // 4 cannot open, 9 bad pack size); the batch sees a failure either way.
+        // 4 cannot open, 9 bad pack size) and it reported it; a method the
+        // table lacks is reported here. The batch sees a failure either way.
+        if (openerResult_ == 0) Report(kMsgError, 12, lang_->core(19) + " " + std::to_string(method_));
         result_ = openerResult_ != 0 ? openerResult_ : 12;
         FinishJob();
         EndOfRun();
@@ -411,7 +414,8 @@ void WriteThread::Execute() {
     }
 
     // After the tracks.
-    if (result_ == 0 && streamMissing_ && jobBytes_ == 0) result_ = 5;
+    // A track the source holds only in part lost stream data: never a success.
+    if (result_ == 0 && (streamCut_ || (streamMissing_ && jobBytes_ == 0))) result_ = 5;
     if (result_ == 0 && !config_->passive) {
         if (start_.previewButton && start_.generatedFiles && !start_.generatedFiles->empty())
             start_.previewButton->setEnabled(true);
@@ -436,7 +440,9 @@ void WriteThread::Execute() {
     if (pageMode_ == 0 && start_.statusIndicator) {
         int32_t colour = config_->Error_Clr;
         if (result_ == 0) {
-            if (fixCount_ < static_cast<uint32_t>(config_->Pass_Threshold))
+            if (streamMissing_)
+                colour = config_->Warning_Clr;  // a track without its stream is no pass
+            else if (fixCount_ < static_cast<uint32_t>(config_->Pass_Threshold))
                 colour = config_->Pass_Clr;
             else if (fixCount_ < static_cast<uint32_t>(config_->Warning_Threshold))
                 colour = config_->Warning_Clr;
@@ -448,9 +454,24 @@ void WriteThread::Execute() {
     EndOfRun();
 }
 
+void WriteThread::EndCancelled() {
+    result_ = 3;
+    Log(std::string(kIndent) + "[ " + lang_->core(7) + " ]");
+    if (pageMode_ == 0 && start_.statusIndicator) start_.statusIndicator->setColor(config_->Error_Clr);
+    Log("## Pellmor " + lang_->core(27) + " : " + NowText() + " ##");
+    Log("");
+    FinishJob();
+    EndOfRun();
+}
+
 void WriteThread::SkipTrack(int32_t track) {
     if (inputKind_ != 4 && inputKind_ != 5 && inputKind_ != 7) return;
     if (inputFile_->SearchJobPattern(search_.data(), search_.size()) != 0) {
+        if (!Running()) {
+            Log(std::string(kIndent) + "[ " + lang_->core(7) + " ]");
+            result_ = 3;
+            return;
+        }
         Report(kMsgError, 7, SourceName());
         result_ = 5;
         return;
@@ -537,18 +558,28 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
     }
 
     if (end == LoopEnd::Cancelled || !Running()) {
-        Log(std::string(kIndent) + "[ " + lang_->core(7) + " ]");
+        // The cut output stays, named so that nobody takes it for whole.
+        const bool cut = outputOpen_ && job_->outputName != "nul" && outputBytes_ > 0;
+        Log(std::string(kIndent) + "[ " + lang_->core(7) + " ]" + (cut ? " " + job_->outputName : std::string()));
         result_ = 3;
     } else if (end == LoopEnd::Failed) {
         if (result_ == 0) result_ = 9;
     } else if (end == LoopEnd::NoStream && trackBytes_ == 0) {
-        // Reported, and the job fails at its end when no track had a stream.
-        Report(kMsgError, 7, SourceName());
+        // Reported, and the job fails at its end when no track had a stream
+        // or this one lies past the source's end.
+        Report(kMsgError, 7, TrackContext());
         streamMissing_ = true;
+        streamCut_ = streamCut_ || trackCut_;
     } else {
         if (end != LoopEnd::Done) {
-            Report(kMsgError, 7, SourceName());
+            Report(kMsgError, 7, TrackContext());
             streamMissing_ = true;
+        }
+        if (trackCut_) {
+            // The source ends inside the track: what it held is written, the
+            // rest is missing.
+            Report(kMsgError, 13, TrackContext());
+            streamMissing_ = streamCut_ = true;
         }
         TrackEnd();
         if (result_ == 0) {

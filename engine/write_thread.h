@@ -171,6 +171,8 @@ private:
     int OpenTrackImage();
     int SetupTrack(int32_t track);
     int CheckSectorSizes();
+    int StreamNotFound();
+    void EndCancelled();
     void RemoveCdiBumper();
     bool Mpeg2FromHere();
 
@@ -200,6 +202,7 @@ private:
     void Status(const std::string& text);
     int Report(int kind, int index, const std::string& text);
     std::string SourceName() const;
+    std::string TrackContext() const;  // the source's name and the track's number
     std::string KindWord(int kind) const;
     std::string NowText() const;
     int64_t NowSeconds() const;
@@ -252,6 +255,8 @@ private:
     bool outputOpen_ = false;
     bool trackOutputOpened_ = false;
     bool streamMissing_ = false;  // some track had no stream or lost it
+    bool streamCut_ = false;      // some track lies partly or wholly past the source's end
+    bool trackCut_ = false;       // the current track does
     bool writeError_ = false;
 
     std::thread thread_;

@@ -436,13 +436,46 @@ TEST(Stop, StopMidTrackAbortsWithTheTrailer) {
     };
     job.config.Error_Clr = 0x0000FF;
     EXPECT_EQ(job.LoadAndRun(2, Fixture("vcd_pal3.cue"), dir / "m.mpg"), 3);
-    EXPECT_EQ(job.Count("     [ aborted processing ]"), 1);
+    // The cut output stays and the line names it.
+    EXPECT_EQ(job.Count("     [ aborted processing ] " + (dir / "m_01.mpg")), 1);
+    EXPECT_TRUE(harness::Exists(dir / "m_01.mpg"));
     EXPECT_FALSE(job.Logged("processed Track"));
     EXPECT_TRUE(job.Logged("## Pellmor completed"));
     EXPECT_EQ(job.indicator.color(), 0x0000FF);
     EXPECT_FALSE(harness::Exists(dir / "m_02.mpg"));
     EXPECT_EQ(job.runState.running.load(), 0);
     EXPECT_EQ(job.startButton.caption(), "start");
+}
+
+// A stop while an opener searches a big source for its stream is a cancel,
+// not a missing stream.
+TEST(Stop, StopDuringTheOpenersSearchIsACancel) {
+    harness::TempFolder dir;
+    const std::string big = dir / "big.bin";
+    WriteFile(big, "");
+    ASSERT_EQ(::truncate(big.c_str(), 64 << 20), 0);  // sparse: zeros, no pack anywhere
+    WriteFile(dir / "big.cue",
+              "FILE \"big.bin\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n"
+              "  TRACK 02 MODE2/2352\n    INDEX 01 00:04:00\n");
+    struct Case {
+        int method;
+        std::string source;
+    };
+    for (const Case& c : {Case{2, dir / "big.cue"}, Case{6, big}, Case{8, big}, Case{13, big}}) {
+        SCOPED_TRACE(c.method);
+        harness::Job job;
+        job.config.DisableErrorPrompts = 0;
+        job.progress.onPosition = [&job](int) {
+            if (job.status.caption().find("searching") != std::string::npos) job.runState.running = 0;
+        };
+        EXPECT_EQ(job.LoadAndRun(c.method, c.source, dir / "out.mpg"), 3);
+        EXPECT_EQ(job.Count("     [ aborted processing ]"), 1);
+        EXPECT_FALSE(job.Logged("Could not locate MPEG stream."));
+        EXPECT_EQ(job.stats.errors.load(), 0);
+        // No box either, with prompts on as a user has them.
+        EXPECT_EQ(job.dialogs.shown().size(), 0u);
+        EXPECT_FALSE(harness::Exists(dir / "out.mpg"));
+    }
 }
 
 }  // namespace

@@ -203,6 +203,13 @@ TEST(MethodFailure, HeaderAndMultiFileLineButNoTrailer) {
     EXPECT_TRUE(job.Logged("## Pellmor active : "));
     EXPECT_TRUE(job.Logged("     Setting multi-file output convention to '_%02d'"));
     EXPECT_FALSE(job.Logged("## Pellmor completed"));
+    // Never silent: the log says which method it could not run.
+    EXPECT_TRUE(job.Logged("[processing method 0]"));
+    EXPECT_TRUE(job.Logged("Unable to locate MPEG-2 stream."));
+    harness::Job unknown;
+    unknown.job.trackTable->firstTrack = unknown.job.trackTable->lastTrack = 1;
+    EXPECT_EQ(unknown.Run(99, "/nonexistent/out.mpg"), 12);
+    EXPECT_TRUE(unknown.Logged("[processing method 99]"));
     // The video-cd page's builds come with that page: refused cleanly.
     harness::Job build;
     build.job.pageMode = 1;
@@ -407,7 +414,8 @@ TEST(BadSource, TruncatedImageGivesWhatItHoldsAndReportsTheRest) {
     cue.replace(cue.find("vcd_pal3.bin"), 12, "cut.bin");
     WriteFile(dir / "cut.cue", cue);
     harness::Job job;
-    ASSERT_EQ(job.LoadAndRun(2, dir / "cut.cue", dir / "movie.mpg"), 0);
+    // Streams are missing: no success, and the log names each track.
+    ASSERT_EQ(job.LoadAndRun(2, dir / "cut.cue", dir / "movie.mpg"), 5);
     EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "movie_01.mpg"), ReadFile(Fixture("clip_pal_vcd.mpg"))));
     const std::string part = ReadFile(dir / "movie_02.mpg");
     const std::string clip = ReadFile(Fixture("clip_pal_vcd_b.mpg"));
@@ -415,7 +423,48 @@ TEST(BadSource, TruncatedImageGivesWhatItHoldsAndReportsTheRest) {
     EXPECT_LT(part.size(), clip.size());
     EXPECT_EQ(part, clip.substr(0, part.size()));
     EXPECT_FALSE(harness::Exists(dir / "movie_03.mpg"));
+    EXPECT_TRUE(job.Logged("[cut.bin, Track 2]"));
+    EXPECT_TRUE(job.Logged("[cut.bin, Track 3]"));
+    EXPECT_TRUE(job.Logged("Track will be truncated."));
     EXPECT_TRUE(job.Logged("Could not locate MPEG stream."));
+    EXPECT_EQ(job.indicator.color(), job.config.Error_Clr);
+
+    // A cue whose last track starts past the end of its image (the fault
+    // this mends gave result 0 and the pass colour).
+    WriteFile(dir / "short.bin", bin.substr(0, 1000 * 2352));
+    cue = ReadFile(Fixture("vcd_pal3.cue"));
+    cue.replace(cue.find("vcd_pal3.bin"), 12, "short.bin");
+    WriteFile(dir / "short.cue", cue);
+    harness::Job past;
+    ASSERT_EQ(past.LoadAndRun(2, dir / "short.cue", dir / "short.mpg"), 5);
+    EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "short_01.mpg"), ReadFile(Fixture("clip_pal_vcd.mpg"))));
+    EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "short_02.mpg"), ReadFile(Fixture("clip_pal_vcd_b.mpg"))));
+    EXPECT_FALSE(harness::Exists(dir / "short_03.mpg"));
+    EXPECT_TRUE(past.Logged("[short.bin, Track 3]"));
+    EXPECT_NE(past.indicator.color(), past.config.Pass_Clr);
+}
+
+// "Include Track 0" lists the data track: its search stays inside it, so it
+// gets no stream and no output instead of the start of the next track.
+TEST(Tracks, TrackZeroIsTheDataTrackAndHasNoStream) {
+    harness::TempFolder dir;
+    for (int method : {2, 5}) {
+        SCOPED_TRACE(method);
+        harness::Job job;
+        const std::string source = Fixture(method == 2 ? "vcd_pal3.cue" : "vcd_pal3.toc");
+        ASSERT_EQ(job.Load(method, source), 0);
+        job.job.trackTable->firstTrack = 0;
+        const std::string base = method == 2 ? "cue" : "toc";
+        ASSERT_EQ(job.Run(method, dir / (base + ".mpg")), 0);
+        EXPECT_FALSE(harness::Exists(dir / (base + "_00.mpg")));
+        EXPECT_TRUE(harness::SameBytes(ReadFile(dir / (base + "_01.mpg")), ReadFile(Fixture("clip_pal_vcd.mpg"))));
+        EXPECT_TRUE(harness::SameBytes(ReadFile(dir / (base + "_03.mpg")), ReadFile(Fixture("clip_pal_vcd_c.mpg"))));
+        EXPECT_TRUE(job.Logged("[vcd_pal3.bin, Track 0]"));
+        EXPECT_EQ(job.Count("Could not locate MPEG stream."), 1);
+        EXPECT_EQ(job.Count("processed Track"), 3);
+        // A track without its stream is no pass.
+        EXPECT_EQ(job.indicator.color(), job.config.Warning_Clr);
+    }
 }
 
 // ---- Bumper ----
