@@ -253,6 +253,79 @@ TEST(ImageTracks, NinetyEightTracksFillThreeDirectorySectors) {
     EXPECT_EQ(tooMany.WriteImage(out), 20) << "the writer refuses what the start check lets through";
 }
 
+// Track records fill the first directory sector after the two dot entries
+// (32), then 34 per sector; sectors without records are written empty.
+TEST(ImageTracks, TrackDirectoryGrowsBySectors) {
+    const struct {
+        int tracks;
+        uint32_t size;
+        std::array<int, 3> records;  // per sector of MPEGAV, dot entries included
+    } cases[] = {{1, 2048, {3, 0, 0}}, {32, 2048, {34, 0, 0}}, {33, 4096, {34, 1, 0}},
+                 {66, 4096, {34, 34, 0}}, {67, 6144, {34, 34, 1}}, {98, 6144, {34, 34, 32}}};
+    Folder f;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tracks);
+        TVideoCdImage image(Compliant(), true, nullptr);
+        image.SetTracks(std::vector<TImageTrack>(c.tracks, TImageTrack{300 * 2352, true, true, 0, 1.0}));
+        image.SetTableFolder(f.path);
+        std::ofstream(f / kScanTableName) << "SCAN_VCD";
+        TFileIO out;
+        ASSERT_EQ(out.OpenForWrite(f / "dir.bin"), 0);
+        ASSERT_EQ(image.WritePlaceholder(out), 0);
+        ASSERT_EQ(image.WriteImage(out), 0);
+        ASSERT_EQ(out.Close(), 0);
+        const std::string s = imagetest::Slurp(f / "dir.bin");
+        auto data = [&](int sector) { return reinterpret_cast<const uint8_t*>(s.data()) + sector * 2352 + 24; };
+        // The root's MPEGAV record (the fifth) carries the directory's size.
+        const uint8_t* r = data(18);
+        for (int i = 0; i < 4; ++i) r += r[0];
+        EXPECT_EQ(r[10] | r[11] << 8, c.size);
+        for (int k = 0; k < 3; ++k) {
+            int count = 0;
+            for (const uint8_t* p = data(21 + k); p < data(21 + k) + 2048 && p[0] != 0; p += p[0]) ++count;
+            EXPECT_EQ(count, c.records[k]) << "sector " << 21 + k;
+        }
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(data(24)) + 33, 1), std::string(1, '\0'))
+            << "SEGMENT keeps its own sector";
+    }
+}
+
+// A table's sectors end with the end-of-file subheader; zero sectors pad it,
+// never past the data track into the first pregap.
+TEST(ImageTables, ScanTableSectorsAndPadding) {
+    const struct {
+        size_t bytes;
+        int sectors;
+        int padding;
+    } cases[] = {{100, 1, 31}, {4096, 2, 32}, {100 * 2048, 100, 12}};
+    Folder f;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        TVideoCdImage image(Compliant(), true, nullptr);
+        image.SetTracks(std::vector<TImageTrack>(1, TImageTrack{300 * 2352, true, true, 0, 1.0}));
+        image.SetTableFolder(f.path);
+        std::ofstream(f / kScanTableName) << std::string(c.bytes, 's');
+        TFileIO out;
+        ASSERT_EQ(out.OpenForWrite(f / "pad.bin"), 0);
+        ASSERT_EQ(image.WritePlaceholder(out), 0);
+        ASSERT_EQ(image.WriteImage(out), 0);
+        ASSERT_EQ(out.Close(), 0);
+        const std::string s = imagetest::Slurp(f / "pad.bin");
+        ASSERT_EQ(s.size(), 356u * 2352) << "the writer stays inside the data track";
+        auto submode = [&](int sector) { return static_cast<uint8_t>(s[sector * 2352 + 18]); };
+        auto file = [&](int sector) { return static_cast<uint8_t>(s[sector * 2352 + 16]); };
+        for (int k = 0; k < c.sectors; ++k) {
+            EXPECT_EQ(file(244 + k), 1);
+            EXPECT_EQ(submode(244 + k), k + 1 == c.sectors ? 0x88 : 0x08) << k;
+        }
+        for (int k = 0; k < c.padding; ++k) EXPECT_EQ(submode(244 + c.sectors + k), 0x00) << k;
+        if (244 + c.sectors + c.padding < 356) {
+            EXPECT_EQ(submode(244 + c.sectors + c.padding), 0x08);
+        }
+        EXPECT_TRUE(SectorsCheckOut(f / "pad.bin"));
+    }
+}
+
 // A CD-i image file of whole sectors with their own subheaders and EDC.
 std::string CdiImageFile(int sectors) {
     std::string rtf;
