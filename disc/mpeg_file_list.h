@@ -147,6 +147,25 @@ public:
     // firstPts/firstDts, when given, get its stamps (0 when absent).
     int64_t PtsFrameAt(TFileIO& file, int64_t& position, double* firstPts = nullptr, double* firstDts = nullptr);
 
+    // A GOP sector as the time functions see it: its GOP time code's frame
+    // number and, when the video packet carrying the GOP has a PTS that
+    // belongs to the GOP's first picture, that PTS (as a frame number too).
+    struct GopSector {
+        bool found = false;
+        int64_t sector = 0;  // start offset of the sector
+        int64_t gopFrame = 0;
+        bool hasPts = false;
+        int64_t ptsFrame = 0;
+        double pts = 0, dts = 0;  // 90 kHz; dts 0 when absent
+        int ptsOffset = -1;       // byte of the PTS in the sector
+    };
+    // Up to the search range of sectors forwards from offset; or back from
+    // offset to the grid's start, then forwards.
+    bool FindGopForward(TFileIO& file, int64_t offset, GopSector& out);
+    bool FindGopBackward(TFileIO& file, int64_t offset, GopSector& out);
+    // Frames from a to b: by PTS when both carry one, else by GOP time codes.
+    static int64_t FramesBetween(const GopSector& a, const GopSector& b, bool timeStamps);
+
     // The header lines and the line for one entry.
     static std::vector<std::string> LogHeader();
     static std::string LogLine(int number, const TMpegFileInfo& entry);
@@ -157,8 +176,11 @@ public:
     int32_t ptsOffset = 0;  // byte of the PES time stamp in the last GOP sector examined
 
 private:
-    struct Piece;
     int SplitFile(TFileIO& file, const TMpegFileInfo& scanned);
+    void ScanAudio(const std::vector<uint8_t>& head, TMpegFileInfo& entry) const;
+    void TakeDiscKind();
+    int32_t kindOf() const;
+    int64_t GridStart(int64_t position) const;
     void SyncTrackTable();
     void Report(int kind, int index, const std::string& context);
     int32_t PauseFromPage() const;
@@ -171,4 +193,6 @@ private:
     int64_t capacityOverride_ = -1;
     int64_t marginOverride_ = -1;
     int64_t packOrigin_ = 0;  // first pack start of the file being scanned
+    double scanRate_ = 0;     // its frame rate
+    int32_t pendingKind_ = 0; // disc kind the first file would set
 };

@@ -33,6 +33,38 @@ void RecordingListBox::setSelected(int i, bool on) {
 }
 std::vector<std::string> RecordingListBox::lines() const { Lock l(m_); return lines_; }
 
+void RecordingGrid::setCell(int c, int r, const std::string& t) { Lock l(m_); cells_[{c, r}] = t; }
+std::string RecordingGrid::cell(int c, int r) const {
+    Lock l(m_);
+    auto it = cells_.find({c, r});
+    return it == cells_.end() ? std::string() : it->second;
+}
+int RecordingGrid::rowCount() const { Lock l(m_); return rows_; }
+void RecordingGrid::setRowCount(int rows) {
+    Lock l(m_);
+    rows_ = rows;
+    // A shrunk grid loses the cells of its dropped rows, as the control does.
+    std::erase_if(cells_, [&](const auto& kv) { return kv.first.second >= rows; });
+    if (current_ >= rows) current_ = rows - 1;
+}
+int RecordingGrid::currentRow() const { Lock l(m_); return current_; }
+void RecordingGrid::setCurrentRow(int r) { Lock l(m_); current_ = r; }
+void RecordingGrid::repaint() { Lock l(m_); ++repaints_; }
+int RecordingGrid::repaints() const { Lock l(m_); return repaints_; }
+std::vector<std::string> RecordingGrid::rows() const {
+    Lock l(m_);
+    std::vector<std::string> out;
+    for (int r = 1; r < rows_; ++r) {
+        std::string line;
+        for (int c = 0; c < 4; ++c) {
+            auto it = cells_.find({c, r});
+            line += (c ? "|" : "") + (it == cells_.end() ? std::string() : it->second);
+        }
+        out.push_back(line);
+    }
+    return out;
+}
+
 void RecordingButton::setCaption(const std::string& t) { Lock l(m_); caption_ = t; }
 std::string RecordingButton::caption() const { Lock l(m_); return caption_; }
 void RecordingButton::setHint(const std::string& t) { Lock l(m_); hint_ = t; }

@@ -15,6 +15,7 @@
 #include "platform/file_dialogs.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
+#include "platform/string_grid.h"
 
 namespace fakes {
 
@@ -101,6 +102,27 @@ private:
     mutable std::mutex m_;
     std::string text_;
     std::vector<std::string> history_;
+};
+
+// A string grid held in memory; it starts as the form lays it out: the
+// title row and one blank row, nothing selected.
+class RecordingGrid : public platform::StringGrid {
+public:
+    void setCell(int column, int row, const std::string& text) override;
+    std::string cell(int column, int row) const override;
+    int rowCount() const override;
+    void setRowCount(int rows) override;
+    int currentRow() const override;
+    void setCurrentRow(int row) override;
+    void repaint() override;
+    int repaints() const;
+    // The data rows 1..rowCount-1, each as its cells joined by "|".
+    std::vector<std::string> rows() const;
+
+private:
+    mutable std::mutex m_;
+    std::map<std::pair<int, int>, std::string> cells_;
+    int rows_ = 2, current_ = -1, repaints_ = 0;
 };
 
 // Answers questions from a script (default answer when it runs out) and

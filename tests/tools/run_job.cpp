@@ -21,6 +21,7 @@
 #include "engine/write_thread.h"
 #include "platform/registry.h"
 #include "settings/registry_settings.h"
+#include "tests/tools/build_list_cli.h"
 #include "tests/tools/job_setup.h"
 
 namespace {
@@ -155,6 +156,7 @@ bool ParseInt(const std::string& text, int32_t& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (buildlist::Wanted(argc, argv)) return buildlist::Main(argc, argv);
     int32_t method = -1;
     std::string source, output;
     bool fix = false, bumper = false, toast = false, passive = false;
