@@ -390,7 +390,10 @@ int TMpegFileList::AddFile(const std::string& path) {
 
     const TMpegFileInfo& added = entries.back();
     if (controls_.startVCDButton) controls_.startVCDButton->setEnabled(true);
-    if (controls_.trackList) controls_.trackList->AddRow(added.image, added.trackInImage, added.name, added.TimeText());
+    if (controls_.trackList) {
+        controls_.trackList->AddRow(added.image, added.trackInImage, added.name, added.TimeText());
+        controls_.trackList->Renumber();
+    }
     if (added.size % kSectorBytes != 0) Report(kMsgWarning, 4, shown);
     if (controls_.logListBox) {
         if (!config_ || config_->buildListHeaderShown == 0) {
@@ -548,6 +551,7 @@ int TMpegFileList::SplitFile(TFileIO& file, const TMpegFileInfo& scanned) {
         for (size_t i = first; i < entries.size(); ++i)
             controls_.trackList->AddRow(entries[i].image, entries[i].trackInImage, entries[i].name,
                                         entries[i].TimeText());
+        controls_.trackList->Renumber();
     }
     return 17;
 }
@@ -654,10 +658,7 @@ void TMpegFileList::EraseEntry(int index) {
 void TMpegFileList::Clear() {
     entries.clear();
     fileNames.clear();
-    if (job_ && job_->trackTable) {
-        job_->trackTable->Reset();
-        job_->trackTable->lastTrack = 0;
-    }
+    if (job_ && job_->trackTable) job_->trackTable->Reset();
 }
 
 int64_t TMpegFileList::ImagePlaySeconds(int image) const {

@@ -133,8 +133,10 @@ public:
     int ImageCount() const;
     void ShowImageInfo();
 
-    // Time functions on an open file. Sectors lie on the file's pack grid
-    // (the first pack start, found by the scan; 0 before one).
+    // Time functions on an open file. Sectors lie on the file's pack grid:
+    // through the first pack start the last scan found, or through the
+    // offset given here (any entry's startOffset lies on its file's grid).
+    void SetGridOrigin(int64_t offset) { packOrigin_ = offset % kSectorBytes; }
     bool HasTimeStamps(TFileIO& file);
     uint64_t FirstScr(TFileIO& file, int64_t offset);
     int64_t FirstGopFrame(TFileIO& file);

@@ -61,7 +61,7 @@ std::string Make(const std::string& name, const std::string& args) {
     if (auto it = made.find(key); it != made.end()) return it->second;
     const std::string path = Scratch(name);
     const std::string command = "ffmpeg -hide_banner -loglevel error -y -threads 1 " + args +
-                                " -threads 1 -flags +bitexact -fflags +bitexact '" + path + "' </dev/null";
+                                " -threads 1 -flags +bitexact -fflags +bitexact '" + path + "' </dev/null 2>/dev/null";
     const std::string result = std::system(command.c_str()) == 0 ? path : std::string();
     made[key] = result;
     return result;
