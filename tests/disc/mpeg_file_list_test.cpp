@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -634,4 +635,63 @@ TEST(MpegFileList, ShiftsMovesAndRemovals) {
     facts.list.ShowImageInfo();
     EXPECT_EQ(facts.imgNumLabel.caption(), "Image #: ");
     EXPECT_EQ(facts.totalImageTime.caption(), "Total Playtime: ");
+}
+
+// With spanning on, a file that fits stays whole, its last sector
+// included, and lands in the next image when the current is full.
+TEST(MpegFileList, WholeFileUnderACapacityKeepsItsLastSector) {
+    NEED_FFMPEG();
+    const std::string clip = clips::Target("pal-vcd", 3);
+    const std::string data = ReadAll(clip);
+    ASSERT_EQ(data.substr(data.size() - 2324, 4), std::string("\x00\x00\x01\xBA", 4));  // a pack of its own
+    fakes::BuildListRig rig;
+    const int64_t capacity = 2 * (int64_t(data.size()) + TMpegFileList::kTrackFrameBytes) - 1;
+    rig.list.SetCapacityOverride(capacity);
+    rig.list.SetMarginOverride(0);
+    ASSERT_EQ(rig.list.AddFile(clip), 0);
+    ASSERT_EQ(rig.list.AddFile(clip), 0);
+    ASSERT_EQ(rig.list.entries.size(), 2u);
+    for (const TMpegFileInfo& e : rig.list.entries) {
+        EXPECT_EQ(e.endOffset, int64_t(data.size()));
+        EXPECT_EQ(e.split, 0);
+        EXPECT_EQ(e.firstScr, TGopTimeCode::DecodeMpeg1Scr(reinterpret_cast<const uint8_t*>(data.data()) + 4));
+    }
+    EXPECT_EQ(Images(rig.list), (std::vector<int32_t>{1, 2}));
+    EXPECT_EQ(rig.grid.rows(), (std::vector<std::string>{"1|1|" + clip + "|[00:00:02s]", "2|1|" + clip + "|[00:00:02s]"}));
+    EXPECT_EQ(rig.list.fileNames.size(), 2u);
+}
+
+// The pieces as files of their own are streams an independent image
+// builder takes as VCD tracks, and together they play the whole clip.
+TEST(MpegFileList, PiecesAreTracksVcdimagerTakes) {
+    NEED_FFMPEG();
+    if (std::system("command -v vcdimager >/dev/null 2>&1") != 0) GTEST_SKIP() << "vcdimager not installed";
+    const std::string clip = clips::Target("pal-vcd", 40);
+    const std::string data = ReadAll(clip);
+    fakes::BuildListRig rig;
+    rig.list.SetCapacityOverride(3000000);
+    rig.list.SetMarginOverride(500000);
+    ASSERT_EQ(rig.list.AddFile(clip), 0);
+    ASSERT_GE(rig.list.entries.size(), 3u);
+    std::string names;
+    double seconds = 0;
+    for (size_t i = 0; i < rig.list.entries.size(); ++i) {
+        const TMpegFileInfo& p = rig.list.entries[i];
+        const std::string piece = clips::Scratch("piece" + std::to_string(i + 1) + ".mpg");
+        WriteAll(piece, data.substr(size_t(p.startOffset), size_t(p.size)));
+        EXPECT_EQ(clips::Probe(piece, "v", "stream=width"), "352");
+        seconds += std::stod(clips::Probe(piece, "v", "stream=duration"));
+        names += " '" + piece + "'";
+    }
+    EXPECT_NEAR(seconds, std::stod(clips::Probe(clip, "v", "stream=duration")), 0.05);
+    const std::string cue = clips::Scratch("pieces.cue"), bin = clips::Scratch("pieces.bin");
+    const std::string command = "vcdimager -t vcd2 -c '" + cue + "' -b '" + bin + "'" + names + " 2>&1";
+    std::string out;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        EXPECT_EQ(::pclose(p), 0) << out;
+    }
+    EXPECT_NE(out.find("finished ok"), std::string::npos) << out;
 }
