@@ -217,10 +217,10 @@ int64_t TMpegFileList::ImageCapacity() const {
 
 int64_t TMpegFileList::ImageMargin() const {
     if (marginOverride_ >= 0) return marginOverride_;
-    return kindOf() == 2 ? kMarginSvcd : kMarginVcd;
+    return DiscKind() == 2 ? kMarginSvcd : kMarginVcd;
 }
 
-int32_t TMpegFileList::kindOf() const {
+int32_t TMpegFileList::DiscKind() const {
     if (entries.empty() && pendingKind_ != 0) return pendingKind_;
     return job_ ? job_->discKind : 1;
 }
@@ -304,9 +304,8 @@ uint64_t TMpegFileList::FirstScr(TFileIO& file, int64_t offset) {
     int64_t pos = GridStart(offset);
     for (int n = 0; n < kSearchSectors; ++n, pos += kSectorBytes) {
         if (!ReadSector(file, pos, s)) break;
-        const size_t header = PackHeaderLength(s);
-        if (header == 14 + size_t(s[13] & 7) && (s[4] & 0xC0) == 0x40) return TGopTimeCode::DecodeMpeg2Scr(s + 4);
-        if (header == 12) return TGopTimeCode::DecodeMpeg1Scr(s + 4);
+        if (PackHeaderLength(s) == 0) continue;
+        return (s[4] & 0xC0) == 0x40 ? TGopTimeCode::DecodeMpeg2Scr(s + 4) : TGopTimeCode::DecodeMpeg1Scr(s + 4);
     }
     return 0;
 }

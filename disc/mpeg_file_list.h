@@ -133,10 +133,14 @@ public:
     int ImageCount() const;
     void ShowImageInfo();
 
-    // Time functions on an open file. Sectors lie on the file's pack grid:
-    // through the first pack start the last scan found, or through the
-    // offset given here (any entry's startOffset lies on its file's grid).
-    void SetGridOrigin(int64_t offset) { packOrigin_ = offset % kSectorBytes; }
+    // Time functions on an open file. They read the file last scanned: its
+    // sectors on its pack grid (from its first pack start), its frame rate.
+    // UseEntry points them at the file of an entry instead (any entry's
+    // start offset lies on its file's grid).
+    void UseEntry(const TMpegFileInfo& entry) {
+        packOrigin_ = entry.startOffset % kSectorBytes;
+        scanRate_ = entry.frameRate;
+    }
     bool HasTimeStamps(TFileIO& file);
     uint64_t FirstScr(TFileIO& file, int64_t offset);
     int64_t FirstGopFrame(TFileIO& file);
@@ -181,12 +185,11 @@ private:
     int SplitFile(TFileIO& file, const TMpegFileInfo& scanned);
     void ScanAudio(const std::vector<uint8_t>& head, TMpegFileInfo& entry) const;
     void TakeDiscKind();
-    int32_t kindOf() const;
+    int32_t DiscKind() const;  // the job's, or the one the first file would set
     int64_t GridStart(int64_t position) const;
     void SyncTrackTable();
     void Report(int kind, int index, const std::string& context);
     int32_t PauseFromPage() const;
-    void AddGridRow(const TMpegFileInfo& entry);
     void Renumber();
 
     TJob* job_ = nullptr;
