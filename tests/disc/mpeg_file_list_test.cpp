@@ -261,6 +261,19 @@ TEST(MpegFileList, LeadingBytesBeforeTheFirstPack) {
         EXPECT_EQ(std::make_tuple(y.playMinutes, y.playSeconds, y.playPictures),
                   std::make_tuple(x.playMinutes, x.playSeconds, x.playPictures));
         EXPECT_EQ(b.stats.warnings, 0);
+
+        // The time functions of a list that scanned the clean clip, pointed
+        // at the shifted file, walk its grid.
+        a.list.UseEntry(y);
+        TFileIO shifted, plain;
+        ASSERT_EQ(shifted.OpenForRead(led), 0);
+        ASSERT_EQ(plain.OpenForRead(clean), 0);
+        int64_t at = y.endOffset - 2324, cleanAt = x.endOffset - 2324;
+        const int64_t frame = a.list.GopFrameAt(shifted, at);
+        a.list.UseEntry(x);
+        EXPECT_EQ(frame, a.list.GopFrameAt(plain, cleanAt));
+        EXPECT_EQ(at, cleanAt + 1000);
+        EXPECT_GT(frame, 0);
     }
 }
 
