@@ -442,6 +442,44 @@ TEST(MpegFileList, GopPacketWithoutPtsFallsBackToTimeCodes) {
     }
 }
 
+// An MPEG-2 pack header with stuffing moves the video packet off byte 14:
+// its flags and stamps are found where the packet puts them.
+TEST(MpegFileList, Mpeg2StampsFollowThePacketAfterPackStuffing) {
+    NEED_FFMPEG();
+    const std::string clean = clips::Target("pal-svcd", 3);
+    std::string data = ReadAll(clean);
+    for (const int64_t gop : {GopSectors(data).front(), GopSectors(data).back()}) {
+        char* s = data.data() + gop;
+        ASSERT_EQ(uint8_t(s[13]) & 7, 0);
+        ASSERT_EQ(std::string(s + 14, 4), std::string("\x00\x00\x01\xE0", 4));
+        // Two stuffing bytes after the pack header; the sector's last packet
+        // gives up two bytes so that the sector keeps its size.
+        const int videoEnd = 20 + (uint8_t(s[18]) << 8 | uint8_t(s[19]));
+        std::memmove(s + 16, s + 14, 2324 - 16);
+        s[13] = char(uint8_t(s[13]) | 2);
+        s[14] = s[15] = char(0xFF);
+        char* last = videoEnd >= 2324 ? s + 16 : s + videoEnd + 2;
+        ASSERT_EQ(std::string(last, 3), std::string("\x00\x00\x01", 3));
+        const int length = (uint8_t(last[4]) << 8 | uint8_t(last[5])) - 2;
+        last[4] = char(length >> 8);
+        last[5] = char(length & 0xFF);
+    }
+    const std::string patched = clips::Scratch("stuffed_pack.mpg");
+    WriteAll(patched, data);
+    fakes::BuildListRig a, b;
+    ASSERT_EQ(a.list.AddFile(clean), 0);
+    ASSERT_EQ(b.list.AddFile(patched), 0);
+    const TMpegFileInfo& x = a.list.entries[0];
+    const TMpegFileInfo& y = b.list.entries[0];
+    EXPECT_EQ(y.hasTimeStamps, 1);
+    EXPECT_EQ(y.firstPts, x.firstPts);
+    EXPECT_EQ(y.firstDts, x.firstDts);
+    EXPECT_EQ(y.firstFrame, x.firstFrame);
+    EXPECT_EQ(y.TimeText(), x.TimeText());
+    EXPECT_EQ(y.playPictures, x.playPictures);
+    EXPECT_EQ(b.list.ptsOffset, a.list.ptsOffset + 2);
+}
+
 // The time functions on an intact clip: the first GOP's stamps, the SCR of
 // the pack at an offset, the walk back to the GOP sector at or before it.
 TEST(MpegFileList, TimeFunctionsReadTheGopSector) {
@@ -661,8 +699,12 @@ TEST(MpegFileList, WholeFileUnderACapacityKeepsItsLastSector) {
     const int64_t capacity = 2 * (int64_t(data.size()) + TMpegFileList::kTrackFrameBytes) - 1;
     rig.list.SetCapacityOverride(capacity);
     rig.list.SetMarginOverride(0);
+    rig.pauseTimeMsg.setText("16");
     ASSERT_EQ(rig.list.AddFile(clip), 0);
+    rig.pauseTimeMsg.setText("2");
     ASSERT_EQ(rig.list.AddFile(clip), 0);
+    EXPECT_EQ(rig.list.entries[0].pause, 16);
+    EXPECT_EQ(rig.list.entries[1].pause, 2);
     ASSERT_EQ(rig.list.entries.size(), 2u);
     for (const TMpegFileInfo& e : rig.list.entries) {
         EXPECT_EQ(e.endOffset, int64_t(data.size()));
