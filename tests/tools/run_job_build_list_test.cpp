@@ -104,11 +104,21 @@ TEST(RunJobBuildList, StopsAtTheFirstRefusalWithItsResult) {
     NEED_FFMPEG();
     const std::string vcd = clips::Target("pal-vcd", 3), svcd = clips::Target("pal-svcd", 3);
     const std::string packs = std::string(PELLMOR_FIXTURES) + "/mpeg_2048packs.mpg";
+    const std::string audioOnly = clips::Make("audio_only.mpg", "-f lavfi -i sine=frequency=440:duration=1 "
+                                                                "-c:a mp2 -b:a 224k -f vcd");
+    ASSERT_FALSE(audioOnly.empty());
+    const std::string noise = clips::Scratch("noise.mpg");
+    if (FILE* f = std::fopen(noise.c_str(), "wb")) {
+        for (int i = 0; i < 100000; ++i) std::fputc((i * 7919) >> 3 & 0xFF, f);
+        std::fclose(f);
+    }
     struct Case {
         std::string args;
         int status;
     };
     const Case cases[] = {
+        {"--input '" + vcd + "' --input '" + noise + "'", 7},
+        {"--input '" + vcd + "' --input '" + audioOnly + "'", 8},
         {"--input '" + vcd + "' --input '" + svcd + "'", 12},
         {"--input '" + svcd + "' --input '" + vcd + "'", 12},
         {"--input '" + vcd + "' --input /nonexistent/x.mpg --input '" + vcd + "'", 4},
