@@ -25,6 +25,7 @@ seeds_for() {
   case "$1" in
     sheet_reader_fuzz) echo tests/fixtures/sheets ;;
     language_file_fuzz) echo lang ;;
+    mpeg_scan_fuzz) echo fuzz/seeds/mpeg_scan ;;
   esac
 }
 
