@@ -145,14 +145,16 @@ bool TForm1::ForcedSizesAccepted() {
 // 0 go on, 4 the source cannot be opened for the probe.
 int TForm1::ProbeCdiSubtitles() {
     if (!WantsEnabled(subCheckBox) || !(subCheckBox->isChecked() || MainConfig->AlwaysScanForCDI)) return 0;
+    // Stream sources hold no disc volume.
+    const std::optional<CdiGeometry> geometry = CdiGeometryForMethod(methodIndex);
+    if (!geometry) return 0;
     const std::string& source = MainJob->sourceName;
     TFileIO file(MainJob.get());
     if (file.OpenForRead(source) != 0) {
         Reporter().report(kMsgError, 6, "Subtitle Check->" + source);
         return 4;
     }
-    const int kind = methodIndex >= 2 && methodIndex <= 7 ? 7 : 4;
-    const bool found = TCdiSubtitleScanner::HasCdiSubtitles(file, kind);
+    const bool found = TCdiSubtitleScanner::HasCdiSubtitles(file, *geometry);
     file.Close();
     if (!found) {
         handles_.log->add("No CD-i subtitles found.");

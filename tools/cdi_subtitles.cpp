@@ -1,6 +1,7 @@
 #include "tools/cdi_subtitles.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "core/file_io.h"
@@ -9,12 +10,12 @@
 namespace {
 
 constexpr uint64_t kSearchLimit = 0xF00000;  // the path table lies in the first 15 MiB
-constexpr uint64_t kNrgVolumeStart = 387776;  // sector 166 of 2336-byte sectors
-constexpr size_t kClearedHead = 112;          // raw header, "." and ".."
+constexpr int64_t kMaxDirectorySectors = 64;
 const uint8_t kCdiPathRecord[] = {0x01, 0x00, 'C', 'D', 'I', 0x00};
 // A record's unit size, gap and volume sequence number (2, then 1).
 const uint8_t kSequence2[] = {0x00, 0x00, 0x02, 0x00, 0x00, 0x02};
 const uint8_t kSequence1[] = {0x00, 0x00, 0x01, 0x00, 0x00, 0x01};
+constexpr int kBlock = TCdiSubtitleScanner::kBlockSize;
 
 int32_t Little32(const uint8_t* p) {
     return static_cast<int32_t>(uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) |
@@ -24,32 +25,55 @@ int32_t Big32(const uint8_t* p) {
     return static_cast<int32_t>((uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) |
                                 uint32_t{p[3]});
 }
+uint32_t BigU32(const uint8_t* p) { return static_cast<uint32_t>(Big32(p)); }
+size_t Big16(const uint8_t* p) { return (size_t{p[0]} << 8) | p[1]; }
+
+std::string SrtTime(uint32_t t) {
+    const uint32_t hours = t / 81000000u;
+    const uint32_t s = t / 22500u - hours * 3600u;
+    const uint32_t minutes = s / 60, seconds = s % 60;
+    const uint32_t ms = ((t % 81000000u) - seconds * 22500u - minutes * 1350000u) / 225u * 10u;
+    char text[48];
+    std::snprintf(text, sizeof text, "%.2u:%.2u:%.2u,%.3u", hours, minutes, seconds, ms);
+    return text;
+}
+
+uint32_t SubFrame(uint32_t t) { return (t % 22500u) / 900u + (t / 22500u) * 25u; }
 
 }  // namespace
 
-TCdiSubtitleScanner::TCdiSubtitleScanner(TFileIO* src) : source(src) {}
-
-bool TCdiSubtitleScanner::HasCdiSubtitles(TFileIO& file, int imageKind) {
-    TCdiSubtitleScanner scanner(&file);
-    return scanner.FindCdiDirectory(file, imageKind) && !scanner.names.empty();
+std::optional<CdiGeometry> CdiGeometryForMethod(int methodIndex) {
+    switch (methodIndex) {
+    case 11:
+        return kCdiCifGeometry;
+    case 12:
+        return kCdi2336Geometry;
+    case 8:   // dat
+    case 9:   // mpeg
+    case 10:  // mpeg
+    case 13:  // sfd
+        return std::nullopt;
+    default:  // cue/bin, bin, toc/bin, raw, and the bin images of archives
+        return kCdiRawGeometry;
+    }
 }
 
-bool TCdiSubtitleScanner::FindCdiDirectory(TFileIO& file, int imageKind) {
-    uint64_t pos = 0;
-    if (forcedSectorSize > 0) {
-        sectorSize = forcedSectorSize;
-        pos = imageKind == 4 ? kNrgVolumeStart : 16 * static_cast<uint64_t>(sectorSize);
-    } else if (imageKind == 4) {
-        sectorSize = 2336;
-        pos = kNrgVolumeStart;
-    } else {
-        sectorSize = DetectSectorSize(file);
-        if (sectorSize < 2048 || sectorSize > 2352) sectorSize = 2352;
-        pos = 16 * static_cast<uint64_t>(sectorSize);
-    }
+TCdiSubtitleScanner::TCdiSubtitleScanner(TFileIO* src) : source(src) {}
+
+bool TCdiSubtitleScanner::HasCdiSubtitles(TFileIO& file, const CdiGeometry& geometry) {
+    TCdiSubtitleScanner scanner(&file);
+    return scanner.FindCdiDirectory(file, geometry) && !scanner.names.empty();
+}
+
+bool TCdiSubtitleScanner::FindCdiDirectory(TFileIO& file, const CdiGeometry& g) {
+    geometry = g;
+    sectorSize = g.sectorSize;
+    sectorOffset = g.leadIn;
+    if (g.sectorSize < kBlock || g.userOffset < 0 || g.userOffset + kBlock > g.sectorSize) return false;
+    const uint64_t size = static_cast<uint64_t>(g.sectorSize);
     const uint64_t limit = std::min<uint64_t>(file.Size(), kSearchLimit);
-    std::vector<uint8_t> sector(static_cast<size_t>(sectorSize));
-    for (; pos < limit; pos += static_cast<uint64_t>(sectorSize)) {
+    std::vector<uint8_t> sector(size);
+    for (uint64_t pos = (16 + static_cast<uint64_t>(g.leadIn)) * size; pos < limit; pos += size) {
         std::fill(sector.begin(), sector.end(), 0);
         if (file.Seek(pos) != 0) return false;
         const size_t got = file.Read(sector.data(), sector.size());
@@ -58,9 +82,8 @@ bool TCdiSubtitleScanner::FindCdiDirectory(TFileIO& file, int imageKind) {
         // The extent stands in the 4 bytes before the record's parent number.
         if (at < 4) continue;
         const int32_t extent = Little32(sector.data() + at - 4);
-        sectorOffset = imageKind == 4 ? 150 : 0;
         if (extent < 0) return false;
-        ReadCdiDirectory(file, int64_t{extent} + sectorOffset);
+        ReadCdiDirectory(file, int64_t{extent} + g.leadIn);
         return true;
     }
     return false;
@@ -69,32 +92,169 @@ bool TCdiSubtitleScanner::FindCdiDirectory(TFileIO& file, int imageKind) {
 void TCdiSubtitleScanner::ReadCdiDirectory(TFileIO& file, int64_t sectorNumber) {
     entries.clear();
     names.clear();
-    if (sectorSize <= 0 || sectorNumber < 0) return;
-    std::vector<uint8_t> sector(static_cast<size_t>(sectorSize), 0);
-    if (file.Seek(static_cast<uint64_t>(sectorNumber) * static_cast<uint64_t>(sectorSize)) != 0) return;
-    const size_t got = file.Read(sector.data(), sector.size());
-    std::fill(sector.begin(), sector.begin() + static_cast<std::ptrdiff_t>(std::min(kClearedHead, sector.size())), 0);
-    for (;;) {
-        int64_t p = FindPattern(kSequence2, sizeof kSequence2, sector.data(), got);
-        if (p < 0) p = FindPattern(kSequence1, sizeof kSequence1, sector.data(), got);
-        if (p < 0) return;
-        const size_t at = static_cast<size_t>(p);
-        // A record cut off by the sector's start or end holds no usable name.
-        if (at < 24 || at + 7 > got) {
-            std::fill(sector.begin() + static_cast<std::ptrdiff_t>(at),
-                      sector.begin() + static_cast<std::ptrdiff_t>(std::min(at + 6, got)), 0);
-            continue;
+    if (sectorSize < kBlock || sectorNumber < 0) return;
+    const uint64_t size = static_cast<uint64_t>(sectorSize);
+    int64_t sectors = 1;
+    uint8_t data[kBlock];
+    for (int64_t i = 0; i < sectors; ++i) {
+        std::memset(data, 0, sizeof data);
+        const uint64_t at = (static_cast<uint64_t>(sectorNumber + i)) * size + static_cast<uint64_t>(geometry.userOffset);
+        if (file.Seek(at) != 0) return;
+        const size_t got = file.Read(data, sizeof data);
+        if (got == 0) return;
+        if (i == 0) {
+            // "." gives the directory's own length; it and ".." are skipped by
+            // their record lengths.
+            const size_t dot = data[0];
+            if (dot >= 34) {
+                const int64_t length = Little32(data + 10);
+                sectors = std::clamp<int64_t>((length + kBlock - 1) / kBlock, 1, kMaxDirectorySectors);
+            }
+            const size_t dotdot = dot > 0 && dot < got ? data[dot] : 0;
+            std::memset(data, 0, std::min(got, dot + dotdot));
         }
-        const size_t length = std::min<size_t>(sector[at + 6], got - (at + 7));
-        std::string name(reinterpret_cast<const char*>(sector.data() + at + 7), length);
-        if (name.size() >= 2 && name.compare(name.size() - 2, 2, ";1") == 0) name.resize(name.size() - 2);
-        const size_t dot = name.find('.');
-        if (dot != std::string::npos && name.size() - dot - 1 == 2) {
-            const uint8_t* r = sector.data() + at - 24;
-            entries[name] = TCdiFileEntry{Little32(r), Big32(r + 4), Little32(r + 8), Big32(r + 12)};
-            names.push_back(name);
+        for (;;) {
+            int64_t p = FindPattern(kSequence2, sizeof kSequence2, data, got);
+            if (p < 0) p = FindPattern(kSequence1, sizeof kSequence1, data, got);
+            if (p < 0) break;
+            const size_t hit = static_cast<size_t>(p);
+            // A record cut off by the sector's start or end holds no usable name.
+            if (hit < 26 || hit + 7 > got) {
+                std::memset(data + hit, 0, std::min<size_t>(6, got - hit));
+                continue;
+            }
+            const size_t length = std::min<size_t>(data[hit + 6], got - (hit + 7));
+            std::string name(reinterpret_cast<const char*>(data + hit + 7), length);
+            if (name.size() >= 2 && name.compare(name.size() - 2, 2, ";1") == 0) name.resize(name.size() - 2);
+            const size_t dot = name.find('.');
+            if (dot != std::string::npos && name.size() - dot - 1 == 2) {
+                const uint8_t* r = data + hit - 24;
+                entries[name] = TCdiFileEntry{Little32(r), Big32(r + 4), Little32(r + 8), Big32(r + 12)};
+                names.push_back(name);
+            }
+            std::memset(data + hit - 24, 0, 24 + 7 + length);
         }
-        std::fill(sector.begin() + static_cast<std::ptrdiff_t>(at - 24),
-                  sector.begin() + static_cast<std::ptrdiff_t>(at + 7 + length), 0);
     }
+}
+
+std::string TCdiSubtitleScanner::SafeOutputName(const std::string& name) {
+    const size_t cut = name.find_last_of("/\\");
+    std::string last = cut == std::string::npos ? name : name.substr(cut + 1);
+    if (last.empty() || last == "." || last == "..") return {};
+    for (unsigned char c : last)
+        if (c < 0x20 || c == 0x7F) return {};
+    return last;
+}
+
+int TCdiSubtitleScanner::ParseSubtitleEntry(int position) {
+    entry = TCdiSubtitle{};
+    if (position < 0 || position + 16 > kBlock) return -1;
+    const uint8_t* e = block + position;
+    entry.type = e[1];
+    entry.start = BigU32(e + 6);
+    entry.end = BigU32(e + 10);
+    const size_t n = Big16(e + 14);
+    size_t next = static_cast<size_t>(position) + 16;
+    if (next + n > static_cast<size_t>(kBlock)) return -1;
+    entry.line1.assign(reinterpret_cast<const char*>(block + next), n);
+    next += n;
+    if (entry.type == 1) {
+        if (next >= static_cast<size_t>(kBlock)) return -1;
+        if (block[next] == 0xFF) {
+            entry.continues = true;
+            return static_cast<int>(next + 1);
+        }
+        if (next + 16 > static_cast<size_t>(kBlock)) return -1;
+        const size_t m = Big16(block + next + 14);
+        next += 16;
+        if (next + m > static_cast<size_t>(kBlock)) return -1;
+        entry.line2.assign(reinterpret_cast<const char*>(block + next), m);
+        next += m;
+    }
+    return static_cast<int>(next);
+}
+
+void TCdiSubtitleScanner::WriteSrtEntry(std::string& out, bool finishing) {
+    if (finishing) {
+        out += entry.line1 + "\r\n\r\n";
+        ++entryNumber;
+        return;
+    }
+    out += std::to_string(entryNumber) + "\r\n" + SrtTime(entry.start) + " --> " + SrtTime(entry.end) + "\r\n" +
+           entry.line1 + "\r\n";
+    if (entry.type == 1 && !entry.continues) out += entry.line2 + "\r\n";
+    if (!entry.continues) {
+        out += "\r\n";
+        ++entryNumber;
+    }
+}
+
+void TCdiSubtitleScanner::WriteSubEntry(std::string& out, bool finishing) {
+    if (finishing) {
+        out += "|" + entry.line1 + "\r\n";
+        ++entryNumber;
+        return;
+    }
+    out += "{" + std::to_string(SubFrame(entry.start)) + "}{" + std::to_string(SubFrame(entry.end)) + "}" + entry.line1;
+    if (entry.type == 1 && !entry.continues) out += "|" + entry.line2;
+    if (!entry.continues) {
+        out += "\r\n";
+        ++entryNumber;
+    }
+}
+
+CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool plain, const std::string& outputDir,
+                                                             const std::string& name, int64_t extent,
+                                                             int64_t dataLength, bool sub) {
+    const std::string last = SafeOutputName(name);
+    const std::string outputName = last + (sub ? ".sub" : ".srt");
+    if (last.empty()) return {9, name};
+    const std::string path = outputDir.empty() ? outputName
+                             : (outputDir.back() == '/' ? outputDir : outputDir + "/") + outputName;
+
+    // Each file starts afresh.
+    entryNumber = 1;
+    bool continues = false;
+    std::string text;
+    const int64_t blocks = dataLength > 0 ? dataLength / kBlock : 0;
+    const uint64_t size = static_cast<uint64_t>(geometry.sectorSize);
+    for (int64_t b = 0; b < blocks; ++b) {
+        const uint64_t at = plain ? static_cast<uint64_t>(b) * kBlock
+                                  : static_cast<uint64_t>(extent + sectorOffset + b) * size +
+                                        static_cast<uint64_t>(geometry.userOffset);
+        if (extent + sectorOffset < 0 || src.Seek(at) != 0 || src.Read(block, kBlock) != static_cast<size_t>(kBlock))
+            return {6, src.name.empty() ? name : src.name};
+        const uint32_t blockEnd = BigU32(block + 4);
+        int position = 8;
+        if (continues) {
+            continues = false;
+            position = ParseSubtitleEntry(8);
+            if (position < 0) entry = TCdiSubtitle{};
+            sub ? WriteSubEntry(text, true) : WriteSrtEntry(text, true);
+        }
+        // Up to the entry that ends at the block's end time, or the block's end.
+        bool done = position < 0 || (position > 8 && entry.end == blockEnd);
+        while (!done && position < kBlock) {
+            position = ParseSubtitleEntry(position);
+            if (position < 0) break;
+            sub ? WriteSubEntry(text) : WriteSrtEntry(text);
+            continues = entry.continues;
+            done = continues || entry.end == blockEnd;
+        }
+        if (block[kBlock - 1] == 0xEE) break;
+    }
+    // A stream that ends inside an entry still closes it.
+    if (continues) {
+        entry = TCdiSubtitle{};
+        sub ? WriteSubEntry(text, true) : WriteSrtEntry(text, true);
+    }
+
+    TFileIO out;
+    if (out.OpenForWrite(path) != 0) return {9, outputName};
+    const bool written = out.Write(text.data(), text.size()) == text.size();
+    if (out.Close() != 0 || !written) {
+        std::remove(path.c_str());
+        return {9, outputName};
+    }
+    return {0, path};
 }

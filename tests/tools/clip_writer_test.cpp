@@ -1,0 +1,295 @@
+// Sample clips cut from ffmpeg clips through run_clip and WriteSample, each
+// checked with ffmpeg and ffprobe as oracles and by reading its packs.
+#include "tools/clip_writer.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <sstream>
+
+#include "disc/time_code.h"
+#include "engine/system_header.h"
+#include "tests/engine/job_harness.h"
+#include "tools/mpeg_packets.h"
+
+namespace {
+
+using harness::Command;
+using harness::Fixture;
+using harness::ReadFile;
+
+struct ClipRun {
+    int status = -1;
+    std::string out;
+    long long inFrame = -1, outFrame = -1;
+};
+
+ClipRun RunClip(const std::string& args) {
+    ClipRun r;
+    FILE* p = ::popen((std::string(PELLMOR_BUILD_DIR) + "/tests/run_clip " + args + " 2>&1").c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int raw = ::pclose(p);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    std::sscanf(r.out.c_str(), "in frame %lld", &r.inFrame);
+    if (const size_t at = r.out.find("out frame "); at != std::string::npos)
+        std::sscanf(r.out.c_str() + at, "out frame %lld", &r.outFrame);
+    return r;
+}
+
+bool HaveFfmpeg() { return std::system("ffprobe -version >/dev/null 2>&1") == 0; }
+
+// Clock values of a clip's packs, in order.
+std::vector<uint64_t> PackScrs(const std::string& bytes) {
+    std::vector<uint64_t> scrs;
+    for (size_t at = 0; at + 2324 <= bytes.size(); at += 2324) {
+        const auto* s = reinterpret_cast<const uint8_t*>(bytes.data() + at);
+        const PsSector ps = ParsePsSector(s, 2324);
+        if (ps.packKind == 1) scrs.push_back(TGopTimeCode::DecodeMpeg1Scr(s + 4));
+        if (ps.packKind == 2) scrs.push_back(TGopTimeCode::DecodeMpeg2Scr(s + 4));
+    }
+    return scrs;
+}
+
+std::vector<int64_t> GopFrames(const std::string& bytes, double rate) {
+    std::vector<int64_t> frames;
+    for (size_t at = bytes.find(std::string("\x00\x00\x01\xB8", 4)); at != std::string::npos && at + 8 <= bytes.size();
+         at = bytes.find(std::string("\x00\x00\x01\xB8", 4), at + 1)) {
+        TGopTimeCode tc;
+        tc.Read(reinterpret_cast<const uint8_t*>(bytes.data() + at));
+        frames.push_back(tc.FrameNumber(rate));
+    }
+    return frames;
+}
+
+// The ffmpeg and ffprobe checks every clip must pass.
+void CheckClip(const std::string& clip, long long pictures, double rate) {
+    SCOPED_TRACE(clip);
+    EXPECT_EQ(Command("ffmpeg -v error -i '" + clip + "' -f null - 2>&1"), "");
+    std::istringstream streams(Command("ffprobe -v error -count_frames -show_entries "
+                                       "stream=codec_type,start_time,duration,nb_read_frames -of csv=p=0 '" +
+                                       clip + "' 2>&1"));
+    std::string line;
+    double duration[2] = {-1, -1};
+    while (std::getline(streams, line)) {
+        char type[16] = {};
+        double start = 0, dur = 0;
+        long long frames = 0;
+        if (std::sscanf(line.c_str(), "%15[a-z],%lf,%lf,%lld", type, &start, &dur, &frames) != 4) continue;
+        EXPECT_LT(start, 1.0) << type;
+        if (std::string(type) == "video") {
+            EXPECT_EQ(frames, pictures);
+            duration[0] = dur;
+        } else {
+            duration[1] = dur;
+        }
+    }
+    ASSERT_GT(duration[0], 0);
+    ASSERT_GT(duration[1], 0);
+    EXPECT_NEAR(duration[0], duration[1], 0.3);
+
+    // Video decode stamps and audio presentation stamps never go back.
+    std::istringstream packets(
+        Command("ffprobe -v error -show_entries packet=codec_type,pts,dts -of csv=p=0 '" + clip + "'"));
+    long long last[2] = {-1, -1};
+    while (std::getline(packets, line)) {
+        char type[16] = {};
+        long long pts = 0, dts = 0;
+        const int got = std::sscanf(line.c_str(), "%15[a-z],%lld,%lld", type, &pts, &dts);
+        const bool video = std::string(type) == "video";
+        const long long stamp = video ? (got == 3 ? dts : -1) : (got >= 2 ? pts : -1);
+        if (stamp < 0) continue;
+        EXPECT_GE(stamp, last[video ? 0 : 1]) << line;
+        last[video ? 0 : 1] = stamp;
+    }
+    const std::string bytes = ReadFile(clip);
+    const std::vector<uint64_t> scrs = PackScrs(bytes);
+    for (size_t i = 1; i < scrs.size(); ++i) EXPECT_GE(scrs[i], scrs[i - 1]) << "pack " << i;
+    const std::vector<int64_t> gops = GopFrames(bytes, rate);
+    ASSERT_FALSE(gops.empty());
+    EXPECT_EQ(gops.front(), 0);
+    for (size_t i = 1; i < gops.size(); ++i) EXPECT_GT(gops[i], gops[i - 1]);
+}
+
+TEST(ClipWriter, ClipsPlayCleanly) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+    const harness::TempFolder dir;
+    struct Case {
+        const char* source;
+        int in, out;
+        long long expectIn, expectOut;
+        double rate;
+    } cases[] = {
+        {"sample_pal_vcd.mpg", 30, 90, 30, 90, 25},     {"sample_pal_vcd.mpg", 0, 90, 0, 90, 25},
+        {"sample_pal_vcd.mpg", 30, 135, 30, 135, 25},   {"sample_pal_vcd.mpg", 0, 75, 0, 75, 25},
+        {"sample_pal_vcd_tc.mpg", 30, 90, 30, 90, 25},  {"sample_pal_vcd_tc.mpg", 0, 135, 0, 135, 25},
+        {"sample_ntsc_vcd.mpg", 0, 36, 0, 36, 29.97},   {"sample_ntsc_vcd.mpg", 20, 80, 36, 72, 29.97},
+        {"sample_pal_svcd.mpg", 0, 50, 0, 60, 25},      {"sample_pal_svcd.mpg", 25, 65, 30, 60, 25},
+    };
+    for (const Case& c : cases) {
+        const std::string clip = dir / (std::string(c.source) + std::to_string(c.in) + "-" + std::to_string(c.out));
+        const ClipRun r = RunClip("--source " + Fixture(c.source) + " --in-frame " + std::to_string(c.in) +
+                              " --out-frame " + std::to_string(c.out) + " --output " + clip);
+        SCOPED_TRACE(r.out);
+        ASSERT_EQ(r.status, 0);
+        EXPECT_EQ(r.inFrame, c.expectIn);
+        EXPECT_EQ(r.outFrame, c.expectOut);
+        CheckClip(clip, c.expectOut - c.expectIn, c.rate);
+    }
+    // Time codes from ten minutes give the same clips as from zero.
+    EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "sample_pal_vcd.mpg30-90"), ReadFile(dir / "sample_pal_vcd_tc.mpg30-90")));
+}
+
+TEST(ClipWriter, RunClipStatuses) {
+    const harness::TempFolder dir;
+    EXPECT_EQ(RunClip("--source " + Fixture("sample_no_video.mpg") + " --in-frame 0 --out-frame 9 --output " +
+                      (dir / "a.mpg")).status, 7);
+    EXPECT_EQ(RunClip("--source " + Fixture("bad_random.bin") + " --in-frame 0 --out-frame 9 --output " +
+                      (dir / "a.mpg")).status, 7);
+    // In and out at the last GOP: no clip between them.
+    EXPECT_EQ(RunClip("--source " + Fixture("sample_pal_vcd.mpg") + " --in-frame 500 --out-frame 600 --output " +
+                      (dir / "b.mpg")).status, 4);
+    EXPECT_FALSE(harness::Exists(dir / "b.mpg"));
+    EXPECT_EQ(RunClip("--source " + Fixture("sample_pal_vcd.mpg") + " --in-frame 0 --out-frame 15 --output " +
+                      (dir / "no/such/folder.mpg")).status, 4);
+    EXPECT_EQ(RunClip("--source " + Fixture("sample_pal_vcd.mpg") + " --in-frame x").status, 2);
+}
+
+// A clip description straight from the editor on a fixture.
+TSampleClipDescription Describe(const std::string& source, int inGopSteps, int outGopSteps) {
+    TConfig config;
+    TLanguageSet texts;
+    TSampleClipEditor editor(&config, &texts, nullptr, nullptr);
+    EXPECT_EQ(editor.OpenMpegFile(Fixture(source)), 0);
+    for (int i = 0; i < inGopSteps; ++i) editor.vidTCUpDownClick(true);
+    editor.markButtonClick();
+    for (int i = 0; i < outGopSteps; ++i) editor.vidTCUpDownClick(true);
+    return editor.Description();
+}
+
+TEST(ClipWriter, HeaderSectorsPaddingAndTheSequenceHeader) {
+    const harness::TempFolder dir;
+    SampleWriteHandles h;
+    const std::string pal = ReadFile(Fixture("sample_pal_vcd.mpg"));
+
+    // From the first GOP: the source's own first sectors, clock from 0.
+    TSampleClipDescription d = Describe("sample_pal_vcd.mpg", 0, 2);
+    d.outputName = dir / "first.mpg";
+    ASSERT_EQ(WriteSample(d, "", h), 0);
+    std::string clip = ReadFile(d.outputName);
+    EXPECT_EQ(TGopTimeCode::DecodeMpeg1Scr(reinterpret_cast<const uint8_t*>(clip.data()) + 4), 0u);
+    EXPECT_TRUE(harness::SameBytes(clip.substr(12, 2324 - 12), pal.substr(12, 2324 - 12)));
+
+    // Inside the source: two MPEG-1 header sectors, then the in sector one
+    // sector time after the last of them.
+    d = Describe("sample_pal_vcd.mpg", 2, 2);
+    d.outputName = dir / "inside.mpg";
+    ASSERT_EQ(WriteSample(d, "", h), 0);
+    clip = ReadFile(d.outputName);
+    uint8_t a[2324], b[2324];
+    BuildMpeg1SystemHeaderPayloadA(a);
+    BuildMpeg1SystemHeaderPayloadB(b);
+    EXPECT_TRUE(harness::SameBytes(clip.substr(0, 2324), std::string(reinterpret_cast<char*>(a), 2324)));
+    EXPECT_TRUE(harness::SameBytes(clip.substr(2324, 2324), std::string(reinterpret_cast<char*>(b), 2324)));
+    const std::vector<uint64_t> scrs = PackScrs(clip);
+    ASSERT_GE(scrs.size(), 3u);
+    EXPECT_EQ(scrs[2], scrs[1] + 1200);
+    // A padding sector keeps every byte but its clock (one made in a copy
+    // of the source: the clips here have none).
+    std::string padded = pal;
+    const size_t padAt = static_cast<size_t>(d.inOffset) + 3 * 2324;
+    const std::string padding = std::string("\x00\x00\x01\xBE\x09\x02", 6) + std::string(2324 - 18, '\xFF');
+    padded.replace(padAt + 12, padding.size(), padding);
+    harness::WriteFile(dir / "padded.mpg", padded);
+    d.sourcePath = dir / "padded.mpg";
+    d.outputName = dir / "padded-clip.mpg";
+    ASSERT_EQ(WriteSample(d, "", h), 0);
+    const std::string paddedClip = ReadFile(d.outputName);
+    EXPECT_TRUE(harness::SameBytes(paddedClip.substr(5 * 2324 + 12, 2324 - 12), padding));
+    auto sourceScr = [&](size_t at) {
+        return TGopTimeCode::DecodeMpeg1Scr(reinterpret_cast<const uint8_t*>(pal.data()) + at + 4);
+    };
+    EXPECT_EQ(PackScrs(paddedClip)[5] - PackScrs(paddedClip)[2], sourceScr(padAt) - sourceScr(static_cast<size_t>(d.inOffset)));
+
+    // MPEG-2 inside the source: one header sector, and the first video
+    // payload opens with the sequence header at 36.
+    d = Describe("sample_pal_svcd.mpg", 2, 1);
+    EXPECT_EQ(d.discKind, 2);
+    d.outputName = dir / "svcd.mpg";
+    ASSERT_EQ(WriteSample(d, "", h), 0);
+    clip = ReadFile(d.outputName);
+    uint8_t m2[2324];
+    BuildMpeg2SystemHeaderPayload(m2);
+    EXPECT_TRUE(harness::SameBytes(clip.substr(0, 2324), std::string(reinterpret_cast<char*>(m2), 2324)));
+    for (size_t at = 2324; at + 2324 <= clip.size(); at += 2324) {
+        if (static_cast<uint8_t>(clip[at + 17]) != 0xE0) continue;
+        EXPECT_EQ(clip.substr(at + 36, 4), std::string("\x00\x00\x01\xB3", 4));
+        break;
+    }
+}
+
+TEST(ClipWriter, OutputNamesAndFailures) {
+    const harness::TempFolder dir;
+    std::string generated;
+    fakes::RecordingLabel status, completed;
+    fakes::RecordingProgressBar progress;
+    SampleWriteHandles h;
+    h.generatedFiles = &generated;
+    h.status = &status;
+    h.completed = &completed;
+    h.progress = &progress;
+    TSampleClipDescription d = Describe("sample_pal_vcd.mpg", 1, 3);
+
+    // A bare name goes into the folder; an absolute one stands.
+    d.outputName = "bare-sample.mpg";
+    ASSERT_EQ(WriteSample(d, dir.path, h), 0);
+    EXPECT_TRUE(harness::Exists(dir / "bare-sample.mpg"));
+    d.outputName = dir / "abs.mpg";
+    ASSERT_EQ(WriteSample(d, "/nonexistent", h), 0);
+    EXPECT_EQ(generated, "\"" + (dir / "bare-sample.mpg") + "\" \"" + (dir / "abs.mpg") + "\" ");
+    EXPECT_EQ(status.history().front(), "Generating sample...");
+    EXPECT_EQ(status.caption(), "");
+    EXPECT_EQ(completed.history().back(), "");
+    EXPECT_NE(std::find(completed.history().begin(), completed.history().end(), "Completed: 50%"),
+              completed.history().end());
+    EXPECT_EQ(progress.position(), 0);
+
+    // Nothing written: no source, no folder, an empty clip.
+    generated.clear();
+    TSampleClipDescription none = d;
+    none.sourcePath = dir / "missing.mpg";
+    EXPECT_EQ(WriteSample(none, "", h), 4);
+    none = d;
+    none.outputName = dir / "no/folder.mpg";
+    EXPECT_EQ(WriteSample(none, "", h), 4);
+    none = d;
+    none.outOffset = none.inOffset;
+    none.outputName = dir / "empty.mpg";
+    EXPECT_EQ(WriteSample(none, "", h), 4);
+    EXPECT_FALSE(harness::Exists(dir / "empty.mpg"));
+    EXPECT_EQ(generated, "");
+
+    // A disk that fills up: the short file goes, and the result says so.
+    const std::string full = dir / "full.mpg";
+    d.outputName = full;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{20000, 20000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        SampleWriteHandles quiet;
+        ::_exit(WriteSample(d, "", quiet));
+    }
+    int status_ = 0;
+    ASSERT_EQ(::waitpid(child, &status_, 0), child);
+    EXPECT_EQ(WEXITSTATUS(status_), 4);
+    EXPECT_FALSE(harness::Exists(full));
+}
+
+}  // namespace

@@ -1,0 +1,89 @@
+// Cuts a sample clip headless, the way the editor's plain-file mode does:
+// opens the source, steps GOPs to the first GOP at or after each of the two
+// frames, and writes the clip between them.
+//
+//   run_clip --source F --in-frame N --out-frame M --output CLIP
+//
+// Prints the frames and offsets it used. Exit status: 0 written, 4 nothing
+// written, 7 no MPEG stream, 2 usage.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "core/language_set.h"
+#include "core/records.h"
+#include "tools/clip_writer.h"
+#include "tools/sample_clip.h"
+
+namespace {
+
+int Usage(const char* why) {
+    std::fprintf(stderr, "run_clip: %s\nusage: run_clip --source F --in-frame N --out-frame M --output CLIP\n", why);
+    return 2;
+}
+
+bool ParseFrame(const char* text, long long& out) {
+    char* end = nullptr;
+    out = std::strtoll(text, &end, 10);
+    return *text != '\0' && *end == '\0' && out >= 0;
+}
+
+// Steps forward until the position is at or after the frame, or the
+// source has no further GOP.
+void StepTo(TSampleClipEditor& editor, long long frame) {
+    while (editor.currentPosition < frame) {
+        const int64_t gop = editor.cursor.lastGop;
+        editor.vidTCUpDownClick(true);
+        if (editor.cursor.lastGop == gop) break;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string source, output;
+    long long inFrame = -1, outFrame = -1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (i + 1 >= argc) return Usage(("missing value of " + a).c_str());
+        const char* v = argv[++i];
+        if (a == "--source") {
+            source = v;
+        } else if (a == "--output") {
+            output = v;
+        } else if (a == "--in-frame") {
+            if (!ParseFrame(v, inFrame)) return Usage("--in-frame needs a frame count");
+        } else if (a == "--out-frame") {
+            if (!ParseFrame(v, outFrame)) return Usage("--out-frame needs a frame count");
+        } else {
+            return Usage(("unknown argument " + a).c_str());
+        }
+    }
+    if (source.empty() || output.empty() || inFrame < 0 || outFrame < 0) return Usage("every argument is required");
+
+    TConfig config;
+    TLanguageSet texts;
+    int reported = 0;
+    TSampleClipEditor editor(&config, &texts, nullptr, [&](int index, const std::string& text) {
+        reported = index;
+        std::printf("error %d: %s %s\n", index, texts.message(index).c_str(), text.c_str());
+    });
+    const int opened = editor.OpenMpegFile(source);
+    if (opened != 0) return opened == 7 || reported == 7 ? 7 : 4;
+    StepTo(editor, inFrame);
+    editor.markButtonClick();
+    StepTo(editor, outFrame);
+    editor.SetFilenameText(output);
+    const TSampleClipDescription clip = editor.Description();
+    std::printf("in frame %lld offset %lld\nout frame %lld offset %lld\ntime base %lld rate %.3f\n",
+                static_cast<long long>(clip.inFrame), static_cast<long long>(clip.inOffset),
+                static_cast<long long>(clip.outFrame), static_cast<long long>(clip.outOffset),
+                static_cast<long long>(clip.timeBase), clip.frameRate);
+    std::string generated;
+    SampleWriteHandles handles;
+    handles.generatedFiles = &generated;
+    handles.texts = &texts;
+    const int r = WriteSample(clip, "", handles);
+    std::printf(r == 0 ? "written %s\n" : "nothing written\n", generated.c_str());
+    return r;
+}

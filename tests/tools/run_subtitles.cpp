@@ -1,0 +1,95 @@
+// Lists and converts the CD-i subtitles of an image or a subtitle stream
+// headless, as the converter window does.
+//
+//   run_subtitles --source F [--layout raw|2336|cif | --plain] [--sub]
+//                 [--name NAME] --output DIR
+//
+// Exit status: 0 converted, 1 none found, 6 source not readable, 9 an
+// output not written, 2 usage.
+#include <cstdio>
+#include <string>
+
+#include "core/file_io.h"
+#include "tools/cdi_subtitles.h"
+
+namespace {
+
+int Usage(const char* why) {
+    std::fprintf(stderr,
+                 "run_subtitles: %s\nusage: run_subtitles --source F [--layout raw|2336|cif | --plain] [--sub]\n"
+                 "                     [--name NAME] --output DIR\n",
+                 why);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string source, output, only;
+    CdiGeometry geometry = kCdiRawGeometry;
+    bool plain = false, sub = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--source") {
+            if (!value(source)) return Usage("--source needs a path");
+        } else if (a == "--output") {
+            if (!value(output)) return Usage("--output needs a folder");
+        } else if (a == "--name") {
+            if (!value(only)) return Usage("--name needs a name");
+        } else if (a == "--layout") {
+            if (!value(v)) return Usage("--layout needs raw, 2336 or cif");
+            if (v == "raw")
+                geometry = kCdiRawGeometry;
+            else if (v == "2336")
+                geometry = kCdi2336Geometry;
+            else if (v == "cif")
+                geometry = kCdiCifGeometry;
+            else
+                return Usage("--layout needs raw, 2336 or cif");
+        } else if (a == "--plain") {
+            plain = true;
+        } else if (a == "--sub") {
+            sub = true;
+        } else {
+            return Usage(("unknown argument " + a).c_str());
+        }
+    }
+    if (source.empty() || output.empty()) return Usage("--source and --output are required");
+
+    TFileIO file;
+    if (file.OpenForRead(source) != 0) {
+        std::printf("error 6: %s\n", source.c_str());
+        return 6;
+    }
+    TCdiSubtitleScanner scanner(&file);
+    if (plain) {
+        scanner.names = {source};
+        scanner.entries[source] = TCdiFileEntry{0, 0, static_cast<int32_t>(std::min<uint64_t>(file.Size(), INT32_MAX)), 0};
+    } else {
+        scanner.FindCdiDirectory(file, geometry);
+    }
+    for (const std::string& name : scanner.names) {
+        const TCdiFileEntry& e = scanner.entries[name];
+        std::printf("%s extent %d length %d\n", name.c_str(), e.extentLE, e.lengthLE);
+    }
+    int result = 1;
+    for (const std::string& name : scanner.names) {
+        if (!only.empty() && name != only) continue;
+        const TCdiFileEntry& e = scanner.entries[name];
+        const CdiConvertResult r =
+            scanner.ConvertCdiSubtitleFile(file, plain, output, name, e.extentLE, e.lengthLE, sub);
+        if (r.code != 0) {
+            std::printf("error %d: %s\n", r.code, r.name.c_str());
+            return r.code;
+        }
+        std::printf("converted %s\n", r.name.c_str());
+        result = 0;
+    }
+    return result;
+}

@@ -1,0 +1,39 @@
+// Writes a sample clip: the sectors of an MPEG program stream from the in
+// GOP up to the out GOP, made to play on its own (clock and time stamps
+// from 0, time codes from 00:00:00.00, whole audio frames, the video ended
+// with a sequence end code at the out GOP).
+#pragma once
+
+#include <string>
+
+#include "platform/controls.h"
+#include "tools/sample_clip.h"
+
+class TLanguageSet;
+
+// The "Generating Sample..." window of the extraction page.
+class SampleProgressWindow {
+public:
+    virtual ~SampleProgressWindow() = default;
+    virtual void showWith(const std::string& text) = 0;  // bar at 0
+    virtual void setPosition(int percent) = 0;
+    virtual void hideAndReset() = 0;
+};
+
+struct SampleWriteHandles {
+    platform::Label* status = nullptr;
+    platform::Label* eta = nullptr;
+    platform::ProgressBar* progress = nullptr;
+    platform::Label* completed = nullptr;
+    SampleProgressWindow* window = nullptr;  // none on the video-cd page
+    std::string* generatedFiles = nullptr;   // gets "\"path\" " appended
+    const TLanguageSet* texts = nullptr;
+};
+
+// An absolute name stands as it is; any other goes into the directory
+// (the name alone when the directory is empty).
+std::string SampleOutputPath(const std::string& name, const std::string& directory);
+
+// 0 written; 4 nothing written (no source, no clip between the points, or
+// the output could not be created or written: a partial file is removed).
+int WriteSample(const TSampleClipDescription& clip, const std::string& directory, const SampleWriteHandles& handles);
