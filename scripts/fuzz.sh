@@ -26,6 +26,7 @@ seeds_for() {
     sheet_reader_fuzz) echo tests/fixtures/sheets ;;
     language_file_fuzz) echo lang ;;
     mpeg_scan_fuzz) echo fuzz/seeds/mpeg_scan ;;
+    cdi_subtitles_fuzz) echo tests/fixtures/cdi_subtitles.stream ;;
   esac
 }
 
@@ -36,6 +37,8 @@ for t in "${targets[@]}"; do
   seeds=$(seeds_for "$t")
   if [ -n "$seeds" ] && [ -d "$seeds" ]; then
     find "$seeds" -maxdepth 1 -type f -size -64k -exec cp -n {} "$corpus"/ \;
+  elif [ -n "$seeds" ] && [ -f "$seeds" ]; then
+    cp -n "$seeds" "$corpus"/
   fi
   echo "== $t: ${seconds}s"
   if ! UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \

@@ -237,6 +237,8 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
         while (!done && position < kBlock) {
             position = ParseSubtitleEntry(position);
             if (position < 0) break;
+            // Zero bytes after the last entry are no entry.
+            if (entry.type == 0 && entry.start == 0 && entry.end == 0 && entry.line1.empty()) break;
             sub ? WriteSubEntry(text) : WriteSrtEntry(text);
             continues = entry.continues;
             done = continues || entry.end == blockEnd;

@@ -1,5 +1,7 @@
-// The CD-i subtitle probe on small images built here: a path table naming
-// "CDI" and a directory sector with subtitle and other records.
+// The CD-i subtitle probe on small images built here (a path table naming
+// "CDI" and a directory sector with subtitle and other records), and the
+// conversion on a vcdimager disc carrying a synthetic subtitle stream in
+// three layouts.
 #include "tools/cdi_subtitles.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 
 #include "core/file_io.h"
 #include "core/temp_file.h"
+#include "tests/engine/job_harness.h"
 
 namespace {
 
@@ -84,13 +87,14 @@ struct CdiProbe : ::testing::Test {
 };
 
 TEST_F(CdiProbe, ListsTwoCharacterExtensionsSequenceTwoFirst) {
-    for (auto [size, lead, kind] : {std::tuple{2352, 0, 7}, std::tuple{2336, 150, 4}}) {
+    for (auto [size, lead, geometry] :
+         {std::tuple{2352, 0, kCdiRawGeometry}, std::tuple{2336, 150, kCdi2336Geometry}}) {
         SCOPED_TRACE(size);
         const std::string path = BuildImage(dir + "/img" + std::to_string(size), size, lead, records);
         TFileIO file;
         ASSERT_EQ(file.OpenForRead(path), 0);
         TCdiSubtitleScanner scanner(&file);
-        ASSERT_TRUE(scanner.FindCdiDirectory(file, kind));
+        ASSERT_TRUE(scanner.FindCdiDirectory(file, geometry));
         EXPECT_EQ(scanner.sectorSize, size);
         EXPECT_EQ(scanner.sectorOffset, lead);
         EXPECT_EQ(scanner.names, (std::vector<std::string>{"ZZ.FR", "SUBS.EN"}));
@@ -98,7 +102,7 @@ TEST_F(CdiProbe, ListsTwoCharacterExtensionsSequenceTwoFirst) {
         EXPECT_EQ(scanner.entries["SUBS.EN"].extentLE, 40);
         EXPECT_EQ(scanner.entries["SUBS.EN"].lengthLE, 4096);
         EXPECT_EQ(scanner.entries["ZZ.FR"].lengthBE, 6144);
-        EXPECT_TRUE(TCdiSubtitleScanner::HasCdiSubtitles(file, kind));
+        EXPECT_TRUE(TCdiSubtitleScanner::HasCdiSubtitles(file, geometry));
     }
 }
 
@@ -117,14 +121,14 @@ TEST_F(CdiProbe, NothingFound) {
         const std::string path = BuildImage(dir + "/none", 2352, 0, c.records, c.withCdi);
         TFileIO file;
         ASSERT_EQ(file.OpenForRead(path), 0);
-        EXPECT_FALSE(TCdiSubtitleScanner::HasCdiSubtitles(file, 7));
+        EXPECT_FALSE(TCdiSubtitleScanner::HasCdiSubtitles(file, kCdiRawGeometry));
     }
     // Shorter than the search start, and a vcdimager disc without CD-i.
     for (const std::string& path : {dir + "/short", std::string(PELLMOR_FIXTURES) + "/vcd_pal3.bin"}) {
         if (path == dir + "/short") std::ofstream(path) << "tiny";
         TFileIO file;
         ASSERT_EQ(file.OpenForRead(path), 0);
-        EXPECT_FALSE(TCdiSubtitleScanner::HasCdiSubtitles(file, 7)) << path;
+        EXPECT_FALSE(TCdiSubtitleScanner::HasCdiSubtitles(file, kCdiRawGeometry)) << path;
     }
 }
 
@@ -139,9 +143,183 @@ TEST_F(CdiProbe, AnExtentPastTheImageFindsNoNames) {
     TFileIO file;
     ASSERT_EQ(file.OpenForRead(path), 0);
     TCdiSubtitleScanner scanner(&file);
-    EXPECT_TRUE(scanner.FindCdiDirectory(file, 7));
+    EXPECT_TRUE(scanner.FindCdiDirectory(file, kCdiRawGeometry));
     EXPECT_TRUE(scanner.names.empty());
-    EXPECT_FALSE(TCdiSubtitleScanner::HasCdiSubtitles(file, 7));
+    EXPECT_FALSE(TCdiSubtitleScanner::HasCdiSubtitles(file, kCdiRawGeometry));
+}
+
+using harness::Fixture;
+using harness::ReadFile;
+
+struct CdiConvert : ::testing::Test {
+    harness::TempFolder dir;
+    const std::string srt = ReadFile(Fixture("cdi_subtitles.srt"));
+    const std::string sub = ReadFile(Fixture("cdi_subtitles.sub"));
+};
+
+TEST_F(CdiConvert, EveryLayoutGivesTheExpectedFiles) {
+    struct Case {
+        const char* image;
+        CdiGeometry geometry;
+    } cases[] = {{"cdi_subs.bin", kCdiRawGeometry}, {"cdi_subs.nrg", kCdi2336Geometry}, {"cdi_subs.cif", kCdiCifGeometry}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.image);
+        TFileIO file;
+        ASSERT_EQ(file.OpenForRead(Fixture(c.image)), 0);
+        TCdiSubtitleScanner scanner(&file);
+        ASSERT_TRUE(scanner.FindCdiDirectory(file, c.geometry));
+        // NOTES.TXT has a three-character extension.
+        EXPECT_EQ(scanner.names, (std::vector<std::string>{"MOVIE.EN", "MOVIE.FR"}));
+        EXPECT_EQ(scanner.entries["MOVIE.EN"].extentLE, 225);
+        EXPECT_EQ(scanner.entries["MOVIE.FR"].extentLE, 229);
+        EXPECT_EQ(scanner.entries["MOVIE.FR"].lengthLE, 8192);
+        for (bool asSub : {false, true}) {
+            for (const std::string& name : scanner.names) {
+                const TCdiFileEntry& e = scanner.entries[name];
+                const CdiConvertResult r =
+                    scanner.ConvertCdiSubtitleFile(file, false, dir.path, name, e.extentLE, e.lengthLE, asSub);
+                ASSERT_EQ(r.code, 0) << r.name;
+                // Each file is numbered from 1 again.
+                EXPECT_TRUE(harness::SameBytes(ReadFile(r.name), asSub ? sub : srt)) << r.name;
+            }
+        }
+        // The probe finds none where the layout is wrong.
+        if (!(c.geometry == kCdiRawGeometry)) {
+            EXPECT_FALSE(TCdiSubtitleScanner::HasCdiSubtitles(file, kCdiRawGeometry));
+        }
+    }
+    // The stream picked as a plain file converts the same way.
+    TFileIO plain;
+    ASSERT_EQ(plain.OpenForRead(Fixture("cdi_subtitles.stream")), 0);
+    TCdiSubtitleScanner scanner(&plain);
+    const CdiConvertResult r =
+        scanner.ConvertCdiSubtitleFile(plain, true, dir.path, "stream.xx", 0, static_cast<int64_t>(plain.Size()), false);
+    ASSERT_EQ(r.code, 0);
+    EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "stream.xx.srt"), srt));
+}
+
+TEST_F(CdiConvert, IndependentToolsAgree) {
+    if (std::system("ffprobe -version >/dev/null 2>&1 && command -v cd-info >/dev/null") != 0)
+        GTEST_SKIP() << "ffmpeg or cd-info not installed";
+    const std::string listing =
+        harness::Command("cd-info --no-device-info --iso9660 -i '" + Fixture("cdi_subs.cue") + "' 2>/dev/null");
+    EXPECT_NE(listing.find("[LSN    225]      8192"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("[LSN    229]      8192"), std::string::npos);
+    // ffmpeg reads the SRT with the script's times, the two-line entries whole.
+    const std::string packets = harness::Command("ffprobe -v error -show_entries packet=pts_time,duration_time -of csv=p=0 '" +
+                                                 Fixture("cdi_subtitles.srt") + "'");
+    EXPECT_EQ(packets,
+              "1.000000,1.500000\n3.000000,1.500000\n5.000000,1.250000\n7.000000,2.000000\n10.000000,1.500000\n"
+              "3661.500000,0.500000\n");
+    const std::string subPackets = harness::Command(
+        "ffprobe -v error -subfps 25 -show_entries packet=pts_time -of csv=p=0 '" + Fixture("cdi_subtitles.sub") + "'");
+    EXPECT_NE(subPackets.find("3661.480000"), std::string::npos) << subPackets;
+}
+
+// A stream of one 2048-byte block holding the given bytes from offset 8.
+std::string Block(const std::string& entries, uint32_t endTime, bool last = true) {
+    std::string b(2048, '\0');
+    b[4] = static_cast<char>(endTime >> 24);
+    b[5] = static_cast<char>(endTime >> 16);
+    b[6] = static_cast<char>(endTime >> 8);
+    b[7] = static_cast<char>(endTime);
+    b.replace(8, std::min<size_t>(entries.size(), 2040), entries.substr(0, 2040));
+    if (last) b[2047] = '\xEE';
+    return b;
+}
+
+std::string Entry(uint8_t type, uint32_t start, uint32_t end, const std::string& text, size_t declared = SIZE_MAX) {
+    const size_t n = declared == SIZE_MAX ? text.size() : declared;
+    std::string e(16, '\0');
+    e[1] = static_cast<char>(type);
+    for (int i = 0; i < 4; ++i) {
+        e[6 + i] = static_cast<char>(start >> (24 - 8 * i));
+        e[10 + i] = static_cast<char>(end >> (24 - 8 * i));
+    }
+    e[14] = static_cast<char>(n >> 8);
+    e[15] = static_cast<char>(n);
+    return e + text;
+}
+
+TEST_F(CdiConvert, HostileStreamsConvertOrAreRefused) {
+    const std::string ok = Entry(0, 22500, 45000, "fine");
+    struct Case {
+        const char* what;
+        std::string stream;
+        int64_t length;  // -1: the stream's own
+        int code;
+        std::string srt;
+    } cases[] = {
+        {"lengths of 65535", Block(Entry(0, 0, 9, "x", 65535) + ok, 45000), -1, 0, ""},
+        {"a line of 300 bytes kept whole", Block(Entry(0, 22500, 45000, std::string(300, 'a')), 45000), -1, 0,
+         "1\r\n00:00:01,000 --> 00:00:02,000\r\n" + std::string(300, 'a') + "\r\n\r\n"},
+        {"an entry running past its block", Block(ok + std::string(2040 - 20 - 16, '\0') + Entry(0, 1, 2, ""), 7), -1, 0,
+         "1\r\n00:00:01,000 --> 00:00:02,000\r\nfine\r\n\r\n"},
+        {"a data length not a multiple of 2048", Block(ok, 45000), 3000, 0,
+         "1\r\n00:00:01,000 --> 00:00:02,000\r\nfine\r\n\r\n"},
+        {"an empty stream", "", -1, 0, ""},
+        {"a length past the file", Block(ok, 45000, false), 8192, 6, ""},
+        {"a second line past the block", Block(Entry(1, 0, 9, std::string(2020, 'b')), 9), -1, 0, ""},
+        // The stale end time: a first block whose word 2 is 0 still converts.
+        {"a first block ending at time 0", Block(Entry(0, 0, 0, "zero"), 0, false) + Block(ok, 45000), -1, 0,
+         "1\r\n00:00:00,000 --> 00:00:00,000\r\nzero\r\n\r\n2\r\n00:00:01,000 --> 00:00:02,000\r\nfine\r\n\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        harness::WriteFile(dir / "s.bin", c.stream);
+        TFileIO file;
+        ASSERT_EQ(file.OpenForRead(dir / "s.bin"), 0);
+        TCdiSubtitleScanner scanner(&file);
+        const int64_t length = c.length < 0 ? static_cast<int64_t>(c.stream.size()) : c.length;
+        const CdiConvertResult r = scanner.ConvertCdiSubtitleFile(file, true, dir.path, "s.en", 0, length, false);
+        EXPECT_EQ(r.code, c.code);
+        if (c.code == 0 && !c.srt.empty()) {
+            EXPECT_EQ(ReadFile(dir / "s.en.srt"), c.srt);
+        }
+        if (c.code == 6) {
+            EXPECT_EQ(r.name, dir / "s.bin");
+            std::filesystem::remove(dir / "s.en.srt");
+        }
+    }
+}
+
+TEST_F(CdiConvert, OutputNamesStayInTheChosenFolder) {
+    harness::WriteFile(dir / "s.bin", Block(Entry(0, 0, 9, "x"), 9));
+    TFileIO file;
+    ASSERT_EQ(file.OpenForRead(dir / "s.bin"), 0);
+    TCdiSubtitleScanner scanner(&file);
+    std::filesystem::create_directory(dir / "out");
+    EXPECT_EQ(scanner.ConvertCdiSubtitleFile(file, true, dir / "out", "../x.ab", 0, 2048, false).code, 0);
+    EXPECT_TRUE(harness::Exists(dir / "out/x.ab.srt"));
+    EXPECT_FALSE(harness::Exists(dir / "x.ab.srt"));
+    EXPECT_EQ(scanner.ConvertCdiSubtitleFile(file, true, dir / "out", "a\\b.fr", 0, 2048, true).code, 0);
+    EXPECT_TRUE(harness::Exists(dir / "out/b.fr.sub"));
+    for (const std::string& name : {std::string("x/.."), std::string(".."), std::string("dir/"), std::string("a\x01.en")}) {
+        const CdiConvertResult r = scanner.ConvertCdiSubtitleFile(file, true, dir / "out", name, 0, 2048, false);
+        EXPECT_EQ(r.code, 9) << name;
+    }
+    // A folder that is not there: error 9 naming the output.
+    const CdiConvertResult r = scanner.ConvertCdiSubtitleFile(file, true, dir / "none", "s.en", 0, 2048, false);
+    EXPECT_EQ(r.code, 9);
+    EXPECT_EQ(r.name, "s.en.srt");
+
+    EXPECT_EQ(CdiGeometryForMethod(2), kCdiRawGeometry);
+    EXPECT_EQ(CdiGeometryForMethod(11), kCdiCifGeometry);
+    EXPECT_EQ(CdiGeometryForMethod(12), kCdi2336Geometry);
+    EXPECT_FALSE(CdiGeometryForMethod(10).has_value());
+}
+
+TEST_F(CdiConvert, RunSubtitlesStatuses) {
+    auto run = [&](const std::string& args) {
+        const int raw = std::system((std::string(PELLMOR_BUILD_DIR) + "/tests/run_subtitles " + args + " >/dev/null 2>&1").c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    };
+    EXPECT_EQ(run("--source " + Fixture("cdi_subs.nrg") + " --layout 2336 --sub --name MOVIE.FR --output " + dir.path), 0);
+    EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "MOVIE.FR.sub"), sub));
+    EXPECT_FALSE(harness::Exists(dir / "MOVIE.EN.sub"));
+    EXPECT_EQ(run("--source " + Fixture("vcd_pal3.bin") + " --output " + dir.path), 1);
+    EXPECT_EQ(run("--source " + (dir / "missing.bin") + " --output " + dir.path), 6);
+    EXPECT_EQ(run("--source " + Fixture("cdi_subs.bin") + " --output " + (dir / "none")), 9);
 }
 
 }  // namespace
