@@ -3,11 +3,17 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 
+#include "core/file_io.h"
 #include "core/helpers.h"
+#include "core/message_reporter.h"
 #include "core/records.h"
+#include "core/temp_file.h"
 #include "core/text_format.h"
+#include "disc/vcd_system_files.h"
+#include "disc/video_cd_image.h"
 #include "disc/track_table.h"
 
 const uint8_t kToastResource[22] = {0x00, 0x00, 0x02, 0x00, 0x30, 0x00, 0x00, 0x53, 0x05, 0xCD, 0x00,
@@ -16,6 +22,7 @@ const uint8_t kToastResource[22] = {0x00, 0x00, 0x02, 0x00, 0x30, 0x00, 0x00, 0x
 namespace {
 
 constexpr int kErrCannotCreate = 9;
+constexpr int kErrTable = 25;
 constexpr int64_t kRawSector = 2352;
 
 int64_t SectorsOf(const TSheetTime& t) {
@@ -141,4 +148,75 @@ int WriteTocFile(const std::string& path, const TSheetImage& image, const SheetE
         text += "\n";
     }
     return WriteText(path, text, onError);
+}
+
+// ---- The tables of an image build ----
+
+int CreateScanTables(const std::string& tempRoot, std::string& folder, const TableReportFn& report) {
+    folder = CreateTempDir("pellmor-tables-", tempRoot);
+    bool ok = !folder.empty();
+    if (ok) {
+        // The folder may take a name and still refuse the files.
+        TScanDataFile probe(1);
+        ok = probe.CreateFile(folder + "/" + kScanTableName) == 0 && probe.Close() == 0;
+        std::error_code ec;
+        std::filesystem::remove(folder + "/" + kScanTableName, ec);
+    }
+    if (ok) return 0;
+    if (!folder.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+        folder.clear();
+    }
+    if (report) report(kMsgError, kErrCannotCreate, kScanTableText);
+    return kErrCannotCreate;
+}
+
+int BuildVcdTables(TVideoCdImage& image, const TImageTables& tables, const TScanPoints& points,
+                   const std::string& folder, const TableReportFn& report, std::string& sheetPath) {
+    auto fail = [&](int index, const std::string& text) {
+        if (report) report(kMsgError, index, text);
+        return index;
+    };
+    std::string why;
+    if (WriteScanTables(folder, tables.isVcd, tables.tracks, points, why) != 0) return fail(kErrTable, why);
+    image.SetTracks(tables.tracks);
+    image.SetTableFolder(folder);
+
+    TFileIO out;
+    if (out.OpenForUpdate(tables.imagePath) != 0) return fail(kErrCannotCreate, ExtractName(tables.imagePath));
+    const int written = image.WriteImage(out);
+    const bool closed = out.Close() == 0;
+    switch (written) {
+    case 0:
+        break;
+    case 14:
+        return fail(kErrTable, kScanTableText);
+    case 15:
+        return fail(kErrTable, kSearchTableText);
+    case 16:
+        return fail(kErrTable, kTracksTableText);
+    case 23:
+        return fail(23, CdiFileContext(image.failedName()));
+    default:
+        return fail(kErrCannotCreate, ExtractName(tables.imagePath));
+    }
+    if (!closed) return fail(kErrCannotCreate, ExtractName(tables.imagePath));
+
+    TSheetImage sheet;
+    sheet.imagePath = tables.imagePath;
+    sheet.cueFullPath = tables.cueFullPath;
+    sheet.range = {1, int32_t(tables.starts.size()), 0};
+    sheet.starts = tables.starts;
+    sheet.imageSize = image.imageByteCount;
+    std::string path = tables.imagePath;
+    StripExtension(path);
+    path += tables.tocSheet ? ".toc" : ".cue";
+    const SheetErrorFn onError = [&](int index, const std::string& text) {
+        if (report) report(kMsgError, index, text);
+    };
+    const int r = tables.tocSheet ? WriteTocFile(path, sheet, onError) : WriteCueSheet(path, sheet, onError);
+    if (r != 0) return kErrCannotCreate;
+    sheetPath = path;
+    return 0;
 }

@@ -71,3 +71,37 @@ int WriteCueSheet(const std::string& path, const TSheetImage& image, const Sheet
 // its file name alone. 0, or 1 after error 9 as for the cue sheet (also when
 // the starts do not ascend or pass the image's end).
 int WriteTocFile(const std::string& path, const TSheetImage& image, const SheetErrorFn& onError = nullptr);
+
+// ---- The tables of an image build ----
+
+class TVideoCdImage;
+class TScanPoints;
+struct TImageTrack;
+
+// Reports one message of the table steps (kind, index, context text).
+using TableReportFn = std::function<void(int kind, int index, const std::string& text)>;
+
+// Makes the job's private folder for the table files of its images, inside
+// tempRoot (the temporary folder when empty), and checks that a table can
+// be created in it. 0, or 9 after error 9 with "Temporary SCANDATA.DAT table
+// file"; folder is empty then.
+int CreateScanTables(const std::string& tempRoot, std::string& folder, const TableReportFn& report);
+
+// One finished image: its file, its tracks and the sheet beside it.
+struct TImageTables {
+    std::string imagePath;
+    bool isVcd = true;
+    bool tocSheet = false;     // toc file (mpeg -> toc/bin), else a cue sheet
+    bool cueFullPath = false;  // CUEIndexFullPath
+    std::vector<TImageTrack> tracks;
+    std::vector<TSheetTime> starts;  // each track's start in the image
+};
+
+// Writes the scan tables of the image into folder, completes the image's
+// data track (TVideoCdImage::WriteImage on the image file, reopened for
+// update) and writes its cue sheet or toc file. 0; 25 a table could not be
+// written or read back (error 25); 9 the image could not be reopened, read
+// or written, or the sheet not written (error 9); 23 a CD-i file changed
+// (error 23). sheetPath gets the sheet written.
+int BuildVcdTables(TVideoCdImage& image, const TImageTables& tables, const TScanPoints& points,
+                   const std::string& folder, const TableReportFn& report, std::string& sheetPath);

@@ -15,6 +15,7 @@
 #include "core/message_reporter.h"
 #include "disc/time_code.h"
 #include "disc/track_table.h"
+#include "engine/image_build.h"
 #include "engine/output_writers.h"
 
 namespace {
@@ -245,8 +246,7 @@ int WriteThread::SelectMethod(int32_t index, int32_t pageMode) {
     if (e.code == 12) return 12;
     inputKind_ = e.inputKind;
     outputKind_ = e.outputKind;
-    // The image builds come with the video-cd page; until then they refuse.
-    if (pageMode != 0) return 12;
+    if (pageMode == 1) return SelectBuildMethod(e);
     method_ = e.code;
     openerResult_ = RunOpener();
     return openerResult_ == 0 ? e.code : 12;
@@ -376,12 +376,17 @@ void WriteThread::Execute() {
     }
     method_ = code;
 
-    if (start_.forceRead) job_->readSectorSize = job_->forcedReadSize;
-    if (start_.forceWrite) job_->writeSectorSize = job_->forcedWriteSize;
+    // An image is raw 2352-byte sectors of 2324-byte payloads whatever the
+    // forced sizes say: builds ignore them.
+    const bool build = ((method_ >> 16) & kOptBuildImage) != 0;
+    if (!build) {
+        if (start_.forceRead) job_->readSectorSize = job_->forcedReadSize;
+        if (start_.forceWrite) job_->writeSectorSize = job_->forcedWriteSize;
+    }
 
     // Track images take their sizes per track (checked there); the log
     // shows the sizes the job really uses.
-    if (inputKind_ != 6 && inputKind_ != 9) result_ = CheckSectorSizes();
+    if (inputKind_ != 6 && inputKind_ != 9 && !build) result_ = CheckSectorSizes();
     LogSettings();
 
     const int32_t options = (method_ >> 16) & 0xFF;
@@ -395,13 +400,15 @@ void WriteThread::Execute() {
 
     if (start_.generatedFiles) start_.generatedFiles->clear();
 
-    if (result_ == 0 && config_->RemoveCDIBumper && !config_->bumperRemoved) {
+    if (result_ == 0 && !build && config_->RemoveCDIBumper && !config_->bumperRemoved) {
         RemoveCdiBumper();
         config_->bumperRemoved = 1;
     }
 
     bool first = true;
-    if (result_ == 0 && trackTable_) {
+    if (build) {
+        if (result_ == 0) RunBuild();
+    } else if (result_ == 0 && trackTable_) {
         for (int32_t t = trackTable_->firstTrack; t <= trackTable_->lastTrack && result_ == 0; ++t) {
             const size_t row = static_cast<size_t>(t - trackTable_->firstTrack);
             if (config_->selectedTracksOnly && !(row < start_.selectedRows.size() && start_.selectedRows[row])) {
@@ -419,7 +426,7 @@ void WriteThread::Execute() {
     if (result_ == 0 && !config_->passive) {
         if (start_.previewButton && start_.generatedFiles && !start_.generatedFiles->empty())
             start_.previewButton->setEnabled(true);
-        outputSize_ = static_cast<int64_t>(outputBytes_);
+        if (!build) outputSize_ = static_cast<int64_t>(outputBytes_);
     }
     if (outputOpen_) {
         if (outputFile_->Close() != 0 && !writeError_) {
@@ -621,6 +628,7 @@ void WriteThread::EndOfRun() {
     }
     if (outputOpen_) outputFile_->Close();
     outputOpen_ = false;
+    EndBuild();
     inputFile_.reset();
     outputFile_.reset();
     job_->inputFile = nullptr;

@@ -19,6 +19,7 @@
 class TFileIO;
 class TLanguageSet;
 class TTrackTable;
+struct TImageBuild;
 
 // Option bits of the packed method code (bits 16-23).
 enum MethodOption : int32_t {
@@ -197,6 +198,21 @@ private:
     void TrackEnd();
     void PatchDatHeader();
 
+    // Image builds (image_build.cpp).
+    int SelectBuildMethod(const TMethodEntry& e);
+    int CheckBuildLimits();
+    void RunBuild();
+    int StartImage(size_t entry);
+    int OpenEntryInput(size_t entry);
+    int SetupBuildTrack(size_t entry);
+    LoopEnd BuildTrack(size_t entry);
+    LoopEnd BuildDataSectors(size_t entry);
+    void BuildPayload(uint8_t* sector, uint8_t* payload);
+    bool WriteEmptySectors(int count, const uint8_t* subheader);
+    int EndImage(size_t lastEntry);
+    bool ImageOutputName(int32_t image, std::string& name);
+    void EndBuild();
+
     // Helpers.
     void Log(const std::string& line);
     void Status(const std::string& text);
@@ -258,6 +274,8 @@ private:
     bool streamCut_ = false;      // some track lies partly or wholly past the source's end
     bool trackCut_ = false;       // the current track does
     bool writeError_ = false;
+
+    std::unique_ptr<TImageBuild> build_;  // image builds only
 
     std::thread thread_;
     std::mutex joinMutex_;

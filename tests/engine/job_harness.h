@@ -4,6 +4,7 @@
 #pragma once
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -99,6 +100,25 @@ inline std::string Frames(const std::string& path) {
 inline std::string Md5(const std::string& path) {
     const std::string out = Command("md5sum '" + path + "'");
     return out.substr(0, out.find(' '));
+}
+
+// What tests/run_job did: its exit status and its standard output (the log).
+struct Outcome {
+    int status = -1;
+    std::string out;
+};
+
+inline Outcome RunJob(const std::string& args) {
+    const std::string command = std::string(PELLMOR_BUILD_DIR) + "/tests/run_job " + args + " 2>/dev/null";
+    Outcome o;
+    FILE* p = ::popen(command.c_str(), "r");
+    if (!p) return o;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) o.out.append(buf, n);
+    const int raw = ::pclose(p);
+    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return o;
 }
 
 // A scratch folder removed at the end of the test.

@@ -1,32 +1,15 @@
 // The headless runner other checks use: its arguments reach the job, its log
 // reaches standard output and its exit status is the job's result.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include "tests/engine/job_harness.h"
 
 using harness::Fixture;
 using harness::ReadFile;
+using harness::RunJob;
+using harness::Outcome;
 
 namespace {
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-};
-
-Outcome RunJob(const std::string& args) {
-    const std::string command = std::string(PELLMOR_BUILD_DIR) + "/tests/run_job " + args + " 2>/dev/null";
-    Outcome o;
-    FILE* p = ::popen(command.c_str(), "r");
-    if (!p) return o;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) o.out.append(buf, n);
-    const int raw = ::pclose(p);
-    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return o;
-}
 
 TEST(RunJob, ExtractsSelectedTracksWithTheGivenSettings) {
     harness::TempFolder dir;

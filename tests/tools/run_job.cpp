@@ -21,6 +21,7 @@
 #include "engine/write_thread.h"
 #include "platform/registry.h"
 #include "settings/registry_settings.h"
+#include "tests/tools/build_job.h"
 #include "tests/tools/build_list_cli.h"
 #include "tests/tools/job_setup.h"
 
@@ -153,10 +154,55 @@ bool ParseInt(const std::string& text, int32_t& out) {
     return true;
 }
 
+using BuildRig = jobsetup::Rig<PrintingListBox, QuietLabel, QuietBar, QuietButton, ConsoleDialogs>;
+
+// The video-cd page's jobs: the build list's arguments fill the list as
+// the page does (--list-only prints it), the build's own arguments run the
+// build; --method 2|3 with a cif or nrg --source converts that image.
+int BuildMain(int argc, char** argv) {
+    buildjob::BuildJobArgs args;
+    std::vector<char*> listArgs{argv[0]};
+    int32_t method = -1;
+    for (int i = 1; i < argc; ++i) {
+        std::string err;
+        if (buildjob::ParseBuildJobArg(argc, argv, i, args, err)) {
+            if (!err.empty()) return Usage(err.c_str());
+            continue;
+        }
+        if (std::string(argv[i]) == "--method" && i + 1 < argc) ParseInt(argv[i + 1], method);
+        listArgs.push_back(argv[i]);
+    }
+    MemoryRegistry registry;
+    std::string err;
+    if (!buildjob::StoreSettings(args, registry, err)) return Usage(err.c_str());
+    MainWindowValues window;
+    RegistrySettings settings(registry, ".");
+    BuildRig rig(args.answer);
+    if (method == 2 || method == 3) {
+        TConfig config;
+        settings.Load(LoadMode::Full, config, window);
+        return buildjob::RunConversionJob(rig, config, method, args);
+    }
+
+    buildlist::Args a;
+    if (const int r = buildlist::Parse(int(listArgs.size()), listArgs.data(), a); r != 0) return r;
+    buildlist::Page page;
+    // The options as the settings give them; messages go to the log only.
+    settings.Load(LoadMode::Full, page.config, window);
+    page.config.DisableErrorPrompts = 1;
+    page.config.DisableAudioWarningBell = 1;
+    if (const int r = buildlist::Fill(a, page); r != 0) return r;
+    if (a.listOnly) {
+        buildlist::Print(page.list, *page.job.trackTable);
+        return 0;
+    }
+    return buildjob::RunBuildJob(rig, page.job, page.config, a.method, args);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (buildlist::Wanted(argc, argv)) return buildlist::Main(argc, argv);
+    if (buildlist::Wanted(argc, argv)) return BuildMain(argc, argv);
     int32_t method = -1;
     std::string source, output;
     bool fix = false, bumper = false, toast = false, passive = false;

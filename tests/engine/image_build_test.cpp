@@ -1,0 +1,715 @@
+// Image builds end to end: run_job builds VCD and SVCD images from ffmpeg
+// clips, and the independent Debian tools (vcd-info, cd-info, vcdxrip,
+// cdrdao) and our own extraction read them back.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <regex>
+
+#include "disc/mpeg_file_list.h"
+#include "disc/sector_encoder.h"
+#include "disc/time_code.h"
+#include "engine/system_header.h"
+#include "tests/engine/job_harness.h"
+
+using harness::Fixture;
+using harness::Md5;
+using harness::Outcome;
+using harness::ReadFile;
+using harness::RunJob;
+using harness::SameBytes;
+using harness::TempFolder;
+
+namespace {
+
+constexpr const char* kDate = "2024-03-05 06:07:08";
+// How cd-info --iso9660 shows that time (TZ=UTC).
+constexpr const char* kDateShown = "Mar 05 2024 06:07:08";
+
+bool ToolsPresent() {
+    return std::system("{ command -v vcd-info && command -v vcdxrip && command -v cd-info && command -v cdrdao && "
+                       "command -v toc2cue && command -v ffmpeg && command -v ffprobe; } >/dev/null 2>&1") == 0;
+}
+
+#define NEED_TOOLS() \
+    if (!ToolsPresent()) GTEST_SKIP() << "vcd-info, vcdxrip, cd-info, cdrdao or ffmpeg missing"
+
+std::string Tool(const std::string& command) { return harness::Command(command + " 2>&1"); }
+
+std::string Quote(const std::string& path) { return "'" + path + "'"; }
+
+struct Clip {
+    std::string path;
+    bool pal = true;
+};
+
+Clip PalVcd() { return {Fixture("clip_pal_vcd.mpg"), true}; }
+Clip NtscVcd() { return {Fixture("clip_ntsc_vcd.mpg"), false}; }
+Clip FilmVcd() { return {Fixture("clip_film_vcd.mpg"), false}; }
+Clip PalSvcd() { return {Fixture("clip_pal_svcd.mpg"), true}; }
+Clip NtscSvcd() { return {Fixture("clip_ntsc_svcd.mpg"), false}; }
+
+std::string Inputs(const std::vector<Clip>& clips) {
+    std::string args;
+    for (const Clip& c : clips) args += " --input " + Quote(c.path);
+    return args;
+}
+
+// run_job --page 1 into dir/movie.bin with the fixed recording time.
+Outcome Build(const TempFolder& dir, int method, bool svcd, const std::vector<Clip>& clips,
+              const std::string& extra = "") {
+    return RunJob("--page 1 --method " + std::to_string(method) + (svcd ? " --svcd" : "") + Inputs(clips) +
+                  " --output " + Quote(dir / "movie.bin") + " --date '" + kDate + "'" + extra);
+}
+
+// The cue the libcdio tools read: ours, or the one toc2cue makes of our toc
+// (beside the bin and named like it, as vcd-info wants).
+std::string CueOf(const std::string& sheet) {
+    if (sheet.size() < 4 || sheet.compare(sheet.size() - 4, 4, ".toc") != 0) return sheet;
+    const std::string cue = sheet.substr(0, sheet.size() - 4) + ".cue";
+    Tool("toc2cue " + Quote(sheet) + " " + Quote(cue));
+    return cue;
+}
+
+struct VcdInfo {
+    std::string text;
+    std::map<int, long> trackLsn;  // CD track -> LSN, from "CD-ROM TRACKS"
+    std::vector<long> entryLsn;    // ENTRY[i] -> LSN
+};
+
+VcdInfo ReadVcdInfo(const std::string& cue) {
+    VcdInfo v;
+    v.text = Tool("vcd-info --cue-file " + Quote(cue));
+    static const std::regex entry(R"(ENTRY\[\d+\]: track#\s*\d+.*LSN\s+(\d+))");
+    static const std::regex track(R"(^\s*(\d+): \d\d:\d\d:\d\d\s+(\d+)\s+XA)");
+    std::istringstream in(v.text);
+    std::string line;
+    bool tracks = false;
+    while (std::getline(in, line)) {
+        std::smatch m;
+        if (line.find("CD-ROM TRACKS") != std::string::npos) tracks = true;
+        if (std::regex_search(line, m, entry)) v.entryLsn.push_back(std::stol(m[1]));
+        if (tracks && std::regex_search(line, m, track)) v.trackLsn[std::stoi(m[1])] = std::stol(m[2]);
+    }
+    return v;
+}
+
+// Every raw sector rebuilt from its subheader and payload gives itself: sync,
+// address, EDC and, on Form 1, ECC as the encoder makes them.
+void ExpectSectorsEncoded(const std::string& bin) {
+    const std::string image = ReadFile(bin);
+    ASSERT_EQ(image.size() % kRawSectorSize, 0u) << bin;
+    std::vector<uint8_t> s(kRawSectorSize);
+    size_t bad = 0, first = 0;
+    for (size_t at = 0; at < image.size(); at += kRawSectorSize) {
+        std::memcpy(s.data(), image.data() + at, kRawSectorSize);
+        const uint32_t address = uint32_t(at / kRawSectorSize) + 150;
+        const bool form2 = (s[18] & 0x20) != 0;
+        BuildSector(s.data(), form2 ? kSectorMode2Form2 : kSectorMode2Form1, address);
+        if (std::memcmp(s.data(), image.data() + at, kRawSectorSize) != 0 && bad++ == 0) first = at / kRawSectorSize;
+    }
+    EXPECT_EQ(bad, 0u) << bin << ": first bad sector " << first;
+}
+
+// The libcdio and vcdimager tools read the image as we meant it, and
+// vcdxrip gives back each clip.
+void ExpectClean(const std::string& cue, bool svcd, const std::vector<Clip>& clips) {
+    const size_t n = clips.size();
+    const VcdInfo v = ReadVcdInfo(cue);
+    EXPECT_EQ(v.text.find("WARN"), std::string::npos) << v.text;
+    EXPECT_NE(v.text.find(svcd ? "SVCD detected" : "VCD 2.0 detected"), std::string::npos) << v.text;
+    ASSERT_EQ(v.entryLsn.size(), n) << v.text;
+    for (size_t i = 0; i < n; ++i) EXPECT_EQ(v.entryLsn[i], v.trackLsn.count(int(i) + 2) ? v.trackLsn.at(int(i) + 2) : -1) << "entry " << i;
+    EXPECT_NE(v.text.find("psd size: " + std::to_string(16 * n + 8)), std::string::npos) << v.text;
+    EXPECT_NE(v.text.find("maximum lid: " + std::to_string(n + 1)), std::string::npos) << v.text;
+    if (svcd) {
+        for (const Clip& c : clips) {
+            const std::string kind = std::string("audio: 1 stream, video: ") + (c.pal ? "PAL" : "NTSC") + " stream";
+            EXPECT_NE(v.text.find(kind), std::string::npos) << kind << "\n" << v.text;
+        }
+    }
+
+    const std::string info = Tool("cd-info --no-device-info --cue-file " + Quote(cue));
+    EXPECT_NE(info.find(svcd ? "Super Video CD (SVCD)" : "XA sectors   Video CD"), std::string::npos) << info;
+    const std::string iso = Tool("TZ=UTC cd-info --no-device-info --iso9660 --cue-file " + Quote(cue));
+    int records = 0;
+    std::istringstream lines(iso);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("[LSN") == std::string::npos) continue;
+        ++records;
+        EXPECT_NE(line.find(kDateShown), std::string::npos) << line;
+    }
+    EXPECT_GT(records, 0) << iso;
+
+    TempFolder rip;
+    const std::string ripped = Tool("cd " + Quote(rip.path) + " && vcdxrip --cue-file=" + Quote(cue));
+    EXPECT_EQ(ripped.find("WARN"), std::string::npos) << ripped;
+    for (size_t k = 0; k < n; ++k) {
+        char name[32];
+        std::snprintf(name, sizeof name, "avseq%02zu.mpg", k + 1);
+        EXPECT_EQ(Md5(rip / name), Md5(clips[k].path)) << name << " of " << cue;
+    }
+    std::string bin = cue.substr(0, cue.size() - 4) + ".bin";
+    ExpectSectorsEncoded(bin);
+}
+
+// Our own extraction gives each clip back exactly, nothing after it.
+void ExpectExtractsBack(const std::string& sheet, const std::vector<Clip>& clips) {
+    const bool toc = sheet.compare(sheet.size() - 4, 4, ".toc") == 0;
+    TempFolder out;
+    const Outcome o = RunJob(std::string("--method ") + (toc ? "5" : "2") + " --source " + Quote(sheet) +
+                             " --output " + Quote(out / "x.mpg") + " --set MultiFileFormat=-%d");
+    ASSERT_EQ(o.status, 0) << o.out;
+    for (size_t k = 0; k < clips.size(); ++k) {
+        const std::string name = out / ("x-" + std::to_string(k + 1) + ".mpg");
+        EXPECT_TRUE(SameBytes(ReadFile(name), ReadFile(clips[k].path))) << name << " of " << sheet;
+    }
+}
+
+// The INDEX 01 times of a cue sheet, in order.
+std::vector<std::string> CueIndexes(const std::string& cue) {
+    std::vector<std::string> times;
+    std::istringstream in(ReadFile(cue));
+    for (std::string line; std::getline(in, line);) {
+        const size_t at = line.find("INDEX 01 ");
+        if (at != std::string::npos) times.push_back(line.substr(at + 9));
+    }
+    return times;
+}
+
+struct Layout {
+    const char* name;
+    bool svcd;
+    std::vector<Clip> clips;
+};
+
+class BuildLayouts : public ::testing::TestWithParam<std::tuple<Layout, int>> {};
+
+// Each layout as cue/bin and as toc/bin: clean by the tools, read by our
+// readers and extracted back by our own engine.
+TEST_P(BuildLayouts, ImageReadsBackCleanly) {
+    NEED_TOOLS();
+    const auto& [layout, method] = GetParam();
+    TempFolder dir;
+    const Outcome o = Build(dir, method, layout.svcd, layout.clips);
+    ASSERT_EQ(o.status, 0) << o.out;
+    const std::string sheet = dir / (method == 0 ? "movie.toc" : "movie.cue");
+    ASSERT_TRUE(harness::Exists(sheet)) << o.out;
+    const std::string cue = CueOf(sheet);
+    ExpectClean(cue, layout.svcd, layout.clips);
+    ExpectExtractsBack(sheet, layout.clips);
+    // Our cue reader reads the sheet to the track starts vcd-info lists.
+    {
+        harness::Job reader;
+        ASSERT_EQ(reader.Load(method == 0 ? 5 : 2, sheet), 0);
+        const VcdInfo v = ReadVcdInfo(cue);
+        const TTrackTable& table = *reader.job.trackTable;
+        for (int k = 1; k <= int(layout.clips.size()); ++k) {
+            ASSERT_LT(size_t(k), table.start.size());
+            EXPECT_EQ(table.start[size_t(k)], int64_t(v.trackLsn.at(k + 1)) * 2352) << "track " << k;
+        }
+    }
+    if (method == 0) {
+        // toc2cue makes of our toc the TRACK and INDEX lines of our cue.
+        TempFolder other;
+        ASSERT_EQ(Build(other, 1, layout.svcd, layout.clips).status, 0);
+        auto lines = [](const std::string& path) {
+            std::vector<std::string> kept;
+            std::istringstream in(ReadFile(path));
+            for (std::string line; std::getline(in, line);)
+                if (line.find("TRACK") != std::string::npos || line.find("INDEX") != std::string::npos)
+                    kept.push_back(line.substr(line.find_first_not_of(' ')));
+            return kept;
+        };
+        EXPECT_EQ(lines(cue), lines(other / "movie.cue"));
+        // cdrdao reads our toc to the tracks of the cue made from it.
+        const std::vector<std::string> starts = CueIndexes(cue);
+        const std::string shown = Tool("cdrdao show-toc " + Quote(sheet));
+        int found = 0;
+        std::istringstream in(shown);
+        for (std::string line; std::getline(in, line);) {
+            static const std::regex start(R"(START\s+(\d\d:\d\d:\d\d))");
+            std::smatch m;
+            if (!std::regex_search(line, m, start)) continue;
+            const std::string time = m[1];
+            ++found;
+            EXPECT_NE(std::find(starts.begin(), starts.end(), time), starts.end()) << time << "\n" << shown;
+        }
+        EXPECT_EQ(found, int(layout.clips.size()) + 1) << shown;
+    } else {
+        EXPECT_EQ(CueIndexes(cue).size(), layout.clips.size() + 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, BuildLayouts,
+    ::testing::Combine(::testing::Values(Layout{"VcdOnePal", false, {PalVcd()}},
+                                         Layout{"VcdPalNtscFilm", false, {PalVcd(), NtscVcd(), FilmVcd()}},
+                                         Layout{"SvcdOne", true, {PalSvcd()}},
+                                         Layout{"SvcdPalNtsc", true, {PalSvcd(), NtscSvcd()}}),
+                       ::testing::Values(1, 0)),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) == 0 ? "Toc" : "Cue");
+    });
+
+// ---- Track counts ----
+
+std::vector<Clip> Copies(const Clip& clip, int n) { return std::vector<Clip>(size_t(n), clip); }
+
+TEST(BuildTrackCounts, TwentyTracksRipBackAsTwentyFiles) {
+    NEED_TOOLS();
+    TempFolder dir;
+    const std::vector<Clip> clips = Copies({Fixture("clip_short_vcd.mpg"), true}, 20);
+    const Outcome o = Build(dir, 1, false, clips);
+    ASSERT_EQ(o.status, 0) << o.out;
+    ExpectClean(dir / "movie.cue", false, clips);
+}
+
+TEST(BuildTrackCounts, NinetyEightTracksFillThreeDirectorySectorsAndNinetyNineAreRefused) {
+    NEED_TOOLS();
+    TempFolder dir;
+    const Clip clip{Fixture("clip_short_vcd.mpg"), true};
+    const Outcome o = Build(dir, 1, false, Copies(clip, 98));
+    ASSERT_EQ(o.status, 0) << o.out;
+    const VcdInfo v = ReadVcdInfo(dir / "movie.cue");
+    EXPECT_EQ(v.text.find("WARN"), std::string::npos) << v.text;
+    EXPECT_EQ(v.entryLsn.size(), 98u);
+    EXPECT_TRUE(std::regex_search(v.text, std::regex(R"(\[LSN\s+\d+\]\s+6144\s+MPEGAV)"))) << v.text;
+    TempFolder rip;
+    Tool("cd " + Quote(rip.path) + " && vcdxrip --cue-file=" + Quote(dir / "movie.cue"));
+    EXPECT_EQ(Md5(rip / "avseq98.mpg"), Md5(clip.path));
+
+    TempFolder refused;
+    const Outcome no = Build(refused, 1, false, Copies(clip, 99));
+    EXPECT_EQ(no.status, 20) << no.out;
+    EXPECT_NE(no.out.find("Cannot exceed 99 video tracks."), std::string::npos) << no.out;
+    EXPECT_TRUE(std::filesystem::is_empty(refused.path));
+}
+
+// ---- Several images ----
+
+// Clips 1 and 2 fit the first image with their frames; clip 3 goes on.
+constexpr const char* kTwoImages = " --capacity 1500000 --margin 0";
+
+TEST(BuildSpanning, EachImageHasItsOwnFileSheetAndTracks) {
+    NEED_TOOLS();
+    const std::vector<Clip> clips = {PalVcd(), {Fixture("clip_pal_vcd_b.mpg"), true},
+                                     {Fixture("clip_pal_vcd_c.mpg"), true}};
+    struct Case {
+        const char* extra;
+        int method;
+        const char* first;
+        const char* second;
+    };
+    for (const Case& c : {Case{"", 1, "movie_01", "movie_02"}, Case{" --folders", 1, "CD1/movie", "CD2/movie"},
+                          Case{"", 0, "movie_01", "movie_02"}}) {
+        SCOPED_TRACE(std::string(c.extra) + " method " + std::to_string(c.method));
+        TempFolder dir;
+        const Outcome o = Build(dir, c.method, false, clips, std::string(kTwoImages) + c.extra + " --volume DISC_%02d");
+        ASSERT_EQ(o.status, 0) << o.out;
+        EXPECT_FALSE(harness::Exists(dir / "movie.bin"));
+        const char* sheet = c.method == 0 ? ".toc" : ".cue";
+        const std::string one = CueOf(dir / (c.first + std::string(sheet)));
+        const std::string two = CueOf(dir / (c.second + std::string(sheet)));
+        ExpectClean(one, false, {clips[0], clips[1]});
+        ExpectClean(two, false, {clips[2]});
+        EXPECT_NE(ReadVcdInfo(one).text.find("volume id: `DISC_01'"), std::string::npos);
+        EXPECT_NE(ReadVcdInfo(two).text.find("volume id: `DISC_02'"), std::string::npos);
+        // Image 2 numbers its only track 02, at its own start.
+        const std::string second = ReadFile(two);
+        EXPECT_NE(second.find("TRACK 02"), std::string::npos) << second;
+        EXPECT_EQ(second.find("TRACK 03"), std::string::npos) << second;
+        const std::vector<std::string> firstStarts = CueIndexes(one);
+        ASSERT_EQ(firstStarts.size(), 3u);
+        EXPECT_EQ(CueIndexes(two), std::vector<std::string>({firstStarts[0], firstStarts[1]}));
+        // What an image holds stays within the capacity.
+        const uint64_t held = ReadFile(clips[0].path).size() + ReadFile(clips[1].path).size() + 2 * 546140;
+        EXPECT_LE(held, 1500000u);
+    }
+}
+
+TEST(BuildSpanning, ManualShiftsMakeTwoImagesWithTheirOwnSheets) {
+    NEED_TOOLS();
+    const std::vector<Clip> clips = {PalVcd(), NtscVcd()};
+    for (int method : {1, 0}) {
+        TempFolder dir;
+        const Outcome o = Build(dir, method, false, clips, " --increase-image 2");
+        ASSERT_EQ(o.status, 0) << o.out;
+        const char* sheet = method == 0 ? ".toc" : ".cue";
+        ExpectClean(CueOf(dir / ("movie_01" + std::string(sheet))), false, {clips[0]});
+        ExpectClean(CueOf(dir / ("movie_02" + std::string(sheet))), false, {clips[1]});
+        if (method == 1) ExpectExtractsBack(dir / "movie_02.cue", {clips[1]});
+    }
+}
+
+// ---- A file split over images ----
+
+// Time stamps of a program stream, sector by sector.
+struct Stamps {
+    std::vector<uint64_t> scr;                  // per pack
+    std::vector<int64_t> ptsToScr;              // per stamped packet: PTS - its pack's SCR
+};
+
+// Zeroes what rebasing may change (pack SCR, PES PTS and DTS, GOP time
+// codes) in a stream of 2324-byte packs, and collects the stamps.
+std::string Normalise(std::string data, Stamps* stamps = nullptr) {
+    auto* d = reinterpret_cast<uint8_t*>(data.data());
+    for (size_t at = 0; at + 2324 <= data.size(); at += 2324) {
+        uint8_t* p = d + at;
+        if (!(p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0xBA)) continue;
+        const bool mpeg1 = (p[4] & 0xF0) == 0x20;
+        const uint64_t scr =
+            mpeg1 ? TGopTimeCode::DecodeMpeg1Scr(p + 4) : TGopTimeCode::DecodeMpeg2Scr(p + 4);
+        if (stamps) stamps->scr.push_back(scr);
+        std::memset(p + 4, 0, mpeg1 ? 5 : 6);
+        size_t pos = mpeg1 ? 12 : 14 + (p[13] & 7);
+        while (pos + 6 <= 2324 && p[pos] == 0 && p[pos + 1] == 0 && p[pos + 2] == 1 && p[pos + 3] >= 0xBB) {
+            const uint8_t sid = p[pos + 3];
+            const size_t length = (size_t(p[pos + 4]) << 8) | p[pos + 5];
+            if (sid >= 0xC0 && sid <= 0xEF) {
+                std::vector<size_t> fields;
+                if ((p[pos + 6] & 0xC0) == 0x80) {
+                    if (p[pos + 7] & 0x80) fields.push_back(pos + 9);
+                    if ((p[pos + 7] & 0xC0) == 0xC0) fields.push_back(pos + 14);
+                } else {
+                    size_t q = pos + 6;
+                    while (p[q] == 0xFF && q < pos + 22) ++q;
+                    if ((p[q] & 0xC0) == 0x40) q += 2;
+                    if ((p[q] & 0xE0) == 0x20) fields.push_back(q);
+                    if ((p[q] & 0xF0) == 0x30) fields.push_back(q + 5);
+                }
+                for (size_t f : fields) {
+                    if (f + 5 > 2324) continue;
+                    if (stamps) stamps->ptsToScr.push_back(int64_t(TGopTimeCode::DecodePts(p + f)) - int64_t(scr));
+                    std::memset(p + f, 0, 5);
+                }
+            }
+            pos += 6 + length;
+        }
+        for (uint8_t* g = p; (g = static_cast<uint8_t*>(memmem(g, size_t(p + 2324 - g), "\0\0\1\xB8", 4)));) {
+            std::memset(g + 4, 0, std::min<size_t>(4, size_t(p + 2324 - (g + 4))));
+            g += 4;
+        }
+    }
+    return data;
+}
+
+// ffprobe's picture count (its last line; the audio decoder may complain first).
+int FramesOf(const std::string& path) {
+    const std::string out = harness::Frames(path);
+    return std::atoi(out.substr(out.find_last_of('\n') + 1).c_str());
+}
+
+class BuildSplit : public ::testing::TestWithParam<bool> {};
+
+// A 12-second clip over several images: each piece rips back as the
+// source's bytes (behind the fixed header sectors for later pieces), with a
+// clock that never runs backwards and stamps at the source's distance to it.
+TEST_P(BuildSplit, PiecesRipBackAsTheSourceWithARebasedClock) {
+    NEED_TOOLS();
+    const bool svcd = GetParam();
+    TempFolder dir;
+    const std::string clip = dir / "long.mpg";
+    Tool(std::string("ffmpeg -hide_banner -loglevel error -y -threads 1 -f lavfi -i testsrc=duration=12:size=") +
+         (svcd ? "480x576" : "352x288") + ":rate=25 -f lavfi -i sine=frequency=440:duration=12 -target " +
+         (svcd ? "pal-svcd" : "pal-vcd") + " -threads 1 -flags +bitexact -fflags +bitexact " + Quote(clip));
+    const std::string source = ReadFile(clip);
+    ASSERT_GT(source.size(), 500000u);
+    const uint64_t capacity = source.size() * 2 / 5 + 546140;
+    const Outcome o = Build(dir, 1, svcd, {{clip, true}}, " --capacity " + std::to_string(capacity) + " --margin 0");
+    ASSERT_EQ(o.status, 0) << o.out;
+
+    std::string header(svcd ? kMpeg2SystemHeaderBytes : kMpeg1SystemHeaderBytes, '\0');
+    auto* h = reinterpret_cast<uint8_t*>(header.data());
+    if (svcd) {
+        BuildMpeg2SystemHeaderPayload(h);
+    } else {
+        BuildMpeg1SystemHeaderPayloadA(h);
+        BuildMpeg1SystemHeaderPayloadB(h + 2324);
+    }
+    size_t offset = 0;
+    int images = 0, frames = 0;
+    for (int k = 1; harness::Exists(dir / ("movie_0" + std::to_string(k) + ".cue")); ++k) {
+        SCOPED_TRACE("image " + std::to_string(k));
+        ++images;
+        const std::string cue = dir / ("movie_0" + std::to_string(k) + ".cue");
+        TempFolder rip;
+        const std::string said = Tool("cd " + Quote(rip.path) + " && vcdxrip --cue-file=" + Quote(cue));
+        EXPECT_EQ(said.find("WARN"), std::string::npos) << said;
+        const std::string piece = ReadFile(rip / "avseq01.mpg");
+        frames += FramesOf(rip / "avseq01.mpg");
+        std::string data = piece;
+        if (k > 1) {
+            ASSERT_GT(piece.size(), header.size());
+            EXPECT_TRUE(SameBytes(piece.substr(0, header.size()), header));
+            data = piece.substr(header.size());
+        }
+        ASSERT_LE(offset + data.size(), source.size());
+        const std::string original = source.substr(offset, data.size());
+        if (k == 1) {
+            EXPECT_TRUE(SameBytes(data, original));
+        } else {
+            Stamps ours, theirs;
+            std::string a = Normalise(data, &ours), b = Normalise(original, &theirs);
+            // The SVCD piece's first sector may have its sequence header moved.
+            const size_t skip = svcd ? 2324 : 0;
+            EXPECT_TRUE(SameBytes(a.substr(skip), b.substr(skip)));
+            EXPECT_EQ(ours.ptsToScr, theirs.ptsToScr);
+            Stamps whole;
+            Normalise(piece, &whole);
+            EXPECT_TRUE(std::is_sorted(whole.scr.begin(), whole.scr.end()));
+        }
+        offset += data.size();
+    }
+    EXPECT_GE(images, 2);
+    const int cuts = images - 1;
+    EXPECT_LE(std::abs(frames - FramesOf(clip)), cuts) << frames;
+}
+
+INSTANTIATE_TEST_SUITE_P(Discs, BuildSplit, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Svcd" : "Vcd"; });
+
+// ---- Switches and CD-i ----
+
+TEST(BuildSwitches, NonCompliantSvcdSwitchesGiveOnlyTheirWarning) {
+    NEED_TOOLS();
+    const std::vector<Clip> clips = {PalSvcd()};
+    struct Case {
+        const char* setting;
+        const char* warning;
+    };
+    for (const Case& c : {Case{"SVCD_PhilipsCompliant", "no PSD file entry found in ISO9660 fs"},
+                          Case{"SVCD_UseMPEG2Directory", "non compliant /MPEGAV folder"},
+                          // vcd-info adds a second line on the same signature.
+                          Case{"SVCD_UseENTRYVCD", "ENTRIES.SVD signature"}}) {
+        SCOPED_TRACE(c.setting);
+        TempFolder dir;
+        const Outcome o = Build(dir, 1, true, clips, std::string(" --set ") + c.setting + "=0");
+        ASSERT_EQ(o.status, 0) << o.out;
+        const VcdInfo v = ReadVcdInfo(dir / "movie.cue");
+        int warnings = 0;
+        std::istringstream in(v.text);
+        for (std::string line; std::getline(in, line);) {
+            if (line.find("WARN") == std::string::npos) continue;
+            ++warnings;
+            EXPECT_NE(line.find(c.warning), std::string::npos) << line;
+        }
+        EXPECT_GE(warnings, 1) << v.text;
+        if (std::string(c.setting) == "SVCD_UseENTRYVCD") {
+            EXPECT_NE(v.text.find("found (non-compliant) SVCD ENTRIES.SVD signature"), std::string::npos);
+        }
+        TempFolder rip;
+        Tool("cd " + Quote(rip.path) + " && vcdxrip --cue-file=" + Quote(dir / "movie.cue"));
+        EXPECT_EQ(Md5(rip / "avseq01.mpg"), Md5(clips[0].path));
+        ExpectExtractsBack(dir / "movie.cue", clips);
+    }
+}
+
+std::string CdiSettings(const std::string& folder) {
+    return " --set AddCDIApplication=1 --set CDI_ImageFile=" + Quote(folder + "/cdi_imag.rtf") +
+           " --set CDI_FontFile=" + Quote(folder + "/cdi_text.fnt") + " --set CDI_ApplicationFile=" +
+           Quote(folder + "/cdi_vcd.app") + " --set CDI_ConfigurationFile=" + Quote(folder + "/cdi_vcd.cfg");
+}
+
+TEST(BuildCdi, ApplicationFilesLandInTheCdiFolder) {
+    NEED_TOOLS();
+    TempFolder dir;
+    const std::vector<Clip> clips = {PalVcd()};
+    const Outcome o = Build(dir, 1, false, clips, CdiSettings(Fixture("cdi")));
+    ASSERT_EQ(o.status, 0) << o.out;
+    const VcdInfo v = ReadVcdInfo(dir / "movie.cue");
+    EXPECT_EQ(v.text.find("WARN"), std::string::npos) << v.text;
+    EXPECT_NE(v.text.find("application id: `CDI/CDI_VCD.APP;1"), std::string::npos) << v.text;
+    // The image file (3 sectors) at 211, the font 80 sectors after its end.
+    EXPECT_TRUE(std::regex_search(v.text, std::regex(R"(\[LSN\s+211\]\s+\d+.*CDI_IMAG\.RTF)"))) << v.text;
+    EXPECT_TRUE(std::regex_search(v.text, std::regex(R"(\[LSN\s+294\]\s+5000\s+CDI_TEXT\.FNT)"))) << v.text;
+    ExpectClean(dir / "movie.cue", false, clips);
+    TempFolder rip;
+    Tool("cd " + Quote(rip.path) + " && vcdxrip --cue-file=" + Quote(dir / "movie.cue"));
+    for (const auto& [ripped, file] : {std::pair{"_cdi_cdi_imag.rtf", "cdi_imag.rtf"},
+                                       std::pair{"_cdi_cdi_text.fnt", "cdi_text.fnt"},
+                                       std::pair{"_cdi_cdi_vcd.app", "cdi_vcd.app"},
+                                       std::pair{"_cdi_cdi_vcd.cfg", "cdi_vcd.cfg"}})
+        EXPECT_EQ(Md5(rip / ripped), Md5(Fixture(std::string("cdi/") + file))) << ripped;
+}
+
+TEST(BuildCdi, MissingOrBrokenApplicationFileFailsTheJob) {
+    TempFolder cdi;
+    for (const char* f : {"cdi_imag.rtf", "cdi_text.fnt", "cdi_vcd.app"})
+        std::filesystem::copy_file(Fixture(std::string("cdi/") + f), cdi / f);
+    TempFolder dir;
+    Outcome o = Build(dir, 1, false, {PalVcd()}, CdiSettings(cdi.path));
+    EXPECT_NE(o.status, 0);
+    EXPECT_NE(o.out.find("cdi_vcd.cfg"), std::string::npos) << o.out;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path));
+
+    std::filesystem::copy_file(Fixture("cdi/cdi_vcd.cfg"), cdi / "cdi_vcd.cfg");
+    harness::WriteFile(cdi / "cdi_imag.rtf", ReadFile(Fixture("cdi/cdi_imag.rtf")) + "x");
+    o = Build(dir, 1, false, {PalVcd()}, CdiSettings(cdi.path));
+    EXPECT_NE(o.status, 0);
+    EXPECT_NE(o.out.find("cdi_imag.rtf"), std::string::npos) << o.out;
+}
+
+// ---- Conversions ----
+
+TEST(BuildConversion, CifAndNrgImagesAreRebuiltTrackForTrack) {
+    NEED_TOOLS();
+    const auto manifest = harness::Manifest();
+    struct Case {
+        int method;
+        const char* source;
+        const char* listed;  // the manifest's name of the same disc
+        std::vector<Clip> clips;
+    };
+    for (const Case& c :
+         {Case{2, "vcd_ntsc.cif", "vcd_ntsc.cue", {NtscVcd()}},
+          Case{3, "vcd_pal3.nrg", "vcd_pal3.nrg",
+               {PalVcd(), {Fixture("clip_pal_vcd_b.mpg"), true}, {Fixture("clip_pal_vcd_c.mpg"), true}}}}) {
+        SCOPED_TRACE(c.source);
+        TempFolder dir;
+        const Outcome o = RunJob("--page 1 --method " + std::to_string(c.method) + " --source " +
+                                 Quote(Fixture(c.source)) + " --output " + Quote(dir / "image.bin") + " --date '" +
+                                 kDate + "'");
+        ASSERT_EQ(o.status, 0) << o.out;
+        const std::string cue = dir / "image.cue";
+        const VcdInfo v = ReadVcdInfo(cue);
+        EXPECT_EQ(v.text.find("WARN"), std::string::npos) << v.text;
+        // An nrg keeps its own label, as the page reads it.
+        if (c.method == 3) {
+            EXPECT_NE(v.text.find("volume id: `PELLTEST'"), std::string::npos) << v.text;
+        }
+        TempFolder rip;
+        Tool("cd " + Quote(rip.path) + " && vcdxrip --cue-file=" + Quote(cue));
+        const auto& files = manifest.at(c.listed);
+        for (size_t k = 0; k < files.size(); ++k) {
+            char name[32];
+            std::snprintf(name, sizeof name, "avseq%02zu.mpg", k + 1);
+            EXPECT_EQ(Md5(rip / name), files[k].md5) << name;
+        }
+        ExpectExtractsBack(cue, c.clips);
+        ExpectSectorsEncoded(dir / "image.bin");
+    }
+}
+
+// ---- Sizes, dates and failures ----
+
+TEST(BuildRun, SameDateGivesTheSameBytesAndForcedSizesChangeNothing) {
+    const std::vector<Clip> clips = {PalVcd(), NtscVcd()};
+    TempFolder a, b, c;
+    ASSERT_EQ(Build(a, 1, false, clips).status, 0);
+    ASSERT_EQ(Build(b, 1, false, clips).status, 0);
+    const Outcome forced = Build(c, 1, false, clips, " --force-write 2324 --force-read 2352");
+    ASSERT_EQ(forced.status, 0) << forced.out;
+    EXPECT_NE(forced.out.find("Setting write size to: 2352"), std::string::npos) << forced.out;
+    for (const char* name : {"movie.bin", "movie.cue"}) {
+        EXPECT_TRUE(SameBytes(ReadFile(a / name), ReadFile(b / name))) << name;
+        EXPECT_TRUE(SameBytes(ReadFile(a / name), ReadFile(c / name))) << name;
+    }
+}
+
+TEST(BuildRun, FailuresEndTheJobWithTheirError) {
+    TempFolder dir;
+    const std::vector<Clip> clips = {PalVcd()};
+    Outcome o = Build(dir, 1, false, clips, " --set TempDirectory=" + Quote(dir / "missing/tmp"));
+    EXPECT_EQ(o.status, 9) << o.out;
+    EXPECT_NE(o.out.find("Temporary SCANDATA.DAT table file"), std::string::npos) << o.out;
+    EXPECT_FALSE(harness::Exists(dir / "movie.bin"));
+
+    o = RunJob("--page 1 --method 1" + Inputs(clips) + " --output " + Quote(dir / "missing/movie.bin"));
+    EXPECT_EQ(o.status, 9) << o.out;
+    EXPECT_NE(o.out.find("Unable to create output file."), std::string::npos) << o.out;
+
+    // A disk that takes no byte: the failed writes end the job.
+    o = RunJob("--page 1 --method 1" + Inputs(clips) + " --output /dev/full");
+    EXPECT_EQ(o.status, 9) << o.out;
+    EXPECT_EQ(o.out.find("processed Track"), std::string::npos) << o.out;
+}
+
+TEST(BuildRun, LastPartialSectorIsWrittenPaddedWithZeros) {
+    NEED_TOOLS();
+    TempFolder dir;
+    const std::string odd = dir / "odd.mpg";
+    const std::string bytes = ReadFile(Fixture("clip_pal_vcd.mpg")) + std::string(100, '\xAB');
+    harness::WriteFile(odd, bytes);
+    ASSERT_EQ(Build(dir, 1, false, {{odd, true}}).status, 0);
+    TempFolder rip;
+    Tool("cd " + Quote(rip.path) + " && vcdxrip --cue-file=" + Quote(dir / "movie.cue"));
+    const std::string ripped = ReadFile(rip / "avseq01.mpg");
+    ASSERT_EQ(ripped.size(), (bytes.size() / 2324 + 1) * 2324);
+    EXPECT_TRUE(SameBytes(ripped.substr(0, bytes.size()), bytes));
+    EXPECT_EQ(ripped.find_first_not_of('\0', bytes.size()), std::string::npos);
+}
+
+// In process: the list is filled, then its file vanishes or the job is
+// stopped; the job's private table folder goes in every case.
+struct InProcessBuild : harness::Job {
+    InProcessBuild() : list(&job, &config) {
+        job.mpegList = &list;
+        job.pageMode = 1;
+        config.TempDirectory = temp.path;
+        start.vcdChecked = true;
+    }
+    ~InProcessBuild() { job.mpegList = nullptr; }
+    int Build(const std::string& output) {
+        job.trackTable->firstTrack = 1;
+        job.trackTable->lastTrack = int32_t(list.entries.size());
+        job.method = 1;
+        job.outputName = job.baseOutputName = output;
+        job.controls = MakeControls();
+        job.controls->clock = &clock;  // one recording time for every build
+        Wire(start);
+        auto worker = WriteThread::Create(&job, &config, start);
+        worker->WaitFor();
+        return worker->Result();
+    }
+    fakes::FakeClock clock;
+    TempFolder temp;
+    TMpegFileList list;
+};
+
+TEST(BuildRun, WorkerLaysOutItsOwnCopyOfTheList) {
+    InProcessBuild b;
+    TempFolder dir;
+    ASSERT_EQ(b.list.AddFile(Fixture("clip_pal_vcd.mpg")), 0);
+    ASSERT_EQ(b.list.AddFile(Fixture("clip_ntsc_vcd.mpg")), 0);
+    const std::vector<TMpegFileInfo> before = b.list.entries;
+    ASSERT_EQ(b.Build(dir / "one.bin"), 0);
+    ASSERT_EQ(b.Build(dir / "two.bin"), 0);
+    EXPECT_TRUE(SameBytes(ReadFile(dir / "one.bin"), ReadFile(dir / "two.bin")));
+    ASSERT_EQ(b.list.entries.size(), before.size());
+    for (size_t i = 0; i < before.size(); ++i) {
+        EXPECT_EQ(b.list.entries[i].size, before[i].size);
+        EXPECT_EQ(b.list.entries[i].trackStartSecond, before[i].trackStartSecond);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(b.temp.path));
+}
+
+TEST(BuildRun, InputDeletedAfterItWasAddedFailsTheJob) {
+    InProcessBuild b;
+    TempFolder dir;
+    std::filesystem::copy_file(Fixture("clip_ntsc_vcd.mpg"), dir / "gone.mpg");
+    ASSERT_EQ(b.list.AddFile(Fixture("clip_pal_vcd.mpg")), 0);
+    ASSERT_EQ(b.list.AddFile(dir / "gone.mpg"), 0);
+    std::filesystem::remove(dir / "gone.mpg");
+    EXPECT_NE(b.Build(dir / "movie.bin"), 0);
+    EXPECT_TRUE(b.Logged("gone.mpg")) << ::testing::PrintToString(b.Lines());
+    EXPECT_FALSE(b.Logged("completed : ") && b.Logged("processed Track 2"));
+    EXPECT_TRUE(std::filesystem::is_empty(b.temp.path));
+}
+
+TEST(BuildRun, StopMidTrackAbortsWithResultThree) {
+    InProcessBuild b;
+    TempFolder dir;
+    ASSERT_EQ(b.list.AddFile(Fixture("clip_pal_vcd_b.mpg")), 0);
+    b.progress.onPosition = [&](int p) {
+        if (p >= 50) b.runState.running.store(0);
+    };
+    EXPECT_EQ(b.Build(dir / "movie.bin"), 3);
+    EXPECT_TRUE(b.Logged("[ aborted processing ]"));
+    EXPECT_FALSE(b.Logged("processed Track 1"));
+    EXPECT_TRUE(std::filesystem::is_empty(b.temp.path));
+}
+
+}  // namespace
