@@ -185,17 +185,17 @@ int RunBuildJob(RigT& rig, TJob& job, TConfig& config, int method, const BuildJo
 }
 
 // Methods 2 (cif) and 3 (nrg): the image's tracks become the build list,
-// one entry each, and are rebuilt into a cue/bin image. Without --volume an
-// nrg keeps its own label.
+// one entry each, and are rebuilt into a cue/bin image of the kind the
+// page's VCD/SVCD box says. Without --volume an nrg keeps its own label.
 template <class RigT>
-int RunConversionJob(RigT& rig, TConfig& config, int method, const BuildJobArgs& a) {
+int RunConversionJob(RigT& rig, TConfig& config, int method, const BuildJobArgs& a, bool svcd = false) {
     TJob& job = rig.job;
     if (a.source.empty()) {
         std::fprintf(stderr, "run_job: --source is required\n");
         return 2;
     }
     job.sourceName = a.source;
-    job.discKind = 1;
+    job.discKind = svcd ? 2 : 1;
     const TJobControls window = rig.Controls();
     MessageServices services{window.languageSet.get(), window.stats, window.dialogs};
     const LoadReporter reporter = LoadReporter::For(services, config, window.logListBox);

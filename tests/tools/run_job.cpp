@@ -5,6 +5,7 @@
 //   run_job --method N --source PATH --output PATH [--fix] [--bumper]
 //           [--toast] [--passive] [--force-read N] [--force-write N]
 //           [--tracks 1,3] [--answer yes|no|cancel] [--set NAME=VALUE]...
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -181,7 +182,9 @@ int BuildMain(int argc, char** argv) {
     if (method == 2 || method == 3) {
         TConfig config;
         settings.Load(LoadMode::Full, config, window);
-        return buildjob::RunConversionJob(rig, config, method, args);
+        const bool svcd = std::find_if(listArgs.begin(), listArgs.end(),
+                                       [](const char* a) { return std::string(a) == "--svcd"; }) != listArgs.end();
+        return buildjob::RunConversionJob(rig, config, method, args, svcd);
     }
 
     buildlist::Args a;
