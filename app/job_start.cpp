@@ -201,6 +201,7 @@ void TForm1::startButtonClick() {
     if (WorkerBusy()) return;
     // The video-cd page starts its builds with the build list.
     if (pageMode != 0) return;
+    StartAfresh(false);
 
     trackTable->selectedBytes = 0;
     handles_.startButton->setHint(languageSet->hint(17));
@@ -217,7 +218,6 @@ void TForm1::startButtonClick() {
     auto controls = std::make_unique<TJobControls>();
     if (!batchActive) LoadSettings(1);
 
-    totalErrWarnings->hide();
     // A field still being typed in counts as left.
     if (forceRead->isChecked()) sectorReadFieldExit();
     if (forceWrite->isChecked()) sectorWriteFieldExit();

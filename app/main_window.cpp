@@ -9,9 +9,11 @@
 #include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
@@ -22,13 +24,17 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyleFactory>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <array>
 #include <filesystem>
+#include <iterator>
 #include <tuple>
 
 #include "app/jpeg_picture.h"
@@ -157,10 +163,40 @@ JobRow MakeJobRow(QWidget* p, const std::array<const char*, 9>& names, const cha
 
 }  // namespace
 
+TClickLabel::TClickLabel(QWidget* parent) : QLabel(parent) { setFocusPolicy(Qt::TabFocus); }
+
 void TClickLabel::mouseReleaseEvent(QMouseEvent* event) {
     QLabel::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton && isEnabled() && rect().contains(event->position().toPoint()))
         emit clicked();
+}
+
+void TClickLabel::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (isEnabled()) emit clicked();
+        event->accept();
+        return;
+    default:
+        QLabel::keyPressEvent(event);
+    }
+}
+
+void TClickLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (!hasFocus()) return;
+    // A plain label shows no focus of its own: frame the text as buttons do.
+    QStylePainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    const QFontMetrics& fm = fontMetrics();
+    const QSize textSize(std::min(fm.horizontalAdvance(text()) + 4, contentsRect().width()),
+                         std::min(fm.height() + 2, contentsRect().height()));
+    option.rect = QStyle::alignedRect(layoutDirection(), alignment(), textSize, contentsRect());
+    option.backgroundColor = palette().color(QPalette::Window);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
 }
 
 std::vector<std::string> GeneratedFileEntries(const std::string& s) {
@@ -240,6 +276,9 @@ TForm1::TForm1(Services services, QWidget* parent) : QWidget(parent) {
     BuildLogPage();
     MakeHandles();
     ConnectHandlers();
+    SetTabOrder();
+    // Clicks and keys anywhere in the window close the pop-up lists.
+    QCoreApplication::instance()->installEventFilter(this);
 
     // Handlers of these controls arrive with source loading, the job start,
     // task projects, the build list, the options, about and batch windows and
@@ -319,6 +358,10 @@ void TForm1::BuildHeader() {
 
     menuPage = Make<QTabWidget>(this, "menuPage", 0, 70, kClientWidth, kClientHeight - 70);
     menuPage->tabBar()->hide();
+    // The header buttons switch the pages; the hidden tab bar must not hold
+    // the keyboard's focus.
+    menuPage->setFocusPolicy(Qt::NoFocus);
+    menuPage->tabBar()->setFocusPolicy(Qt::NoFocus);
     menuPage->setDocumentMode(true);
     TabSheet1 = new QWidget;
     TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
@@ -436,6 +479,7 @@ void TForm1::BuildVideoCdPage() {
     TrackListGrid->horizontalHeader()->setStretchLastSection(true);
     TrackListGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
     TrackListGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TrackListGrid->setTabKeyNavigation(false);  // Tab leaves the grid
     addTrackButton = MakeButton(VCDTrackListGroup, "addTrackButton", "add track", 8, 142, 74, 22);
     removeTrackButton = MakeButton(VCDTrackListGroup, "removeTrackButton", "remove track", 84, 142, 84, 22);
     clearListButton = MakeButton(VCDTrackListGroup, "clearListButton", "clear list", 170, 142, 66, 22);
@@ -458,6 +502,7 @@ void TForm1::BuildVideoCdPage() {
     TrackPauseBar->setInvertedAppearance(true);
     TrackPauseBar->setInvertedControls(true);
     TrackPauseBar->setValue(5);
+    TrackPauseBar->setFocusPolicy(Qt::StrongFocus);  // the arrow keys move it
     spanLabel = MakeText<QLabel>(AdditionGroup, "spanLabel", "Span VideoCD Images at:", 8, 64, 186, 16);
     imgNone = MakeText<QRadioButton>(AdditionGroup, "imgNone", "Don't span", 12, 80, 92, 16);
     imgCustom = MakeText<QRadioButton>(AdditionGroup, "imgCustom", "custom", 106, 80, 88, 16);
@@ -580,7 +625,73 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         else if (watched == docBox->viewport()) docBoxMouseMove(pos.x(), pos.y());
         else if (watched == utilBox->viewport() || watched == utilButton) utilButtonMouseMove(pos.x(), pos.y());
     }
+    if (PopupKeyOrClick(watched, event)) return true;
     return QWidget::eventFilter(watched, event);
+}
+
+QPushButton* TForm1::PopupButton(const QListWidget* list) const {
+    return list == taskBox ? taskButton : list == docBox ? docButton : utilButton;
+}
+
+// The pop-up lists behave as menus: Escape or a click anywhere else closes
+// them, so does the focus moving on; Enter chooses the current item.
+bool TForm1::PopupKeyOrClick(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::MouseButtonPress && type != QEvent::FocusOut) return false;
+    QListWidget* open = nullptr;
+    for (QListWidget* list : {taskBox, docBox, utilBox})
+        if (list && list->isVisible()) open = list;
+    if (!open || !watched->isWidgetType()) return false;
+    auto* target = static_cast<QWidget*>(watched);
+    if (target->window() != this) return false;
+    const bool inList = target == open || open->isAncestorOf(target);
+
+    if (type == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape) {
+            QPushButton* button = PopupButton(open);
+            open->hide();
+            button->setFocus(Qt::ShortcutFocusReason);
+            return true;
+        }
+        if (inList && (key == Qt::Key_Return || key == Qt::Key_Enter) && open->currentRow() >= 0) {
+            if (open == taskBox) taskBoxClick();
+            else if (open == docBox) docBoxClick();
+            else utilBoxClick();
+            return true;
+        }
+        return false;
+    }
+    if (type == QEvent::MouseButtonPress) {
+        // The list's own button toggles it itself.
+        if (!inList && target != PopupButton(open)) open->hide();
+        return false;
+    }
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (target == open && reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) open->hide();
+    return false;
+}
+
+void TForm1::SetTabOrder() {
+    // Reading order: the header from left to right (each list after its
+    // button), then every page from top to bottom, a left column before the
+    // one right of it. The pages not shown drop out by themselves.
+    QWidget* const order[] = {
+        pellmorButton, buildVCDButton, logButton, utilButton, utilBox, ClearButton, taskButton, taskBox,
+        transferJobButton, docButton, docBox, optionsButton, aboutButton,
+        // extraction
+        methodBox, fixErrorCheckBox, bumperCheckBox, forceRead, sectorReadField, forceWrite, sectorWriteField,
+        sfvCheck, toastCheckBox, subCheckBox, TrackListBox, trackZeroBox, PassiveBox, batchTask, inputFileField,
+        browseButton, namingLabel2, startButton, previewButton, totalErrWarnings,
+        // video-cd
+        buildVCDMethod, VCDCheckBox, SVCDCheckBox, VCDOptionLink, TrackListGrid, addTrackButton, removeTrackButton,
+        clearListButton, moveTrackUp, moveTrackDown, IncreaseImage, ReduceImage, playTrackButton, volName,
+        volumeExpandButton, pauseTimeMsg, TrackPauseBar, imgNone, imgCustom, img74, img80, yesSample, noSample,
+        OpenSampleButton, yesFolder, noFolder, saveFileField, saveButton, namingLabel, startVCDButton,
+        totalErrWarnings2,
+        // logs
+        log, copyPanel, clearPanel};
+    for (size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void TForm1::SetUsable(QWidget* control, bool on) {
@@ -794,6 +905,9 @@ void TForm1::TogglePopup(QListWidget* list) {
         list->show();
         list->raise();
         list->update();
+        // The keyboard goes on in the list: arrows, Enter, Escape.
+        if (list->currentRow() < 0) list->setCurrentRow(0);
+        list->setFocus(Qt::PopupFocusReason);
     }
 }
 
@@ -827,7 +941,14 @@ void TForm1::docBoxClick() {
     if (item < 0 || item > 3) return;
     std::string dir = MainConfig->ManualFAQDirectory;
     if (!dir.empty() && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
-    shell_->open(dir + pages[item]);
+    const std::string page = dir + pages[item];
+    // The shell would fail without a word.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(page, ec)) {
+        dialogs_->error("The documentation file could not be found: " + page, kCaption);
+        return;
+    }
+    shell_->open(page);
 }
 
 void TForm1::utilBoxClick() {
@@ -979,6 +1100,20 @@ void TForm1::ClearAllFileFields() {
     }
     SetUsable(namingLabel, false);
     SetUsable(namingLabel2, false);
+}
+
+void TForm1::StartAfresh(bool newSource) {
+    if (stats) {
+        stats->warnings = 0;
+        stats->errors = 0;
+    }
+    totalErrWarnings->hide();
+    totalErrWarnings2->hide();
+    if (!newSource) return;
+    SetUsable(previewButton, false);
+    previewIndex = 0;
+    // A batch's command tasks still read the last job's outputs.
+    if (!batchActive) generatedFiles.clear();
 }
 
 void TForm1::FreeScanObjects() {

@@ -43,16 +43,19 @@ namespace platform::qt {
 class QtDialogs;
 }
 
-// A label that reacts to a click (the counters, the option link, the naming link).
+// A label that reacts to a click (the counters, the option link, the naming
+// link); Tab reaches it and Space or Enter clicks it.
 class TClickLabel : public QLabel {
     Q_OBJECT
 public:
-    using QLabel::QLabel;
+    explicit TClickLabel(QWidget* parent = nullptr);
 signals:
     void clicked();
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 };
 
 class TForm1 : public QWidget {
@@ -295,8 +298,14 @@ private:
     void MakeHandles();
     void ConnectHandlers();
     void ShowPage(int index);
+    void SetTabOrder();
     void HidePopupLists();
     void TogglePopup(QListWidget* list);
+    QPushButton* PopupButton(const QListWidget* list) const;
+    bool PopupKeyOrClick(QObject* watched, QEvent* event);
+    // A new source or a new job: the counters and the previous job's
+    // outputs no longer concern the page.
+    void StartAfresh(bool newSource);
     void SetUsable(QWidget* control, bool on);
     void StopRunningJob();
     MainWindowValues WindowValues() const;

@@ -74,6 +74,7 @@ int TForm1::loadButton() {
         // Unattended with nothing held: nothing to load.
         if (!chosen && OpenDialog.FileName.empty()) return 12;
     }
+    StartAfresh(true);
 
     if (!OpenDialog.FileName.empty()) MainConfig->DefaultLoadDir = ExtractFolder(OpenDialog.FileName);
     MainJob->discKind = 1;
@@ -117,7 +118,12 @@ int TForm1::loadButton() {
         SaveDialog.FilterIndex = 1;
         SaveDialog.multiSelect = false;
     }
-    if (!MainConfig->DefaultSaveDir.empty()) SaveDialog.InitialDir = MainConfig->DefaultSaveDir;
+    // Without a remembered folder the output goes beside its source, not
+    // into whatever folder the program was started from.
+    if (!MainConfig->DefaultSaveDir.empty())
+        SaveDialog.InitialDir = MainConfig->DefaultSaveDir;
+    else if (!source.empty())
+        SaveDialog.InitialDir = ExtractFolder(source);
 
     bool saved = true;
     if (!batchActive) saved = fileDialogs_->executeSave(SaveDialog);

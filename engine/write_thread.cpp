@@ -615,6 +615,9 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
 }
 
 void WriteThread::EndOfRun() {
+    // However the job ended (a refused overwrite, a failed opener, a stop),
+    // no "searching..." or ETA of it stays on the page.
+    if (lang_) FinishJob();
     if (controls_) {
         if (controls_->startButton) {
             controls_->startButton->setCaption(lang_ ? lang_->component(0) : "start");

@@ -346,6 +346,108 @@ TEST_F(Extraction, OverwriteAnsweredNoKeepsTheFile) {
     EXPECT_EQ(indicatorColour(), w->MainConfig->Error_Clr);
 }
 
+// However the job ends, the page is left as after any job: no status
+// text or time left of it, "Completed:", an empty bar, the window's caption.
+TEST_F(Extraction, ARefusedOverwriteLeavesThePageAsAnyEnd) {
+    struct Case {
+        int method;
+        const char* source;
+        const char* output;
+        const char* existing;
+        int answer;
+        const char* counters;  // empty: none reported
+    } cases[] = {
+        {10, "clip_pal_vcd.mpg", "clip.mpg", "clip.mpg", platform::kNo, "0 Warnings / 1 Errors"},
+        {10, "clip_pal_vcd.mpg", "clip.mpg", "clip.mpg", platform::kCancel, ""},
+        {2, "vcd_pal3.cue", "movie.mpg", "movie_01.mpg", platform::kNo, "0 Warnings / 1 Errors"},
+        {2, "vcd_pal3.cue", "movie.mpg", "movie_01.mpg", platform::kCancel, ""},
+        {8, "vcd_ntsc_avseq01.dat", "d.mpg", "d.mpg", platform::kCancel, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.source) + (c.answer == platform::kNo ? " No" : " Cancel"));
+        load(c.method, Fixture(c.source), out(c.output));
+        { std::ofstream(out(c.existing)) << "old"; }
+        dialogs.script({c.answer});
+        start()->click();
+        waitForJob();
+        EXPECT_EQ(ReadFile(out(c.existing)), "old");
+        EXPECT_EQ(find<QLabel>("statusMsg")->text().toStdString(), "");
+        EXPECT_EQ(find<QLabel>("etaMsg")->text().toStdString(), "");
+        EXPECT_EQ(find<QLabel>("compLabel1")->text().toStdString(), "Completed:");
+        EXPECT_EQ(find<QProgressBar>("ProgressBar")->value(), 0);
+        EXPECT_EQ(w->windowTitle(), QString(TForm1::kCaption));
+        EXPECT_EQ(start()->text(), QString("start"));
+        EXPECT_EQ(indicatorColour(), w->MainConfig->Error_Clr);
+        auto* totals = find<QLabel>("totalErrWarnings");
+        EXPECT_EQ(totals->isVisible(), *c.counters != 0);
+        if (*c.counters) {
+            EXPECT_EQ(totals->text().toStdString(), c.counters) << "counted from zero at the start";
+        }
+        std::error_code ec;
+        fs::remove(out(c.existing), ec);
+    }
+}
+
+TEST_F(Extraction, CountersStartFromZeroAtEachLoadAndEachJob) {
+    auto* totals = find<QLabel>("totalErrWarnings");
+    // Two loads that fail the same way: each shows its own one error.
+    for (int i = 0; i < 2; ++i) {
+        load(2, Fixture("bad_missing_bin.cue"), out("movie.mpg"));
+        EXPECT_TRUE(totals->isVisible());
+        EXPECT_EQ(totals->text().toStdString(), "0 Warnings / 1 Errors");
+    }
+    // A good load starts clean.
+    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    EXPECT_FALSE(totals->isVisible());
+    EXPECT_EQ(w->stats->errors.load(), 0);
+
+    // A start refused for a bad forced size counts one error; the next
+    // start counts its own from zero.
+    find<QCheckBox>("forceRead")->setChecked(true);
+    find<QLineEdit>("sectorReadField")->setText("1234");
+    start()->click();
+    ASSERT_FALSE(w->WorkerBusy());
+    EXPECT_EQ(totals->text().toStdString(), "0 Warnings / 1 Errors");
+    find<QCheckBox>("forceRead")->setChecked(false);
+    { std::ofstream(out("movie_01.mpg")) << "old"; }
+    dialogs.script({platform::kNo});
+    start()->click();
+    waitForJob();
+    EXPECT_TRUE(totals->isVisible());
+    EXPECT_EQ(totals->text().toStdString(), "0 Warnings / 1 Errors");
+    EXPECT_EQ(logged("Unable to create output file."), 1);
+}
+
+TEST_F(Extraction, ANewLoadForgetsThePreviousJobsOutputs) {
+    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    start()->click();
+    waitForJob();
+    ASSERT_TRUE(find<QPushButton>("previewButton")->isEnabled());
+    ASSERT_FALSE(w->generatedFiles.empty());
+
+    load(5, Fixture("vcd_pal3.toc"), out("other.mpg"));
+    EXPECT_FALSE(find<QPushButton>("previewButton")->isEnabled());
+    EXPECT_TRUE(w->generatedFiles.empty());
+    w->previewButtonClick();
+    EXPECT_TRUE(shell.opened.empty()) << "nothing of the previous job is offered";
+    // The new job's outputs are.
+    start()->click();
+    waitForJob();
+    find<QPushButton>("previewButton")->click();
+    EXPECT_EQ(shell.opened, std::vector<std::string>{"\"" + out("other_01.mpg") + "\""});
+}
+
+TEST_F(Extraction, TheSaveDialogOpensBesideTheSourceUntilAFolderIsRemembered) {
+    ASSERT_TRUE(w->MainConfig->DefaultSaveDir.empty());
+    // The first save dialog of a run: beside the source.
+    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    ASSERT_EQ(files.saves(), 1);
+    EXPECT_TRUE(fs::equivalent(files.lastShown().InitialDir, PELLMOR_FIXTURES)) << files.lastShown().InitialDir;
+    // Then the folder the user saved into.
+    load(5, Fixture("vcd_pal3.toc"), out("other.mpg"));
+    EXPECT_TRUE(fs::equivalent(files.lastShown().InitialDir, dir)) << files.lastShown().InitialDir;
+}
+
 TEST_F(Extraction, UnattendedQuestionsTakeThePromptFlagsAnswer) {
     load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
     { std::ofstream(out("movie_01.mpg")) << "old"; }

@@ -9,12 +9,15 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QStyleOptionGroupBox>
 #include <QTabWidget>
@@ -24,8 +27,10 @@
 #include <QTimer>
 #include <QUrl>
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -257,6 +262,15 @@ TEST_F(MainFrame, ScreenshotsOfThePages) {
     w->pellmorButtonClick();
     w->docButtonClick();
     save("extraction-documentation-list");
+    w->docButtonClick();
+    // A clickable label reached with the keyboard shows its focus.
+    w->activateWindow();
+    QApplication::processEvents();
+    find<QWidget>("browseButton")->setFocus(Qt::TabFocusReason);
+    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+    QApplication::sendEvent(QApplication::focusWidget(), &tab);
+    EXPECT_TRUE(find<QWidget>("totalErrWarnings")->hasFocus());
+    save("extraction-focus-on-counters");
 }
 
 // ---------------------------------------------------------------- options
@@ -555,17 +569,32 @@ TEST_F(MainHeader, PopupListsToggleOneAtATime) {
     EXPECT_FALSE(doc->isVisible()) << "a page handler hides the lists";
 }
 
+// A folder holding the four documentation pages.
+struct ManualFolder {
+    ManualFolder() {
+        EXPECT_TRUE(dir.isValid());
+        for (const char* name : {"whatsnew.html", "history.html", "index.html", "faq.html"})
+            std::ofstream(path() + "/" + name) << "<html></html>";
+    }
+    std::string path() const { return dir.path().toStdString(); }
+    QTemporaryDir dir;
+};
+
 TEST_F(MainHeader, DocumentationPaths) {
+    const ManualFolder manual;
+    const std::string m = manual.path();
     struct Case {
-        const char* dir;
+        std::string dir;
         int item;
-        const char* opened;
+        std::string page;
+        bool there;  // else the window says it is missing and opens nothing
     } cases[] = {
-        {"/opt/pellmor/manual/", 3, "/opt/pellmor/manual/faq.html"},
-        {"/opt/pellmor/manual", 0, "/opt/pellmor/manual/whatsnew.html"},
-        {"/m/", 1, "/m/history.html"},
-        {"/m/", 2, "/m/index.html"},
-        {"", 0, "/whatsnew.html"},
+        {m + "/", 3, m + "/faq.html", true},
+        {m, 0, m + "/whatsnew.html", true},
+        {m + "\\", 1, m + "/history.html", true},
+        {m + "/", 2, m + "/index.html", true},
+        {"", 0, "/whatsnew.html", false},
+        {m + "/absent/", 2, m + "/absent/index.html", false},
     };
     Open();
     EXPECT_EQ(w->MainConfig->ManualFAQDirectory, std::string(PELLMOR_BUILD_DIR) + "/manual/");
@@ -573,12 +602,227 @@ TEST_F(MainHeader, DocumentationPaths) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dir);
         w->MainConfig->ManualFAQDirectory = c.dir;
+        shell.opened.clear();
+        const size_t boxes = dialogs.shown().size();
         click("docButton");
         doc->setCurrentRow(c.item);
         emit doc->itemClicked(doc->item(c.item));
-        ASSERT_FALSE(shell.opened.empty());
-        EXPECT_EQ(shell.opened.back(), c.opened);
         EXPECT_FALSE(doc->isVisible());
+        if (c.there) {
+            EXPECT_EQ(shell.opened, std::vector<std::string>{c.page});
+            EXPECT_EQ(dialogs.shown().size(), boxes);
+            continue;
+        }
+        EXPECT_TRUE(shell.opened.empty());
+        ASSERT_EQ(dialogs.shown().size(), boxes + 1);
+        EXPECT_EQ(dialogs.shown().back().kind, "error");
+        EXPECT_EQ(dialogs.shown().back().message, "The documentation file could not be found: " + c.page);
+    }
+}
+
+// The manual the build puts beside the program: every entry of the list
+// opens a page that is there, and the pages' links lead to pages that are.
+TEST_F(MainHeader, TheInstalledManualHasEveryPageTheListOpens) {
+    Open();
+    auto* doc = find<QListWidget>("docBox");
+    for (int item = 0; item < doc->count(); ++item) {
+        click("docButton");
+        doc->setCurrentRow(item);
+        emit doc->itemClicked(doc->item(item));
+    }
+    EXPECT_TRUE(dialogs.shown().empty()) << dialogs.shown().front().message;
+    ASSERT_EQ(shell.opened.size(), 4u);
+    const std::string dir = std::string(PELLMOR_BUILD_DIR) + "/manual/";
+    EXPECT_EQ(shell.opened, (std::vector<std::string>{dir + "whatsnew.html", dir + "history.html",
+                                                      dir + "index.html", dir + "faq.html"}));
+    const QRegularExpression link(R"rx(href="([^"#:]+)(#[^"]*)?")rx");
+    const QRegularExpression anchor(R"rx(id="([^"]+)")rx");
+    for (const std::string& page : shell.opened) {
+        SCOPED_TRACE(page);
+        std::ifstream in(page);
+        const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_NE(html.find("<title>"), std::string::npos);
+        EXPECT_NE(html.find("</html>"), std::string::npos);
+        for (auto m = link.globalMatch(QString::fromStdString(html)); m.hasNext();) {
+            const QRegularExpressionMatch hit = m.next();
+            const std::string target = dir + hit.captured(1).toStdString();
+            ASSERT_TRUE(std::filesystem::exists(target)) << target;
+            if (hit.captured(2).isEmpty()) continue;
+            // The anchor is one of the target page's ids.
+            std::ifstream t(target);
+            const std::string other((std::istreambuf_iterator<char>(t)), std::istreambuf_iterator<char>());
+            bool found = false;
+            for (auto a = anchor.globalMatch(QString::fromStdString(other)); a.hasNext() && !found;)
+                found = "#" + a.next().captured(1) == hit.captured(2);
+            EXPECT_TRUE(found) << hit.captured(0).toStdString();
+        }
+    }
+}
+
+// ---------------------------------------------------------------- keyboard
+
+struct Keyboard : Window {
+    void SetUp() override {
+        Window::SetUp();
+        Open();
+        w->show();
+        w->activateWindow();
+        QApplication::processEvents();
+    }
+    static void press(QWidget* target, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QKeyEvent down(QEvent::KeyPress, key, mods);
+        QApplication::sendEvent(target, &down);
+        QKeyEvent up(QEvent::KeyRelease, key, mods);
+        QApplication::sendEvent(target, &up);
+        QApplication::processEvents();
+    }
+    static QString Focused() {
+        QWidget* f = QApplication::focusWidget();
+        return f ? f->objectName() : QString("(none)");
+    }
+    static std::string focused() { return Focused().toStdString(); }
+    // A group of radio buttons is one stop; the arrow keys move within it.
+    static QString Stop(const QString& name) {
+        static const std::map<QString, QString> groups = {
+            {"imgNone", "(span)"},   {"imgCustom", "(span)"},  {"img74", "(span)"},     {"img80", "(span)"},
+            {"yesSample", "(clip)"}, {"noSample", "(clip)"},   {"yesFolder", "(folders)"}, {"noFolder", "(folders)"}};
+        auto it = groups.find(name);
+        return it == groups.end() ? name : it->second;
+    }
+    // The names Tab (or Shift+Tab) visits from the first header button until
+    // it comes back there.
+    QStringList walk(bool forward) {
+        find<QWidget>("pellmorButton")->setFocus(Qt::TabFocusReason);
+        QStringList seen;
+        for (int i = 0; i < 200; ++i) {
+            QWidget* f = QApplication::focusWidget();
+            if (!f) break;
+            if (forward) press(f, Qt::Key_Tab);
+            else press(f, Qt::Key_Backtab, Qt::ShiftModifier);
+            if (Focused() == "pellmorButton") return seen;
+            if (!seen.isEmpty() && seen.back() == Stop(Focused())) break;  // stuck
+            seen << Stop(Focused());
+        }
+        seen << "(never came back)";
+        return seen;
+    }
+};
+
+// Every control of each page in reading order: the header from left to
+// right, then the page top to bottom, a left column before the next.
+TEST_F(Keyboard, TabAndShiftTabVisitEveryControlInReadingOrder) {
+    const QStringList header = {"pellmorButton",     "buildVCDButton", "logButton", "utilButton",
+                                "ClearButton",       "taskButton",     "transferJobButton",
+                                "docButton",         "optionsButton",  "aboutButton"};
+    struct Page {
+        const char* button;
+        QStringList controls;
+    } pages[] = {
+        {"pellmorButton",
+         {"methodBox", "fixErrorCheckBox", "bumperCheckBox", "forceRead", "sectorReadField", "forceWrite",
+          "sectorWriteField", "sfvCheck", "toastCheckBox", "subCheckBox", "TrackListBox", "trackZeroBox",
+          "PassiveBox", "batchTask", "inputFileField", "browseButton", "namingLabel2", "startButton",
+          "previewButton", "totalErrWarnings"}},
+        {"buildVCDButton",
+         {"buildVCDMethod", "VCDCheckBox", "SVCDCheckBox", "VCDOptionLink", "TrackListGrid", "addTrackButton",
+          "removeTrackButton", "clearListButton", "moveTrackUp", "moveTrackDown", "IncreaseImage", "ReduceImage",
+          "playTrackButton", "volName", "volumeExpandButton", "pauseTimeMsg", "TrackPauseBar", "imgNone",
+          "imgCustom", "img74", "img80", "yesSample", "noSample", "OpenSampleButton", "yesFolder", "noFolder",
+          "saveFileField", "saveButton", "namingLabel", "startVCDButton", "totalErrWarnings2"}},
+        {"logButton", {"log", "copyPanel", "clearPanel"}},
+    };
+    // What a loaded source makes usable, so that the walk meets most controls.
+    find<QCheckBox>("forceRead")->setChecked(true);
+    find<QCheckBox>("forceWrite")->setChecked(true);
+    files.scriptOpen(std::string(PELLMOR_FIXTURES) + "/vcd_pal3.cue");
+    files.scriptSave(QDir::tempPath().toStdString() + "/tab-order.mpg");
+    click("browseButton");
+    ASSERT_TRUE(find<QPushButton>("startButton")->isEnabled());
+    w->handles().totalErrWarnings->setVisible(true);
+    w->handles().totalErrWarnings2->setVisible(true);
+
+    for (const Page& p : pages) {
+        SCOPED_TRACE(p.button);
+        click(p.button);
+        QApplication::processEvents();
+        const QStringList table = header + p.controls;
+        // Nothing the keyboard can reach is missing from the table.
+        for (QWidget* c : w->findChildren<QWidget*>()) {
+            if (!c->isVisibleTo(w.get()) || !(c->focusPolicy() & Qt::TabFocus)) continue;
+            const QString name = c->objectName();
+            if (name.isEmpty() || name.startsWith("qt_") || !c->parentWidget() ||
+                c->parentWidget()->objectName().isEmpty())
+                continue;  // the parts inside a combo box, list or grid
+            EXPECT_TRUE(table.contains(name)) << name.toStdString() << " is not in the table";
+        }
+        QStringList expected;
+        for (const QString& name : table) {
+            QWidget* c = find<QWidget>(name.toLatin1().constData());
+            if (!c || !c->isEnabled() || !c->isVisibleTo(w.get())) continue;
+            const QString stop = Stop(name);
+            if (expected.isEmpty() || expected.back() != stop) expected << stop;
+        }
+        expected.removeFirst();  // the walk starts there
+        EXPECT_GE(expected.size(), p.controls.size() / 2) << "most controls are usable here";
+        EXPECT_EQ(walk(true).join(' ').toStdString(), expected.join(' ').toStdString());
+        QStringList backwards(expected.rbegin(), expected.rend());
+        EXPECT_EQ(walk(false).join(' ').toStdString(), backwards.join(' ').toStdString());
+    }
+}
+
+TEST_F(Keyboard, TheDocumentationListClosesAsAMenuDoes) {
+    auto* doc = find<QListWidget>("docBox");
+    auto* button = find<QPushButton>("docButton");
+    // Escape closes it and gives the focus back to its button.
+    click("docButton");
+    ASSERT_TRUE(doc->isVisible());
+    EXPECT_EQ(focused(), "docBox");
+    press(doc, Qt::Key_Escape);
+    EXPECT_FALSE(doc->isVisible());
+    EXPECT_EQ(focused(), "docButton");
+
+    // A click anywhere else closes it; a click on its button toggles it.
+    struct Elsewhere {
+        const char* name;
+    } elsewhere[] = {{"TrackListBox"}, {"ExtractionGroup"}, {"headerImage"}, {"taskButton"}};
+    for (const Elsewhere& e : elsewhere) {
+        SCOPED_TRACE(e.name);
+        click("docButton");
+        ASSERT_TRUE(doc->isVisible());
+        QWidget* target = find<QWidget>(e.name);
+        if (auto* view = qobject_cast<QAbstractScrollArea*>(target)) target = view->viewport();
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(3, 3), target->mapToGlobal(QPointF(3, 3)),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &press);
+        EXPECT_FALSE(doc->isVisible());
+    }
+    click("docButton");
+    click("docButton");
+    EXPECT_FALSE(doc->isVisible()) << "its own button closes it again";
+
+    // Tab moves on and closes it; the keyboard alone opens a page.
+    click("docButton");
+    press(doc, Qt::Key_Tab);
+    EXPECT_FALSE(doc->isVisible());
+    EXPECT_NE(focused(), "docButton");
+    button->setFocus(Qt::TabFocusReason);
+    press(button, Qt::Key_Space);
+    ASSERT_TRUE(doc->isVisible());
+    press(doc, Qt::Key_Down);
+    press(doc, Qt::Key_Down);
+    press(doc, Qt::Key_Return);
+    EXPECT_FALSE(doc->isVisible());
+    EXPECT_EQ(shell.opened, std::vector<std::string>{std::string(PELLMOR_BUILD_DIR) + "/manual/index.html"});
+}
+
+TEST_F(Keyboard, ClickLabelsTakeSpaceAndEnter) {
+    auto* totals = find<TClickLabel>("totalErrWarnings");
+    w->handles().totalErrWarnings->setVisible(true);
+    for (int key : {Qt::Key_Space, Qt::Key_Return}) {
+        click("pellmorButton");
+        totals->setFocus(Qt::TabFocusReason);
+        press(totals, key);
+        EXPECT_EQ(page(), 2) << "the counters open the log";
     }
 }
 
