@@ -699,6 +699,21 @@ TEST(BuildRun, InputDeletedAfterItWasAddedFailsTheJob) {
     EXPECT_TRUE(std::filesystem::is_empty(b.temp.path));
 }
 
+TEST(BuildRun, TablesThatCannotBeWrittenFailTheJob) {
+    InProcessBuild b;
+    TempFolder dir;
+    ASSERT_EQ(b.list.AddFile(Fixture("clip_pal_vcd_b.mpg")), 0);
+    // The job's table folder vanishes while the track is written.
+    b.progress.onPosition = [&](int p) {
+        if (p < 50) return;
+        for (const auto& entry : std::filesystem::directory_iterator(b.temp.path))
+            std::filesystem::remove_all(entry.path());
+    };
+    EXPECT_EQ(b.Build(dir / "movie.bin"), 25);
+    EXPECT_TRUE(b.Logged("Temporary SCANDATA.DAT table file"));
+    EXPECT_FALSE(harness::Exists(dir / "movie.cue"));
+}
+
 TEST(BuildRun, StopMidTrackAbortsWithResultThree) {
     InProcessBuild b;
     TempFolder dir;
