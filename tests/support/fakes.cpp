@@ -81,6 +81,10 @@ void RecordingEdit::setText(const std::string& t) { Lock l(m_); text_ = t; histo
 std::string RecordingEdit::text() const { Lock l(m_); return text_; }
 std::vector<std::string> RecordingEdit::history() const { Lock l(m_); return history_; }
 
+void RecordingGridCell::setText(const std::string& t) { Lock l(m_); text_ = t; history_.push_back(t); }
+std::string RecordingGridCell::text() const { Lock l(m_); return text_; }
+std::vector<std::string> RecordingGridCell::history() const { Lock l(m_); return history_; }
+
 void ScriptedDialogs::script(std::initializer_list<int> answers) {
     Lock l(m_);
     answers_.insert(answers_.end(), answers.begin(), answers.end());

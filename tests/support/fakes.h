@@ -125,6 +125,19 @@ private:
     int rows_ = 2, current_ = -1, repaints_ = 0;
 };
 
+// One cell that keeps every text written to it.
+class RecordingGridCell : public platform::GridCell {
+public:
+    void setText(const std::string& text) override;
+    std::string text() const override;
+    std::vector<std::string> history() const;  // every text set, in order
+
+private:
+    mutable std::mutex m_;
+    std::string text_;
+    std::vector<std::string> history_;
+};
+
 // Answers questions from a script (default answer when it runs out) and
 // records every box shown.
 class ScriptedDialogs : public platform::Dialogs {
