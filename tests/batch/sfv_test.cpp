@@ -443,6 +443,7 @@ TEST_F(Sfv, ProgressRisesToOneHundredOnAHundredMegabyteFile) {
             block[0] = static_cast<char>(i);
             out.write(block.data(), static_cast<std::streamsize>(block.size()));
         }
+        out.write(block.data(), 12345);  // a last block shorter than the others
     }
     ASSERT_TRUE(rig.Create(quoted("big.sfv") + " " + quoted("big.bin")));
     const std::vector<int> shown = Percentages(rig.status.history());
