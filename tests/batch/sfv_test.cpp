@@ -458,6 +458,17 @@ TEST_F(Sfv, ProgressRisesToOneHundredOnAHundredMegabyteFile) {
     EXPECT_NE(ReadFile(path("big.sfv")).find("big.bin " + r.output + "\r\n"), std::string::npos) << r.output;
 }
 
+TEST_F(Sfv, ProgressGoesToTheStatusColumnOfTheTaskRow) {
+    WriteFile(path("a.bin"), "abc");
+    fakes::RecordingGrid grid;
+    grid.setRowCount(4);
+    platform::StringGridCell cell(grid, 2, 3);
+    rig.context.status = &cell;
+    EXPECT_TRUE(rig.Create(quoted("x.sfv") + " " + quoted("a.bin")));
+    EXPECT_EQ(grid.cell(2, 3), "running: 100% ...");
+    EXPECT_EQ(grid.rows(), (std::vector<std::string>{"|||", "|||", "||running: 100% ...|"}));
+}
+
 // ---------------------------------------------------------------- a file past 4 GiB
 
 class SfvLargeFile : public ::testing::Test {
