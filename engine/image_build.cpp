@@ -336,6 +336,10 @@ int WriteThread::StartImage(size_t entry) {
         return 9;
     }
     address_ = uint32_t(outputBytes_ / kRaw) + 150;
+    // The stream bytes of the image being written, as the track table keeps them.
+    trackTable_->selectedBytes = 0;
+    for (size_t i = entry; i < b.entries.size() && b.entries[i].image == imageNumber_; ++i)
+        trackTable_->selectedBytes += b.conversion ? b.entries[i].size : b.entries[i].endOffset - b.entries[i].startOffset;
     b.imageFirst = entry;
     b.tracks.clear();
     b.imageStarted = true;
