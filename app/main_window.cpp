@@ -637,6 +637,12 @@ QPushButton* TForm1::PopupButton(const QListWidget* list) const {
 // them, so does the focus moving on; Enter chooses the current item.
 bool TForm1::PopupKeyOrClick(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (type == QEvent::Hide) {
+        // A list closed while it had the keyboard gives it back to its button.
+        for (QListWidget* list : {taskBox, docBox, utilBox})
+            if (watched == list && list->hasFocus()) PopupButton(list)->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
     if (type != QEvent::KeyPress && type != QEvent::MouseButtonPress && type != QEvent::FocusOut) return false;
     QListWidget* open = nullptr;
     for (QListWidget* list : {taskBox, docBox, utilBox})
@@ -649,9 +655,7 @@ bool TForm1::PopupKeyOrClick(QObject* watched, QEvent* event) {
     if (type == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Escape) {
-            QPushButton* button = PopupButton(open);
             open->hide();
-            button->setFocus(Qt::ShortcutFocusReason);
             return true;
         }
         if (inList && (key == Qt::Key_Return || key == Qt::Key_Enter) && open->currentRow() >= 0) {

@@ -812,6 +812,7 @@ TEST_F(Keyboard, TheDocumentationListClosesAsAMenuDoes) {
     press(doc, Qt::Key_Down);
     press(doc, Qt::Key_Return);
     EXPECT_FALSE(doc->isVisible());
+    EXPECT_EQ(focused(), "docButton") << "the keyboard is back where it opened the list";
     EXPECT_EQ(shell.opened, std::vector<std::string>{std::string(PELLMOR_BUILD_DIR) + "/manual/index.html"});
 }
 
