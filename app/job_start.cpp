@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "app/main_window.h"
+#include "app/tools_menu.h"
 #include "core/file_io.h"
 #include "core/helpers.h"
 #include "engine/disk_space.h"
@@ -161,11 +162,12 @@ int TForm1::ProbeCdiSubtitles() {
         handles_.log->scrollToEnd();
         return 0;
     }
-    // The converter window opens here once it exists; until then the
-    // question is asked and the job goes on either way.
-    if (!subCheckBox->isChecked())
+    // A ticked box opens the converter at once; a probe that ran only for
+    // the option asks first.
+    if (subCheckBox->isChecked() ||
         JobDialogs().ask("CD-i subtitle(s) found in image.  Do you want to extract and convert them?",
-                         "Detected CD-i Subtitle(s)");
+                         "Detected CD-i Subtitle(s)") == platform::kYes)
+        RunSubtitleConverter(*this, 0);
     return 0;
 }
 

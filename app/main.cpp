@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "app/main_window.h"
+#include "platform/qt/media_player_qt.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::qt::ChooseMediaBackend();
     Application app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(TForm1::kApplicationTitle));
     TForm1::ApplyApplicationStyle();

@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/tools_menu.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -284,8 +285,8 @@ TForm1::TForm1(Services services, QWidget* parent) : QWidget(parent) {
     // task projects, the build list, the options, about and batch windows and
     // the two tools; until then the controls stay disabled.
     for (QWidget* w : std::initializer_list<QWidget*>{
-             ClearButton, taskButton, transferJobButton, optionsButton, aboutButton, subCheckBox, sfvCheck,
-             utilButton, VCDOptionLink, namingLabel, namingLabel2, batchTask, addTrackButton,
+             ClearButton, taskButton, transferJobButton, optionsButton, aboutButton, sfvCheck,
+             VCDOptionLink, namingLabel, namingLabel2, batchTask, addTrackButton,
              removeTrackButton, IncreaseImage, ReduceImage, moveTrackUp, moveTrackDown, clearListButton,
              volumeExpandButton, OpenSampleButton, saveButton, startVCDButton, yesSample, noSample, imgCustom})
         notYetAvailable_.insert(w);
@@ -958,7 +959,7 @@ void TForm1::docBoxClick() {
 void TForm1::utilBoxClick() {
     utilBox->hide();
     if (JobRunning()) return;
-    // The clip editor and the subtitle converter come with their windows.
+    RunUtility(*this, utilBox->currentRow());
 }
 
 void TForm1::optionsButtonClick() {

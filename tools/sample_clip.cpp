@@ -9,7 +9,9 @@
 #include "core/helpers.h"
 #include "core/language_set.h"
 #include "core/records.h"
+#include "disc/mpeg_file_list.h"
 #include "disc/time_code.h"
+#include "disc/vcd_track_list.h"
 #include "platform/media_player.h"
 
 namespace {
@@ -115,6 +117,23 @@ int TSampleClipEditor::OpenTrackList(const std::vector<std::vector<std::string>>
     preview = config_ && config_->PreviewVideo;
     row = 1;
     return TrackListGridClick(1);
+}
+
+int TSampleClipEditor::OpenTrackList(const TVcdTrackList& list, const TMpegFileList& files, int32_t discKind) {
+    // The grid's cells as the build list shows them, from the list's own
+    // entries (a list without a grid has only those).
+    std::vector<std::vector<std::string>> cells(1, std::vector<std::string>(5));
+    cells[0][0] = "#";
+    cells[0][2] = texts_ ? texts_->component(107) : std::string("Source");
+    std::vector<TSampleSourceRow> sources;
+    const size_t rows = std::min<size_t>(static_cast<size_t>(std::max(list.RowCount(), 0)), files.entries.size());
+    for (size_t i = 0; i < rows; ++i) {
+        const TMpegFileInfo& e = files.entries[i];
+        cells.push_back({std::to_string(e.image), std::to_string(e.trackInImage), e.name, e.TimeText(), ""});
+        sources.push_back({e.name, e.frameRate, discKind});
+    }
+    if (cells.size() < 2) cells.emplace_back(5);
+    return OpenTrackList(cells, sources);
 }
 
 int TSampleClipEditor::FailSource(int code, const std::string& path) {

@@ -16,6 +16,8 @@
 
 struct TConfig;
 class TLanguageSet;
+class TMpegFileList;
+class TVcdTrackList;
 namespace platform {
 class MediaPlayer;
 }
@@ -79,6 +81,9 @@ public:
     // Build-list mode: grid rows (row 0 the captions) and one source per
     // row after it.
     int OpenTrackList(const std::vector<std::vector<std::string>>& grid, const std::vector<TSampleSourceRow>& rows);
+    // Build-list mode on a copy of the build list: its rows, each entry's
+    // file and frame rate, the disc kind of the build.
+    int OpenTrackList(const TVcdTrackList& list, const TMpegFileList& files, int32_t discKind);
     void ResetEditor();
 
     // Handlers, as the window calls them.

@@ -11,7 +11,9 @@
 #include "core/language_set.h"
 #include "core/records.h"
 #include "tests/engine/job_harness.h"
+#include "disc/mpeg_file_list.h"
 #include "disc/time_code.h"
+#include "disc/vcd_track_list.h"
 #include "tests/support/media_player_fake.h"
 #include "tools/gop_locator.h"
 
@@ -340,6 +342,54 @@ TEST_F(Editor, PlayerCalls) {
     // Reset unloads it.
     editor.ResetEditor();
     EXPECT_EQ(player.fileName(), "");
+}
+
+TEST_F(Editor, BuildListModeOpensTheRowsEntries) {
+    TJob job;
+    TMpegFileList files(&job, &config);
+    TVcdTrackList list;  // without a grid
+    list.Clear();
+    struct Row {
+        const char* file;
+        double rate;
+    } rows[] = {{"sample_ntsc_vcd.mpg", 29.97}, {"sample_pal_vcd.mpg", 25.0}};
+    for (const Row& r : rows) {
+        TMpegFileInfo e;
+        e.name = Fixture(r.file);
+        e.frameRate = r.rate;
+        e.image = 1;
+        e.trackInImage = static_cast<int32_t>(files.entries.size()) + 1;
+        files.entries.push_back(e);
+        list.AddRow(e.image, e.trackInImage, e.name, e.TimeText());
+    }
+    ASSERT_EQ(list.RowCount(), 2);
+    ASSERT_EQ(editor.OpenTrackList(list, files, 1), 0);
+    EXPECT_EQ(editor.plainFile, 0);
+    EXPECT_EQ(editor.grid.size(), 3u);
+    EXPECT_EQ(editor.grid[2][2], Fixture("sample_pal_vcd.mpg"));
+    // The rate is the entry's, the clip name the file's without its folder.
+    EXPECT_DOUBLE_EQ(editor.frameRate, 29.97);
+    EXPECT_EQ(editor.filenameText, "sample_ntsc_vcd-sample.mpg");
+    EXPECT_EQ(editor.LastFrame(), 72);
+    editor.SeekBarChange(50);
+    editor.markButtonClick();
+    // Another row reopens the source: no clip, position 0.
+    ASSERT_EQ(editor.TrackListGridClick(2), 0);
+    EXPECT_DOUBLE_EQ(editor.frameRate, 25.0);
+    EXPECT_EQ(editor.filenameText, "sample_pal_vcd-sample.mpg");
+    EXPECT_EQ(editor.inMarked, 0);
+    EXPECT_EQ(editor.currentPosition, 0);
+    EXPECT_EQ(editor.LastFrame(), 135);
+    EXPECT_EQ(editor.Description().sourcePath, Fixture("sample_pal_vcd.mpg"));
+    TSampleClipState s;
+    editor.SeekBarChange(40);
+    editor.markButtonClick();
+    editor.SeekBarChange(80);
+    ASSERT_TRUE(editor.SaveClipState(s));
+    EXPECT_EQ(s.row, 2);
+    editor.TrackListGridClick(1);
+    ASSERT_TRUE(editor.RestoreClipState(s));
+    EXPECT_EQ(editor.Description().sourcePath, Fixture("sample_pal_vcd.mpg"));
 }
 
 }  // namespace
