@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -315,6 +318,59 @@ TEST_F(Tools, UtilityListWritesAClip) {
     if (std::system("ffprobe -version >/dev/null 2>&1") == 0) {
         EXPECT_EQ(harness::Frames(clip), "30");
     }
+}
+
+// The job start's probe finds the subtitles, the question is answered Yes,
+// and the converter opens on the job's image: the files land beside the
+// output, then the extraction runs.
+TEST_F(Tools, JobStartOpensTheConverterOnTheImage) {
+    registry.keys[kSettingsKey]["AlwaysScanForCDI"] = {false, 1, ""};
+    fakes::ScriptedFileDialogs mainFiles;
+    fakes::RecordingShell shell;
+    fakes::ScriptedDialogs answers{platform::kYes};
+    TForm1::Services s;
+    s.registry = &registry;
+    s.dialogs = &answers;
+    s.fileDialogs = &mainFiles;
+    s.shell = &shell;
+    s.exeDir = std::string(PELLMOR_BUILD_DIR) + "/";
+    TForm1 w(s);
+    w.show();
+    w.findChild<QComboBox*>("methodBox")->setCurrentIndex(2);
+    w.methodBoxChange();
+    mainFiles.scriptOpen(Fixture("cdi_subs.cue"));
+    mainFiles.scriptSave(dir / "movie.mpg");
+    w.findChild<QPushButton*>("browseButton")->click();
+
+    bool converted = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* form = qobject_cast<TSubConvertForm*>(QApplication::activeModalWidget());
+        if (!form || converted) return;
+        converted = true;
+        EXPECT_EQ(form->findChild<QListWidget*>("SubFileList")->count(), 2);
+        form->findChild<QPushButton*>("OKButton")->click();
+    });
+    poll.start(10);
+    w.findChild<QPushButton*>("startButton")->click();
+    QElapsedTimer t;
+    t.start();
+    while ((w.JobRunning() || w.WorkerBusy()) && t.elapsed() < 60000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    poll.stop();
+    ASSERT_TRUE(converted);
+    int asked = 0;
+    for (const auto& shown : answers.shown()) asked += shown.caption == "Detected CD-i Subtitle(s)";
+    EXPECT_EQ(asked, 1);
+    const std::string srt = ReadFile(Fixture("cdi_subtitles.srt"));
+    EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "MOVIE.EN.srt"), srt));
+    EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "MOVIE.FR.srt"), srt));
+    bool logged = false;
+    auto* log = w.findChild<QListWidget*>("log");
+    for (int i = 0; i < log->count(); ++i) logged |= log->item(i)->text() == "CD-i subtitle(s) converted.";
+    EXPECT_TRUE(logged);
 }
 
 }  // namespace
