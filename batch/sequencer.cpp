@@ -1,0 +1,415 @@
+#include "batch/sequencer.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+
+#include "batch/command_line.h"
+#include "batch/task_commands.h"
+#include "core/helpers.h"
+
+namespace {
+
+constexpr const char* kIndent = "     ";
+constexpr int16_t kBatchBitsKept = 0x1FFF;
+constexpr int16_t kBatchRuns = static_cast<int16_t>(0x8000);
+constexpr int16_t kBatchAnswersYes = 0x4000;
+constexpr int kTextCompleted = 27, kTextFailed = 31, kTextBypassed = 32, kTextRunning = 33;
+constexpr int kNoArchiver = 16, kNoArchive = 18, kNothingBefore = 19;
+
+int ResultOf(const platform::ProcessEnd& end) {
+    if (end.succeeded()) return 0;
+    if (!end.started) return 1;
+    if (end.signal != 0) return 128 + end.signal;
+    return end.exitStatus != 0 ? end.exitStatus : 1;
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Stored lists may carry "\" in their paths.
+std::string Slashed(std::string s) {
+    std::replace(s.begin(), s.end(), '\\', '/');
+    return s;
+}
+
+std::string Joined(const std::string& dir, const std::string& name) {
+    return dir.empty() || dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+bool EndsWithPrevious(const std::string& params) {
+    return params.size() >= 3 && params.compare(params.size() - 3, 3, "<->") == 0;
+}
+
+}  // namespace
+
+TBatchSequencer::TBatchSequencer(SequencerServices services) : services_(std::move(services)) {}
+
+const TLanguageSet& TBatchSequencer::texts() const {
+    static const TLanguageSet builtIn;
+    return services_.texts ? *services_.texts : builtIn;
+}
+
+std::string TBatchSequencer::runningText() const { return texts().core(kTextRunning) + "..."; }
+
+void TBatchSequencer::Log(const std::string& line) {
+    if (services_.log) {
+        services_.log->add(line);
+        services_.log->scrollToEnd();
+    }
+}
+
+void TBatchSequencer::SetState(SequencerState s) {
+    state_ = s;
+    if (stateChanged) stateChanged();
+}
+
+void TBatchSequencer::LoadArchiverSettings() {
+    archiverPath_.clear();
+    archiverParam_ = "x -v -y";
+    compressParam_ = "a";
+    platform::Registry* reg = services_.registry;
+    if (!reg || !reg->openKey("\\Software\\Pellmor", false)) return;
+    if (auto v = reg->readString("RARArchiverLocation")) archiverPath_ = *v;
+    if (auto v = reg->readString("RARArchiverParam")) archiverParam_ = *v;
+    if (auto v = reg->readString("RARCompressParam")) compressParam_ = *v;
+    reg->closeKey();
+}
+
+std::string TBatchSequencer::Archiver() {
+    std::string path;
+    if (services_.searchPath) {
+        path = services_.searchPath();
+    } else if (const char* env = std::getenv("PATH")) {
+        path = env;
+    }
+    return FindArchiver(archiverPath_, path);
+}
+
+void TBatchSequencer::runTaskClick() {
+    switch (state_) {
+        case SequencerState::Idle:
+            break;
+        case SequencerState::Initialising:
+        case SequencerState::WaitingForJob:
+            SetState(SequencerState::StopRequested);
+            services_.host->SetJobRunning(0);
+            return;
+        case SequencerState::WaitingForChild:
+            SetState(SequencerState::StopRequested);
+            if (sfvRunning_ && services_.sfv)
+                services_.sfv->stop();
+            else if (services_.process)
+                services_.process->terminate();
+            return;
+        case SequencerState::RunningTasks:
+            SetState(SequencerState::StopRequested);
+            return;
+        case SequencerState::StopRequested:
+            return;
+    }
+    if (services_.list->taskCount() == 0) return;
+    LoadArchiverSettings();
+    services_.list->setLocked(true);
+    currentRow_ = 1;
+    initialising_ = true;
+    waitingJob_ = true;
+    SetState(SequencerState::Initialising);
+    services_.host->SetTaskRunning(1);
+    services_.host->StartInitialiseRun();
+}
+
+void TBatchSequencer::returnThreadSignalChange(int result) {
+    // A job started by hand, or one that ends after the batch, is not ours.
+    if (!waitingJob_) return;
+    waitingJob_ = false;
+    if (initialising_) {
+        initialising_ = false;
+        if (result != 0) {
+            services_.list->setStatus(1, texts().core(kTextFailed));
+            GoIdle();
+        } else if (state_ == SequencerState::StopRequested) {
+            GoIdle();
+        } else {
+            services_.host->ShowFirstPage();
+            Log("");
+            RunFrom(1);
+        }
+        return;
+    }
+    const int row = currentRow_;
+    if (Judge(row, result, false)) RunFrom(row + 1);
+}
+
+void TBatchSequencer::RunFrom(int row) {
+    SetState(SequencerState::RunningTasks);
+    BatchList& list = *services_.list;
+    for (; row <= list.taskCount(); ++row) {
+        services_.host->ResetPage(services_.host->pageMode());
+        Log("-- Task #" + std::to_string(row) + " " + std::string(43, '-'));
+        Log(kIndent + runningText());
+        Log("");
+        currentRow_ = row;
+        list.setStatus(row, runningText());
+        // Every task answers questions by its own choice and shows no box.
+        BatchList::ParseTaskOptions(list.cell(row, 3), &onError_, &onQuery_);
+        if (services_.promptFlags) {
+            int16_t flags = static_cast<int16_t>(*services_.promptFlags & kBatchBitsKept);
+            flags = static_cast<int16_t>(flags | kBatchRuns);
+            if (onQuery_ == kQueryYes) flags = static_cast<int16_t>(flags | kBatchAnswersYes);
+            *services_.promptFlags = flags;
+        }
+        bool bypassed = false;
+        const int result = StartTask(row, bypassed);
+        if (result < 0) return;  // goes on when its end arrives
+        if (!Judge(row, result, bypassed)) return;
+    }
+    GoIdle();
+}
+
+bool TBatchSequencer::Judge(int row, int result, bool bypassed) {
+    BatchList& list = *services_.list;
+    const bool stop = state_ == SequencerState::StopRequested;
+    if (result != 0) {
+        list.setStatus(row, texts().core(kTextFailed));
+        if (onError_ == kStopBatch || stop) {
+            GoIdle();
+            return false;
+        }
+    } else {
+        list.setStatus(row, texts().core(bypassed ? kTextBypassed : kTextCompleted));
+        if (stop) {
+            GoIdle();
+            return false;
+        }
+    }
+    return true;
+}
+
+void TBatchSequencer::GoIdle() {
+    currentRow_ = 0;
+    initialising_ = false;
+    waitingJob_ = false;
+    sfvRunning_ = false;
+    if (services_.promptFlags) *services_.promptFlags = static_cast<int16_t>(*services_.promptFlags & kBatchBitsKept);
+    services_.list->setLocked(false);
+    SetState(SequencerState::Idle);
+    services_.host->SetTaskRunning(0);
+}
+
+int TBatchSequencer::StartTask(int row, bool& bypassed) {
+    BatchList& list = *services_.list;
+    uint8_t deleteArchive = 0;
+    const int16_t type = TaskTypeOf(list.cell(row, 1), &deleteArchive);
+    const std::string& params = list.cell(row, 4);
+    switch (type) {
+        case kLoadProjectTask:
+            waitingJob_ = true;
+            SetState(SequencerState::WaitingForJob);
+            services_.host->StartTaskProject(Slashed(params));
+            return -1;
+        case kCompressTask:
+            return CompressTask(row, Slashed(params));
+        case kDecompressTask:
+            return deleteArchive ? DeleteTask(bypassed) : DecompressTask(row, Slashed(params));
+        case kVerifySfvTask:
+        case kCreateSfvTask:
+            return SfvTask(row, type == kCreateSfvTask, Slashed(params));
+        default:
+            return CommandTask(row, params);
+    }
+}
+
+bool TBatchSequencer::ExpandPrevious(std::string& params) {
+    if (!EndsWithPrevious(params)) return true;
+    const std::string files = services_.host->generatedFiles();
+    if (files.empty()) {
+        Log(kIndent + texts().message(kNothingBefore));
+        Log("");
+        return false;
+    }
+    params = params.substr(0, params.size() - 3) + " " + files;
+    return true;
+}
+
+int TBatchSequencer::DecompressTask(int row, const std::string& params) {
+    // Nothing is deleted after a decompression that did not succeed.
+    lastArchive_.clear();
+    decompressing_ = 0;
+    generatedFile_.clear();
+    std::string archive, directory;
+    const size_t sep = params.rfind("\" \"");
+    if (sep != std::string::npos && sep >= 1) {
+        archive = params.substr(1, sep - 1);
+        directory = params.substr(sep + 3);
+        if (!directory.empty()) directory.pop_back();
+    }
+    if (!IsRegularFile(archive)) {
+        Log(texts().message(kNoArchive));
+        Log("");
+        return 11;
+    }
+    const std::string archiver = Archiver();
+    if (archiver.empty()) {
+        Log(kIndent + texts().message(kNoArchiver));
+        Log("");
+        return kNoArchiver;
+    }
+    RunAndWait(DecompressArgv(archiver, archiverParam_, archive, directory), row,
+               [this, archive, directory](const platform::ProcessEnd& end) {
+                   const int result = ResultOf(end);
+                   if (result == 0) {
+                       decompressing_ = 1;
+                       generatedFile_ = directory;
+                       lastArchive_ = archive;
+                   }
+                   return result;
+               });
+    return -1;
+}
+
+int TBatchSequencer::CompressTask(int row, std::string params) {
+    if (!ExpandPrevious(params)) return 11;
+    const std::string archiver = Archiver();
+    if (archiver.empty()) {
+        Log(kIndent + texts().message(kNoArchiver));
+        Log("");
+        return kNoArchiver;
+    }
+    if (!CanCreateRar(archiver)) {
+        Log(Upper(texts().core(kTextFailed)) + ":");
+        Log(std::string(kIndent) + "RAR archives can only be created with rar; " + archiver + " cannot.");
+        Log("");
+        return 1;
+    }
+    RunAndWait(CompressArgv(archiver, compressParam_, services_.list->cell(row, 5), SplitParameterText(params)), row,
+               ResultOf);
+    return -1;
+}
+
+int TBatchSequencer::SfvTask(int row, bool create, std::string params) {
+    if (!ExpandPrevious(params)) return 11;
+    if (!services_.sfv) return 12;
+    sfvRunning_ = true;
+    SetState(SequencerState::WaitingForChild);
+    services_.sfv->start(create, params, row, [this, row](bool ok, const std::string& outputText) {
+        sfvRunning_ = false;
+        services_.host->setGeneratedFiles(outputText);
+        if (Judge(row, ok ? 0 : 12, false)) RunFrom(row + 1);
+    });
+    return -1;
+}
+
+int TBatchSequencer::CommandTask(int row, const std::string& params) {
+    const BuiltinCommand builtin = RecogniseBuiltin(params);
+    if (builtin.kind != BuiltinCommand::kNone) {
+        const std::string error = RunBuiltin(builtin);
+        if (error.empty()) return 0;
+        Log(Upper(texts().core(kTextFailed)) + ":");
+        Log(kIndent + builtin.folder + ": " + error);
+        Log("");
+        return 1;
+    }
+    RunAndWait(platform::ShellCommand(params), row, [this](const platform::ProcessEnd& end) {
+        const int result = ResultOf(end);
+        if (result != 0 && !end.errorOutput.empty()) {
+            Log(Upper(texts().core(kTextFailed)) + ":");
+            size_t begin = 0;
+            const std::string& text = end.errorOutput;
+            while (begin < text.size()) {
+                size_t eol = text.find('\n', begin);
+                if (eol == std::string::npos) eol = text.size();
+                // Long lines go in pieces of 254 characters, as they always did.
+                for (size_t at = begin; at < eol; at += 254) Log(text.substr(at, std::min<size_t>(254, eol - at)));
+                if (eol == begin) Log("");
+                begin = eol + 1;
+            }
+            Log("");
+        }
+        return result;
+    });
+    return -1;
+}
+
+int TBatchSequencer::DeleteTask(bool& bypassed) {
+    if (lastArchive_.empty()) {
+        bypassed = true;
+        return 0;
+    }
+    const std::string archive = lastArchive_;
+    lastArchive_.clear();
+    if (::unlink(archive.c_str()) != 0) {
+        Log(Upper(texts().core(kTextFailed)) + ":");
+        Log(kIndent + archive);
+        Log("");
+        return 1;
+    }
+    DeleteRarVolumes(WithoutExtension(archive));
+    return 0;
+}
+
+void TBatchSequencer::RunAndWait(const std::vector<std::string>& argv, int r,
+                                 std::function<int(const platform::ProcessEnd&)> then) {
+    SetState(SequencerState::WaitingForChild);
+    auto onEnd = [this, r, then = std::move(then)](const platform::ProcessEnd& end) {
+        const int result = then(end);
+        if (Judge(r, result, false)) RunFrom(r + 1);
+    };
+    if (!services_.process || !services_.process->start(argv, services_.tempDirectory, onEnd)) {
+        platform::ProcessEnd failed;
+        onEnd(failed);
+    }
+}
+
+void TBatchSequencer::SetOutputKind(int pageMode, int methodIndex) {
+    projectPageMode_ = pageMode;
+    projectMethod_ = methodIndex;
+    struct Row {
+        int mode, method, kind;
+    };
+    static constexpr Row kTable[] = {
+        {0, 2, 6},  {0, 3, 6},  {0, 4, 7},  {0, 5, 9}, {0, 6, 1},  {0, 7, 1},  {0, 9, 3},
+        {0, 10, 3}, {0, 11, 5}, {0, 13, 8}, {0, 8, 2}, {0, 12, 4}, {1, 0, 3},  {1, 1, 3},
+        {1, 3, 4},  {1, 2, 5},
+    };
+    for (const Row& r : kTable)
+        if (r.mode == pageMode && r.method == methodIndex) nextInputKind_ = r.kind;
+}
+
+void TBatchSequencer::FindGeneratedFile(const std::string& directory) {
+    if (nextInputKind_ < 1 || nextInputKind_ > static_cast<int>(ImageExtensions.size())) return;
+    const std::string wanted(ImageExtensions[static_cast<size_t>(nextInputKind_ - 1)]);
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(directory, ec)) {
+        const std::string name = e.path().filename().string();
+        if (e.is_regular_file(ec) && lower(ExtensionOf(name)) == wanted) names.push_back(name);
+    }
+    if (names.empty()) return;
+    std::sort(names.begin(), names.end());
+    generatedFile_ = Joined(directory, names.front());
+}
+
+void TBatchSequencer::DeleteRarVolumes(const std::string& base) {
+    for (int n = 0; n <= 99; ++n) {
+        const std::string name = base + ".r" + IntToZeroPadded(n, 2);
+        struct stat st {};
+        if (::lstat(name.c_str(), &st) != 0) return;
+        ::unlink(name.c_str());
+    }
+}
