@@ -3,7 +3,7 @@
 set -euo pipefail
 need=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
       qt6-base-dev qt6-multimedia-dev libjpeg62-turbo-dev libgl-dev zlib1g-dev
-      ffmpeg vcdimager libcdio-utils cdrdao cksfv rhash xvfb xauth)
+      ffmpeg vcdimager libcdio-utils cdrdao cksfv rhash unar xvfb xauth)
 missing=()
 for p in "${need[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
