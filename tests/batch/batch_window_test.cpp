@@ -1,0 +1,170 @@
+#include "batch/batch_window.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "batch/batch_list_file.h"
+#include "core/temp_file.h"
+#include "tests/app/window_test_app.h"
+#include "tests/support/fakes.h"
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+// The main window's side: task projects answer at once with the scripted
+// result, on the GUI thread, as a finished job's end does.
+class QueuedHost : public BatchHost {
+public:
+    void SetTaskRunning(uint8_t on) override { batchActive = on; }
+    void SetJobRunning(uint8_t) override {}
+    void ResetPage(int) override {}
+    int pageMode() const override { return 0; }
+    std::string generatedFiles() const override { return {}; }
+    void setGeneratedFiles(const std::string&) override {}
+    void ShowFirstPage() override {}
+    void StartInitialiseRun() override { Answer(0); }
+    void StartTaskProject(const std::string& path) override { Answer(path.find("bad") != std::string::npos ? 1 : 0); }
+    void Answer(int code) {
+        QMetaObject::invokeMethod(window, [this, code] { window->sequencer().returnThreadSignalChange(code); },
+                                  Qt::QueuedConnection);
+    }
+    TForm3* window = nullptr;
+    int batchActive = 0;
+};
+
+class BatchWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WindowTestApp();
+        dir_ = CreateTempDir("batch_window_test_");
+        TForm3::Services s;
+        s.host = &host_;
+        s.registry = &registry_;
+        s.dialogs = &dialogs_;
+        s.fileDialogs = &fileDialogs_;
+        s.log = &log_;
+        s.promptFlags = &flags_;
+        s.tempDirectory = dir_;
+        window_ = std::make_unique<TForm3>(s);
+        host_.window = window_.get();
+        window_->FormCreate();
+        window_->show();
+    }
+    void TearDown() override {
+        window_.reset();
+        fs::remove_all(dir_);
+    }
+    template <typename T>
+    T* Find(const char* name) const {
+        return window_->findChild<T*>(name);
+    }
+    Strings Column(int c) const {
+        auto* grid = Find<QTableWidget>("taskGrid");
+        Strings out;
+        for (int r = 0; r < grid->rowCount(); ++r)
+            out.push_back(grid->item(r, c) ? grid->item(r, c)->text().toStdString() : "");
+        return out;
+    }
+    bool WaitIdle(int ms = 20000) {
+        QElapsedTimer t;
+        t.start();
+        while (window_->sequencer().running() && t.elapsed() < ms)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        return !window_->sequencer().running();
+    }
+
+    std::string dir_;
+    QueuedHost host_;
+    fakes::MemoryRegistry registry_;
+    fakes::ScriptedDialogs dialogs_;
+    fakes::ScriptedFileDialogs fileDialogs_;
+    fakes::RecordingListBox log_;
+    int16_t flags_ = 0;
+    std::unique_ptr<TForm3> window_;
+};
+
+TEST_F(BatchWindow, ControlsCarryTheirNamesAndCaptions) {
+    for (const char* name : {"newTaskButton", "removeTaskButton", "moveTaskUpButton", "moveTaskDownButton", "runTask"})
+        EXPECT_NE(Find<QPushButton>(name), nullptr) << name;
+    EXPECT_NE(Find<QTableWidget>("taskGrid"), nullptr);
+    EXPECT_NE(Find<QMenuBar>("BatchMainMenu"), nullptr);
+    ASSERT_NE(Find<QLineEdit>("returnThreadSignal"), nullptr);
+    EXPECT_FALSE(Find<QLineEdit>("returnThreadSignal")->isVisible());
+    EXPECT_EQ(window_->windowTitle(), "Batch Processor");
+    EXPECT_EQ(Find<QPushButton>("newTaskButton")->text(), "add task");
+    EXPECT_EQ(Find<QPushButton>("runTask")->text(), "start");
+    auto* grid = Find<QTableWidget>("taskGrid");
+    EXPECT_EQ(grid->horizontalHeaderItem(0)->text(), "Task #");
+    EXPECT_EQ(grid->horizontalHeaderItem(3)->text(), "Error Handling");
+    EXPECT_EQ(grid->rowCount(), 1) << "the empty end row";
+}
+
+TEST_F(BatchWindow, RunShowsStatusesAndLocksTheList) {
+    window_->AddCommandTask("sleep 0.3");
+    window_->AddLoadProjectTask("/p/good.ktp");
+    window_->list().AppendStored({{"Execute command", "Continue Batch / Query YES", "exit 4", ""}});
+    window_->AddLoadProjectTask("/p/bad.ktp");
+    window_->AddCommandTask("true");
+    EXPECT_EQ(Column(0), (Strings{"1", "2", "3", "4", "5", ""}));
+    window_->runTaskClick();
+    QElapsedTimer t;
+    t.start();
+    while (Column(2)[0] != "running..." && t.elapsed() < 5000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(Find<QPushButton>("runTask")->text(), "stop");
+    EXPECT_FALSE(Find<QPushButton>("removeTaskButton")->isEnabled());
+    EXPECT_EQ(host_.batchActive, 1);
+    // The list only grows while the batch runs.
+    window_->clearBatchListClick();
+    window_->AddCommandTask("echo more");
+    EXPECT_EQ(window_->list().taskCount(), 6);
+    QDir().mkpath(QString(PELLMOR_BUILD_DIR) + "/screenshots");
+    EXPECT_TRUE(window_->grab().save(QString(PELLMOR_BUILD_DIR) + "/screenshots/batch-window-running.png"));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Column(2), (Strings{"completed", "completed", "failed", "failed", "", "", ""}));
+    EXPECT_EQ(Find<QPushButton>("runTask")->text(), "start");
+    EXPECT_TRUE(Find<QPushButton>("removeTaskButton")->isEnabled());
+    EXPECT_EQ(host_.batchActive, 0);
+    EXPECT_TRUE(window_->sequencer().currentRow() == 0);
+}
+
+TEST_F(BatchWindow, ListIsSavedOpenedAndRefused) {
+    window_->saveBatchListClick();
+    EXPECT_EQ(fileDialogs_.saves(), 0) << "an empty list opens no dialog";
+    window_->AddLoadProjectTask("/p/a.ktp");
+    window_->AddCommandTask("mkdir \"/tmp/x\"");
+    const std::string path = dir_ + "/list.ktq";
+    fileDialogs_.scriptSave(path);
+    window_->saveBatchListClick();
+    ASSERT_TRUE(fs::exists(path));
+    fileDialogs_.scriptOpen(path);
+    window_->loadBatchListClick();
+    EXPECT_EQ(Column(0), (Strings{"1", "2", "3", "4", ""}));
+    EXPECT_EQ(Column(4), (Strings{"/p/a.ktp", "mkdir \"/tmp/x\"", "/p/a.ktp", "mkdir \"/tmp/x\"", ""}));
+    // A broken list and a missing one: a box each, the list unchanged.
+    std::ofstream(dir_ + "/bad.ktq") << "KTQ#";
+    fileDialogs_.scriptOpen(dir_ + "/bad.ktq");
+    window_->loadBatchListClick();
+    fileDialogs_.scriptOpen(dir_ + "/missing.ktq");
+    window_->loadBatchListClick();
+    fileDialogs_.scriptSave(dir_ + "/no/such/list.ktq");
+    window_->saveBatchListClick();
+    const auto shown = dialogs_.shown();
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[0].message, "Invalid batch list.");
+    EXPECT_EQ(shown[1].message, "Source file could not be opened or accessed.");
+    EXPECT_EQ(shown[2].message, "Unable to create output file.");
+    EXPECT_EQ(window_->list().taskCount(), 4);
+}
+
+}  // namespace
