@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "batch/batch_list_file.h"
+#include "batch/task_properties_window.h"
 #include "core/message_reporter.h"
 #include "platform/qt/gui_thread.h"
 #include "platform/qt/text.h"
@@ -109,6 +110,15 @@ TForm3::TForm3(Services services, QWidget* parent) : QWidget(parent, Qt::Window)
     sequencer_ = std::make_unique<TBatchSequencer>(s);
     sequencer_->stateChanged = [this] { ShowState(); };
     list_.changed = [this](int) { Refresh(); };
+    if (!services_.taskDialog)
+        services_.taskDialog = [this](TBatchTask& task, int mode) {
+            TForm4::Services d;
+            d.registry = services_.registry;
+            d.fileDialogs = services_.fileDialogs;
+            d.texts = services_.texts;
+            TForm4 dialog(task, mode, d, this);
+            return dialog.exec() == QDialog::Accepted;
+        };
     ApplyLanguage();
     Refresh();
 }
