@@ -136,10 +136,10 @@ void TBatchSequencer::returnThreadSignalChange(int result) {
     waitingJob_ = false;
     if (initialising_) {
         initialising_ = false;
-        if (result != 0) {
+        if (state_ == SequencerState::StopRequested) {
+            GoIdle();  // no task has run: none is marked
+        } else if (result != 0) {
             services_.list->setStatus(1, texts().core(kTextFailed));
-            GoIdle();
-        } else if (state_ == SequencerState::StopRequested) {
             GoIdle();
         } else {
             services_.host->ShowFirstPage();

@@ -217,13 +217,26 @@ TEST_F(Sequencer, ProjectsRunAfterTheInitialiseRunAndAnswerByTheirOwnChoices) {
     EXPECT_FALSE(sequencer_->running());
 }
 
-TEST_F(Sequencer, FailedInitialiseRunEndsTheBatch) {
+TEST_F(Sequencer, FailedOrStoppedInitialiseRunEndsTheBatch) {
     list_.AddLoadProjectTask("/p/one.ktp");
     host_.initResult = 1;
     ASSERT_TRUE(Run());
     EXPECT_EQ(host_.calls, (Strings{"<<thread.init>>"}));
     EXPECT_EQ(Statuses(), (Strings{"failed"}));
     EXPECT_EQ(host_.firstPage, 0);
+    // A stop during the initialise run ends the batch before any task.
+    list_.Clear();
+    list_.AddLoadProjectTask("/p/one.ktp");
+    host_.calls.clear();
+    host_.holdJobs = true;
+    sequencer_->runTaskClick();
+    EXPECT_EQ(sequencer_->state(), SequencerState::Initialising);
+    sequencer_->runTaskClick();
+    EXPECT_EQ(host_.jobRunning, (std::vector<int>{0}));
+    ASSERT_TRUE(events_.runUntil([this] { return !sequencer_->running(); }));
+    EXPECT_EQ(host_.calls, (Strings{"<<thread.init>>"}));
+    EXPECT_EQ(Statuses(), (Strings{""}));
+    EXPECT_EQ(host_.taskRunning.back(), 0);
 }
 
 // Each failing task between two good ones, once stopping and once going on.
