@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "batch/command_line.h"
+
 namespace {
 
 constexpr std::string_view kStopText = "Stop Batch", kContinueText = "Continue Batch";
@@ -11,17 +13,6 @@ std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
 bool EndsWith(const std::string& text, std::string_view tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-// Length of the first parameter token: a double quote toggles quoting, a
-// blank outside quotes ends the token.
-size_t FirstTokenLength(const std::string& text) {
-    bool quoted = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '"') quoted = !quoted;
-        else if (text[i] == ' ' && !quoted) return i;
-    }
-    return text.size();
 }
 
 }  // namespace
@@ -112,7 +103,7 @@ bool BatchList::ReadTaskRow(int r) {
         task.fromSelectedFiles = 0;
     } else if (task.type == kCompressTask || task.type == kVerifySfvTask || task.type == kCreateSfvTask) {
         // The first token may be a quoted name with blanks in it.
-        const size_t end = FirstTokenLength(task.params);
+        const size_t end = ParameterTokenEnd(task.params, 0);
         if (end < task.params.size()) {
             task.selectedFiles = task.params.substr(end + 1);
             task.params.resize(end);

@@ -9,7 +9,6 @@
 #include <filesystem>
 
 #include "batch/command_line.h"
-#include "batch/task_commands.h"
 #include "core/helpers.h"
 
 namespace {
