@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "batch/batch_list_file.h"
+#include "batch/sfv_runner.h"
 #include "batch/task_properties_window.h"
 #include "core/message_reporter.h"
 #include "platform/qt/gui_thread.h"
@@ -96,7 +97,16 @@ TForm3::TForm3(Services services, QWidget* parent) : QWidget(parent, Qt::Window)
     layout->addLayout(buttons);
     setFixedSize(681, 141 + BatchMainMenu->sizeHint().height());
 
-    process_ = platform::MakePosixProcess([this](std::function<void()> fn) { platform::qt::postToGui(this, std::move(fn)); });
+    const platform::Poster poster = [this](std::function<void()> fn) { platform::qt::postToGui(this, std::move(fn)); };
+    process_ = platform::MakePosixProcess(poster);
+    if (!services_.sfv && services_.config) {
+        SfvContext context;
+        context.languageSet = services_.texts;
+        context.log = services_.log;
+        context.dialogs = services_.dialogs;
+        sfvRunner_ = std::make_unique<ThreadedSfvRunner>(*services_.config, context, list_, poster);
+        services_.sfv = sfvRunner_.get();
+    }
     SequencerServices s;
     s.list = &list_;
     s.host = services_.host;
@@ -128,6 +138,7 @@ TForm3::~TForm3() {
     sequencer_->stateChanged = nullptr;
     list_.changed = nullptr;
     process_.reset();
+    sfvRunner_.reset();
 }
 
 void TForm3::FormCreate() {

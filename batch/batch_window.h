@@ -10,6 +10,7 @@
 #include "batch/batch_list.h"
 #include "batch/sequencer.h"
 #include "core/language_set.h"
+#include "core/records.h"
 #include "platform/dialogs.h"
 #include "platform/file_dialogs.h"
 #include "platform/process.h"
@@ -33,7 +34,9 @@ public:
         std::shared_ptr<const TLanguageSet> texts;
         int16_t* promptFlags = nullptr;
         std::string tempDirectory;
+        // SFV tasks: this runner, else the program's checker on the options.
         SfvRunner* sfv = nullptr;
+        const TConfig* config = nullptr;
         // The task dialog on the record (mode 0 new, 1 edit); true on OK.
         std::function<bool(TBatchTask&, int)> taskDialog;
         // The window it opens under when no position is stored.
@@ -82,6 +85,7 @@ private:
     Services services_;
     BatchList list_;
     std::unique_ptr<platform::Process> process_;
+    std::unique_ptr<SfvRunner> sfvRunner_;
     std::unique_ptr<TBatchSequencer> sequencer_;
 
     QMenuBar* BatchMainMenu = nullptr;

@@ -56,6 +56,7 @@ protected:
         s.log = &log_;
         s.promptFlags = &flags_;
         s.tempDirectory = dir_;
+        s.config = &config_;
         window_ = std::make_unique<TForm3>(s);
         host_.window = window_.get();
         window_->FormCreate();
@@ -91,6 +92,7 @@ protected:
     fakes::ScriptedFileDialogs fileDialogs_;
     fakes::RecordingListBox log_;
     int16_t flags_ = 0;
+    TConfig config_;
     std::unique_ptr<TForm3> window_;
 };
 
@@ -165,6 +167,20 @@ TEST_F(BatchWindow, ListIsSavedOpenedAndRefused) {
     EXPECT_EQ(shown[1].message, "Source file could not be opened or accessed.");
     EXPECT_EQ(shown[2].message, "Unable to create output file.");
     EXPECT_EQ(window_->list().taskCount(), 4);
+}
+
+// SFV tasks run the program's own checker off the GUI thread.
+TEST_F(BatchWindow, SfvTasksRunTheChecker) {
+    std::ofstream(dir_ + "/a b.mpg") << std::string(3 << 20, 'x');
+    window_->list().AppendStored({{"Create SFV file", "Stop Batch / Query YES",
+                                   "\"" + dir_ + "/sums.sfv\" \"" + dir_ + "/a b.mpg\"", ""},
+                                  {"Verify SFV file", "Stop Batch / Query YES", "\"" + dir_ + "/sums.sfv\"", ""}});
+    window_->runTaskClick();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Column(2), (Strings{"completed", "completed", ""}));
+    std::ifstream in(dir_ + "/sums.sfv");
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(all.find("a b.mpg"), std::string::npos);
 }
 
 }  // namespace

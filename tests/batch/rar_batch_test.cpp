@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "batch/command_line.h"
 #include "batch/sequencer.h"
+#include "batch/sfv_runner.h"
 #include "tests/engine/job_harness.h"
 #include "tests/support/fakes.h"
 #include "tests/support/process_fake.h"
@@ -15,21 +15,6 @@ namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 
 namespace {
-
-// SFV checks by cksfv, run as a child like any other.
-class CksfvRunner : public SfvRunner {
-public:
-    explicit CksfvRunner(fakes::EventQueue& events) : process_(platform::MakePosixProcess(events.poster())) {}
-    void start(bool, const std::string& parameters, int, EndHandler onEnd) override {
-        const Strings tokens = SplitParameterText(parameters);
-        process_->start({"cksfv", "-q", "-g", tokens.at(0)}, "",
-                        [onEnd](const platform::ProcessEnd& end) { onEnd(end.succeeded(), ""); });
-    }
-    void stop() override { process_->terminate(); }
-
-private:
-    std::unique_ptr<platform::Process> process_;
-};
 
 // A task project here is the "cue/bin -> mpeg" extraction of the file the
 // decompression left, found the way the main window finds it.
@@ -70,8 +55,8 @@ private:
 class RarBatch : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (std::system("command -v unar >/dev/null && command -v cksfv >/dev/null") != 0)
-            GTEST_SKIP() << "unar or cksfv missing (scripts/deps.sh installs them)";
+        if (std::system("command -v unar >/dev/null") != 0)
+            GTEST_SKIP() << "unar missing (scripts/deps.sh installs it)";
         fs::create_directories(dir_ / "in");
         fs::create_directories(dir_ / "out");
         for (const char* name : {"vcd_ntsc_set.rar", "vcd_ntsc_set.r00", "vcd_ntsc_set.r01", "vcd_ntsc_set.sfv"})
@@ -83,7 +68,7 @@ protected:
         s.sfv = &sfv_;
         s.registry = &registry_;
         s.log = &log_;
-        s.promptFlags = &flags_;
+        s.promptFlags = &config_.DisableErrorPrompts;
         s.tempDirectory = dir_.path;
         s.searchPath = [] { return std::string("/usr/bin:/bin"); };
         sequencer_ = std::make_unique<TBatchSequencer>(s);
@@ -110,13 +95,14 @@ protected:
 
     harness::TempFolder dir_;
     fakes::EventQueue events_;
+    BatchList list_;
     std::unique_ptr<platform::Process> process_ = platform::MakePosixProcess(events_.poster());
-    CksfvRunner sfv_{events_};
+    TConfig config_;
+    fakes::RecordingListBox log_;
+    // The program's own checker reads the SFV file cksfv wrote.
+    ThreadedSfvRunner sfv_{config_, SfvContext{nullptr, &log_, nullptr, nullptr, nullptr, nullptr}, list_, events_.poster()};
     ExtractingHost host_{events_, dir_ / "out/movie.mpg"};
     fakes::MemoryRegistry registry_;
-    fakes::RecordingListBox log_;
-    int16_t flags_ = 0;
-    BatchList list_;
     std::unique_ptr<TBatchSequencer> sequencer_;
 };
 
