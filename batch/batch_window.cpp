@@ -126,6 +126,8 @@ TForm3::TForm3(Services services, QWidget* parent) : QWidget(parent, Qt::Window)
             d.registry = services_.registry;
             d.fileDialogs = services_.fileDialogs;
             d.texts = services_.texts;
+            if (services_.outputFileName) d.outputFileName = services_.outputFileName();
+            if (services_.imgNone) d.imgNone = services_.imgNone();
             TForm4 dialog(task, mode, d, this);
             return dialog.exec() == QDialog::Accepted;
         };
@@ -234,7 +236,7 @@ void TForm3::newTaskButtonClick() {
     if (!services_.taskDialog) return;
     list_.task.number = static_cast<int16_t>(list_.taskCount() + 1);
     if (!services_.taskDialog(list_.task, 0)) return;
-    list_.AddTaskFromRecord();
+    list_.AddTaskFromRecord(services_.cdFolders ? services_.cdFolders() : CdFolderSource{});
 }
 
 void TForm3::PropertiesClick() {

@@ -39,6 +39,11 @@ public:
         const TConfig* config = nullptr;
         // The task dialog on the record (mode 0 new, 1 edit); true on OK.
         std::function<bool(TBatchTask&, int)> taskDialog;
+        // From the main window: what CD-folder archives are made from, its
+        // output file name and its "don't span" choice (for the task dialog).
+        std::function<CdFolderSource()> cdFolders;
+        std::function<std::string()> outputFileName;
+        std::function<bool()> imgNone;
         // The window it opens under when no position is stored.
         QWidget* mainWindow = nullptr;
     };

@@ -362,6 +362,12 @@ void TBatchSequencer::RunAndWait(const std::vector<std::string>& argv, int r,
                                  std::function<int(const platform::ProcessEnd&)> then) {
     SetState(SequencerState::WaitingForChild);
     auto onEnd = [this, r, then = std::move(then)](const platform::ProcessEnd& end) {
+        if (!end.started) {
+            // Nothing ran: say why, as a failed command's lines would.
+            Log(Upper(texts().core(kTextFailed)) + ":");
+            Log(kIndent + (end.errorOutput.empty() ? std::string("cannot run the program") : end.errorOutput));
+            Log("");
+        }
         const int result = then(end);
         if (Judge(r, result, false)) RunFrom(r + 1);
     };

@@ -57,6 +57,8 @@ protected:
         s.promptFlags = &flags_;
         s.tempDirectory = dir_;
         s.config = &config_;
+        s.cdFolders = [] { return CdFolderSource{1, 2, "/out/"}; };
+        s.taskDialog = [this](TBatchTask& task, int mode) { return dialog_ && dialog_(task, mode); };
         window_ = std::make_unique<TForm3>(s);
         host_.window = window_.get();
         window_->FormCreate();
@@ -93,6 +95,7 @@ protected:
     fakes::RecordingListBox log_;
     int16_t flags_ = 0;
     TConfig config_;
+    std::function<bool(TBatchTask&, int)> dialog_;
     std::unique_ptr<TForm3> window_;
 };
 
@@ -181,6 +184,33 @@ TEST_F(BatchWindow, SfvTasksRunTheChecker) {
     std::ifstream in(dir_ + "/sums.sfv");
     std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(all.find("a b.mpg"), std::string::npos);
+}
+
+// The task dialog's record becomes rows; an edit lands on its own row.
+TEST_F(BatchWindow, DialogTasksAreExpandedAndEditedInPlace) {
+    dialog_ = [](TBatchTask& task, int mode) {
+        EXPECT_EQ(mode, 0);
+        task.type = kCompressTask;
+        task.inCdFolders = 1;
+        task.sfvForRar = 0;
+        task.params = "film-cd";
+        return true;
+    };
+    window_->newTaskButtonClick();
+    EXPECT_EQ(Column(4), (Strings{"\"/out/CD1/film-cd1.rar\" \"/out/CD1/*.*\"", "\"/out/CD2/film-cd2.rar\" \"/out/CD2/*.*\"", ""}));
+    Find<QTableWidget>("taskGrid")->selectRow(1);
+    dialog_ = [](TBatchTask& task, int mode) {
+        EXPECT_EQ(mode, 1);
+        EXPECT_EQ(task.params, "\"/out/CD2/film-cd2.rar\"");
+        EXPECT_EQ(task.selectedFiles, "\"/out/CD2/*.*\"");
+        task.params = "\"/out/x.rar\" " + task.selectedFiles;
+        return true;
+    };
+    window_->PropertiesClick();
+    EXPECT_EQ(Column(4), (Strings{"\"/out/CD1/film-cd1.rar\" \"/out/CD1/*.*\"", "\"/out/x.rar\" \"/out/CD2/*.*\"", ""}));
+    dialog_ = nullptr;  // cancelled: nothing changes
+    window_->newTaskButtonClick();
+    EXPECT_EQ(window_->list().taskCount(), 2);
 }
 
 }  // namespace

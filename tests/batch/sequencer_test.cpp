@@ -361,6 +361,13 @@ TEST_F(Sequencer, ArchiverIsLookedForOnlyByArchiveTasks) {
     ASSERT_TRUE(Run());
     EXPECT_EQ(Statuses(), (Strings{"completed"}));
     EXPECT_EQ(Args(), (Strings{"x", "-o+", archive, dir_ + "/out/"}));
+    // A stored archiver that is not there fails the task and says so.
+    registry_.openKey("\\Software\\Pellmor", true);
+    registry_.writeString("RARArchiverLocation", dir_ + "/gone/rar");
+    log_.clear();
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(Statuses(), (Strings{"failed"}));
+    EXPECT_TRUE(Logged("     cannot run " + dir_ + "/gone/rar"));
 }
 
 TEST_F(Sequencer, ArchiverArgumentsArriveWholeAndNothingReachesAShell) {
