@@ -263,7 +263,16 @@ void TForm3::saveBatchListClick() {
     state.Filter = kListFilter;
     state.DefaultExt = "ktq";
     if (!services_.fileDialogs->executeSave(state)) return;
-    if (WriteBatchListFile(state.FileName, list_.Stored()) != 0) Error(9, state.FileName);
+    if (WriteBatchListFile(state.FileName, list_.Stored()) != 0) {
+        Error(9, state.FileName);
+        return;
+    }
+    if (services_.keepProjects) {
+        std::vector<std::string> projects;
+        for (int r = 1; r <= list_.taskCount(); ++r)
+            if (TaskTypeOf(list_.cell(r, 1)) == kLoadProjectTask) projects.push_back(list_.cell(r, 4));
+        services_.keepProjects(projects);
+    }
 }
 
 void TForm3::loadBatchListClick() {

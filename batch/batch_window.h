@@ -44,6 +44,9 @@ public:
         std::function<CdFolderSource()> cdFolders;
         std::function<std::string()> outputFileName;
         std::function<bool()> imgNone;
+        // Told after a save which task projects the saved list names, so that
+        // the main window's close keeps those temporary projects.
+        std::function<void(const std::vector<std::string>&)> keepProjects;
         // The window it opens under when no position is stored.
         QWidget* mainWindow = nullptr;
     };

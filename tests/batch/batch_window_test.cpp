@@ -58,6 +58,7 @@ protected:
         s.tempDirectory = dir_;
         s.config = &config_;
         s.cdFolders = [] { return CdFolderSource{1, 2, "/out/"}; };
+        s.keepProjects = [this](const Strings& p) { kept_ = p; };
         s.taskDialog = [this](TBatchTask& task, int mode) { return dialog_ && dialog_(task, mode); };
         window_ = std::make_unique<TForm3>(s);
         host_.window = window_.get();
@@ -96,6 +97,7 @@ protected:
     int16_t flags_ = 0;
     TConfig config_;
     std::function<bool(TBatchTask&, int)> dialog_;
+    Strings kept_;
     std::unique_ptr<TForm3> window_;
 };
 
@@ -152,6 +154,7 @@ TEST_F(BatchWindow, ListIsSavedOpenedAndRefused) {
     fileDialogs_.scriptSave(path);
     window_->saveBatchListClick();
     ASSERT_TRUE(fs::exists(path));
+    EXPECT_EQ(kept_, (Strings{"/p/a.ktp"})) << "the main window keeps the projects a saved list names";
     fileDialogs_.scriptOpen(path);
     window_->loadBatchListClick();
     EXPECT_EQ(Column(0), (Strings{"1", "2", "3", "4", ""}));
