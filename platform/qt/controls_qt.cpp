@@ -35,11 +35,10 @@ void tellWidget(const QPointer<W>& w, F fn) {
 QColor fromBgr(int32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
 
 void QtLabel::setCaption(const std::string& text) {
-    QString t = toQt(text);
-    tellWidget(w_, [t](QLabel* l) { l->setText(t); });
+    tellWidget(w_, [text](QLabel* l) { l->setText(toQtKept(l, "caption", text)); });
 }
 std::string QtLabel::caption() const {
-    return askWidget(w_, std::string(), [](QLabel* l) { return fromQt(l->text()); });
+    return askWidget(w_, std::string(), [](QLabel* l) { return fromQtKept(l, "caption", l->text()); });
 }
 void QtLabel::setVisible(bool visible) {
     tellWidget(w_, [visible](QLabel* l) { l->setVisible(visible); });
@@ -65,8 +64,11 @@ int QtProgressBar::position() const {
 }
 
 void QtListBox::add(const std::string& line) {
-    QString t = toQt(line);
-    tellWidget(w_, [t](QListWidget* l) { l->addItem(t); });
+    tellWidget(w_, [line](QListWidget* l) {
+        auto* item = new QListWidgetItem;
+        item->setText(toQtKept(item, line));
+        l->addItem(item);
+    });
 }
 void QtListBox::clear() {
     tellWidget(w_, [](QListWidget* l) { l->clear(); });
@@ -77,7 +79,7 @@ int QtListBox::count() const {
 std::string QtListBox::item(int index) const {
     return askWidget(w_, std::string(), [index](QListWidget* l) {
         QListWidgetItem* it = l->item(index);
-        return it ? fromQt(it->text()) : std::string();
+        return it ? fromQtKept(it) : std::string();
     });
 }
 bool QtListBox::selected(int index) const {
@@ -99,18 +101,16 @@ void QtListBox::scrollToEnd() {
 }
 
 void QtButton::setCaption(const std::string& text) {
-    QString t = toQt(text);
-    tellWidget(w_, [t](QAbstractButton* b) { b->setText(t); });
+    tellWidget(w_, [text](QAbstractButton* b) { b->setText(toQtKept(b, "caption", text)); });
 }
 std::string QtButton::caption() const {
-    return askWidget(w_, std::string(), [](QAbstractButton* b) { return fromQt(b->text()); });
+    return askWidget(w_, std::string(), [](QAbstractButton* b) { return fromQtKept(b, "caption", b->text()); });
 }
 void QtButton::setHint(const std::string& text) {
-    QString t = toQt(text);
-    tellWidget(w_, [t](QAbstractButton* b) { b->setToolTip(t); });
+    tellWidget(w_, [text](QAbstractButton* b) { b->setToolTip(toQtKept(b, "hint", text)); });
 }
 std::string QtButton::hint() const {
-    return askWidget(w_, std::string(), [](QAbstractButton* b) { return fromQt(b->toolTip()); });
+    return askWidget(w_, std::string(), [](QAbstractButton* b) { return fromQtKept(b, "hint", b->toolTip()); });
 }
 void QtButton::setEnabled(bool on) {
     tellWidget(w_, [on](QAbstractButton* b) { b->setEnabled(on); });
@@ -133,6 +133,8 @@ bool QtCheckBox::enabled() const {
 }
 
 void QtEdit::setText(const std::string& text) {
+    // Through the shared table: the change handlers are window code, which
+    // reads the text back with fromQt.
     QString t = toQt(text);
     QLineEdit* raw = w_.data();
     if (!raw) return;

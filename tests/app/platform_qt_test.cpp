@@ -143,6 +143,40 @@ TEST(QtText, ALatinOneFileNameStillNamesItsFile) {
     EXPECT_TRUE(std::filesystem::exists(back));
 }
 
+TEST_F(QtHandles, LatinOneNamesComeBackAsTheirBytesPastThousandsOfOthers) {
+    const std::string first = "/v/s\xE9rie 0.cue";
+    QLabel label;
+    QPushButton button;
+    QListWidget list;
+    QtLabel l(&label);
+    QtButton b(&button);
+    QtListBox lb(&list);
+    const QString shown = toQt(first);
+    // More Latin-1 texts than any table of them used to hold, through every
+    // way in, and from the worker as the engine writes them.
+    OnWorker([&] {
+        l.setCaption(first);
+        b.setHint(first);
+        lb.add(first);
+        for (int i = 1; i <= 5000; ++i) {
+            const std::string other = "/v/s\xE9rie " + std::to_string(i) + ".cue";
+            toQt(other);
+            lb.add(other);
+            b.setCaption(other);
+        }
+    });
+    EXPECT_EQ(fromQt(shown), first);
+    EXPECT_EQ(l.caption(), first);
+    EXPECT_EQ(b.hint(), first);
+    EXPECT_EQ(b.caption(), "/v/s\xE9rie 5000.cue");
+    ASSERT_EQ(lb.count(), 5001);
+    EXPECT_EQ(lb.item(0), first);
+    EXPECT_EQ(lb.item(4097), "/v/s\xE9rie 4097.cue");
+    // A text set on the widget itself since is read as what it shows.
+    label.setText("plain");
+    EXPECT_EQ(l.caption(), "plain");
+}
+
 TEST(QtShellOpen, PathsGoOverAsTheirBytes) {
     struct Case {
         std::string target;
