@@ -117,12 +117,12 @@ public:
             return true;
         }
 
-        {
-            std::lock_guard lock(m_);
-            running_ = true;
-            reaped_ = false;
-            pid_ = pid;
-        }
+        // The waiter is stored under the lock it takes before the end handler
+        // runs: a handler that starts the next child finds it in waiter_.
+        std::lock_guard lock(m_);
+        running_ = true;
+        reaped_ = false;
+        pid_ = pid;
         waiter_ = std::thread([this, pid, errPath, onEnd = std::move(onEnd)]() mutable {
             // Wait without reaping, so that the pid cannot be reused while
             // terminate() may still signal its group.
