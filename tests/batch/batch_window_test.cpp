@@ -216,4 +216,23 @@ TEST_F(BatchWindow, DialogTasksAreExpandedAndEditedInPlace) {
     EXPECT_EQ(window_->list().taskCount(), 2);
 }
 
+// The stored place is used only where a screen shows it; closing stores it.
+TEST_F(BatchWindow, PositionComesBackOnlyWhereAScreenShowsIt) {
+    registry_.openKey("\\Software\\Pellmor", true);
+    registry_.writeInteger("BatchProcessorPosX", 40);
+    registry_.writeInteger("BatchProcessorPosY", 30);
+    window_->FormCreate();
+    EXPECT_EQ(window_->pos(), QPoint(40, 30));
+    registry_.openKey("\\Software\\Pellmor", true);
+    registry_.writeInteger("BatchProcessorPosX", -30000);
+    window_->FormCreate();
+    EXPECT_EQ(window_->pos(), QPoint(0, 0));
+    window_->move(50, 60);
+    window_->close();
+    EXPECT_FALSE(window_->isVisible()) << "closing only hides it";
+    registry_.openKey("\\Software\\Pellmor", false);
+    EXPECT_EQ(registry_.readInteger("BatchProcessorPosX"), 50);
+    EXPECT_EQ(registry_.readInteger("BatchProcessorPosY"), 60);
+}
+
 }  // namespace
