@@ -22,6 +22,7 @@
 #include "engine/output_writers.h"
 #include "engine/system_header.h"
 #include "engine/write_thread.h"
+#include "tools/clip_writer.h"
 
 namespace {
 
@@ -298,6 +299,7 @@ void WriteThread::RunBuild() {
         const bool lastOfImage = e + 1 == b.entries.size() || b.entries[e + 1].image != b.entries[e].image;
         if (lastOfImage) result_ = EndImage(e);
     }
+    if (result_ == 0 && start_.sampleClip) result_ = WriteBuildSample();
     if (outputOpen_) {
         // A failed or stopped image stays on disk as far as it was written.
         outputFile_->Close();
@@ -614,6 +616,29 @@ int WriteThread::EndImage(size_t lastEntry) {
     if (r != 0) return r;
     AppendGenerated(sheet);
     return 0;
+}
+
+// The sample clip, after the images: into SAMPLE under the output folder
+// when the images go into folders of their own, else beside them.
+int WriteThread::WriteBuildSample() {
+    if (config_->passive || job_->baseOutputName == "nul") return 0;
+    std::string dir = ExtractFolder(job_->baseOutputName);
+    if (start_.yesFolder) {
+        dir += "/SAMPLE";
+        Log(kIndent + lang_->core(46));
+        std::error_code ec;
+        std::filesystem::create_directories(dir, ec);
+    }
+    SampleWriteHandles h;
+    h.status = controls_->statusLabel;
+    h.eta = controls_->etaLabel;
+    h.progress = controls_->progressBar;
+    h.completed = controls_->completedLabel;
+    h.generatedFiles = start_.generatedFiles;
+    h.texts = lang_.get();
+    if (WriteSample(*start_.sampleClip, dir, h) == 0) return 0;
+    Report(kMsgError, 9, start_.yesFolder ? "Sample file" : "Sample File");
+    return 9;
 }
 
 void WriteThread::EndBuild() {

@@ -9,12 +9,14 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/records.h"
 #include "platform/controls.h"
+#include "tools/sample_clip.h"
 
 class TFileIO;
 class TLanguageSet;
@@ -63,6 +65,9 @@ struct TJobStart {
     // click cannot start a second worker); the worker then leaves the flag
     // as it is, and a stop asked before the worker began still holds.
     bool runningRaisedByCaller = false;
+    // The sample clip a build adds after its images, copied from the editor
+    // at the start (the worker never reads the editor).
+    std::optional<TSampleClipDescription> sampleClip;
 };
 
 // Empty disc sectors held back inside a track: written when stream data
@@ -210,6 +215,7 @@ private:
     void BuildPayload(uint8_t* sector, uint8_t* payload);
     bool WriteEmptySectors(int count, const uint8_t* subheader);
     int EndImage(size_t lastEntry);
+    int WriteBuildSample();
     bool ImageOutputName(int32_t image, std::string& name);
     void EndBuild();
 

@@ -255,6 +255,14 @@ void TSampleClipEditor::vidTCUpDownClick(bool up) {
     ShowPlayerPosition();
 }
 
+void TSampleClipEditor::StepToFrame(int64_t frame) {
+    while (source_ && currentPosition < frame) {
+        const int64_t gop = cursor.lastGop;
+        vidTCUpDownClick(true);
+        if (cursor.lastGop == gop) break;
+    }
+}
+
 void TSampleClipEditor::markButtonClick() {
     if (inMarked) {
         sampleTC = kZeroTime;

@@ -93,6 +93,8 @@ public:
     void markButtonClick();
     void clearButtonClick();
     int64_t SetSampleLength(int64_t seconds);  // the whole seconds reached
+    // Steps GOPs forward to the first at or after the frame (or the last).
+    void StepToFrame(int64_t frame);
     void Button30Click() { SetSampleLength(30); }
     void Button60Click() { SetSampleLength(60); }
     void ButtonRandomClick();

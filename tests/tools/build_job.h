@@ -14,12 +14,14 @@
 #include "core/records.h"
 #include "disc/mpeg_file_list.h"
 #include "disc/track_table.h"
+#include "disc/vcd_track_list.h"
 #include "engine/source_scan.h"
 #include "engine/write_thread.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/registry.h"
 #include "settings/registry_settings.h"
+#include "tools/sample_clip.h"
 
 namespace buildjob {
 
@@ -36,6 +38,10 @@ struct BuildJobArgs {
     bool forceRead = false, forceWrite = false;
     int32_t forcedRead = 0, forcedWrite = 0;
     std::vector<std::pair<std::string, std::string>> sets;
+    // --sample ROW IN OUT: a clip of build-list row ROW between the GOPs at
+    // or after frames IN and OUT, cut through the editor's model.
+    bool sample = false;
+    int32_t sampleRow = 0, sampleIn = 0, sampleOut = 0;
 };
 
 inline bool ParseNumber(const std::string& text, int32_t& out) {
@@ -77,6 +83,11 @@ inline bool ParseBuildJobArg(int argc, char** argv, int& i, BuildJobArgs& a, std
         a.volumeGiven = value(a.volume);
     } else if (arg == "--folders") {
         a.folders = true;
+    } else if (arg == "--sample") {
+        std::string row, in, out;
+        a.sample = value(row) && value(in) && value(out);
+        if (a.sample && !(ParseNumber(row, a.sampleRow) && ParseNumber(in, a.sampleIn) && ParseNumber(out, a.sampleOut)))
+            err = "--sample takes a row and two frame numbers";
     } else if (arg == "--date") {
         if (value(v) && !(a.dateGiven = ParseDate(v, a.date))) err = "--date takes \"YYYY-MM-DD HH:MM:SS\"";
     } else if (arg == "--source") {
@@ -174,6 +185,26 @@ int RunBuildJob(RigT& rig, TJob& job, TConfig& config, int method, const BuildJo
     start.vcdChecked = job.discKind != 2;
     start.imgNone = job.trackTable->imageCount <= 1 && !job.multiImage;
     rig.Wire(start);
+    if (a.sample) {
+        // The editor in build-list mode on the list, as the page opens it.
+        TSampleClipEditor editor(&config, nullptr, nullptr, [](int index, const std::string& text) {
+            std::printf("sample error %d: %s\n", index, text.c_str());
+        });
+        TVcdTrackList rows;
+        for (size_t i = 1; i < entries.size(); ++i) rows.AddRow(entries[i].image, entries[i].trackInImage, "", "");
+        if (editor.OpenTrackList(rows, *job.mpegList, job.discKind) != 0 || editor.TrackListGridClick(a.sampleRow) != 0) {
+            std::fprintf(stderr, "run_job: --sample names no row the editor can open\n");
+            return 2;
+        }
+        editor.StepToFrame(a.sampleIn);
+        editor.markButtonClick();
+        editor.StepToFrame(a.sampleOut);
+        start.sampleClip = editor.Description();
+        std::printf("sample %s frames %lld..%lld offsets %lld..%lld\n", start.sampleClip->outputName.c_str(),
+                    static_cast<long long>(start.sampleClip->inFrame), static_cast<long long>(start.sampleClip->outFrame),
+                    static_cast<long long>(start.sampleClip->inOffset),
+                    static_cast<long long>(start.sampleClip->outOffset));
+    }
 
     std::unique_ptr<FixedDateClock> clock;
     if (a.dateGiven) clock = std::make_unique<FixedDateClock>(a.date);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <filesystem>
 #include <cstring>
 #include <sstream>
 
@@ -290,6 +291,47 @@ TEST(ClipWriter, OutputNamesAndFailures) {
     ASSERT_EQ(::waitpid(child, &status_, 0), child);
     EXPECT_EQ(WEXITSTATUS(status_), 4);
     EXPECT_FALSE(harness::Exists(full));
+}
+
+// run_job's build mode with --sample: the clip from build-list row 2 lands
+// beside the image or in SAMPLE/, under the editor's name, and plays clean.
+TEST(ClipWriter, BuildAddsTheClip) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+    const harness::TempFolder dir;
+    auto build = [&](const std::string& out, const std::string& extra) {
+        ClipRun r;
+        FILE* p = ::popen((std::string(PELLMOR_BUILD_DIR) + "/tests/run_job --page 1 --method 1 --input " +
+                           Fixture("clip_pal_vcd.mpg") + " --input " + Fixture("sample_pal_vcd.mpg") + " --output " +
+                           out + " --sample 2 30 90 " + extra + " 2>&1")
+                              .c_str(),
+                          "r");
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+        const int raw = ::pclose(p);
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        return r;
+    };
+    std::filesystem::create_directories(dir / "beside");
+    ClipRun r = build(dir / "beside/movie.bin", "");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.find("Generating sample..."), std::string::npos);
+    CheckClip(dir / "beside/sample_pal_vcd-sample.mpg", 60, 25);
+
+    std::filesystem::create_directories(dir / "folders");
+    r = build(dir / "folders/movie.bin", "--folders");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("     Generating sample..."), std::string::npos);
+    EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "folders/SAMPLE/sample_pal_vcd-sample.mpg"),
+                                   ReadFile(dir / "beside/sample_pal_vcd-sample.mpg")));
+
+    // SAMPLE taken by a file: the build fails with error 9.
+    std::filesystem::create_directories(dir / "taken");
+    harness::WriteFile(dir / "taken/SAMPLE", "a file");
+    r = build(dir / "taken/movie.bin", "--folders");
+    EXPECT_EQ(r.status, 9) << r.out;
+    EXPECT_NE(r.out.find("Sample file"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Unable to create output file."), std::string::npos);
 }
 
 }  // namespace

@@ -28,16 +28,6 @@ bool ParseFrame(const char* text, long long& out) {
     return *text != '\0' && *end == '\0' && out >= 0;
 }
 
-// Steps forward until the position is at or after the frame, or the
-// source has no further GOP.
-void StepTo(TSampleClipEditor& editor, long long frame) {
-    while (editor.currentPosition < frame) {
-        const int64_t gop = editor.cursor.lastGop;
-        editor.vidTCUpDownClick(true);
-        if (editor.cursor.lastGop == gop) break;
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,9 +60,9 @@ int main(int argc, char** argv) {
     });
     const int opened = editor.OpenMpegFile(source);
     if (opened != 0) return opened == 7 || reported == 7 ? 7 : 4;
-    StepTo(editor, inFrame);
+    editor.StepToFrame(inFrame);
     editor.markButtonClick();
-    StepTo(editor, outFrame);
+    editor.StepToFrame(outFrame);
     editor.SetFilenameText(output);
     const TSampleClipDescription clip = editor.Description();
     std::printf("in frame %lld offset %lld\nout frame %lld offset %lld\ntime base %lld rate %.3f\n",
