@@ -27,6 +27,7 @@ seeds_for() {
     language_file_fuzz) echo lang ;;
     mpeg_scan_fuzz) echo fuzz/seeds/mpeg_scan ;;
     cdi_subtitles_fuzz) echo tests/fixtures/cdi_subtitles.stream ;;
+    task_project_fuzz) echo fuzz/seeds/task_project ;;
   esac
 }
 
