@@ -285,7 +285,7 @@ TForm1::TForm1(Services services, QWidget* parent) : QWidget(parent) {
     // task projects, the build list, the options, about and batch windows and
     // the two tools; until then the controls stay disabled.
     for (QWidget* w : std::initializer_list<QWidget*>{
-             ClearButton, taskButton, transferJobButton, optionsButton, aboutButton, sfvCheck,
+             ClearButton, transferJobButton, optionsButton, aboutButton, sfvCheck,
              VCDOptionLink, namingLabel, namingLabel2, batchTask, addTrackButton,
              removeTrackButton, IncreaseImage, ReduceImage, moveTrackUp, moveTrackDown, clearListButton,
              volumeExpandButton, OpenSampleButton, saveButton, startVCDButton, yesSample, noSample, imgCustom})
@@ -935,8 +935,10 @@ void TForm1::utilButtonMouseMove(int, int y) {
 
 void TForm1::taskBoxClick() {
     taskBox->hide();
-    // Opening and saving task projects and the batch hand-over come with
-    // their own windows.
+    // The batch list item comes with the batch window.
+    const int item = taskBox->currentRow();
+    if (item == 0) loadTaskClick();
+    if (item == 1) saveTaskClick();
 }
 
 void TForm1::docBoxClick() {

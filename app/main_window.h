@@ -20,6 +20,7 @@
 #include "platform/registry.h"
 #include "platform/shell.h"
 #include "engine/source_scan.h"
+#include "engine/task_project.h"
 #include "settings/registry_settings.h"
 
 class QButtonGroup;
@@ -181,6 +182,14 @@ public:
     // reads may change.
     bool JobRunning() const;
 
+    // Task projects (app/task_projects.cpp): 0 done (a cancelled save
+    // too), 12 nothing written or loaded; failures are reported.
+    int WriteTaskProject(const std::string& path);
+    int ReadTaskProject(const std::string& path);
+    void loadTaskClick();
+    void saveTaskClick();
+    TaskProject TakeTaskProject();
+
     // A temporary task project this run wrote; the close deletes it.
     void RegisterTempProject(const std::string& path);
 
@@ -218,6 +227,9 @@ public:
     std::atomic<uint8_t> batchActive{0};
     int32_t pageMode = 0;
     std::string generatedFiles;  // "\"path\" " per output of the last job
+    // The sample clip a task project holds, as stored, and its file name.
+    std::array<uint8_t, kTaskProjectClipBytes> sampleClipBytes{};
+    std::string sampleClipName;
     std::string exeDir;
     // The build list's files until the MPEG file list takes them over.
     std::vector<std::string> buildFiles;

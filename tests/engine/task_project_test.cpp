@@ -49,7 +49,7 @@ std::string ExtractionBytes() {
     for (int i = 1; i <= 7; ++i) b.le(static_cast<uint32_t>(i * 1000 + i), 4);
     b.le(8, 4).raw("clip.mpg");
     b.le(9, 4).raw("/out/film");
-    b.le(17, 4).raw("/src/m\xE9lodie.cue");
+    b.le(16, 4).raw("/src/m\xE9lodie.cue");
     return b.s;
 }
 

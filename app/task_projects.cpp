@@ -1,0 +1,191 @@
+// Task projects: the page's state taken into a project record and written,
+// and a project read, checked whole, and applied to a freshly reset page.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+
+#include "app/main_window.h"
+#include "core/helpers.h"
+#include "core/path_lookup.h"
+#include "engine/task_project.h"
+#include "platform/qt/text.h"
+
+using platform::qt::fromQt;
+using platform::qt::toQt;
+
+namespace {
+
+constexpr const char* kProjectFilter = "*.ktp (pellmor project)|*.ktp|All files|*.*";
+
+// Puts a dialog's state back however the function that borrowed it ends.
+class DialogStateGuard {
+public:
+    explicit DialogStateGuard(platform::FileDialogState& state) : state_(state), kept_(state) {}
+    ~DialogStateGuard() { state_ = kept_; }
+    DialogStateGuard(const DialogStateGuard&) = delete;
+    DialogStateGuard& operator=(const DialogStateGuard&) = delete;
+
+private:
+    platform::FileDialogState& state_;
+    platform::FileDialogState kept_;
+};
+
+}  // namespace
+
+TaskProject TForm1::TakeTaskProject() {
+    TaskProject p;
+    p.pageMode = pageMode;
+    if (pageMode == 0) {
+        p.method = methodBox->currentIndex();
+        QCheckBox* const boxes[8] = {fixErrorCheckBox, bumperCheckBox, forceRead, forceWrite,
+                                     trackZeroBox,     sfvCheck,       toastCheckBox, subCheckBox};
+        for (size_t i = 0; i < 8; ++i) p.options[i] = boxes[i]->isChecked() ? 1 : 0;
+        // What the fields show once their exit handlers made whole numbers
+        // of them.
+        sectorReadFieldExit();
+        sectorWriteFieldExit();
+        p.forcedReadSize = MainJob->forcedReadSize;
+        p.forcedWriteSize = MainJob->forcedWriteSize;
+        p.selectionActive = MainConfig->selectedTracksOnly != 0;
+        if (p.selectionActive) {
+            const int rows = std::min<int>(TrackListBox->count(), static_cast<int>(kTaskProjectRows));
+            for (int r = 0; r < rows; ++r)
+                p.selectedRows[static_cast<size_t>(r)] = TrackListBox->item(r)->isSelected() ? 1 : 0;
+        }
+        if (!batchTask->isChecked()) p.inputs.push_back(OpenDialog.FileName);
+    } else {
+        p.method = buildVCDMethod->currentIndex();
+        p.options[kOptFixErrors] = imgNone->isChecked() ? 0 : img74->isChecked() ? 1 : 2;
+        p.options[kOptBumper] = yesSample->isChecked() ? 1 : 0;
+        p.inputs = buildFiles;
+    }
+    p.volumeName = fromQt(volName->text());
+    p.sampleClip = sampleClipBytes;
+    p.sampleClipName = sampleClipName;
+    p.outputName = SaveDialog.FileName;
+    return p;
+}
+
+int TForm1::WriteTaskProject(const std::string& path) {
+    if ((pageMode != 0 && pageMode != 1) || SaveDialog.FileName.empty()) return 12;
+    // Whatever happens below, the next job writes to the page's output,
+    // never to the project.
+    DialogStateGuard keep(SaveDialog);
+    std::string bytes;
+    if (!EncodeTaskProject(TakeTaskProject(), bytes)) {
+        Report(kMsgError, 9, path.empty() ? SaveDialog.FileName : path);
+        return 12;
+    }
+    std::string target = path;
+    if (target.empty()) {
+        SaveDialog.FileName.clear();
+        SaveDialog.Files.clear();
+        SaveDialog.Filter = kProjectFilter;
+        SaveDialog.FilterIndex = 1;
+        SaveDialog.DefaultExt = "ktp";
+        SaveDialog.multiSelect = false;
+        if (!fileDialogs_->executeSave(SaveDialog)) return 0;
+        target = SaveDialog.FileName;
+    }
+    if (WriteTaskProjectFile(target, bytes) != 0) {
+        Report(kMsgError, 9, target);
+        return 12;
+    }
+    return 0;
+}
+
+int TForm1::ReadTaskProject(const std::string& path) {
+    if (JobRunning()) return 12;
+    TaskProject p;
+    if (const int r = ReadTaskProjectFile(path, p); r != 0) {
+        Report(kMsgError, r, ExtractName(path));
+        return 12;
+    }
+
+    // One question for whatever the window holds, before anything changes.
+    const uint8_t wasActive = batchActive;
+    const bool wasPassive = PassiveBox->isChecked();
+    const bool holds = TrackListBox->count() > 0 || !inputFileField->text().isEmpty() ||
+                       !OpenDialog.FileName.empty() || BuildListRows() > 0;
+    if (holds && !wasActive && Report(kMsgQuestion, 1, "") != platform::kYes) return 12;
+    struct Unattended {
+        TForm1& w;
+        uint8_t wasActive;
+        bool wasPassive;
+        ~Unattended() {
+            // A page switch that unticked the passive box ended its hold.
+            w.batchActive = wasActive && !(wasPassive && !w.PassiveBox->isChecked()) ? 1 : 0;
+        }
+    } unattended{*this, wasActive, wasPassive};
+    batchActive = 1;
+    ResetPage(0);
+    ResetPage(1);
+
+    const std::string folder = ExtractFolder(path);
+    const auto resolve = [&](const std::string& name) {
+        const std::string found = name.empty() ? std::string() : ResolveNamedFile(folder, name);
+        return found.empty() ? name : found;
+    };
+
+    if (p.pageMode == 0) {
+        methodBox->setCurrentIndex(p.method);
+        pellmorButtonClick();
+        batchActive = 1;
+        QCheckBox* const boxes[8] = {fixErrorCheckBox, bumperCheckBox, forceRead, forceWrite,
+                                     trackZeroBox,     sfvCheck,       toastCheckBox, subCheckBox};
+        for (size_t i = 0; i < 8; ++i) boxes[i]->setChecked(p.options[i] != 0);
+        sectorReadField->setText(QString::number(p.forcedReadSize));
+        sectorWriteField->setText(QString::number(p.forcedWriteSize));
+        sectorReadFieldExit();
+        sectorWriteFieldExit();
+        MainConfig->selectedTracksOnly = p.selectionActive ? 1 : 0;
+    } else {
+        buildVCDMethod->setCurrentIndex(p.method);
+        buildVCDButtonClick();
+        batchActive = 1;
+        (p.options[kOptFixErrors] == 0 ? imgNone : p.options[kOptFixErrors] == 1 ? img74 : img80)->setChecked(true);
+        (p.options[kOptBumper] ? yesSample : noSample)->setChecked(true);
+        MainConfig->selectedTracksOnly = 0;
+    }
+    volName->setText(toQt(p.volumeName));
+    // Kept as read until the build list's clip editor takes them.
+    sampleClipBytes = p.sampleClip;
+    sampleClipName = p.sampleClipName;
+
+    // The dialogs' names are replaced, never added to.
+    SaveDialog.FileName = p.outputName;
+    SaveDialog.Files = {p.outputName};
+    (p.pageMode == 0 ? inputFileField : saveFileField)->setText(toQt(p.outputName));
+    OpenDialog.Files.clear();
+    for (const std::string& name : p.inputs) OpenDialog.Files.push_back(resolve(name));
+    OpenDialog.FileName = OpenDialog.Files.empty() ? std::string() : OpenDialog.Files.front();
+
+    int loaded = 0;
+    if (p.pageMode == 0) {
+        // A project without its input takes the previous task's output; it
+        // loads no source of its own.
+        batchTask->setChecked(p.inputs.empty());
+        loaded = loadButton();
+        if (loaded == 0 && p.selectionActive) {
+            const int rows = std::min<int>(TrackListBox->count(), static_cast<int>(kTaskProjectRows));
+            for (int r = 0; r < rows; ++r) TrackListBox->item(r)->setSelected(p.selectedRows[static_cast<size_t>(r)] != 0);
+            TrackListBoxClick();
+        }
+    } else {
+        for (const std::string& name : OpenDialog.Files)
+            if (AddBuildFile(name) != 0) loaded = 4;
+    }
+    return loaded == 0 ? 0 : 12;
+}
+
+void TForm1::loadTaskClick() {
+    platform::FileDialogState dialog;
+    dialog.Filter = kProjectFilter;
+    dialog.DefaultExt = "ktp";
+    if (!fileDialogs_->executeOpen(dialog)) return;
+    ReadTaskProject(dialog.FileName);
+}
+
+void TForm1::saveTaskClick() { WriteTaskProject(""); }
