@@ -232,6 +232,12 @@ int TSampleCreateForm::OpenTrackList(const std::vector<std::vector<std::string>>
     return r;
 }
 
+int TSampleCreateForm::OpenTrackList(const TVcdTrackList& list, const TMpegFileList& files, int32_t discKind) {
+    const int r = model_->OpenTrackList(list, files, discKind);
+    Refresh();
+    return r;
+}
+
 void TSampleCreateForm::ResetEditor() {
     model_->ResetEditor();
     Refresh();

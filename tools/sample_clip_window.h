@@ -46,6 +46,8 @@ public:
 
     int OpenMpegFile(const std::string& path);
     int OpenTrackList(const std::vector<std::vector<std::string>>& grid, const std::vector<TSampleSourceRow>& rows);
+    // Build-list mode on the video-cd page's list.
+    int OpenTrackList(const TVcdTrackList& list, const TMpegFileList& files, int32_t discKind);
     void ResetEditor();
     TSampleClipEditor& model() { return *model_; }
     platform::MediaPlayer& player() { return *player_; }

@@ -23,6 +23,8 @@
 #include "app/main_window.h"
 #include "core/language_set.h"
 #include "core/records.h"
+#include "disc/mpeg_file_list.h"
+#include "disc/vcd_track_list.h"
 #include "tests/app/window_test_app.h"
 #include "tests/engine/job_harness.h"
 #include "tests/support/fakes.h"
@@ -172,6 +174,33 @@ TEST_F(Tools, EditorOnARealClip) {
     EXPECT_EQ(editor.result(), QDialog::Accepted);
     EXPECT_EQ(player.calls, (std::vector<std::string>{"Stop"}));
     EXPECT_EQ(editor.model().clipSet, 1);
+}
+
+TEST_F(Tools, EditorOnABuildList) {
+    TMpegFileList files(&job, &config);
+    TVcdTrackList list;
+    list.Clear();
+    for (const char* name : {"sample_ntsc_vcd.mpg", "sample_pal_vcd.mpg"}) {
+        TMpegFileInfo e;
+        e.name = Fixture(name);
+        e.frameRate = files.entries.empty() ? 29.97 : 25.0;
+        e.image = 1;
+        e.trackInImage = static_cast<int32_t>(files.entries.size()) + 1;
+        files.entries.push_back(e);
+        list.AddRow(e.image, e.trackInImage, e.name, e.TimeText());
+    }
+    TSampleCreateForm editor(EditorServices());
+    ASSERT_EQ(editor.OpenTrackList(list, files, 1), 0);
+    editor.show();
+    auto* grid = Find<QTableWidget>(editor, "TrackListGrid");
+    ASSERT_EQ(grid->rowCount(), 3);
+    EXPECT_EQ(Find<QLineEdit>(editor, "FilenameText")->text(), "sample_ntsc_vcd-sample.mpg");
+    // A click on the second row opens its file.
+    grid->setCurrentCell(2, 2);
+    editor.TrackListGridClick();
+    EXPECT_EQ(Find<QLineEdit>(editor, "FilenameText")->text(), "sample_pal_vcd-sample.mpg");
+    EXPECT_EQ(editor.model().Description().sourcePath, Fixture("sample_pal_vcd.mpg"));
+    EXPECT_DOUBLE_EQ(editor.model().frameRate, 25.0);
 }
 
 TEST_F(Tools, ProgressWindow) {
