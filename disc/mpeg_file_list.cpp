@@ -429,6 +429,13 @@ int TMpegFileList::ScanFile(TFileIO& file) {
         const int64_t next = FindPattern(kPackStart, 4, head.data() + origin + 2048, head.size() - size_t(origin) - 2048);
         if (next >= 0) packSize = int(next + 2048);
     }
+    // A VCD mux without audio leaves empty sectors after the first pack: the
+    // packs still stand on the 2324-byte grid.
+    if (packSize > kSectorBytes && packSize % kSectorBytes == 0) {
+        const uint8_t* gap = head.data() + origin + kSectorBytes;
+        if (std::all_of(gap, gap + (packSize - kSectorBytes), [](uint8_t b) { return b == 0; }))
+            packSize = int(kSectorBytes);
+    }
     const int64_t seq = FindPattern(kSequenceHeader, 4, head.data(), head.size());
     if (seq < 0 || size_t(seq) + 12 > head.size()) return 8;
 

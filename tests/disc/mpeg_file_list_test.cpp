@@ -113,6 +113,41 @@ TEST(MpegFileList, StreamFactsOfEveryTargetMatchFfprobe) {
     }
 }
 
+// Clips without audio: the VCD mux leaves empty sectors after the first
+// pack, which still stand on the 2324-byte grid. The file is taken whole
+// with no audio facts; a gap that is not empty still tells another pack size.
+TEST(MpegFileList, VideoOnlyClipsAreTaken) {
+    NEED_FFMPEG();
+    for (const char* target : {"pal-vcd", "ntsc-vcd", "pal-svcd"}) {
+        SCOPED_TRACE(target);
+        const std::string clip = clips::Target(target, 3, "-an");
+        ASSERT_FALSE(clip.empty());
+        fakes::BuildListRig rig;
+        ASSERT_EQ(rig.list.AddFile(clip), 0);
+        ASSERT_EQ(rig.list.entries.size(), 1u);
+        const TMpegFileInfo& e = rig.list.entries[0];
+        EXPECT_EQ(std::to_string(e.width), clips::Probe(clip, "v", "stream=width"));
+        EXPECT_EQ(e.packSize2324, 1);
+        EXPECT_EQ(e.audioLayer, 0);
+        EXPECT_EQ(e.audioSampleRate, 0);
+        EXPECT_EQ(e.audioBitRate, 0u);
+        EXPECT_EQ(e.startOffset, 0);
+        EXPECT_EQ(e.endOffset, int64_t(ReadAll(clip).size()));
+        EXPECT_EQ(rig.grid.cell(3, 1), "[00:00:02s]");
+        EXPECT_EQ(rig.stats.errors, 0);
+    }
+    // The same gap holding bytes is no empty sector: refused as before.
+    std::string data = ReadAll(clips::Target("pal-vcd", 3, "-an"));
+    ASSERT_GT(data.size(), 3 * 2324u);
+    ASSERT_NE(data.compare(2324, 4, std::string("\0\0\x01\xba", 4)), 0);  // not a pack
+    data[2324 + 100] = '\x55';
+    const std::string patched = clips::Scratch("video_only_patched.mpg");
+    WriteAll(patched, data);
+    fakes::BuildListRig rig;
+    EXPECT_EQ(rig.list.AddFile(patched), 9);
+    EXPECT_TRUE(rig.list.entries.empty());
+}
+
 // The pal-vcd line spelled out, as the page's log shows it.
 TEST(MpegFileList, PalVcdLogLine) {
     NEED_FFMPEG();
