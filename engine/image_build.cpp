@@ -182,6 +182,14 @@ int WriteThread::SelectBuildMethod(const TMethodEntry& e) {
 int WriteThread::CheckBuildLimits() {
     TImageBuild& b = *build_;
     const bool isVcd = start_.vcdChecked;
+    const std::string& image = job_->baseOutputName;
+    if (!config_->passive && image != "nul" &&
+        !SheetCanName(outputKind_ != 9 && config_->CUEIndexFullPath ? image : ExtractName(image))) {
+        // Its sheet could not name the image: refused before a byte is written.
+        Report(kMsgError, 9, ExtractName(image));
+        openerResult_ = 9;
+        return 9;
+    }
     int32_t cdiSectors = 0;
     if (isVcd && config_->AddCDIApplication) {
         b.cdi = std::make_unique<TCdiFiles>(*config_);

@@ -29,11 +29,6 @@ int64_t SectorsOf(const TSheetTime& t) {
     return int64_t(t.minutes) * 4500 + int64_t(t.seconds) * 75 + t.frames;
 }
 
-// A name the sheet's quoted syntax cannot carry would make an unreadable sheet.
-bool Quotable(const std::string& name) {
-    return !name.empty() && name.find_first_of("\"\r\n") == std::string::npos;
-}
-
 int Fail(const std::string& path, const SheetErrorFn& onError) {
     if (onError) onError(kErrCannotCreate, ExtractName(path));
     return 1;
@@ -107,10 +102,15 @@ TSheetRange SheetTrackRange(const TTrackTable& table, int32_t methodCode, int32_
     return range;
 }
 
+// A name the sheet's quoted syntax cannot carry would make an unreadable sheet.
+bool SheetCanName(const std::string& name) {
+    return !name.empty() && name.find_first_of("\"\r\n") == std::string::npos;
+}
+
 int WriteCueSheet(const std::string& path, const TSheetImage& image, const SheetErrorFn& onError) {
     const std::string name = image.cueFullPath ? image.imagePath : ExtractName(image.imagePath);
     const TSheetRange& r = image.range;
-    if (!Quotable(name)) return Fail(path, onError);
+    if (!SheetCanName(name)) return Fail(path, onError);
     if (r.last >= r.first && (r.first < 1 || size_t(r.last) > image.starts.size())) return Fail(path, onError);
 
     std::string text;
@@ -127,7 +127,7 @@ int WriteCueSheet(const std::string& path, const TSheetImage& image, const Sheet
 int WriteTocFile(const std::string& path, const TSheetImage& image, const SheetErrorFn& onError) {
     const std::string name = ExtractName(image.imagePath);
     const int32_t last = image.range.last;
-    if (!Quotable(name) || last < 0 || size_t(last) > image.starts.size()) return Fail(path, onError);
+    if (!SheetCanName(name) || last < 0 || size_t(last) > image.starts.size()) return Fail(path, onError);
     const int64_t imageEnd = int64_t(image.imageSize);
 
     std::string text = "CD_ROM_XA\n\n";

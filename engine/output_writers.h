@@ -61,6 +61,10 @@ struct TSheetImage {
 // Receives the error index (9) and its text when a sheet cannot be written.
 using SheetErrorFn = std::function<void(int index, const std::string& text)>;
 
+// False for an image name a sheet cannot quote (a double quote or a line
+// break in it): such a build is refused before anything is written.
+bool SheetCanName(const std::string& name);
+
 // Cue sheet of the image: FILE, the data track, then TRACK/INDEX 01 for each
 // covered MPEG track. 0, or 1 after error 9 with the sheet's file name (it
 // cannot be created or written, or the range needs entries starts lacks).

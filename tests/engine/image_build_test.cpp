@@ -629,6 +629,16 @@ TEST(BuildRun, FailuresEndTheJobWithTheirError) {
     o = RunJob("--page 1 --method 1" + Inputs(clips) + " --output /dev/full");
     EXPECT_EQ(o.status, 9) << o.out;
     EXPECT_EQ(o.out.find("processed Track"), std::string::npos) << o.out;
+
+    // An image name no sheet can quote: refused before any byte is written.
+    for (const char* method : {"0", "1"}) {
+        const std::string quoted = dir / "my \"best\" movie.bin";
+        o = RunJob(std::string("--page 1 --method ") + method + Inputs(clips) + " --output " + Quote(quoted));
+        EXPECT_EQ(o.status, 9) << o.out;
+        EXPECT_NE(o.out.find("[my \"best\" movie.bin]"), std::string::npos) << o.out;
+        EXPECT_FALSE(harness::Exists(quoted)) << method;
+        EXPECT_EQ(o.out.find("processed Track"), std::string::npos) << o.out;
+    }
 }
 
 TEST(BuildRun, LastPartialSectorIsWrittenPaddedWithZeros) {
