@@ -574,7 +574,14 @@ WriteThread::LoopEnd WriteThread::BuildDataSectors(size_t entry) {
     }
     OutWrite(out.data(), written * kRaw);
     if (writeError_) return LoopEnd::Failed;
-    return Running() ? LoopEnd::Done : LoopEnd::Cancelled;
+    if (!Running()) return LoopEnd::Cancelled;
+    if (remaining > 0 && !b.conversion) {
+        // The file is shorter than when it was listed: the track is not whole.
+        Report(kMsgError, 6, SourceName());
+        result_ = 4;
+        return LoopEnd::Failed;
+    }
+    return LoopEnd::Done;
 }
 
 // ---- End of an image ----

@@ -713,6 +713,26 @@ TEST(BuildRun, InputDeletedAfterItWasAddedFailsTheJob) {
     EXPECT_TRUE(std::filesystem::is_empty(b.temp.path));
 }
 
+// A file cut short between the list and the build: what the list holds is
+// no longer there, and the job says so instead of ending a shorter track.
+TEST(BuildRun, InputCutShortAfterItWasAddedFailsTheJob) {
+    const std::string clip = ReadFile(Fixture("clip_ntsc_vcd.mpg"));
+    ASSERT_GT(clip.size(), 3 * 2324u);
+    for (const size_t keep : {clip.size() - 1, clip.size() - 2324, size_t(2324), size_t(0)}) {
+        SCOPED_TRACE(keep);
+        InProcessBuild b;
+        TempFolder dir;
+        harness::WriteFile(dir / "short.mpg", clip);
+        ASSERT_EQ(b.list.AddFile(Fixture("clip_pal_vcd.mpg")), 0);
+        ASSERT_EQ(b.list.AddFile(dir / "short.mpg"), 0);
+        std::filesystem::resize_file(dir / "short.mpg", keep);
+        EXPECT_NE(b.Build(dir / "movie.bin"), 0);
+        EXPECT_TRUE(b.Logged("short.mpg")) << ::testing::PrintToString(b.Lines());
+        EXPECT_FALSE(b.Logged("processed Track 2")) << ::testing::PrintToString(b.Lines());
+        EXPECT_FALSE(harness::Exists(dir / "movie.cue"));
+    }
+}
+
 TEST(BuildRun, TablesThatCannotBeWrittenFailTheJob) {
     InProcessBuild b;
     TempFolder dir;
