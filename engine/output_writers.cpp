@@ -44,10 +44,14 @@ int WriteText(const std::string& path, const std::string& text, const SheetError
     return written && closed ? 0 : Fail(path, onError);
 }
 
+// A full path can be longer than any fixed line: the text is measured first.
 void Append(std::string& out, const char* format, auto... args) {
-    char line[1024];
-    const int n = std::snprintf(line, sizeof line, format, args...);
-    if (n > 0) out.append(line, std::min<size_t>(size_t(n), sizeof line - 1));
+    const int n = std::snprintf(nullptr, 0, format, args...);
+    if (n <= 0) return;
+    const size_t at = out.size();
+    out.resize(at + size_t(n) + 1);
+    std::snprintf(out.data() + at, size_t(n) + 1, format, args...);
+    out.resize(at + size_t(n));
 }
 
 // Cue times: minutes take a third digit past 99.

@@ -215,6 +215,23 @@ TEST_F(OutputFilesTest, CueSheetNamesTheFullPathOnlyWhenAsked) {
     EXPECT_EQ(ReadText(cue).substr(0, ReadText(cue).find('\n')), "FILE \"movie.bin\" BINARY");
 }
 
+// A full path longer than any fixed line buffer is written whole.
+TEST_F(OutputFilesTest, CueSheetKeepsALongFullPathWhole) {
+    std::string folder = dir;
+    for (int i = 0; i < 6; ++i) folder += "/" + std::string(200, char('a' + i));
+    fs::create_directories(folder);
+    const std::string image = folder + "/movie.bin";
+    ASSERT_GT(image.size(), 1200u);
+    { std::ofstream(image, std::ios::binary); }
+    fs::resize_file(image, kPal3Size);
+    const TSheetImage sheet{image, true, {1, 1, 0}, {{0, 6, 0}}, kPal3Size};
+    const std::string cue = Path("long.cue");
+    ASSERT_EQ(WriteCueSheet(cue, sheet), 0);
+    const std::string text = ReadText(cue);
+    EXPECT_EQ(text.substr(0, text.find('\n')), "FILE \"" + image + "\" BINARY");
+    EXPECT_NE(text.find("  TRACK 02 MODE2/2352\n    INDEX 01 00:06:00\n"), std::string::npos) << text;
+}
+
 TEST_F(OutputFilesTest, TocFileMatchesTheFixtureAndReadsBackWithTheSameTracks) {
     const std::string image = MakeImage("vcd_pal3.bin", kPal3Size);
     TSheetImage sheet{image, false, {1, 3, 0}, kPal3Starts, kPal3Size};
