@@ -7,11 +7,9 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <barrier>
 #include <cerrno>
 #include <cstdio>
 #include <new>
-#include <thread>
 
 #include "batch/command_line.h"
 #include "core/helpers.h"
@@ -129,86 +127,6 @@ std::string CrcText(uint32_t crc) {
     return text;
 }
 
-// Files from this size on have each block's CRC computed by several threads.
-constexpr uint64_t kSplitFrom = 8 << 20;
-constexpr unsigned kMostSlices = 4;
-
-// Splits each block among a few threads and joins the parts with zlib's
-// crc32_combine: the CRC runs at several times the speed of one core, while
-// the file is still read as one sequential stream into one buffer.
-class SplitCrc {
-public:
-    explicit SplitCrc(unsigned helpers) : start_(helpers + 1), done_(helpers + 1), parts_(helpers + 1) {
-        try {
-            for (unsigned i = 0; i < helpers; ++i) threads_.emplace_back([this, i] { Work(i + 1); });
-        } catch (...) {
-            // Fewer threads than the barriers wait for: release the ones
-            // there are and compute alone.
-            for (size_t i = threads_.size(); i < helpers; ++i) {
-                start_.arrive_and_drop();
-                done_.arrive_and_drop();
-            }
-            Stop();
-        }
-    }
-    ~SplitCrc() { Stop(); }
-    SplitCrc(const SplitCrc&) = delete;
-    SplitCrc& operator=(const SplitCrc&) = delete;
-
-    uint32_t Update(uint32_t crc, const uint8_t* bytes, size_t count) {
-        if (threads_.empty()) return TSfvChecker::Crc32Update(crc, bytes, count);
-        bytes_ = bytes;
-        count_ = count;
-        start_.arrive_and_wait();
-        Slice(0);
-        done_.arrive_and_wait();
-        for (const Part& p : parts_) crc = static_cast<uint32_t>(::crc32_combine(crc, p.crc, static_cast<z_off_t>(p.length)));
-        return crc;
-    }
-
-private:
-    struct Part {
-        uint32_t crc = 0;
-        size_t length = 0;
-    };
-
-    void Slice(size_t i) {
-        const size_t n = parts_.size();
-        const size_t begin = count_ / n * i, end = i + 1 == n ? count_ : count_ / n * (i + 1);
-        parts_[i] = {TSfvChecker::Crc32Update(0, bytes_ + begin, end - begin), end - begin};
-    }
-
-    void Work(size_t i) {
-        for (;;) {
-            start_.arrive_and_wait();
-            if (quit_) return;
-            Slice(i);
-            done_.arrive_and_wait();
-        }
-    }
-
-    void Stop() {
-        if (threads_.empty()) return;
-        quit_ = true;
-        start_.arrive_and_wait();
-        for (std::thread& t : threads_) t.join();
-        threads_.clear();
-    }
-
-    std::barrier<> start_, done_;
-    std::vector<Part> parts_;
-    std::vector<std::thread> threads_;
-    const uint8_t* bytes_ = nullptr;
-    size_t count_ = 0;
-    bool quit_ = false;
-};
-
-unsigned SplitHelpers(uint64_t length) {
-    if (length < kSplitFrom) return 0;
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    return std::min(cores, kMostSlices) - 1;
-}
-
 }  // namespace
 
 std::vector<SfvEntry> ParseSfvText(std::string_view text) {
@@ -310,7 +228,6 @@ uint32_t TSfvChecker::FileCrc32(const std::string& path) {
     }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     const uint64_t length = static_cast<uint64_t>(st.st_size);
-    SplitCrc split(SplitHelpers(length));
     uint32_t crc = 0;
     uint64_t done = 0;
     int shown = -1;
@@ -329,7 +246,7 @@ uint32_t TSfvChecker::FileCrc32(const std::string& path) {
             lastError = kCannotOpen;
             break;
         }
-        crc = split.Update(crc, buffer.get(), static_cast<size_t>(n));
+        crc = Crc32Update(crc, buffer.get(), static_cast<size_t>(n));
         done += static_cast<uint64_t>(n);
         ShowProgress(done, length, shown);
     }
