@@ -177,16 +177,34 @@ bool IsMpegProgramStream(TFileIO& file) {
     return found;
 }
 
+bool SyncAt(TFileIO& file, uint64_t offset) {
+    uint8_t head[12];
+    const uint64_t keep = file.position;
+    file.Seek(offset);
+    const size_t got = file.Read(head, sizeof head);
+    file.Seek(keep);
+    return got == sizeof head && std::memcmp(head, kCdSync, sizeof kCdSync) == 0;
+}
+
+int SyncDistanceAt(TFileIO& file, uint64_t offset, bool atOffset, uint64_t* firstSync) {
+    std::vector<uint8_t> head(2 * 5120 + 12);
+    const uint64_t keep = file.position;
+    file.Seek(offset);
+    const size_t got = file.Read(head.data(), atOffset ? 5132 : head.size());
+    file.Seek(keep);
+    const int64_t first = FindPattern(kCdSync, sizeof kCdSync, head.data(), std::min<size_t>(got, 5132));
+    if (first < 0 || (atOffset && first != 0)) return 0;
+    if (firstSync) *firstSync = offset + static_cast<uint64_t>(first);
+    const size_t from = static_cast<size_t>(first) + 12;
+    if (got < from + 12) return 0;
+    const int64_t next = FindPattern(kCdSync, sizeof kCdSync, head.data() + from, std::min<size_t>(got - from, 5120));
+    return next < 0 ? 0 : static_cast<int>(next) + 12;
+}
+
 int DetectSectorSize(TFileIO& file) {
     static constexpr int kRawSizes[] = {2352, 2368, 2448};
-    uint8_t head[5132];
+    const int distance = SyncDistanceAt(file, 0, true);
     file.Seek(0);
-    size_t got = file.Read(head, sizeof head);
-    file.Seek(0);
-    if (got < 24 || std::memcmp(head, kCdSync, sizeof kCdSync) != 0) return 0;
-    int64_t next = FindPattern(kCdSync, sizeof kCdSync, head + 12, got - 12);
-    if (next < 0) return 0;
-    const int distance = static_cast<int>(next) + 12;
     return std::find(std::begin(kRawSizes), std::end(kRawSizes), distance) != std::end(kRawSizes) ? distance : 0;
 }
 

@@ -67,6 +67,13 @@ bool IsMpegProgramStream(TFileIO& file);  // pack start code from 0; left at 0
 // Raw sector size (2352, 2368 or 2448) when a CD sync stands at byte 0 and the
 // next sync follows at that distance; 0 otherwise. Left at offset 0.
 int DetectSectorSize(TFileIO& file);
+// Bytes from the first CD sync in the 5120 bytes from `offset` to the next
+// sync within 5120 bytes after it; 0 when there are not two. With
+// `atOffset` the first sync must stand at `offset` itself. Position kept;
+// `firstSync` (when given) gets the first sync's offset.
+int SyncDistanceAt(TFileIO& file, uint64_t offset, bool atOffset = false, uint64_t* firstSync = nullptr);
+// Whether a CD sync stands at `offset`. Position kept.
+bool SyncAt(TFileIO& file, uint64_t offset);
 // Distance between the first two MPEG pack starts from the current position,
 // or 0 when it cannot be told (0 is no sector size, so callers can refuse it).
 // Left at offset 0 on success.

@@ -40,6 +40,20 @@ bool TakeForcedReadSize(const TJobStart& start, TJob& job) {
 
 }  // namespace
 
+int WriteThread::CheckSyncDistance(uint64_t at) {
+    // Raw sectors carry their sync: one read at another size would mix
+    // headers (or subchannel bytes) into the stream.
+    if (job_->readSectorSize != 2352) return 0;  // the other sizes carry no sync
+    uint64_t first = 0;
+    const int distance = SyncDistanceAt(*inputFile_, at, false, &first);
+    // A sync one read size on stands where it should (a look-alike in the
+    // payload may come before it).
+    if (distance == 0 || distance == job_->readSectorSize || SyncAt(*inputFile_, first + 2352)) return 0;
+    Log(kIndent + std::string("[") + SourceName() + "] " + lang_->core(37) + ": " + std::to_string(distance));
+    Report(kMsgError, 24, SourceName());
+    return 12;
+}
+
 int WriteThread::StreamNotFound() {
     // A search the stop ended found nothing because it was asked to stop.
     if (!Running()) return 3;
@@ -169,6 +183,9 @@ int WriteThread::OpenRawOrMpegSource() {
         job_->writeSectorSize = (r == 2352 || r == 2336) ? 2324 : r;
     }
     if (config_->FixMPEGErrors == 1 && config_->DisableMPEGPadding == 0) job_->writeSectorSize = 2324;
+    if (inputKind_ == 1) {
+        if (const int r = CheckSyncDistance(0); r != 0) return r;
+    }
     trackTable_->sectorCount = static_cast<int64_t>(inputFile_->size / static_cast<uint64_t>(job_->readSectorSize));
     const uint8_t* pattern = SearchPackStart(job_, inputFile_->size);
     if (!pattern) return 5;
@@ -318,6 +335,8 @@ int WriteThread::SetupTrack(int32_t track) {
         else
             job_->writeSectorSize = start_.forceWrite ? job_->forcedWriteSize : 2324;
         if (const int r = CheckSectorSizes(); r != 0) return r;
+        if (const int r = CheckSyncDistance(static_cast<uint64_t>(std::max<int64_t>(t.start[row], 0))); r != 0)
+            return r;
         const int64_t length = std::max<int64_t>(t.end[row] - t.start[row], 0);
         t.sectorCount = length / job_->readSectorSize;
         inputFile_->Seek(static_cast<uint64_t>(std::max<int64_t>(t.start[row], 0)));

@@ -110,6 +110,24 @@ void WriteThread::WriteRawSector(const uint8_t* payload, size_t length, const ui
     OutWrite(raw_, sizeof raw_);
 }
 
+// A dat holds whole 2352-byte sectors whatever the source's sector size: a
+// source without sync and header (2336, or 2332 without the EDC too) gets
+// them back, its subheader telling the form.
+bool WriteThread::RebuildsSectors() const {
+    const int32_t r = job_->readSectorSize;
+    return outputKind_ == 2 && method_ != 0x450302 && (r == 2336 || r == 2332);
+}
+
+void WriteThread::WriteWholeSector(const uint8_t* data, size_t got, uint64_t sector) {
+    std::memset(raw_, 0, sizeof raw_);
+    std::memcpy(raw_ + 16, data, std::min(got, sizeof raw_ - 16));
+    const bool form2 = got >= 3 && (data[2] & 0x20) != 0;
+    BuildSector(raw_, form2 ? kSectorMode2Form2 : kSectorMode2Form1, static_cast<uint32_t>(sector + 150));
+    OutWrite(raw_, sizeof raw_);
+    trackBytes_ += got;
+    jobBytes_ += got;
+}
+
 void WriteThread::WriteSector(const uint8_t* data, size_t got) {
     if (RawOutput()) {
         // A short read leaves the rest of the payload zero.
@@ -267,7 +285,10 @@ WriteThread::LoopEnd WriteThread::RunSectorLoop() {
     held_.Clear();
     const LoopEnd start = TrackStart();
     if (start != LoopEnd::Done) return start;
-    const LoopEnd end = config_->FixMPEGErrors ? FixLoop() : PlainLoop();
+    // A dat of a track or raw image is a copy of whole disc sectors: pack
+    // repairs would cut them at the packs.
+    const bool sectorCopy = outputKind_ == 2 && method_ != 0x450302;
+    const LoopEnd end = config_->FixMPEGErrors && !sectorCopy ? FixLoop() : PlainLoop();
     // Empty sectors with no data after them end the track's data.
     held_.Clear();
     return end;
@@ -289,7 +310,7 @@ WriteThread::LoopEnd WriteThread::PlainLoop() {
     // About a megabyte of sectors per block. Plain payloads are moved up to
     // the front of their block and leave in one write, so the stream is
     // copied once on its way through.
-    const bool gather = !RawOutput();
+    const bool gather = !RawOutput() && !RebuildsSectors();
     const size_t perBlock = std::max<size_t>(1, (1u << 20) / r);
     int64_t sectors = singleFile ? -1 : std::max<int64_t>(trackSectors_ - sectorsDone_, 0);
     if (trackEnd_ != UINT64_MAX) {
@@ -354,6 +375,9 @@ WriteThread::LoopEnd WriteThread::PlainLoop() {
                 pending += n;
                 trackBytes_ += n;
                 jobBytes_ += n;
+            } else if (RebuildsSectors()) {
+                WriteWholeSector(s, have, (b.at + i * r) / r);
+                if (writeError_) return LoopEnd::Failed;
             } else {
                 WriteSector(s, have);
                 if (writeError_) return LoopEnd::Failed;
@@ -403,6 +427,14 @@ void WriteThread::PadSector() {
     uint8_t* s = sector_.data();
     const int64_t i = FindRealPack(s + 4, span, r - 4 - span);
     if (i < 0) return;
+    // A padded sector writes a whole sector for the 4 + i bytes it keeps:
+    // never more stream out than came in (one sector's margin), whatever
+    // the pack spacing. Past that the sector goes out as read and the next
+    // read finds its pack again.
+    const uint64_t w = std::min(r, static_cast<size_t>(job_->writeSectorSize));
+    const uint64_t after = inputFile_->position - (r - 4 - static_cast<size_t>(i));
+    const uint64_t consumed = after > loopStart_ ? after - loopStart_ : 0;
+    if (trackBytes_ + w > consumed + w) return;
     std::memset(s + 4 + i, 0, r - 4 - static_cast<size_t>(i));
     inputFile_->SeekBy(-static_cast<int64_t>(r - 4 - static_cast<size_t>(i)));
     ++paddingCount_;
@@ -486,6 +518,7 @@ WriteThread::LoopEnd WriteThread::FixLoop() {
     const bool padding = !RawOutput() && !config_->DisableMPEGPadding;
     uint8_t* s = sector_.data();
     uint64_t emptyAt = 0;  // where the sector the look-ahead saw begins
+    loopStart_ = inputFile_->position;
     while (SectorsRemain()) {
         if (!Running()) return LoopEnd::Cancelled;
         if (!firstHandled_) {

@@ -178,6 +178,7 @@ private:
     int SetupTrack(int32_t track);
     int CheckSectorSizes();
     int StreamNotFound();
+    int CheckSyncDistance(uint64_t at);
     void EndCancelled();
     void RemoveCdiBumper();
     bool Mpeg2FromHere();
@@ -198,6 +199,8 @@ private:
     bool Split();
     void CorrectFirstSector(size_t& got);
     void WriteSector(const uint8_t* data, size_t got);
+    bool RebuildsSectors() const;
+    void WriteWholeSector(const uint8_t* data, size_t got, uint64_t sector);
     void WriteRawSector(const uint8_t* payload, size_t length, const uint8_t* subheader);
     void WriteSystemHeaders();
     void TrackEnd();
@@ -269,6 +272,7 @@ private:
     uint64_t previousClock_ = 0;
     uint32_t address_ = 0;
     uint64_t trackEnd_ = UINT64_MAX;  // byte after the track's extent in the source
+    uint64_t loopStart_ = 0;          // where the track's sector loop began reading
     bool emptyNext_ = false;          // the next disc sector read is an empty one
     THeldSectors held_;
     uint64_t outputBytes_ = 0;   // bytes written to the current output

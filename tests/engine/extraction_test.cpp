@@ -153,6 +153,57 @@ TEST(DatOutput, CueTracksBecomeDatFilesHoldingTheClips) {
     ExpectDat(dir / "movie_03.dat", "clip_pal_vcd_c.mpg");
 }
 
+// A dat holds whole 2352-byte sectors: a 2336-byte image gets its sync and
+// header back and gives the very dat its 2352-byte original gives, with or
+// without Fix MPEG Errors (which must not cut a sector copy at the packs).
+TEST(DatOutput, A2336ImageGivesTheDatOfItsRawImage) {
+    harness::TempFolder dir;
+    const std::string cue2336 = Make2336Image(dir);
+    for (bool fix : {false, true}) {
+        SCOPED_TRACE(fix ? "fix" : "plain");
+        harness::Job from2336, from2352;
+        from2336.config.FixMPEGErrors = from2352.config.FixMPEGErrors = fix ? 1 : 0;
+        ASSERT_EQ(from2336.LoadAndRun(3, cue2336, dir / "a.dat"), 0);
+        ASSERT_EQ(from2352.LoadAndRun(3, Fixture("vcd_pal3.cue"), dir / "b.dat"), 0);
+        for (const char* n : {"_01.dat", "_02.dat", "_03.dat"})
+            EXPECT_TRUE(harness::SameBytes(ReadFile(dir / ("a" + std::string(n))), ReadFile(dir / ("b" + std::string(n)))))
+                << n;
+        ExpectDat(dir / "a_02.dat", "clip_pal_vcd_b.mpg");
+        harness::Job back;
+        ASSERT_EQ(back.LoadAndRun(8, dir / "a_01.dat", dir / "back.mpg"), 0);
+        EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "back.mpg"), ReadFile(Fixture("clip_pal_vcd.mpg"))));
+    }
+}
+
+// 2448-byte sectors (raw sector and 96 subchannel bytes) read as 2352-byte
+// ones would mix subchannel bytes into the stream: refused before any
+// output, naming the size found.
+TEST(SectorSizes, SyncsNotTheReadSizeApartAreRefused) {
+    harness::TempFolder dir;
+    const std::string raw = ReadFile(Fixture("vcd_pal3.bin"));
+    std::string wide;
+    for (size_t at = 0; at + 2352 <= raw.size(); at += 2352) wide += raw.substr(at, 2352) + std::string(96, '\x5A');
+    harness::WriteFile(dir / "wide.bin", wide);
+    std::string cue = ReadFile(Fixture("vcd_pal3.cue"));
+    cue.replace(cue.find("vcd_pal3.bin"), 12, "wide.bin");
+    harness::WriteFile(dir / "wide.cue", cue);
+    // The raw track of cue track 2.
+    harness::WriteFile(dir / "wide.raw", wide.substr(450 * 2448, 149 * 2448));
+    struct Case {
+        int method;
+        std::string source;
+    };
+    for (const Case& c : {Case{2, dir / "wide.cue"}, Case{6, dir / "wide.raw"}, Case{7, dir / "wide.raw"}}) {
+        SCOPED_TRACE(c.method);
+        harness::Job job;
+        EXPECT_EQ(job.LoadAndRun(c.method, c.source, dir / "out.mpg"), 12);
+        EXPECT_TRUE(job.Logged("Detected sector size: 2448"));
+        EXPECT_TRUE(job.Logged("Unable to determine image sector size."));
+        EXPECT_FALSE(job.Logged("processed Track"));
+        for (const char* out : {"out.mpg", "out_01.mpg"}) EXPECT_FALSE(harness::Exists(dir / out));
+    }
+}
+
 TEST(DatOutput, RawTrackAndMpegBecomeDatFiles) {
     harness::TempFolder dir;
     {

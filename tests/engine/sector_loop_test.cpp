@@ -124,6 +124,22 @@ TEST(Padding, TailAfterTheNextPackStartIsZeroed) {
     EXPECT_FALSE(LogHas(plain.log, "Blocks padded"));
 }
 
+// Packs a few bytes apart must not make a padded sector out of each of
+// them: 1 MB in once gave 486 MB out. The output stays within the input and
+// one sector, for any pack spacing.
+TEST(Padding, OutputNeverOutgrowsTheInput) {
+    for (size_t period : {5u, 12u, 100u}) {
+        SCOPED_TRACE(period);
+        std::string unit("\x00\x00\x01\xBA\x21", 5);
+        unit.resize(period, '\0');
+        std::string data = Clip().substr(0, kPack);
+        while (data.size() < kPack + (1u << 20)) data += unit;
+        const MpegRun r = RunMpeg(data, true);
+        EXPECT_LE(r.out.size(), data.size() + kPack);
+        EXPECT_GT(r.out.size(), 0u);
+    }
+}
+
 TEST(Repair, LostAlignmentWithNoPackLeftIsReported) {
     std::string data = Clip();
     data.resize(50 * kPack + 10);
