@@ -131,6 +131,8 @@ int TFileIO::Close() {
     return writeFailed_ ? kOpenFailed : 0;
 }
 
+bool TFileIO::Flush() { return fd_ < 0 ? !writeFailed_ : flush(); }
+
 bool TFileIO::IsClosed() const { return fd_ < 0; }
 
 size_t TFileIO::readAt(void* buffer, size_t count) {

@@ -36,6 +36,9 @@ public:
     size_t Write(const void* buffer, size_t count);
     // 0, or 12 when any write since the open failed (the file is incomplete).
     int Close();
+    // Hands buffered writes to the system now: false when any write since
+    // the open failed, so a full disk shows before the file is called done.
+    bool Flush();
     bool IsClosed() const;
     uint64_t Size();
     int Seek(uint64_t offset);  // 0 on success, -1 when closed

@@ -126,7 +126,9 @@ int WriteThread::OpenOutput(const std::string& name, bool overwriteAll) {
     }
     if (name != "nul" && !overwriteAll) {
         struct stat st;
-        if (::stat(name.c_str(), &st) == 0) {
+        // The resource companion is part of the output: one answer covers both.
+        const bool companion = outputKind_ == 3 && config_->ToastEnable;
+        if (::stat(name.c_str(), &st) == 0 || (companion && ::stat((name + ".rsrc").c_str(), &st) == 0)) {
             const int answer = Report(kMsgQuestion, 2, ExtractName(name));
             if (answer == platform::kYes) {
                 Log(kIndent + lang_->core(29) + " " + lang_->core(35));

@@ -78,7 +78,7 @@ int64_t FindRealPack(const uint8_t* s, size_t n, size_t tail) {
 }
 
 void PutLe32(uint8_t* p, uint64_t v) {
-    const uint32_t x = v > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(v);
+    const uint32_t x = static_cast<uint32_t>(v);
     p[0] = uint8_t(x);
     p[1] = uint8_t(x >> 8);
     p[2] = uint8_t(x >> 16);
@@ -597,6 +597,13 @@ WriteThread::LoopEnd WriteThread::FixLoop() {
 void WriteThread::PatchDatHeader() {
     if (job_->outputName == "nul" || outputBytes_ < 44) return;
     const uint64_t size = outputBytes_;
+    if (size - 8 > 0xFFFFFFFFull) {
+        // Refused before writing as a rule; never a wrong size field.
+        Report(kMsgError, 9, job_->outputName + ": a dat file holds at most 4 GiB");
+        writeError_ = true;
+        if (result_ == 0) result_ = 9;
+        return;
+    }
     uint8_t field[4];
     outputFile_->Seek(4);
     PutLe32(field, size - 8);
@@ -608,7 +615,15 @@ void WriteThread::PatchDatHeader() {
 }
 
 void WriteThread::TrackEnd() {
-    if (method_ == 0x450302 || method_ == 0x060602 || method_ == 0x440102) PatchDatHeader();
+    if (method_ == 0x450302 || method_ == 0x060602 || method_ == 0x440102) {
+        PatchDatHeader();
+        if (!writeError_ && !outputFile_->Flush()) {
+            Report(kMsgError, 9, job_->outputName);
+            writeError_ = true;
+            if (result_ == 0) result_ = 9;
+        }
+        if (writeError_) return;
+    }
     if (outputKind_ == 3 && config_->ToastEnable && job_->outputName != "nul" && trackBytes_ > 0) {
         if (!WriteToastResource(job_->outputName)) {
             Report(kMsgError, 14, job_->outputName + ".rsrc");

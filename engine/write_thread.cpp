@@ -1,6 +1,7 @@
 #include "engine/write_thread.h"
 
 #include <pthread.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -429,10 +430,13 @@ void WriteThread::Execute() {
         if (!build) outputSize_ = static_cast<int64_t>(outputBytes_);
     }
     if (outputOpen_) {
-        if (outputFile_->Close() != 0 && !writeError_) {
-            Report(kMsgError, 9, job_->outputName);
+        if (!outputFile_->Flush()) {
+            if (!writeError_) Report(kMsgError, 9, job_->outputName);
+            writeError_ = true;
             if (result_ == 0) result_ = 9;
+            DropFailedOutput();
         }
+        outputFile_->Close();
         outputOpen_ = false;
     }
     inputFile_->Close();
@@ -459,6 +463,38 @@ void WriteThread::Execute() {
     Log("## Pellmor " + lang_->core(27) + " : " + NowText() + " ##");
     Log("");
     EndOfRun();
+}
+
+// An output a failed write cut short looks finished on disk: it goes, and the
+// log says so. Devices (an output of /dev/full, the null sink) stay.
+void WriteThread::DropFailedOutput() {
+    const std::string name = job_->outputName;
+    if (outputOpen_) {
+        outputFile_->Close();
+        outputOpen_ = false;
+    }
+    struct stat st;
+    if (name.empty() || name == "nul" || ::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    std::error_code ec;
+    if (std::filesystem::remove(name, ec)) Log(std::string(kIndent) + "[ incomplete output removed ] " + name);
+}
+
+// The two size fields of a dat are 32-bit: an output they cannot describe is
+// refused before it is written.
+bool WriteThread::DatTooLarge() {
+    if (outputKind_ != 2 || job_->outputName == "nul") return false;
+    uint64_t sectors = 0;
+    if (method_ == 0x450302) {
+        sectors = 30 + inputFile_->size / 2324 + 1;
+    } else {
+        const uint64_t r = static_cast<uint64_t>(std::max<int32_t>(job_->readSectorSize, 1));
+        sectors = method_ == 0x060602 ? static_cast<uint64_t>(std::max<int64_t>(trackTable_->sectorCount, 0))
+                                      : inputFile_->size / r + 1;
+    }
+    if (44 + sectors * 2352 - 8 <= 0xFFFFFFFFull) return false;
+    Report(kMsgError, 9, job_->outputName + ": a dat file holds at most 4 GiB");
+    result_ = 9;
+    return true;
 }
 
 void WriteThread::EndCancelled() {
@@ -526,6 +562,7 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
                 return;
             }
         }
+        if (DatTooLarge()) return;
         const int r = OpenOutput(job_->outputName, false);
         if (r == 1 || r == 2) {
             Report(kMsgError, 9, job_->outputName);
@@ -571,6 +608,7 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
         result_ = 3;
     } else if (end == LoopEnd::Failed) {
         if (result_ == 0) result_ = 9;
+        if (writeError_) DropFailedOutput();
     } else if (end == LoopEnd::NoStream && trackBytes_ == 0) {
         // Reported, and the job fails at its end when no track had a stream
         // or this one lies past the source's end.
@@ -588,7 +626,14 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
             Report(kMsgError, 13, TrackContext());
             streamMissing_ = streamCut_ = true;
         }
-        TrackEnd();
+        // A full disk must show before the track is called processed.
+        if (outputOpen_ && !outputFile_->Flush()) {
+            if (!writeError_) Report(kMsgError, 9, job_->outputName);
+            writeError_ = true;
+            if (result_ == 0) result_ = 9;
+        }
+        if (!writeError_) TrackEnd();
+        if (writeError_) DropFailedOutput();
         if (result_ == 0) {
             const int64_t elapsed = (NowSeconds() - trackStartTime) % 86400;
             Log(kIndent + lang_->core(23) + " " + std::to_string(track) + " : " + std::to_string(elapsed / 3600) + " " +
@@ -600,8 +645,9 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
     sectorsDone_ = 0;
     progress_.Reset();
 
-    // Only a track that wrote into its own output names it.
-    if (trackOutputOpened_ || trackBytes_ > 0) {
+    // Only a track that wrote into its own output names it; a removed
+    // output is no output.
+    if (!writeError_ && (trackOutputOpened_ || trackBytes_ > 0)) {
         if (trackOutputOpened_ && trackBytes_ == 0 && job_->outputName != "nul" && result_ != 3) {
             // The stream was not there: leave no empty file behind.
             outputFile_->Close();

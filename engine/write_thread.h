@@ -204,6 +204,8 @@ private:
     void WriteRawSector(const uint8_t* payload, size_t length, const uint8_t* subheader);
     void WriteSystemHeaders();
     void TrackEnd();
+    void DropFailedOutput();
+    bool DatTooLarge();
     void PatchDatHeader();
 
     // Image builds (image_build.cpp).

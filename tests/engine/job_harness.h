@@ -108,8 +108,8 @@ struct Outcome {
     std::string out;
 };
 
-inline Outcome RunJob(const std::string& args) {
-    const std::string command = std::string(PELLMOR_BUILD_DIR) + "/tests/run_job " + args + " 2>/dev/null";
+// A shell command line's exit status and standard output.
+inline Outcome RunShell(const std::string& command) {
     Outcome o;
     FILE* p = ::popen(command.c_str(), "r");
     if (!p) return o;
@@ -119,6 +119,10 @@ inline Outcome RunJob(const std::string& args) {
     const int raw = ::pclose(p);
     o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return o;
+}
+
+inline Outcome RunJob(const std::string& args) {
+    return RunShell(std::string(PELLMOR_BUILD_DIR) + "/tests/run_job " + args + " 2>/dev/null");
 }
 
 // A scratch folder removed at the end of the test.

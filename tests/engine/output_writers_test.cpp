@@ -213,6 +213,18 @@ TEST_F(OutputFilesTest, CueSheetNamesTheFullPathOnlyWhenAsked) {
     sheet.cueFullPath = false;
     ASSERT_EQ(WriteCueSheet(cue, sheet), 0);
     EXPECT_EQ(ReadText(cue).substr(0, ReadText(cue).find('\n')), "FILE \"movie.bin\" BINARY");
+
+    // A full path longer than any fixed line buffer keeps its closing quote.
+    std::string deep;
+    for (int i = 0; i < 6; ++i) deep += std::string(200, char('a' + i)) + "/";
+    fs::create_directories(Path(deep));
+    const std::string longImage = MakeImage(deep + "movie.bin", kPal3Size);
+    ASSERT_GT(longImage.size(), 1100u);
+    TSheetImage longSheet{longImage, true, {1, 1, 0}, {{0, 6, 0}}, kPal3Size};
+    ASSERT_EQ(WriteCueSheet(cue, longSheet), 0);
+    EXPECT_EQ(ReadText(cue).substr(0, ReadText(cue).find('\n')), "FILE \"" + longImage + "\" BINARY");
+    ASSERT_TRUE(ReadBack<TCueReader>(cue));
+    EXPECT_EQ(Rows().size(), 2u);
 }
 
 // A full path longer than any fixed line buffer is written whole.

@@ -7,6 +7,7 @@
 using harness::Fixture;
 using harness::ReadFile;
 using harness::RunJob;
+using harness::RunShell;
 using harness::Outcome;
 
 namespace {
@@ -38,6 +39,43 @@ TEST(RunJob, ExitStatusIsTheJobsResult) {
     const Outcome passive = RunJob("--method 10 --source " + clip + " --passive");
     EXPECT_EQ(passive.status, 0);
     EXPECT_NE(passive.out.find("processed Track 1"), std::string::npos);
+}
+
+// A file system that runs out of space in the middle of track 2: the job
+// ends with the write error at once, track 2 is never called processed, its
+// cut output is removed (and the log says so) and gets no companion file.
+// Needs a small tmpfs, mounted in a mount namespace of its own.
+TEST(RunJob, FullFileSystemLeavesNoCutOutput) {
+    if (std::system("unshare -rm true >/dev/null 2>&1") != 0) GTEST_SKIP() << "no mount namespace here";
+    harness::TempFolder dir;
+    const std::string mnt = dir / "mnt";
+    std::filesystem::create_directory(mnt);
+    struct Case {
+        const char* args;
+        const char* first;   // outputs of track 1 that fit
+        const char* second;  // the output cut short
+    };
+    for (const Case& c : {Case{"--method 2 --toast --output " , "m_01.mpg", "m_02.mpg"},
+                          Case{"--method 3 --output ", "m_01.dat", "m_02.dat"}}) {
+        SCOPED_TRACE(c.args);
+        const bool dat = std::string(c.args).find("method 3") != std::string::npos;
+        const std::string inner = "mount -t tmpfs -o size=" + std::string(dat ? "900k" : "300k") + " tmpfs " + mnt +
+                                  " && " + PELLMOR_BUILD_DIR + "/tests/run_job --source " + Fixture("vcd_pal3.cue") +
+                                  " " + c.args + mnt + "/m." + (dat ? "dat" : "mpg") + "; echo \"rc=$?\"; ls -1 " + mnt;
+        const Outcome o = RunShell("unshare -rm sh -c '" + inner + "'");
+        EXPECT_NE(o.out.find("rc=9\n"), std::string::npos) << o.out;
+        EXPECT_NE(o.out.find("processed Track 1 "), std::string::npos) << o.out;
+        EXPECT_EQ(o.out.find("processed Track 2 "), std::string::npos) << o.out;
+        EXPECT_NE(o.out.find("Unable to create output file."), std::string::npos);
+        EXPECT_NE(o.out.find("[ incomplete output removed ] " + mnt + "/" + c.second), std::string::npos) << o.out;
+        // What is left: track 1's output (and its companion), nothing of track 2.
+        const std::string listing = o.out.substr(o.out.find("rc="));
+        EXPECT_NE(listing.find(std::string("\n") + c.first + "\n"), std::string::npos) << listing;
+        EXPECT_EQ(listing.find(c.second), std::string::npos) << listing;
+        if (!dat) {
+            EXPECT_NE(listing.find("m_01.mpg.rsrc"), std::string::npos) << listing;
+        }
+    }
 }
 
 TEST(RunJob, RefusesArgumentsItDoesNotKnow) {

@@ -341,6 +341,49 @@ TEST(Toast, RawSectorsAndTheCompanionFile) {
     EXPECT_EQ(ReadFile(dir / "movie_02.mpg.rsrc").size(), 22u);
 }
 
+// The companion is part of the output: an existing one is never replaced
+// without the overwrite question, and the answer covers both files.
+TEST(Toast, AnExistingCompanionIsAskedAbout) {
+    harness::TempFolder dir;
+    const std::string clip = Fixture("clip_pal_vcd.mpg");
+    WriteFile(dir / "out.mpg.rsrc", "mine");
+    harness::Job refused;
+    refused.config.ToastEnable = 1;
+    refused.dialogs.script({platform::kNo});
+    EXPECT_EQ(refused.LoadAndRun(10, clip, dir / "out.mpg"), 9);
+    EXPECT_EQ(ReadFile(dir / "out.mpg.rsrc"), "mine");
+    EXPECT_FALSE(harness::Exists(dir / "out.mpg"));
+    ASSERT_EQ(refused.dialogs.shown().size(), 1u);
+    EXPECT_EQ(refused.dialogs.shown()[0].kind, "ask");
+
+    harness::Job agreed;
+    agreed.config.ToastEnable = 1;
+    agreed.dialogs.script({platform::kYes});
+    EXPECT_EQ(agreed.LoadAndRun(10, clip, dir / "out.mpg"), 0);
+    EXPECT_EQ(ReadFile(dir / "out.mpg.rsrc").size(), 22u);
+    EXPECT_TRUE(agreed.Logged("Output file exists.  Overwrite? Yes"));
+}
+
+// A dat's size fields are 32-bit: a track whose dat would pass 4 GiB is
+// refused before anything is written (it once got 0xFFFFFFFF).
+TEST(Sizes, DatPastFourGibibytesIsRefusedBeforeWriting) {
+    harness::TempFolder dir;
+    const std::string track = ReadFile(Fixture("vcd_pal3.bin")).substr(450 * 2352, 223 * 2352);
+    const int fd = ::open((dir / "huge.bin").c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, track.data(), track.size(), 2352), static_cast<ssize_t>(track.size()));
+    ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(1900000) * 2352), 0);  // 4.47 GB, sparse
+    ::close(fd);
+    WriteFile(dir / "huge.cue",
+              "FILE \"huge.bin\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n"
+              "  TRACK 02 MODE2/2352\n    INDEX 01 00:00:01\n");
+    harness::Job job;
+    EXPECT_EQ(job.LoadAndRun(3, dir / "huge.cue", dir / "huge.dat"), 9);
+    EXPECT_TRUE(job.Logged("a dat file holds at most 4 GiB"));
+    EXPECT_FALSE(harness::Exists(dir / "huge_01.dat"));
+    EXPECT_FALSE(job.Logged("processed Track"));
+}
+
 TEST(Toast, SvcdVideoSectorsGetTheVideoSubheader) {
     harness::TempFolder dir;
     harness::Job job;
