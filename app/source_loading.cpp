@@ -10,6 +10,7 @@
 
 #include "app/main_window.h"
 #include "core/helpers.h"
+#include "core/path_lookup.h"
 #include "disc/cue_reader.h"
 #include "disc/toc_reader.h"
 #include "engine/source_scan.h"
@@ -196,7 +197,7 @@ bool TForm1::LoadCueOrToc(bool toc) {
     // From the dialog, not the field: the field's text is for showing.
     std::string path = OpenDialog.FileName;
     if (!toc) {
-        path = WithoutExtension(path) + ".cue";
+        path = SiblingWithExtension(path, "cue");
         inputFileField->setText(toQt(path));
     }
     // The readers report through a block of this window's controls; it

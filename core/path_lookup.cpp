@@ -1,5 +1,7 @@
 #include "core/path_lookup.h"
 
+#include "core/helpers.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -114,3 +116,11 @@ std::string ResolveNamedFile(const std::string& sheetDir, const std::string& nam
     return {};
 }
 
+
+std::string SiblingWithExtension(const std::string& path, const std::string& extension) {
+    if (SameIgnoringCase(ExtensionOf(path), extension)) return path;
+    const std::string wanted = WithoutExtension(path) + "." + extension;
+    if (IsRegular(wanted)) return wanted;
+    const std::string found = ResolveNamedFile(ExtractDir(path), ExtractName(wanted));
+    return found.empty() ? wanted : found;
+}

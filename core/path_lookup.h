@@ -13,3 +13,10 @@
 // (the current directory) and may end in a separator.
 std::string ResolveNamedFile(const std::string& sheetDir, const std::string& name);
 
+
+// The file beside path that has the given extension (a cue sheet beside its
+// bin): path itself when its own extension is that one in any letter case
+// (MOVIE.CUE), else the sibling found ignoring case (MOVIE.BIN -> MOVIE.CUE),
+// else path with its extension replaced by the given one, for the message
+// that it cannot be opened.
+std::string SiblingWithExtension(const std::string& path, const std::string& extension);

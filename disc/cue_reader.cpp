@@ -44,6 +44,9 @@ bool CueModeSize(const std::string& mode, int32_t& size, bool& mode1) {
     return false;
 }
 
+constexpr const char* kSeveralFiles =
+    "Cue sheets with one FILE per track are not supported: the tracks must be in one image file";
+
 std::string Keyword(const SheetWord& w) {
     if (w.quoted) return {};
     std::string k = w.text;
@@ -74,9 +77,13 @@ int TCueReader::Parse() {
         if (key == "FILE") {
             if (fileSeen) {
                 // One image per sheet: a sheet with one file per track
-                // cannot be read as one image.
+                // cannot be read as one image. Say so, not that the sheet
+                // is broken.
                 std::string second = words.size() > 1 ? words[1].text : std::string();
-                return Fail(5, ExtractName(sheetPath_) + ": FILE \"" + second + "\"");
+                Services().Refuse("     [" + ExtractName(sheetPath_) + "] " + kSeveralFiles + " (FILE \"" + second +
+                                  "\")");
+                if (!imageFile->IsClosed()) imageFile->Close();
+                return 0;
             }
             bool typeOk = true;
             if (words.size() == 3) {

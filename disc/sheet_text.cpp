@@ -92,6 +92,15 @@ void SheetServices::Error(int index, const std::string& context) const {
     ReportMessage(controls ? *controls : none, *options, kMsgError, index, context);
 }
 
+void SheetServices::Refuse(const std::string& line) const {
+    if (!controls) return;
+    if (controls->logListBox) controls->logListBox->add(line);
+    if (controls->stats) {
+        controls->stats->errors.fetch_add(1);
+        controls->stats->Show(controls->languageSet.get());
+    }
+}
+
 bool SheetServices::Unattended() const {
     if (options && (static_cast<uint16_t>(options->DisableErrorPrompts) & 0x8000)) return true;
     if (!controls || !controls->fileDialogs) return true;

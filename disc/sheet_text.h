@@ -51,6 +51,9 @@ struct SheetServices {
     const TJobControls* controls = nullptr;
     const TConfig* options = nullptr;
     void Error(int index, const std::string& context) const;
+    // A refusal the message texts have no entry for: one log line of our
+    // own, counted as an error.
+    void Refuse(const std::string& line) const;
     // A batch task, the passive mode or no dialog to show: nobody to ask.
     bool Unattended() const;
 };

@@ -28,6 +28,8 @@ seeds_for() {
     mpeg_scan_fuzz) echo fuzz/seeds/mpeg_scan ;;
     cdi_subtitles_fuzz) echo tests/fixtures/cdi_subtitles.stream ;;
     task_project_fuzz) echo fuzz/seeds/task_project ;;
+    worker_fuzz) echo fuzz/seeds/worker ;;
+    image_probe_fuzz) echo fuzz/seeds/image_probe ;;
   esac
 }
 

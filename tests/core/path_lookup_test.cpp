@@ -66,6 +66,24 @@ TEST_F(PathLookupTest, NameAsWrittenComesFirst) {
     EXPECT_EQ(ResolveNamedFile(dir + "/deep", "er/track.bin"), dir + "/deep/er/track.bin");
 }
 
+// The sheet of an image chosen for a cue method, as Windows tools name
+// them: the chosen name's own extension in any case, else the sibling found
+// ignoring case.
+TEST_F(PathLookupTest, SiblingSheetInAnyLetterCase) {
+    for (const char* f : {"FILM.CUE", "FILM.BIN", "clip.Cue", "clip.bin", "lone.bin"}) std::ofstream(fs::path(dir) / f) << "x";
+    const struct {
+        const char* chosen;
+        const char* sheet;
+    } cases[] = {
+        {"FILM.CUE", "FILM.CUE"}, {"FILM.BIN", "FILM.CUE"}, {"clip.bin", "clip.Cue"},
+        {"clip.Cue", "clip.Cue"}, {"lone.bin", "lone.cue"},  // none there: the name to report
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        EXPECT_EQ(SiblingWithExtension(dir + "/" + c.chosen, "cue"), dir + "/" + c.sheet);
+    }
+}
+
 TEST_F(PathLookupTest, ManyPartsEndQuickly) {
     std::string name;
     for (int i = 0; i < 5000; ++i) name += "a\\";

@@ -41,7 +41,8 @@ TEST_F(CueReaderTest, SheetTable) {
         {"index_before_track.cue", 0, {5}, {}, nullptr},
         {"track_without_index01.cue", 0, {5}, {}, nullptr},
         {"last_without_index01.cue", 0, {5}, {}, nullptr},
-        {"several_files.cue", 0, {5}, {}, nullptr},
+        // One FILE per track: a line of our own (no message number) says so.
+        {"several_files.cue", 0, {-1}, {}, nullptr},
         {"bad_mode.cue", 0, {5}, {}, nullptr},
         {"short_mode.cue", 0, {5}, {}, nullptr},
         {"bad_time.cue", 0, {5}, {}, nullptr},
@@ -54,6 +55,16 @@ TEST_F(CueReaderTest, SheetTable) {
         {"track_100.cue", 0, {2}, {}, nullptr},
     };
     for (const SheetCase& c : cases) CheckSheet<TCueReader>(c);
+}
+
+TEST_F(CueReaderTest, OneFilePerTrackIsRefusedForWhatItIs) {
+    EXPECT_EQ(Read(Place("several_files.cue")), 0);
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(log.lines()[0].rfind("     [several_files.cue] Cue sheets with one FILE per track are not supported: "
+                                   "the tracks must be in one image file (FILE \"", 0),
+              0u)
+        << log.lines()[0];
+    EXPECT_EQ(log.lines()[0].find("CUE file is incomplete"), std::string::npos);
 }
 
 TEST_F(CueReaderTest, VcdimagerSheetGivesCdInfoStarts) {

@@ -87,6 +87,23 @@ INSTANTIATE_TEST_SUITE_P(Images, ImageExtraction,
                              return n;
                          });
 
+// A sheet and image named as Windows tools often name them load whichever
+// of the two is chosen.
+TEST(Names, UpperCaseSheetAndImage) {
+    harness::TempFolder dir;
+    std::filesystem::copy_file(Fixture("vcd_pal3.bin"), dir / "MOVIE.BIN");
+    std::string cue = ReadFile(Fixture("vcd_pal3.cue"));
+    cue.replace(cue.find("vcd_pal3.bin"), 12, "MOVIE.BIN");
+    harness::WriteFile(dir / "MOVIE.CUE", cue);
+    for (const char* chosen : {"MOVIE.CUE", "MOVIE.BIN"}) {
+        SCOPED_TRACE(chosen);
+        harness::Job job;
+        ASSERT_EQ(job.LoadAndRun(2, dir / chosen, dir / "out.mpg"), 0);
+        EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "out_01.mpg"), ReadFile(Fixture("clip_pal_vcd.mpg"))));
+        std::filesystem::remove(dir / "out_01.mpg");
+    }
+}
+
 struct StreamCase {
     int method;
     const char* source;

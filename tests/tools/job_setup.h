@@ -13,6 +13,7 @@
 #include "core/helpers.h"
 #include "core/language_set.h"
 #include "core/message_reporter.h"
+#include "core/path_lookup.h"
 #include "core/records.h"
 #include "disc/cue_reader.h"
 #include "disc/toc_reader.h"
@@ -107,7 +108,7 @@ inline int LoadSource(int method, const std::string& source, TJob& job, TConfig&
             }
             parsed = reader.Parse();
         } else {
-            const std::string sheet = WithoutExtension(source) + ".cue";
+            const std::string sheet = SiblingWithExtension(source, "cue");
             TCueReader reader(&job, &config, controls.get());
             if (reader.Open(sheet) != 0) {
                 reporter.report(kMsgError, 6, ExtractName(sheet));
