@@ -15,6 +15,7 @@
 
 #include "app/main_window.h"
 #include "app/tools_menu.h"
+#include "app/video_cd_page/video_cd_page.h"
 #include "core/file_io.h"
 #include "core/helpers.h"
 #include "engine/disk_space.h"
@@ -175,6 +176,7 @@ int TForm1::ProbeCdiSubtitles() {
 void TForm1::SetJobControlsUsable(bool on) {
     ExtractionGroup->setEnabled(on);
     AdditionGroup2->setEnabled(on);
+    if (videoCdPage) videoCdPage->SetEditingUsable(on);
     SetUsable(browseButton, on);
     if (!on) {
         trackZeroBox->setProperty("pellmorWantedBeforeJob", WantsEnabled(trackZeroBox));

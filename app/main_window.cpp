@@ -39,6 +39,7 @@
 #include <tuple>
 
 #include "app/jpeg_picture.h"
+#include "app/video_cd_page/video_cd_page.h"
 #include "core/message_reporter.h"
 #include "platform/qt/controls_qt.h"
 #include "platform/qt/dialogs_qt.h"
@@ -267,6 +268,8 @@ TForm1::TForm1(Services services, QWidget* parent) : QWidget(parent) {
         shell_ = ownShell_.get();
     }
     freeSpace_ = std::move(services.freeSpace);
+    imageCapacity_ = services.imageCapacity;
+    imageMargin_ = services.imageMargin;
     exeDir = services.exeDir;
     if (exeDir.empty()) exeDir = fromQt(QCoreApplication::applicationDirPath());
     if (exeDir.empty() || exeDir.back() != '/') exeDir += '/';
@@ -281,14 +284,12 @@ TForm1::TForm1(Services services, QWidget* parent) : QWidget(parent) {
     // Clicks and keys anywhere in the window close the pop-up lists.
     QCoreApplication::instance()->installEventFilter(this);
 
-    // Handlers of these controls arrive with source loading, the job start,
-    // task projects, the build list, the options, about and batch windows and
-    // the two tools; until then the controls stay disabled.
+    // Handlers of these controls arrive with task projects, the video-cd
+    // build, the options, about and batch windows and the two tools; until
+    // then the controls stay disabled.
     for (QWidget* w : std::initializer_list<QWidget*>{
-             ClearButton, transferJobButton, optionsButton, aboutButton, sfvCheck,
-             VCDOptionLink, namingLabel, namingLabel2, batchTask, addTrackButton,
-             removeTrackButton, IncreaseImage, ReduceImage, moveTrackUp, moveTrackDown, clearListButton,
-             volumeExpandButton, OpenSampleButton, saveButton, startVCDButton, yesSample, noSample, imgCustom})
+             transferJobButton, optionsButton, aboutButton, sfvCheck,
+             VCDOptionLink, batchTask, OpenSampleButton, startVCDButton, yesSample, noSample})
         notYetAvailable_.insert(w);
     for (const QWidget* w : notYetAvailable_) {
         auto* widget = const_cast<QWidget*>(w);
@@ -309,6 +310,7 @@ TForm1::~TForm1() {
     // Freed in the close's order: the run state, the texts, the options, then
     // the job with its track table, then the counters.
     FreeScanObjects();
+    videoCdPage.reset();
     runState = nullptr;
     runStateOwned.reset();
     languageSet.reset();
@@ -469,13 +471,14 @@ void TForm1::BuildVideoCdPage() {
 
     VCDTrackListGroup = MakeGroup(p, "VCDTrackListGroup", "VideoCD Track List", 218, 2, 244, 196);
     TrackListGrid = Make<QTableWidget>(VCDTrackListGroup, "TrackListGrid", 8, 21, 228, 115);
-    TrackListGrid->setColumnCount(3);
-    TrackListGrid->setHorizontalHeaderLabels({QStringLiteral("#"), QStringLiteral("file"), QStringLiteral("time")});
+    // Image, track, file and play time; the titles come from the build list.
+    TrackListGrid->setColumnCount(4);
     TrackListGrid->verticalHeader()->hide();
     TrackListGrid->verticalHeader()->setDefaultSectionSize(16);
     TrackListGrid->horizontalHeader()->setFixedHeight(18);
-    TrackListGrid->setColumnWidth(0, 24);
-    TrackListGrid->setColumnWidth(1, 132);
+    TrackListGrid->setColumnWidth(0, 18);
+    TrackListGrid->setColumnWidth(1, 20);
+    TrackListGrid->setColumnWidth(2, 110);
     TrackListGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     TrackListGrid->horizontalHeader()->setStretchLastSection(true);
     TrackListGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -607,15 +610,13 @@ void TForm1::ConnectHandlers() {
     connect(totalErrWarnings2, &TClickLabel::clicked, this, [this] { totalErrWarnings2Click(); });
     connect(previewButton, &QPushButton::clicked, this, [this] { previewButtonClick(); });
     connect(playTrackButton, &QPushButton::clicked, this, [this] { playTrackButtonClick(); });
+    connect(ClearButton, &QPushButton::clicked, this, [this] { ClearButtonClick(); });
     connect(browseButton, &QPushButton::clicked, this, [this] { loadButtonClick(); });
     connect(startButton, &QPushButton::clicked, this, [this] { startButtonClick(); });
     connect(TrackListBox, &QListWidget::itemSelectionChanged, this, [this] { TrackListBoxClick(); });
     connect(trackZeroBox, &QCheckBox::toggled, this, [this] { trackZeroBoxClick(); });
     connect(sectorReadField, &QLineEdit::editingFinished, this, [this] { sectorReadFieldExit(); });
     connect(sectorWriteField, &QLineEdit::editingFinished, this, [this] { sectorWriteFieldExit(); });
-    // The up-down writes its position into the pause field beside it.
-    connect(TrackPauseBar, &QScrollBar::valueChanged, this,
-            [this](int v) { pauseTimeMsg->setText(QString::number(v)); });
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -733,6 +734,7 @@ void TForm1::FormCreate() {
     stats->totalErrWarnings = handles_.totalErrWarnings.get();
     stats->totalErrWarnings2 = handles_.totalErrWarnings2.get();
     MainJob->trackTable = trackTable;
+    videoCdPage = std::make_unique<TVideoCdPage>(*this, imageCapacity_, imageMargin_);
 
     runState->running = 0;
     methodBox->setCurrentIndex(0);
@@ -749,6 +751,7 @@ void TForm1::FormCreate() {
     // A missing or bad file leaves the built-in English texts.
     if (!MainConfig->LanguageFile.empty()) languageSet->LoadFromFile(MainConfig->LanguageFile, nullptr);
     stats->languageSet = languageSet.get();
+    videoCdPage->SetTexts();
     ApplyLanguageCaptions();
     ApplyLanguageHints();
 
@@ -1041,6 +1044,7 @@ void TForm1::GreyOptions() {
         const bool image = methodIndex == 2 || methodIndex == 3;
         // With a cif or nrg build the button chooses the source image.
         if (languageSet) saveButton->setText(toQt(languageSet->component(image ? 14 : 33)));
+        if (videoCdPage) videoCdPage->UpdateStart();
     }
 }
 
@@ -1066,7 +1070,7 @@ void TForm1::buildVCDMethodChange() {
 
 // ---------------------------------------------------------------- page contents
 
-int TForm1::BuildListRows() const { return TrackListGrid->rowCount(); }
+int TForm1::BuildListRows() const { return videoCdPage ? videoCdPage->Rows() : 0; }
 
 int TForm1::ResetPage(int page) {
     if (!batchActive) {
@@ -1081,13 +1085,11 @@ int TForm1::ResetPage(int page) {
         SetUsable(trackZeroBox, false);
         FreeScanObjects();
     } else if (page == 1) {
-        TrackListGrid->setRowCount(0);
-        buildFiles.clear();
         ClearAllFileFields();
-        SetUsable(startVCDButton, false);
-        VCDCheckBox->setEnabled(true);
-        SVCDCheckBox->setEnabled(true);
+        if (videoCdPage) videoCdPage->ResetControls();
     }
+    MainConfig->buildListHeaderShown = 0;
+    MainJob->multiImage = 0;
     return platform::kYes;
 }
 
@@ -1126,30 +1128,26 @@ void TForm1::StartAfresh(bool newSource) {
 void TForm1::FreeScanObjects() {
     // The scan's file object belongs to source loading; nothing is held yet.
     inputFile = nullptr;
+    if (videoCdPage) videoCdPage->ClearList();
 }
 
-int TForm1::AddBuildFile(const std::string& name) {
-    buildFiles.push_back(name);
-    const int row = TrackListGrid->rowCount();
-    TrackListGrid->insertRow(row);
-    TrackListGrid->setItem(row, 0, new QTableWidgetItem(QString::number(row + 1)));
-    TrackListGrid->setItem(row, 1, new QTableWidgetItem(toQt(std::filesystem::path(name).filename().string())));
-    TrackListGrid->setItem(row, 2, new QTableWidgetItem(QString()));
-    return 0;
+void TForm1::ClearButtonClick() {
+    // Not under a job, nor under a batch run (which holds batchActive
+    // without the passive box).
+    if (JobRunning() || (batchActive && !PassiveBox->isChecked())) return;
+    const uint8_t before = batchActive;
+    batchActive = 1;
+    ResetPage(pageMode);
+    batchActive = before;
 }
 
 void TForm1::WMDropFiles(const std::vector<std::string>& names) {
     // The worker reads the build list while it runs.
     if (JobRunning()) return;
     if (pageMode != 1) return;
-    MainJob->discKind = VCDCheckBox->isChecked() ? 1 : 2;
-    for (const std::string& name : names) {
-        if (BuildListRows() + 1 > kMaxBuildTracks) {
-            Report(kMsgError, 20, std::filesystem::path(name).filename().string());
-            return;
-        }
-        if (AddBuildFile(name) != 0) return;
-    }
+    // The list builds from MPEG files only.
+    if (!videoCdPage || buildVCDMethod->currentIndex() > 1) return;
+    videoCdPage->AddFiles(names);
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {
@@ -1183,13 +1181,9 @@ void TForm1::previewButtonClick() {
 }
 
 void TForm1::playTrackButtonClick() {
-    for (int row = 0; row < TrackListGrid->rowCount(); ++row) {
-        QTableWidgetItem* item = TrackListGrid->item(row, 0);
-        if (item && item->isSelected()) {
-            if (row < static_cast<int>(buildFiles.size())) shell_->open(buildFiles[static_cast<size_t>(row)]);
-            return;
-        }
-    }
+    if (!videoCdPage) return;
+    const std::string file = videoCdPage->SelectedFile();
+    if (!file.empty()) shell_->open(file);
 }
 
 // ---------------------------------------------------------------- settings
@@ -1203,7 +1197,8 @@ MainWindowValues TForm1::WindowValues() const {
     w.toast = toastCheckBox->isChecked();
     w.videoCdMode = VCDCheckBox->isChecked();
     w.separateFolders = yesFolder->isChecked();
-    w.split = img74->isChecked() ? 1 : img80->isChecked() ? 2 : 0;
+    // Custom spans at the 80-minute capacity and is stored as that.
+    w.split = img74->isChecked() ? 1 : img80->isChecked() || imgCustom->isChecked() ? 2 : 0;
     w.forceReadTicked = forceRead->isChecked();
     w.forceWriteTicked = forceWrite->isChecked();
     w.sectorReadText = fromQt(sectorReadField->text());

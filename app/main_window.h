@@ -39,6 +39,7 @@ class QScrollBar;
 class QTabWidget;
 class QTableWidget;
 class TVcdTrackList;
+class TVideoCdPage;
 
 namespace platform::qt {
 class QtDialogs;
@@ -77,6 +78,10 @@ public:
         // Bytes free for an output name (-1 unknown); the file system's
         // figure when not given.
         std::function<int64_t(const std::string&)> freeSpace;
+        // Image capacity and margin of the build list in bytes (negative:
+        // the program's own), so that tests span images with short clips.
+        int64_t imageCapacity = -1;
+        int64_t imageMargin = -1;
     };
 
     // The handles a running job writes to (filled into TJobControls and
@@ -137,6 +142,8 @@ public:
     void totalErrWarnings2Click();
     void previewButtonClick();
     void playTrackButtonClick();
+    // "[x]": clears the current page without asking.
+    void ClearButtonClick();
     // Files dropped on the window, in order.
     void WMDropFiles(const std::vector<std::string>& names);
 
@@ -151,8 +158,6 @@ public:
     int ResetPage(int page);
     void FreeScanObjects();
     void ClearAllFileFields();
-    // Adds one MPEG file to the video-cd build list; 0 added.
-    int AddBuildFile(const std::string& name);
     int BuildListRows() const;
 
     // Source loading (app/source_loading.cpp): 0 loaded, 4 the source
@@ -231,8 +236,8 @@ public:
     std::array<uint8_t, kTaskProjectClipBytes> sampleClipBytes{};
     std::string sampleClipName;
     std::string exeDir;
-    // The build list's files until the MPEG file list takes them over.
-    std::vector<std::string> buildFiles;
+    // The video-cd page (made with the job, before the settings load).
+    std::unique_ptr<TVideoCdPage> videoCdPage;
     // Lengths of the tracks of a loaded bin, cif or nrg image (track k at
     // k - 1), for the free-space estimate.
     std::vector<int64_t> imageTrackLengths;
@@ -303,6 +308,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class TVideoCdPage;
     void BuildHeader();
     void BuildExtractionPage();
     void BuildVideoCdPage();
@@ -356,6 +362,7 @@ private:
     QTimer* jobTimer_ = nullptr;
     bool stopRequested_ = false;
     QButtonGroup *spanGroup_ = nullptr, *sampleGroup_ = nullptr, *folderGroup_ = nullptr;
+    int64_t imageCapacity_ = -1, imageMargin_ = -1;
     bool created_ = false;
     bool closed_ = false;
 };

@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "app/main_window.h"
+#include "app/video_cd_page/video_cd_page.h"
 #include "core/helpers.h"
 #include "core/path_lookup.h"
 #include "disc/cue_reader.h"
@@ -47,8 +48,7 @@ const char* OpenFilter(int method) {
 int TForm1::loadButton() {
     if (JobRunning()) return 0;
     methodIndex = pageMode == 0 ? methodBox->currentIndex() : buildVCDMethod->currentIndex();
-    // The build list's loading comes with the video-cd page.
-    if (pageMode != 0) return 12;
+    if (pageMode != 0) return videoCdPage->LoadFromDialog();
     // Archives and several sources become batch tasks, which need the batch
     // window; until it exists they are not loaded.
     if (methodIndex == 0 || methodIndex == 1) return 12;
@@ -177,7 +177,7 @@ int TForm1::loadButton() {
         }
     }
     if (firstCancelled) return 12;
-    StoreTrackSelection(pageMode, handles_.TrackListBox.get(), static_cast<int>(buildFiles.size()), *trackTable,
+    StoreTrackSelection(pageMode, handles_.TrackListBox.get(), static_cast<int>(mpegList ? mpegList->entries.size() : 0), *trackTable,
                         *MainConfig);
     return 0;
 }

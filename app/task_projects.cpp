@@ -7,6 +7,7 @@
 #include <QRadioButton>
 
 #include "app/main_window.h"
+#include "app/video_cd_page/video_cd_page.h"
 #include "core/helpers.h"
 #include "core/path_lookup.h"
 #include "engine/task_project.h"
@@ -59,7 +60,12 @@ TaskProject TForm1::TakeTaskProject() {
         p.method = buildVCDMethod->currentIndex();
         p.options[kOptFixErrors] = imgNone->isChecked() ? 0 : img74->isChecked() ? 1 : 2;
         p.options[kOptBumper] = yesSample->isChecked() ? 1 : 0;
-        p.inputs = buildFiles;
+        // The list's files in its order; a cif or nrg build names its image.
+        if (p.method == 0 || p.method == 1) {
+            if (mpegList) p.inputs = TBuildListEditor::FileOrder(*mpegList);
+        } else if (!OpenDialog.FileName.empty()) {
+            p.inputs.push_back(OpenDialog.FileName);
+        }
     }
     p.volumeName = fromQt(volName->text());
     p.sampleClip = sampleClipBytes;
@@ -174,8 +180,8 @@ int TForm1::ReadTaskProject(const std::string& path) {
             TrackListBoxClick();
         }
     } else {
-        for (const std::string& name : OpenDialog.Files)
-            if (AddBuildFile(name) != 0) loaded = 4;
+        // Unattended: the page takes the names the open dialog holds.
+        loaded = OpenDialog.Files.empty() ? 0 : videoCdPage->LoadFromDialog();
     }
     return loaded == 0 ? 0 : 12;
 }

@@ -35,12 +35,22 @@
 #include <thread>
 
 #include "app/jpeg_picture.h"
+#include "disc/mpeg_file_list.h"
+#include "platform/qt/text.h"
 #include "tests/app/window_test_app.h"
 #include "tests/support/fakes.h"
 
 namespace {
 
+using platform::qt::fromQt;
+
 QApplication& App() { return WindowTestApp(); }
+
+// The ffmpeg clips of the fixtures.
+std::string Clip(const char* name) { return std::string(PELLMOR_FIXTURES) + "/" + name; }
+const std::string kClipA = Clip("clip_pal_vcd.mpg");
+const std::string kClipB = Clip("clip_pal_vcd_b.mpg");
+const std::string kClipC = Clip("clip_pal_vcd_c.mpg");
 
 const std::string kKey = kSettingsKey;
 
@@ -256,7 +266,7 @@ TEST_F(MainFrame, ScreenshotsOfThePages) {
     };
     for (int p = 0; p < 3; ++p) {
         show[p]();
-        if (p == 1) w->WMDropFiles({"/home/user/video/part one.mpg", "/home/user/video/part two.mpg"});
+        if (p == 1) w->WMDropFiles({kClipA, kClipB});
         save(names[p]);
     }
     w->pellmorButtonClick();
@@ -442,7 +452,7 @@ TEST_F(MainPages, LeavingAFilledBuildListAsks) {
         SCOPED_TRACE("answer " + std::to_string(c.answer));
         Open();
         click("buildVCDButton");
-        w->WMDropFiles({"/v/a.mpg"});
+        w->WMDropFiles({kClipA});
         ASSERT_EQ(w->BuildListRows(), 1);
         dialogs.script({c.answer});
         click("pellmorButton");
@@ -481,7 +491,7 @@ TEST_F(MainPages, WhileAJobRunsPagesOnlySwitch) {
         EXPECT_FALSE(w->WantsEnabled(find<QWidget>(name))) << name;
         EXPECT_FALSE(find<QWidget>(name)->isEnabled()) << name;
     }
-    w->WMDropFiles({"/v/a.mpg"});
+    w->WMDropFiles({kClipA});
     EXPECT_EQ(w->BuildListRows(), 0) << "drops are ignored while a job runs";
 
     find<QLabel>("FixLabel")->setText("Fixes: 12");
@@ -532,7 +542,7 @@ TEST_F(MainPages, MethodChangeOnAFilledPageAsks) {
     EXPECT_FALSE(find<QCheckBox>("bumperCheckBox")->isEnabled());
 
     click("buildVCDButton");
-    w->WMDropFiles({"/v/a.mpg"});
+    w->WMDropFiles({kClipA});
     auto* build = find<QComboBox>("buildVCDMethod");
     ASSERT_EQ(w->methodIndex, 1);
     build->setCurrentIndex(3);
@@ -833,52 +843,43 @@ using MainFiles = Window;
 
 TEST_F(MainFiles, DropsOnEachPage) {
     Open();
-    w->WMDropFiles({"/v/a.mpg"});
+    w->WMDropFiles({kClipA});
     EXPECT_EQ(w->BuildListRows(), 0) << "the extraction page takes no drops";
     click("buildVCDButton");
-    find<QCheckBox>("VCDCheckBox")->click();
-    w->WMDropFiles({"/v/a.mpg", "/v/b.mpg"});
-    EXPECT_EQ(w->MainJob->discKind, 2) << "SVCD when VCD is unticked";
-    ASSERT_EQ(w->BuildListRows(), 2);
-    EXPECT_EQ(w->buildFiles, (std::vector<std::string>{"/v/a.mpg", "/v/b.mpg"}));
-    EXPECT_EQ(find<QTableWidget>("TrackListGrid")->item(1, 1)->text(), QString("b.mpg"));
-    find<QCheckBox>("VCDCheckBox")->click();
-    w->WMDropFiles({"/v/c.mpg"});
+    w->WMDropFiles({kClipA, kClipB});
     EXPECT_EQ(w->MainJob->discKind, 1);
+    ASSERT_EQ(w->BuildListRows(), 2);
+    EXPECT_EQ(w->mpegList->fileNames, (std::vector<std::string>{kClipA, kClipB}));
+    EXPECT_EQ(find<QTableWidget>("TrackListGrid")->item(1, 2)->text(), QString::fromStdString(kClipB));
     click("logButton");
-    w->WMDropFiles({"/v/d.mpg"});
-    EXPECT_EQ(w->BuildListRows(), 4) << "the logs page keeps the video-cd page mode";
+    w->WMDropFiles({kClipC});
+    EXPECT_EQ(w->BuildListRows(), 3) << "the logs page keeps the video-cd page mode";
+    // cif and nrg builds have no list to drop into.
+    w->buildVCDButtonClick();
+    dialogs.script({platform::kYes});
+    find<QComboBox>("buildVCDMethod")->setCurrentIndex(2);
+    w->buildVCDMethodChange();
+    w->WMDropFiles({kClipA});
+    EXPECT_EQ(w->BuildListRows(), 0);
 }
 
 TEST_F(MainFiles, DroppedUrlsReachTheBuildList) {
     Open();
     click("buildVCDButton");
-    QMimeData mime;
+    QTemporaryDir dir;
     // A desktop hands a name that is not UTF-8 over as its percent-encoded bytes.
-    mime.setUrls({QUrl::fromLocalFile("/v/one.mpg"), QUrl("https://example.com/x.mpg"),
-                  QUrl::fromEncoded("file:///v/caf%E9%20bar.mpg")});
+    const std::string odd = fromQt(dir.path()) + "/caf\xE9 bar.mpg";
+    std::filesystem::copy_file(kClipB, odd);
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(kClipA)), QUrl("https://example.com/x.mpg"),
+                  QUrl::fromEncoded("file://" + QUrl::toPercentEncoding(dir.path(), "/") + "/caf%E9%20bar.mpg")});
     w->show();
     QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w.get(), &enter);
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w.get(), &drop);
-    EXPECT_EQ(w->buildFiles, (std::vector<std::string>{"/v/one.mpg", "/v/caf\xE9 bar.mpg"}));
-}
-
-TEST_F(MainFiles, DropsStopAtNinetyNineTracks) {
-    Open();
-    click("buildVCDButton");
-    std::vector<std::string> names;
-    for (int i = 0; i < 101; ++i) names.push_back("/v/clip" + std::to_string(i) + ".mpg");
-    w->WMDropFiles(names);
-    EXPECT_EQ(w->BuildListRows(), 99);
-    auto shown = dialogs.shown();
-    ASSERT_FALSE(shown.empty());
-    EXPECT_EQ(shown.back().kind, "error");
-    EXPECT_EQ(shown.back().message, "Cannot exceed 99 video tracks.");
-    EXPECT_EQ(shown.back().caption, "clip99.mpg");
-    EXPECT_EQ(w->stats->errors.load(), 1) << "one report, not one per file left";
+    EXPECT_EQ(w->mpegList->fileNames, (std::vector<std::string>{kClipA, odd}));
 }
 
 TEST_F(MainFiles, PreviewCyclesThroughGeneratedFiles) {
@@ -902,18 +903,17 @@ TEST(MainGeneratedFiles, SplitsAtQuoteBlankQuote) {
     EXPECT_EQ(GeneratedFileEntries("\"/d/x y.mpg\" "), std::vector<std::string>{"\"/d/x y.mpg\""});
 }
 
-TEST_F(MainFiles, PlayOpensTheFirstSelectedTrack) {
+TEST_F(MainFiles, PlayOpensTheSelectedTrack) {
     Open();
     click("buildVCDButton");
-    w->WMDropFiles({"/v/a.mpg", "/v/b.mpg", "/v/c.mpg"});
+    w->WMDropFiles({kClipA, kClipB, kClipC});
+    auto* grid = find<QTableWidget>("TrackListGrid");
+    grid->clearSelection();
     w->playTrackButtonClick();
     EXPECT_TRUE(shell.opened.empty()) << "no row selected";
-    auto* grid = find<QTableWidget>("TrackListGrid");
-    grid->setSelectionMode(QAbstractItemView::MultiSelection);
-    grid->selectRow(2);
     grid->selectRow(1);
     w->playTrackButtonClick();
-    EXPECT_EQ(shell.opened, std::vector<std::string>{"/v/b.mpg"});
+    EXPECT_EQ(shell.opened, std::vector<std::string>{kClipB});
 }
 
 // ---------------------------------------------------------------- log page

@@ -119,7 +119,16 @@ void ScriptedDialogs::beep() { Lock l(m_); ++beeps_; }
 std::vector<ScriptedDialogs::Shown> ScriptedDialogs::shown() const { Lock l(m_); return shown_; }
 int ScriptedDialogs::beeps() const { Lock l(m_); return beeps_; }
 
-void ScriptedFileDialogs::scriptOpen(std::optional<std::string> n) { Lock l(m_); open_.push_back(std::move(n)); }
+void ScriptedFileDialogs::scriptOpen(std::optional<std::string> n) {
+    Lock l(m_);
+    openFiles_.push_back(n ? std::vector<std::string>{*n} : std::vector<std::string>{});
+    open_.push_back(std::move(n));
+}
+void ScriptedFileDialogs::scriptOpenFiles(std::vector<std::string> names) {
+    Lock l(m_);
+    open_.push_back(names.empty() ? std::nullopt : std::optional<std::string>(names.front()));
+    openFiles_.push_back(std::move(names));
+}
 void ScriptedFileDialogs::scriptSave(std::optional<std::string> n) { Lock l(m_); save_.push_back(std::move(n)); }
 void ScriptedFileDialogs::scriptDirectory(std::optional<std::string> d) { Lock l(m_); dir_.push_back(std::move(d)); }
 
@@ -136,7 +145,14 @@ bool ScriptedFileDialogs::executeOpen(platform::FileDialogState& s) {
     Lock l(m_);
     ++opens_;
     last_ = s;
-    return answerFrom(open_, s);
+    std::vector<std::string> files;
+    if (!openFiles_.empty()) {
+        files = std::move(openFiles_.front());
+        openFiles_.pop_front();
+    }
+    if (!answerFrom(open_, s)) return false;
+    if (!files.empty()) s.Files = files;
+    return true;
 }
 bool ScriptedFileDialogs::executeSave(platform::FileDialogState& s) {
     Lock l(m_);

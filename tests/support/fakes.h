@@ -173,6 +173,8 @@ private:
 class ScriptedFileDialogs : public platform::FileDialogs {
 public:
     void scriptOpen(std::optional<std::string> name);
+    // Several names chosen at once (the first is the dialog's file name).
+    void scriptOpenFiles(std::vector<std::string> names);
     void scriptSave(std::optional<std::string> name);
     void scriptDirectory(std::optional<std::string> dir);
     bool executeOpen(platform::FileDialogState& state) override;
@@ -185,6 +187,7 @@ public:
 private:
     mutable std::mutex m_;
     std::deque<std::optional<std::string>> open_, save_, dir_;
+    std::deque<std::vector<std::string>> openFiles_;  // beside open_'s entries of the same place
     int opens_ = 0, saves_ = 0;
     platform::FileDialogState last_;
 };
