@@ -1134,7 +1134,7 @@ void TForm1::FreeScanObjects() {
 void TForm1::ClearButtonClick() {
     // Not under a job, nor under a batch run (which holds batchActive
     // without the passive box).
-    if (JobRunning() || (batchActive && !PassiveBox->isChecked())) return;
+    if (JobRunning() || WorkerBusy() || (batchActive && !PassiveBox->isChecked())) return;
     const uint8_t before = batchActive;
     batchActive = 1;
     ResetPage(pageMode);
@@ -1143,7 +1143,7 @@ void TForm1::ClearButtonClick() {
 
 void TForm1::WMDropFiles(const std::vector<std::string>& names) {
     // The worker reads the build list while it runs.
-    if (JobRunning()) return;
+    if (JobRunning() || WorkerBusy()) return;
     if (pageMode != 1) return;
     // The list builds from MPEG files only.
     if (!videoCdPage || buildVCDMethod->currentIndex() > 1) return;

@@ -86,7 +86,8 @@ TVideoCdPage::TVideoCdPage(TForm1& w, int64_t capacity, int64_t margin)
     w.mpegList = list_.get();
     w.vcdTrackList = rows_.get();
     w.MainJob->mpegList = list_.get();
-    if (capacity >= 0) list_->SetCapacityOverride(capacity);
+    capacity_ = capacity;
+    ApplyCapacity();
     if (margin >= 0) list_->SetMarginOverride(margin);
     SetTexts();
 
@@ -152,6 +153,12 @@ void TVideoCdPage::SetTexts() {
     c.startVCDButton = nullptr;  // the page decides when start is usable
     list_->SetControls(c);
     rows_->SetHeaders(w_.languageSet.get());
+}
+
+bool TVideoCdPage::Locked() const { return w_.JobRunning() || w_.WorkerBusy(); }
+
+void TVideoCdPage::ApplyCapacity() {
+    if (capacity_ >= 0) list_->SetCapacityOverride(imgNone->isChecked() ? -1 : capacity_);
 }
 
 bool TVideoCdPage::MpegMethod() const {
@@ -275,7 +282,7 @@ void TVideoCdPage::EmptyListControls() {
 }
 
 void TVideoCdPage::removeTrackButtonClick() {
-    if (w_.JobRunning() || !MpegMethod()) return;
+    if (Locked() || !MpegMethod()) return;
     const int row = rows_->RowCount() > 0 ? rows_->CurrentRow() : -1;
     if (row >= 1 && row <= int(list_->entries.size())) {
         Busy busy(busy_);
@@ -292,7 +299,7 @@ void TVideoCdPage::removeTrackButtonClick() {
 }
 
 void TVideoCdPage::moveTrackUpClick() {
-    if (w_.JobRunning()) return;
+    if (Locked()) return;
     const int row = rows_->RowCount() > 0 ? rows_->CurrentRow() : -1;
     bool moved = false;
     if (row >= 1) {
@@ -304,7 +311,7 @@ void TVideoCdPage::moveTrackUpClick() {
 }
 
 void TVideoCdPage::moveTrackDownClick() {
-    if (w_.JobRunning()) return;
+    if (Locked()) return;
     const int row = rows_->RowCount() > 0 ? rows_->CurrentRow() : -1;
     bool moved = false;
     if (row >= 1) {
@@ -338,7 +345,9 @@ void TVideoCdPage::ClearList() {
 
 void TVideoCdPage::AdjustImageSpan() {
     // The worker has the list; nothing changes under it.
-    if (!w_.JobRunning() && rows_->RowCount() > 0 && MpegMethod()) {
+    if (Locked()) return;
+    ApplyCapacity();
+    if (rows_->RowCount() > 0 && MpegMethod()) {
         {
             Busy busy(busy_);
             editor_->Respan();
@@ -357,7 +366,7 @@ void TVideoCdPage::AdjustImageSpan() {
 
 void TVideoCdPage::UpdateImageButtons() {
     const bool none = imgNone->isChecked();
-    if (w_.JobRunning()) {
+    if (Locked()) {
         // Restored with the rest when the job has ended.
         IncreaseImage->setProperty(kPropertyBeforeJob, none);
         ReduceImage->setProperty(kPropertyBeforeJob, none);
@@ -368,7 +377,7 @@ void TVideoCdPage::UpdateImageButtons() {
 }
 
 void TVideoCdPage::IncreaseImageClick() {
-    if (w_.JobRunning() || rows_->RowCount() == 0) return;
+    if (Locked() || rows_->RowCount() == 0) return;
     {
         Busy busy(busy_);
         list_->IncreaseImage(rows_->CurrentRow());
@@ -378,7 +387,7 @@ void TVideoCdPage::IncreaseImageClick() {
 }
 
 void TVideoCdPage::ReduceImageClick() {
-    if (w_.JobRunning() || rows_->RowCount() == 0) return;
+    if (Locked() || rows_->RowCount() == 0) return;
     {
         Busy busy(busy_);
         list_->ReduceImage(rows_->CurrentRow());
@@ -390,7 +399,7 @@ void TVideoCdPage::ReduceImageClick() {
 // ---------------------------------------------------------------- pause, folders
 
 void TVideoCdPage::TrackPauseBarClick() {
-    if (!MpegMethod() || rows_->RowCount() == 0 || w_.JobRunning()) return;
+    if (!MpegMethod() || rows_->RowCount() == 0 || Locked()) return;
     const int row = rows_->CurrentRow();
     if (row >= 1) editor_->SetPause(row - 1, TrackPauseBar->value());
 }
@@ -403,7 +412,7 @@ void TVideoCdPage::pauseTimeMsgChange() {
 }
 
 void TVideoCdPage::clearListButtonClick() {
-    if (w_.JobRunning()) return;
+    if (Locked()) return;
     w_.ResetPage(w_.pageMode);
 }
 
@@ -429,7 +438,7 @@ void TVideoCdPage::volumeExpandButtonClick() {
 }
 
 void TVideoCdPage::saveButtonClick() {
-    if (w_.JobRunning()) return;
+    if (Locked()) return;
     const int method = buildVCDMethod->currentIndex();
     // A cif or nrg build names its source first.
     if (method == 2 || method == 3) {
@@ -451,7 +460,7 @@ void TVideoCdPage::saveButtonClick() {
 // ---------------------------------------------------------------- usable
 
 void TVideoCdPage::UpdateStart() {
-    if (w_.JobRunning()) return;
+    if (Locked()) return;
     const bool ready = MpegMethod() ? rows_->RowCount() > 0 : !imageTrackLengths.empty();
     w_.SetUsable(startVCDButton, ready);
 }

@@ -84,6 +84,10 @@ public:
 
 private:
     bool MpegMethod() const;
+    // Nothing may change the list: a job runs or its worker is still ending.
+    bool Locked() const;
+    // The test capacity counts only while a spanning is chosen.
+    void ApplyCapacity();
     // What the page does after files were added or the list was made anew.
     void AfterAdd();
     void EmptyListControls();
@@ -114,6 +118,7 @@ private:
     // Set while the list and its rows are being changed: the grid's
     // selection signals then wait for the change to finish.
     bool busy_ = false;
+    int64_t capacity_ = -1;
     struct Busy {
         explicit Busy(bool& flag) : f(flag), was(flag) { f = true; }
         ~Busy() { f = was; }
