@@ -447,16 +447,16 @@ void TForm1::BuildExtractionPage() {
 
 void TForm1::BuildVideoCdPage() {
     QWidget* p = TabSheet2;
-    buildVCDMethod = Make<QComboBox>(p, "buildVCDMethod", 6, 6, 206, 22);
+    buildVCDMethod = Make<QComboBox>(p, "buildVCDMethod", 6, 6, 238, 22);
     for (const char* m : kBuildMethods) buildVCDMethod->addItem(QString::fromUtf8(m));
 
-    VCDMethodGroup = MakeGroup(p, "VCDMethodGroup", "VideoCD Creation Method", 6, 32, 206, 58);
+    VCDMethodGroup = MakeGroup(p, "VCDMethodGroup", "VideoCD Creation Method", 6, 32, 238, 58);
     VCDCheckBox = MakeText<QCheckBox>(VCDMethodGroup, "VCDCheckBox", "VCD", 12, 21, 70, 18);
     SVCDCheckBox = MakeText<QCheckBox>(VCDMethodGroup, "SVCDCheckBox", "SVCD", 90, 21, 70, 18);
     VCDOptionLink = MakeText<TClickLabel>(VCDMethodGroup, "VCDOptionLink", "[+] VideoCD options", 12, 39, 186, 16);
     VCDOptionLink->setCursor(Qt::PointingHandCursor);
 
-    vidInfoGroup = MakeGroup(p, "vidInfoGroup", "Video Track Information", 6, 94, 206, 104);
+    vidInfoGroup = MakeGroup(p, "vidInfoGroup", "Video Track Information", 6, 94, 238, 104);
     int y = 21;
     for (auto [label, name, caption] : std::initializer_list<std::tuple<QLabel**, const char*, const char*>>{
              {&videoRes, "videoRes", "Resolution :"},
@@ -465,12 +465,12 @@ void TForm1::BuildVideoCdPage() {
              {&audBitrate, "audBitrate", "Audio Bitrate :"},
              {&imgNumLabel, "imgNumLabel", "Image #:"},
              {&totalImageTime, "totalImageTime", "Total Playtime:"}}) {
-        *label = MakeText<QLabel>(vidInfoGroup, name, caption, 10, y, 190, 13);
+        *label = MakeText<QLabel>(vidInfoGroup, name, caption, 8, y, 224, 13);
         y += 13;
     }
 
-    VCDTrackListGroup = MakeGroup(p, "VCDTrackListGroup", "VideoCD Track List", 218, 2, 244, 196);
-    TrackListGrid = Make<QTableWidget>(VCDTrackListGroup, "TrackListGrid", 8, 21, 228, 115);
+    VCDTrackListGroup = MakeGroup(p, "VCDTrackListGroup", "VideoCD Track List", 250, 2, 230, 196);
+    TrackListGrid = Make<QTableWidget>(VCDTrackListGroup, "TrackListGrid", 8, 21, 214, 115);
     // Image, track, file and play time; the titles come from the build list.
     TrackListGrid->setColumnCount(4);
     TrackListGrid->verticalHeader()->hide();
@@ -478,47 +478,49 @@ void TForm1::BuildVideoCdPage() {
     TrackListGrid->horizontalHeader()->setFixedHeight(18);
     TrackListGrid->setColumnWidth(0, 18);
     TrackListGrid->setColumnWidth(1, 20);
-    TrackListGrid->setColumnWidth(2, 110);
+    // The path takes what the play time leaves; its file name end shows.
+    TrackListGrid->setTextElideMode(Qt::ElideLeft);
+    TrackListGrid->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+    TrackListGrid->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
     TrackListGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    TrackListGrid->horizontalHeader()->setStretchLastSection(true);
     TrackListGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
     TrackListGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TrackListGrid->setTabKeyNavigation(false);  // Tab leaves the grid
-    addTrackButton = MakeButton(VCDTrackListGroup, "addTrackButton", "add track", 8, 142, 74, 22);
-    removeTrackButton = MakeButton(VCDTrackListGroup, "removeTrackButton", "remove track", 84, 142, 84, 22);
-    clearListButton = MakeButton(VCDTrackListGroup, "clearListButton", "clear list", 170, 142, 66, 22);
-    moveTrackUp = MakeButton(VCDTrackListGroup, "moveTrackUp", "up", 8, 167, 42, 22);
-    moveTrackDown = MakeButton(VCDTrackListGroup, "moveTrackDown", "down", 52, 167, 44, 22);
-    IncreaseImage = MakeButton(VCDTrackListGroup, "IncreaseImage", "img +", 98, 167, 44, 22);
-    ReduceImage = MakeButton(VCDTrackListGroup, "ReduceImage", "img -", 144, 167, 44, 22);
-    playTrackButton = MakeButton(VCDTrackListGroup, "playTrackButton", "play", 190, 167, 46, 22);
+    addTrackButton = MakeButton(VCDTrackListGroup, "addTrackButton", "add track", 8, 142, 62, 22);
+    removeTrackButton = MakeButton(VCDTrackListGroup, "removeTrackButton", "remove track", 72, 142, 80, 22);
+    clearListButton = MakeButton(VCDTrackListGroup, "clearListButton", "clear list", 154, 142, 68, 22);
+    moveTrackUp = MakeButton(VCDTrackListGroup, "moveTrackUp", "up", 8, 167, 36, 22);
+    moveTrackDown = MakeButton(VCDTrackListGroup, "moveTrackDown", "down", 46, 167, 42, 22);
+    IncreaseImage = MakeButton(VCDTrackListGroup, "IncreaseImage", "img +", 90, 167, 42, 22);
+    ReduceImage = MakeButton(VCDTrackListGroup, "ReduceImage", "img -", 134, 167, 42, 22);
+    playTrackButton = MakeButton(VCDTrackListGroup, "playTrackButton", "play", 178, 167, 44, 22);
 
-    AdditionGroup = MakeGroup(p, "AdditionGroup", "Additional Options", 468, 2, 202, 196);
-    volNameLabel = MakeText<QLabel>(AdditionGroup, "volNameLabel", "Volume Name:", 8, 23, 82, 16);
-    volName = Make<QLineEdit>(AdditionGroup, "volName", 90, 21, 80, 20);
-    volumeExpandButton = MakeButton(AdditionGroup, "volumeExpandButton", "...", 172, 21, 22, 20);
-    trackPauseLabel = MakeText<QLabel>(AdditionGroup, "trackPauseLabel", "Track Pause:", 8, 45, 82, 16);
-    pauseTimeMsg = MakeText<QLineEdit>(AdditionGroup, "pauseTimeMsg", "5", 90, 43, 30, 20);
+    AdditionGroup = MakeGroup(p, "AdditionGroup", "Additional Options", 486, 2, 184, 196);
+    volNameLabel = MakeText<QLabel>(AdditionGroup, "volNameLabel", "Volume Name:", 8, 23, 80, 16);
+    volName = Make<QLineEdit>(AdditionGroup, "volName", 88, 21, 68, 20);
+    volumeExpandButton = MakeButton(AdditionGroup, "volumeExpandButton", "...", 158, 21, 20, 20);
+    trackPauseLabel = MakeText<QLabel>(AdditionGroup, "trackPauseLabel", "Track Pause:", 8, 45, 80, 16);
+    pauseTimeMsg = MakeText<QLineEdit>(AdditionGroup, "pauseTimeMsg", "5", 88, 43, 30, 20);
     pauseTimeMsg->setMaxLength(2);
-    TrackPauseBar = Make<QScrollBar>(AdditionGroup, "TrackPauseBar", 120, 43, 14, 20);
+    TrackPauseBar = Make<QScrollBar>(AdditionGroup, "TrackPauseBar", 118, 43, 14, 20);
     TrackPauseBar->setOrientation(Qt::Vertical);
     TrackPauseBar->setRange(0, 16);
     TrackPauseBar->setInvertedAppearance(true);
     TrackPauseBar->setInvertedControls(true);
     TrackPauseBar->setValue(5);
     TrackPauseBar->setFocusPolicy(Qt::StrongFocus);  // the arrow keys move it
-    spanLabel = MakeText<QLabel>(AdditionGroup, "spanLabel", "Span VideoCD Images at:", 8, 64, 186, 16);
-    imgNone = MakeText<QRadioButton>(AdditionGroup, "imgNone", "Don't span", 12, 80, 92, 16);
-    imgCustom = MakeText<QRadioButton>(AdditionGroup, "imgCustom", "custom", 106, 80, 88, 16);
-    img74 = MakeText<QRadioButton>(AdditionGroup, "img74", "74 min", 12, 96, 92, 16);
-    img80 = MakeText<QRadioButton>(AdditionGroup, "img80", "80 min", 106, 96, 88, 16);
+    spanLabel = MakeText<QLabel>(AdditionGroup, "spanLabel", "Span VideoCD Images at:", 8, 64, 168, 16);
+    imgNone = MakeText<QRadioButton>(AdditionGroup, "imgNone", "Don't span", 12, 80, 86, 16);
+    imgCustom = MakeText<QRadioButton>(AdditionGroup, "imgCustom", "custom", 100, 80, 78, 16);
+    img74 = MakeText<QRadioButton>(AdditionGroup, "img74", "74 min", 12, 96, 86, 16);
+    img80 = MakeText<QRadioButton>(AdditionGroup, "img80", "80 min", 100, 96, 78, 16);
     spanGroup_ = new QButtonGroup(this);
     for (QRadioButton* r : {imgNone, imgCustom, img74, img80}) spanGroup_->addButton(r);
     imgNone->setChecked(true);
-    addSampleLabel = MakeText<QLabel>(AdditionGroup, "addSampleLabel", "Add a Sample Clip?", 8, 112, 186, 15);
-    yesSample = MakeText<QRadioButton>(AdditionGroup, "yesSample", "Yes", 12, 129, 52, 16);
-    noSample = MakeText<QRadioButton>(AdditionGroup, "noSample", "No", 66, 129, 52, 16);
-    OpenSampleButton = MakeButton(AdditionGroup, "OpenSampleButton", "clip...", 124, 127, 70, 20);
+    addSampleLabel = MakeText<QLabel>(AdditionGroup, "addSampleLabel", "Add a Sample Clip?", 8, 112, 168, 15);
+    yesSample = MakeText<QRadioButton>(AdditionGroup, "yesSample", "Yes", 12, 129, 48, 16);
+    noSample = MakeText<QRadioButton>(AdditionGroup, "noSample", "No", 62, 129, 46, 16);
+    OpenSampleButton = MakeButton(AdditionGroup, "OpenSampleButton", "clip...", 110, 127, 66, 20);
     sampleGroup_ = new QButtonGroup(this);
     sampleGroup_->addButton(yesSample);
     sampleGroup_->addButton(noSample);
@@ -526,11 +528,11 @@ void TForm1::BuildVideoCdPage() {
     yesSample->setEnabled(false);
     noSample->setEnabled(false);
     folderLabel = MakeText<QLabel>(AdditionGroup, "folderLabel", "Put Images/Sample Into Separate Folders?", 8, 148,
-                                   188, 28);
+                                   168, 28);
     folderLabel->setWordWrap(true);
     folderLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    yesFolder = MakeText<QRadioButton>(AdditionGroup, "yesFolder", "Yes", 12, 176, 52, 16);
-    noFolder = MakeText<QRadioButton>(AdditionGroup, "noFolder", "No", 66, 176, 52, 16);
+    yesFolder = MakeText<QRadioButton>(AdditionGroup, "yesFolder", "Yes", 12, 176, 48, 16);
+    noFolder = MakeText<QRadioButton>(AdditionGroup, "noFolder", "No", 62, 176, 46, 16);
     folderGroup_ = new QButtonGroup(this);
     folderGroup_->addButton(yesFolder);
     folderGroup_->addButton(noFolder);

@@ -118,13 +118,13 @@ TVideoCdPage::TVideoCdPage(TForm1& w, int64_t capacity, int64_t margin)
     QObject::connect(w.namingLabel2, &TClickLabel::clicked, &w, [this] { namingLabelClick(); });
     // The up-down writes its position into the field and stores it.
     QObject::connect(TrackPauseBar, &QScrollBar::valueChanged, &w, [this](int v) {
-        pauseTimeMsg->setText(QString::number(v));
+        const QString text = QString::number(v);
+        if (pauseTimeMsg->text() != text) pauseTimeMsg->setText(text);
         if (!busy_) TrackPauseBarClick();
     });
-    // A typed pause counts as the arrows do; anything else goes back.
-    QObject::connect(pauseTimeMsg, &QLineEdit::textEdited, &w, [this] { pauseTimeMsgChange(); });
-    QObject::connect(pauseTimeMsg, &QLineEdit::editingFinished, &w,
-                     [this] { pauseTimeMsg->setText(QString::number(TrackPauseBar->value())); });
+    // A typed pause counts as the arrows do once the field is left (so that
+    // "17" is not taken as "1" on the way); anything else goes back.
+    QObject::connect(pauseTimeMsg, &QLineEdit::editingFinished, &w, [this] { pauseTimeMsgChange(); });
     UpdateImageButtons();
 }
 
@@ -409,6 +409,7 @@ void TVideoCdPage::pauseTimeMsgChange() {
         if (TrackPauseBar->value() != *pause) TrackPauseBar->setValue(*pause);  // stores it
         else TrackPauseBarClick();
     }
+    pauseTimeMsg->setText(QString::number(TrackPauseBar->value()));
 }
 
 void TVideoCdPage::clearListButtonClick() {

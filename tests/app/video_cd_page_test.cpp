@@ -1,0 +1,484 @@
+// The video-cd page driven offscreen through its controls: adding several
+// clips at once, the facts, removing and moving, clearing, spanning, the
+// pause, the example boxes, cif and nrg sources, and the lock during a job.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QThread>
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "app/video_cd_page/video_cd_page.h"
+#include "core/helpers.h"
+#include "core/records.h"
+#include "disc/mpeg_file_list.h"
+#include "settings/registry_settings.h"
+#include "tests/app/window_test_app.h"
+#include "tests/support/fakes.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Fixture(const char* name) { return std::string(PELLMOR_FIXTURES) + "/" + name; }
+const std::string kA = Fixture("clip_pal_vcd.mpg");
+const std::string kB = Fixture("clip_pal_vcd_b.mpg");
+const std::string kC = Fixture("clip_pal_vcd_c.mpg");
+const std::string kSvcd = Fixture("clip_pal_svcd.mpg");
+// Two of the PAL clips to an image at this capacity (each takes its size
+// and 235 frame sectors), three to an image at the 80-minute one.
+constexpr int64_t kTwoClipsCapacity = 1600000;
+
+struct Page : ::testing::Test {
+    fakes::MemoryRegistry reg;
+    fakes::ScriptedDialogs dialogs{platform::kYes};
+    fakes::ScriptedFileDialogs files;
+    fakes::RecordingShell shell;
+    std::string dir;
+    std::unique_ptr<TForm1> w;
+
+    void SetUp() override {
+        WindowTestApp();
+        dir = fs::temp_directory_path() / ("pellmor-vcdpage-" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+    }
+    void TearDown() override {
+        w.reset();
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    TForm1::Services Services(int64_t capacity = -1) {
+        TForm1::Services s;
+        s.registry = &reg;
+        s.dialogs = &dialogs;
+        s.fileDialogs = &files;
+        s.shell = &shell;
+        s.exeDir = std::string(PELLMOR_BUILD_DIR) + "/";
+        s.freeSpace = [](const std::string&) { return int64_t(1) << 40; };
+        s.imageCapacity = capacity;
+        s.imageMargin = capacity >= 0 ? 0 : -1;
+        return s;
+    }
+    // The window on its video-cd page with an MPEG method chosen.
+    TForm1& Open(int64_t capacity = -1, int method = 1) {
+        w = std::make_unique<TForm1>(Services(capacity));
+        w->show();
+        w->buildVCDButtonClick();
+        find<QComboBox>("buildVCDMethod")->setCurrentIndex(method);
+        w->buildVCDMethodChange();
+        return *w;
+    }
+    template <class T>
+    T* find(const char* name) {
+        T* c = w->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    void click(const char* name) {
+        auto* b = find<QAbstractButton>(name);
+        ASSERT_TRUE(b->isEnabled()) << name;
+        b->click();
+    }
+    QTableWidget* grid() { return find<QTableWidget>("TrackListGrid"); }
+    void add(std::vector<std::string> names) {
+        files.scriptOpenFiles(std::move(names));
+        click("addTrackButton");
+    }
+    void select(int row) { grid()->selectRow(row); }
+    std::string label(const char* name) { return find<QLabel>(name)->text().toStdString(); }
+    std::vector<std::string> column(int c) {
+        std::vector<std::string> out;
+        for (int r = 0; r < grid()->rowCount(); ++r)
+            out.push_back(grid()->item(r, c) ? grid()->item(r, c)->text().toStdString() : "");
+        return out;
+    }
+    std::vector<std::string> names() { return w->mpegList->fileNames; }
+    std::vector<int32_t> pauses() {
+        std::vector<int32_t> p;
+        for (const TMpegFileInfo& e : w->mpegList->entries) p.push_back(e.pause);
+        return p;
+    }
+    std::vector<fakes::ScriptedDialogs::Shown> shownOf(const std::string& kind) {
+        std::vector<fakes::ScriptedDialogs::Shown> out;
+        for (const auto& s : dialogs.shown())
+            if (s.kind == kind) out.push_back(s);
+        return out;
+    }
+    bool usable(const char* name) { return w->WantsEnabled(find<QWidget>(name)); }
+    // Types into a field as the user does, then Return.
+    void type(const char* name, const QString& text) {
+        auto* edit = find<QLineEdit>(name);
+        edit->setFocus();
+        edit->selectAll();
+        for (QChar ch : text) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_0 + (ch.unicode() - '0'), Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(edit, &press);
+        }
+        QKeyEvent ret(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(edit, &ret);
+    }
+};
+
+}  // namespace
+
+// Three PAL clips in one multi-select: image, track, path and play time in
+// the grid, the facts of the current row, and the disc kind fixed.
+TEST_F(Page, SeveralClipsAtOnceFillTheGridAndTheFacts) {
+    Open();
+    add({kA, kB, kC});
+    const platform::FileDialogState shown = files.lastShown();
+    EXPECT_TRUE(shown.multiSelect);
+    EXPECT_EQ(shown.Filter, "*.mpg,*.mpeg,*.m2v,*.m2s (videocd mpeg video)|*.mpg;*.mpeg;*.m2v;*.m2s|All files|*.*");
+
+    ASSERT_EQ(grid()->rowCount(), 3);
+    EXPECT_EQ(grid()->columnCount(), 4);
+    const TLanguageSet& t = *w->languageSet;
+    const QString headers[] = {"+", "#", QString::fromStdString(t.component(107)),
+                               QString::fromStdString(t.component(108))};
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(grid()->horizontalHeaderItem(c)->text(), headers[c]);
+    EXPECT_EQ(column(0), (std::vector<std::string>{"1", "1", "1"}));
+    EXPECT_EQ(column(1), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(column(2), (std::vector<std::string>{kA, kB, kC}));
+    const QRegularExpression time(QStringLiteral("^\\[00:00:\\d\\ds\\]$"));
+    for (const std::string& s : column(3)) EXPECT_TRUE(time.match(QString::fromStdString(s)).hasMatch()) << s;
+
+    EXPECT_EQ(grid()->currentRow(), 2) << "the last added row is current";
+    select(0);
+    EXPECT_EQ(label("videoRes"), "Resolution : 352x288 PAL @   25.0 fps");
+    EXPECT_EQ(label("vidBitrate"), "Video Bitrate : 1150 kbits");
+    EXPECT_EQ(label("audInfo"), "Audio : MPEG Layer-2 / 44100Hz");
+    EXPECT_EQ(label("audBitrate"), "Audio Bitrate : 224 kbits");
+    EXPECT_EQ(label("imgNumLabel"), "Image #: 1");
+    EXPECT_EQ(label("totalImageTime").rfind("Total Playtime: 00:00:", 0), 0u) << label("totalImageTime");
+
+    EXPECT_FALSE(find<QCheckBox>("VCDCheckBox")->isEnabled());
+    EXPECT_FALSE(find<QCheckBox>("SVCDCheckBox")->isEnabled());
+    EXPECT_TRUE(usable("startVCDButton"));
+    EXPECT_EQ(w->MainJob->discKind, 1);
+}
+
+// Refused adds: each is reported with its file's name, the others are
+// added, and the load's result is the first refusal.
+TEST_F(Page, RefusedAddsAreReportedAndTheOthersAdded) {
+    struct Case {
+        const char* what;
+        bool svcd;
+        std::vector<std::string> first, then;
+        int result, error;
+        size_t entries;
+    } cases[] = {
+        {"MPEG-2 into a VCD list", false, {kA}, {kSvcd, kB}, 12, 26, 2},
+        {"MPEG-1 into an SVCD list", true, {kSvcd}, {kA}, 12, 27, 1},
+        {"2048-byte packs", false, {}, {Fixture("mpeg_2048packs.mpg"), kA}, 9, 11, 1},
+        {"a missing file in the middle", false, {}, {kA, Fixture("gone.mpg"), kB}, 4, 6, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const size_t earlier = shownOf("error").size();
+        Open();
+        find<QCheckBox>("VCDCheckBox")->setChecked(!c.svcd);
+        if (!c.first.empty()) add(c.first);
+        files.scriptOpenFiles(c.then);
+        EXPECT_EQ(w->loadButton(), c.result);
+        EXPECT_EQ(w->mpegList->entries.size(), c.entries);
+        auto errors = shownOf("error");
+        errors.erase(errors.begin(), errors.begin() + std::ptrdiff_t(earlier));
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_EQ(errors[0].message, w->languageSet->message(c.error));
+        const std::string refused = c.error == 6 ? "gone.mpg" : ExtractName(c.then[0]);
+        EXPECT_EQ(errors[0].caption, refused);
+        EXPECT_EQ(grid()->rowCount(), int(c.entries));
+        EXPECT_EQ(names().size(), c.entries);
+    }
+    EXPECT_EQ(w->languageSet->message(26), "File is not MPEG-1.  MPEG-1 is required for VCD.");
+}
+
+// Removing and moving keep grid, entries and names in step; removing the
+// last row frees the disc kind, unticks the sample clip and disables start.
+TEST_F(Page, RemoveAndMoveKeepTheListAndNamesInStep) {
+    Open();
+    add({kA, kB, kC});
+    select(0);
+    click("moveTrackUp");
+    EXPECT_EQ(names(), (std::vector<std::string>{kA, kB, kC})) << "the first row does not move up";
+    select(2);
+    click("moveTrackDown");
+    EXPECT_EQ(names(), (std::vector<std::string>{kA, kB, kC})) << "the last row does not move down";
+    click("moveTrackUp");
+    EXPECT_EQ(names(), (std::vector<std::string>{kA, kC, kB}));
+    EXPECT_EQ(column(2), names());
+    EXPECT_EQ(grid()->currentRow(), 1);
+    select(0);
+    click("removeTrackButton");
+    EXPECT_EQ(names(), (std::vector<std::string>{kC, kB}));
+    EXPECT_EQ(column(2), names());
+    EXPECT_EQ(column(1), (std::vector<std::string>{"1", "2"}));
+    EXPECT_FALSE(find<QCheckBox>("VCDCheckBox")->isEnabled());
+
+    find<QRadioButton>("yesSample")->setChecked(true);
+    select(0);
+    click("removeTrackButton");
+    select(0);
+    click("removeTrackButton");
+    EXPECT_EQ(grid()->rowCount(), 0);
+    EXPECT_TRUE(names().empty());
+    EXPECT_TRUE(find<QCheckBox>("VCDCheckBox")->isEnabled());
+    EXPECT_TRUE(find<QCheckBox>("SVCDCheckBox")->isEnabled());
+    EXPECT_TRUE(find<QRadioButton>("noSample")->isChecked());
+    EXPECT_FALSE(find<QRadioButton>("yesSample")->isChecked());
+    EXPECT_FALSE(usable("startVCDButton")) << "no start with an empty list";
+    EXPECT_EQ(w->MainConfig->buildListHeaderShown, 0);
+}
+
+// "clear list" asks; [x] does not, and does nothing under a job or a batch.
+TEST_F(Page, ClearListAsksAndClearAllDoesNot) {
+    struct Case {
+        int answer;
+        int rows;
+    } cases[] = {{platform::kYes, 0}, {platform::kNo, 2}, {platform::kCancel, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        Open();
+        add({kA, kB});
+        find<QLineEdit>("volName")->setText("KEEP");
+        dialogs.script({c.answer});
+        click("clearListButton");
+        EXPECT_EQ(grid()->rowCount(), c.rows);
+        EXPECT_EQ(int(names().size()), c.rows);
+        EXPECT_EQ(find<QLineEdit>("volName")->text().isEmpty(), c.rows == 0);
+        EXPECT_EQ(usable("startVCDButton"), c.rows > 0);
+    }
+    const size_t asked = shownOf("ask").size();
+    w->runState->running = 1;
+    click("ClearButton");
+    EXPECT_EQ(grid()->rowCount(), 2) << "not while a job runs";
+    w->runState->running = 0;
+    w->batchActive = 1;
+    click("ClearButton");
+    EXPECT_EQ(grid()->rowCount(), 2) << "not while a batch runs";
+    w->batchActive = 0;
+    click("ClearButton");
+    EXPECT_EQ(grid()->rowCount(), 0);
+    EXPECT_TRUE(names().empty());
+    EXPECT_EQ(shownOf("ask").size(), asked) << "[x] asks nothing";
+    EXPECT_EQ(w->batchActive.load(), 0);
+}
+
+// A spanning change rebuilds the list only: order, pauses, the output and
+// volume names stay; "+"/"-" work with "Don't span" only; Custom spans as
+// 80min does and is stored as it.
+TEST_F(Page, SpanningRebuildsTheListAndKeepsThePage) {
+    Open(kTwoClipsCapacity);
+    add({kA, kB, kC});
+    select(2);
+    click("moveTrackUp");  // A C B
+    select(1);
+    type("pauseTimeMsg", "9");
+    find<QLineEdit>("volName")->setText("PELL_%d");
+    files.scriptSave(dir + "/movie.bin");
+    click("saveButton");
+    ASSERT_EQ(find<QLineEdit>("saveFileField")->text().toStdString(), dir + "/movie.bin");
+    select(2);
+    click("IncreaseImage");
+    EXPECT_EQ(column(0), (std::vector<std::string>{"1", "1", "2"}));
+    EXPECT_EQ(w->MainJob->multiImage, 1);
+
+    find<QRadioButton>("img74")->setChecked(true);
+    EXPECT_EQ(column(0), (std::vector<std::string>{"1", "1", "2"}));
+    EXPECT_EQ(names(), (std::vector<std::string>{kA, kC, kB}));
+    EXPECT_EQ(pauses()[1], 9);
+    EXPECT_EQ(w->MainJob->multiImage, 1);
+    EXPECT_FALSE(usable("IncreaseImage"));
+    EXPECT_FALSE(usable("ReduceImage"));
+    EXPECT_EQ(find<QLineEdit>("volName")->text(), QString("PELL_%d"));
+    EXPECT_EQ(find<QLineEdit>("saveFileField")->text().toStdString(), dir + "/movie.bin");
+    EXPECT_FALSE(find<QCheckBox>("VCDCheckBox")->isEnabled());
+
+    find<QRadioButton>("imgNone")->setChecked(true);
+    EXPECT_EQ(column(0), (std::vector<std::string>{"1", "1", "1"})) << "the shift does not survive";
+    EXPECT_EQ(w->MainJob->multiImage, 0);
+    ASSERT_TRUE(usable("IncreaseImage"));
+    select(1);
+    click("IncreaseImage");
+    EXPECT_EQ(column(0), (std::vector<std::string>{"1", "2", "2"}));
+    EXPECT_EQ(w->MainJob->multiImage, 1);
+    click("ReduceImage");
+    EXPECT_EQ(column(0), (std::vector<std::string>{"1", "1", "1"}));
+    EXPECT_EQ(w->MainJob->multiImage, 0);
+    select(2);
+    click("IncreaseImage");
+    EXPECT_EQ(w->MainJob->multiImage, 1);
+    click("removeTrackButton");
+    EXPECT_EQ(w->MainJob->multiImage, 0) << "a removal that leaves one image";
+
+    find<QRadioButton>("imgCustom")->setChecked(true);
+    EXPECT_EQ(column(0), (std::vector<std::string>{"1", "1"}));
+    EXPECT_EQ(pauses()[0], 5) << "A kept the page's pause";
+    w->SaveSettings();
+    EXPECT_EQ(reg.keys[kSettingsKey]["Split_VideoCD_Images"].i, 2) << "Custom spans at 80min";
+    w.reset();
+    w = std::make_unique<TForm1>(Services(kTwoClipsCapacity));
+    EXPECT_TRUE(find<QRadioButton>("img80")->isChecked()) << "spanning is still on";
+    EXPECT_FALSE(usable("IncreaseImage"));
+}
+
+// A typed pause reaches the current row as the arrows do; only 0 to 16.
+TEST_F(Page, TypedPauseReachesTheCurrentRow) {
+    Open();
+    add({kA, kB});
+    select(0);
+    type("pauseTimeMsg", "10");
+    EXPECT_EQ(pauses(), (std::vector<int32_t>{10, 5}));
+    type("pauseTimeMsg", "17");
+    EXPECT_EQ(pauses(), (std::vector<int32_t>{10, 5}));
+    EXPECT_EQ(find<QLineEdit>("pauseTimeMsg")->text(), QString("10")) << "an invalid pause goes back";
+    select(1);
+    EXPECT_EQ(find<QLineEdit>("pauseTimeMsg")->text(), QString("5"));
+    find<QScrollBar>("TrackPauseBar")->setValue(16);
+    EXPECT_EQ(pauses(), (std::vector<int32_t>{10, 16}));
+    select(0);
+    EXPECT_EQ(find<QScrollBar>("TrackPauseBar")->value(), 10);
+}
+
+// The example boxes through the window: what they show is what the engine
+// writes; a refused pattern stays out.
+TEST_F(Page, NamingAndVolumeBoxes) {
+    Open();
+    EXPECT_FALSE(find<QLabel>("namingLabel")->isEnabled());
+    files.scriptSave(dir + "/movie.bin");
+    click("saveButton");
+    ASSERT_TRUE(find<QLabel>("namingLabel")->isEnabled());
+    const std::string before = w->MainConfig->MultiFileFormat;
+    dialogs.scriptInput(std::string("%s"));
+    w->videoCdPage->namingLabelClick();
+    EXPECT_EQ(w->MainConfig->MultiFileFormat, before);
+    dialogs.scriptInput(std::string("-%03d"));
+    w->videoCdPage->namingLabelClick();
+    EXPECT_EQ(w->MainConfig->MultiFileFormat, "-%03d");
+    auto infos = shownOf("info");
+    ASSERT_EQ(infos.size(), 2u);
+    EXPECT_EQ(infos[1].message, w->languageSet->core(48) + ":  movie-001.bin, movie-002.bin ...");
+
+    dialogs.scriptInput(std::string("PELL_%d"));
+    click("volumeExpandButton");
+    EXPECT_EQ(find<QLineEdit>("volName")->text(), QString("PELL_%d"));
+    dialogs.scriptInput(std::string("PELLTEST"));
+    click("volumeExpandButton");
+    EXPECT_EQ(find<QLineEdit>("volName")->text(), QString("PELLTEST"));
+    infos = shownOf("info");
+    ASSERT_EQ(infos.size(), 3u) << "no example without a %";
+    EXPECT_EQ(infos[2].message, w->languageSet->core(49) + ":  PELL_1, PELL_2 ...");
+}
+
+// cif and nrg builds choose their source, then the output; the nrg's volume
+// label fills the volume name; the facts stay as they are.
+TEST_F(Page, CifAndNrgChooseTheSourceThenTheOutput) {
+    struct Case {
+        int method;
+        const char* source;
+        size_t tracks;
+        const char* volume;
+    } cases[] = {{2, "vcd_ntsc.cif", 1, ""}, {3, "vcd_pal3.nrg", 3, "PELLTEST"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        Open(-1, c.method);
+        EXPECT_EQ(find<QPushButton>("saveButton")->text(), QString("load"));
+        EXPECT_FALSE(usable("addTrackButton"));
+        const int opens = files.opens(), saves = files.saves();
+        files.scriptOpen(std::nullopt);
+        click("saveButton");
+        EXPECT_EQ(files.saves(), saves) << "no source, no output dialog";
+        files.scriptOpen(Fixture(c.source));
+        files.scriptSave(dir + "/converted.bin");
+        click("saveButton");
+        EXPECT_EQ(files.opens(), opens + 2);
+        EXPECT_EQ(files.saves(), saves + 1);
+        EXPECT_EQ(files.lastShown().Filter, "*.bin (cd disc image)|*.bin");
+        EXPECT_EQ(w->videoCdPage->imageTrackLengths.size(), c.tracks);
+        EXPECT_EQ(w->MainJob->sourceName, Fixture(c.source));
+        EXPECT_EQ(find<QLineEdit>("saveFileField")->text().toStdString(), dir + "/converted.bin");
+        EXPECT_EQ(find<QLineEdit>("volName")->text().toStdString(), c.volume);
+        EXPECT_EQ(label("videoRes"), "Resolution :");
+        EXPECT_TRUE(usable("startVCDButton"));
+    }
+}
+
+// While any job runs nothing that changes the list or the image options is
+// usable and drops change nothing; afterwards each control is as before.
+TEST_F(Page, EditingIsLockedWhileAJobRuns) {
+    Open();
+    w->pellmorButtonClick();
+    find<QComboBox>("methodBox")->setCurrentIndex(10);
+    w->methodBoxChange();
+    files.scriptOpen(kA);
+    files.scriptSave(dir + "/copy.mpg");
+    click("browseButton");
+    click("startButton");
+    ASSERT_TRUE(w->WorkerBusy());
+    const char* editing[] = {"buildVCDMethod", "VCDCheckBox", "SVCDCheckBox", "addTrackButton",
+                             "removeTrackButton", "IncreaseImage", "ReduceImage", "moveTrackUp", "moveTrackDown",
+                             "clearListButton", "volName", "volumeExpandButton", "pauseTimeMsg", "TrackPauseBar",
+                             "imgNone", "imgCustom", "img74", "img80", "yesSample", "noSample",
+                             "OpenSampleButton", "yesFolder", "noFolder", "saveButton", "namingLabel"};
+    std::map<std::string, bool> before;
+    for (const char* name : editing) {
+        EXPECT_FALSE(find<QWidget>(name)->isEnabled()) << name;
+        before[name] = w->WantsEnabled(find<QWidget>(name));
+    }
+    w->pageMode = 1;
+    w->WMDropFiles({kB});
+    find<QRadioButton>("img74")->setChecked(true);
+    EXPECT_EQ(w->mpegList->entries.size(), 0u) << "a drop changes nothing";
+    w->pageMode = 0;
+    QElapsedTimer t;
+    t.start();
+    while ((w->JobRunning() || w->WorkerBusy()) && t.elapsed() < 60000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    ASSERT_FALSE(w->WorkerBusy());
+    for (const char* name : {"addTrackButton", "volName", "img74", "imgNone", "TrackPauseBar", "yesFolder"})
+        EXPECT_TRUE(find<QWidget>(name)->isEnabled()) << name;
+    EXPECT_FALSE(find<QWidget>("OpenSampleButton")->isEnabled()) << "the clip editor is not there yet";
+    w->buildVCDButtonClick();
+    add({kB});
+    EXPECT_EQ(w->mpegList->entries.size(), 1u);
+}
+
+// The page with a list over two images and the facts of a row.
+TEST_F(Page, ScreenshotOfAListOverTwoImages) {
+    Open(kTwoClipsCapacity);
+    find<QRadioButton>("img74")->setChecked(true);
+    add({kA, kB, kC});
+    find<QLineEdit>("volName")->setText("PELL_%d");
+    files.scriptSave(dir + "/movie.bin");
+    click("saveButton");
+    select(2);
+    ASSERT_EQ(column(0), (std::vector<std::string>{"1", "1", "2"}));
+    EXPECT_EQ(label("imgNumLabel"), "Image #: 2");
+    // The longest facts (an NTSC row) fit their labels.
+    add({Fixture("clip_ntsc_vcd.mpg")});
+    for (const char* name : {"videoRes", "vidBitrate", "audInfo", "audBitrate", "imgNumLabel", "totalImageTime"}) {
+        auto* l = find<QLabel>(name);
+        EXPECT_LE(l->fontMetrics().horizontalAdvance(l->text()), l->contentsRect().width()) << name;
+    }
+    EXPECT_EQ(label("videoRes"), "Resolution : 352x240 NTSC @  29.97 fps");
+    select(2);
+    QApplication::processEvents();
+    QDir().mkpath(QString(PELLMOR_BUILD_DIR) + "/screenshots");
+    QPixmap shot = w->grab();
+    EXPECT_TRUE(shot.save(QString(PELLMOR_BUILD_DIR) + "/screenshots/video-cd-two-images.png"));
+}
