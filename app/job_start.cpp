@@ -127,7 +127,7 @@ void TForm1::AbandonStart(std::unique_ptr<TJobControls>& controls) {
     controls.reset();
     MainJob->controls = nullptr;
     batchActive = 0;
-    handles_.startButton->setHint(languageSet->hint(9));
+    (pageMode == 1 ? handles_.startVCDButton : handles_.startButton)->setHint(languageSet->hint(9));
 }
 
 // Only the sector sizes the engine reads and writes may start a job.
@@ -187,6 +187,50 @@ void TForm1::SetJobControlsUsable(bool on) {
     }
 }
 
+// An extraction's steps after the settings are read again; false abandons
+// the start.
+bool TForm1::StartExtractionChecks() {
+    // A field still being typed in counts as left.
+    if (forceRead->isChecked()) sectorReadFieldExit();
+    if (forceWrite->isChecked()) sectorWriteFieldExit();
+    if (!ForcedSizesAccepted()) return false;
+
+    OutputEstimateInput estimate;
+    estimate.pageMode = 0;
+    estimate.method = methodIndex;
+    estimate.trackTable = trackTable;
+    estimate.trackListBox = handles_.TrackListBox.get();
+    estimate.trackSizes = &imageTrackLengths;
+    estimate.inputName = MainJob->sourceName;
+    uint64_t bytes = 0;
+    if (EstimateOutputBytes(estimate, Reporter(), bytes) != 0) return false;
+    trackTable->selectedBytes = static_cast<int64_t>(bytes);
+
+    if (MainJob->outputName.empty()) return false;
+    if (MainJob->outputName != "nul" && verifyDiskSpace(bytes) == 3) return false;
+    if (ProbeCdiSubtitles() != 0) return false;
+
+    MainConfig->FixMPEGErrors = fixErrorCheckBox->isEnabled() && fixErrorCheckBox->isChecked() ? 1 : 0;
+    MainConfig->RemoveCDIBumper = bumperCheckBox->isEnabled() && bumperCheckBox->isChecked() ? 1 : 0;
+
+    return true;
+}
+
+// The video-cd page's steps: an output name, a list to build from, the
+// estimate over the list's entries and the free-space question.
+bool TForm1::StartBuildChecks() {
+    const bool initialise = methodIndex == kInitialiseRun;
+    if (saveFileField->text().isEmpty() && !initialise) return false;
+    // The build takes its source from the list: never from an empty one.
+    if (!initialise && (!mpegList || mpegList->entries.empty())) return false;
+    totalErrWarnings2->hide();
+    const uint64_t bytes = videoCdPage ? uint64_t(videoCdPage->Editor().EstimateBytes()) : 0;
+    trackTable->selectedBytes = static_cast<int64_t>(bytes);
+    MainConfig->ToastEnable = toastCheckBox->isChecked() ? 1 : 0;
+    MainConfig->RemoveCDIBumper = 0;
+    return initialise || verifyDiskSpace(bytes) != 3;
+}
+
 void TForm1::startButtonClick() {
     if (!runState || !MainJob || !languageSet) return;
 
@@ -203,16 +247,21 @@ void TForm1::startButtonClick() {
     // The previous job is still ending: a second worker must not share it.
     if (worker_ && worker_->Finished()) JobEnded();
     if (WorkerBusy()) return;
-    // The video-cd page starts its builds with the build list.
-    if (pageMode != 0) return;
+    if (pageMode != 0 && pageMode != 1) return;
+    const bool build = pageMode == 1;
+    platform::Button* startHandle = build ? handles_.startVCDButton.get() : handles_.startButton.get();
     StartAfresh(false);
 
     trackTable->selectedBytes = 0;
-    handles_.startButton->setHint(languageSet->hint(17));
+    startHandle->setHint(languageSet->hint(17));
     SetUsable(previewButton, false);
     previewIndex = 0;
     if (PassiveBox->isChecked()) SaveDialog.FileName = "nul";
     MainConfig->FixMPEGErrors = fixErrorCheckBox->isChecked() ? 1 : 0;
+    if (build && (methodIndex == 0 || methodIndex == 1)) {
+        MainJob->sourceName = OpenDialog.FileName;
+        MainConfig->FixMPEGErrors = 0;
+    }
     MainJob->outputName = SaveDialog.FileName;
     MainJob->baseOutputName = SaveDialog.FileName;
     MainJob->pageMode = pageMode;
@@ -222,36 +271,15 @@ void TForm1::startButtonClick() {
     auto controls = std::make_unique<TJobControls>();
     if (!batchActive) LoadSettings(1);
 
-    // A field still being typed in counts as left.
-    if (forceRead->isChecked()) sectorReadFieldExit();
-    if (forceWrite->isChecked()) sectorWriteFieldExit();
-    if (!ForcedSizesAccepted()) return AbandonStart(controls);
+    if (build ? !StartBuildChecks() : !StartExtractionChecks()) return AbandonStart(controls);
 
-    OutputEstimateInput estimate;
-    estimate.pageMode = 0;
-    estimate.method = methodIndex;
-    estimate.trackTable = trackTable;
-    estimate.trackListBox = handles_.TrackListBox.get();
-    estimate.trackSizes = &imageTrackLengths;
-    estimate.inputName = MainJob->sourceName;
-    uint64_t bytes = 0;
-    if (EstimateOutputBytes(estimate, Reporter(), bytes) != 0) return AbandonStart(controls);
-    trackTable->selectedBytes = static_cast<int64_t>(bytes);
-
-    if (MainJob->outputName.empty()) return AbandonStart(controls);
-    if (MainJob->outputName != "nul" && verifyDiskSpace(bytes) == 3) return AbandonStart(controls);
-    if (ProbeCdiSubtitles() != 0) return AbandonStart(controls);
-
-    MainConfig->FixMPEGErrors = fixErrorCheckBox->isEnabled() && fixErrorCheckBox->isChecked() ? 1 : 0;
-    MainConfig->RemoveCDIBumper = bumperCheckBox->isEnabled() && bumperCheckBox->isChecked() ? 1 : 0;
-
-    controls->statusLabel = handles_.statusMsg.get();
-    controls->etaLabel = handles_.etaMsg.get();
-    controls->progressBar = handles_.ProgressBar.get();
-    controls->completedLabel = handles_.compLabel1.get();
-    controls->trackListBox = handles_.TrackListBox.get();
+    controls->statusLabel = build ? handles_.statusMsg2.get() : handles_.statusMsg.get();
+    controls->etaLabel = build ? handles_.etaMsg2.get() : handles_.etaMsg.get();
+    controls->progressBar = build ? handles_.ProgressBar2.get() : handles_.ProgressBar.get();
+    controls->completedLabel = build ? handles_.compLabel2.get() : handles_.compLabel1.get();
+    controls->trackListBox = build ? nullptr : handles_.TrackListBox.get();
     controls->logListBox = handles_.log.get();
-    controls->startButton = handles_.startButton.get();
+    controls->startButton = startHandle;
     controls->languageSet = languageSet->Snapshot();
     controls->batchFlag = &batchActive;
     controls->openDialog = &OpenDialog;
@@ -282,8 +310,8 @@ void TForm1::startButtonClick() {
     start.generatedFiles = &generatedFiles;
     start.runningRaisedByCaller = true;
 
-    handles_.startButton->setCaption(languageSet->component(1));
-    handles_.startButton->setHint(languageSet->hint(17));
+    startHandle->setCaption(languageSet->component(1));
+    startHandle->setHint(languageSet->hint(17));
     SetJobControlsUsable(false);
 
     // Started before the worker exists, so that a second click is a stop

@@ -289,7 +289,7 @@ TForm1::TForm1(Services services, QWidget* parent) : QWidget(parent) {
     // then the controls stay disabled.
     for (QWidget* w : std::initializer_list<QWidget*>{
              transferJobButton, optionsButton, aboutButton, sfvCheck,
-             VCDOptionLink, batchTask, OpenSampleButton, startVCDButton, yesSample, noSample})
+             VCDOptionLink, batchTask, OpenSampleButton, yesSample, noSample})
         notYetAvailable_.insert(w);
     for (const QWidget* w : notYetAvailable_) {
         auto* widget = const_cast<QWidget*>(w);
@@ -479,6 +479,7 @@ void TForm1::BuildVideoCdPage() {
     TrackListGrid->setColumnWidth(0, 18);
     TrackListGrid->setColumnWidth(1, 20);
     // The path takes what the play time leaves; its file name end shows.
+    TrackListGrid->setWordWrap(false);
     TrackListGrid->setTextElideMode(Qt::ElideLeft);
     TrackListGrid->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
     TrackListGrid->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
@@ -615,6 +616,7 @@ void TForm1::ConnectHandlers() {
     connect(ClearButton, &QPushButton::clicked, this, [this] { ClearButtonClick(); });
     connect(browseButton, &QPushButton::clicked, this, [this] { loadButtonClick(); });
     connect(startButton, &QPushButton::clicked, this, [this] { startButtonClick(); });
+    connect(startVCDButton, &QPushButton::clicked, this, [this] { startButtonClick(); });
     connect(TrackListBox, &QListWidget::itemSelectionChanged, this, [this] { TrackListBoxClick(); });
     connect(trackZeroBox, &QCheckBox::toggled, this, [this] { trackZeroBoxClick(); });
     connect(sectorReadField, &QLineEdit::editingFinished, this, [this] { sectorReadFieldExit(); });

@@ -335,6 +335,8 @@ private:
     int LoadDiscImage(DiscImageKind kind);
     void FailLoad();
     void AbandonStart(std::unique_ptr<TJobControls>& controls);
+    bool StartExtractionChecks();
+    bool StartBuildChecks();
     bool ForcedSizesAccepted();
     int ProbeCdiSubtitles();
     void SetJobControlsUsable(bool on);

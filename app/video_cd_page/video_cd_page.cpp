@@ -250,8 +250,11 @@ int TVideoCdPage::LoadFromDialog() {
     if (method == 0 || method == 1) {
         std::vector<std::string> names = open.Files;
         if (names.empty()) names.push_back(open.FileName);
+        // The tracks of an image loaded for a conversion are no list entries.
+        if (rows_->RowCount() == 0 && !list_->entries.empty()) ClearList();
         return AddFiles(names);
     }
+    ClearList();
     // A cif or nrg image: its tracks become the build's.
     const std::string source = open.FileName;
     if (!w.batchActive) w.SaveDialog.FileName = WithoutExtension(ExtractName(source));
@@ -265,6 +268,15 @@ int TVideoCdPage::LoadFromDialog() {
         w.MainJob->sourceName.clear();
         UpdateStart();
         return r;
+    }
+    // One entry per track of the image (no rows: the grid lists MPEG files).
+    for (size_t k = 0; k < imageTrackLengths.size(); ++k) {
+        TMpegFileInfo e;
+        e.size = imageTrackLengths[k];
+        e.image = 1;
+        e.trackInImage = int32_t(k) + 1;
+        e.name = source;
+        list_->entries.push_back(std::move(e));
     }
     if (method == 3) volName->setText(toQt(ReadVolumeLabel(source, kNrgVolumeLabelOffset, w.Reporter(), true)));
     UpdateStart();
