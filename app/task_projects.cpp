@@ -61,11 +61,10 @@ TaskProject TForm1::TakeTaskProject() {
         p.options[kOptFixErrors] = imgNone->isChecked() ? 0 : img74->isChecked() ? 1 : 2;
         p.options[kOptBumper] = yesSample->isChecked() ? 1 : 0;
         // The list's files in its order; a cif or nrg build names its image.
-        if (p.method == 0 || p.method == 1) {
-            if (mpegList) p.inputs = TBuildListEditor::FileOrder(*mpegList);
-        } else if (!OpenDialog.FileName.empty()) {
+        if (BuildListRows() > 0)
+            p.inputs = TBuildListEditor::FileOrder(*mpegList);
+        else if (!OpenDialog.FileName.empty())
             p.inputs.push_back(OpenDialog.FileName);
-        }
     }
     p.volumeName = fromQt(volName->text());
     p.sampleClip = sampleClipBytes;

@@ -17,6 +17,8 @@
 #include <fstream>
 
 #include "app/main_window.h"
+#include "app/video_cd_page/video_cd_page.h"
+#include "disc/mpeg_file_list.h"
 #include "core/temp_file.h"
 #include "engine/task_project.h"
 #include "platform/qt/text.h"
@@ -149,7 +151,7 @@ struct TaskProjects : ::testing::Test {
         s.sample = find<QRadioButton>("yesSample")->isChecked();
         s.clip = w->sampleClipBytes;
         s.clipName = w->sampleClipName;
-        s.buildFiles = w->buildFiles;
+        if (w->mpegList) s.buildFiles = w->mpegList->fileNames;
         return s;
     }
     void waitForJob() {
@@ -296,8 +298,9 @@ TEST_F(TaskProjects, VideoCdPageComesBackAsSaved) {
     } cases[] = {
         {"imgNone", "imgNone", false, 0},
         {"img74", "img74", true, 1},
-        {"img80", "img80", false, 2},
-        {"imgCustom", "img80", true, 3},
+        // cif and nrg builds take an image, not a list of MPEG files.
+        {"img80", "img80", false, 0},
+        {"imgCustom", "img80", true, 1},
     };
     const std::string project = out("vcd.ktp");
     for (const Case& c : cases) {
@@ -306,7 +309,7 @@ TEST_F(TaskProjects, VideoCdPageComesBackAsSaved) {
         w->buildVCDButtonClick();
         find<QComboBox>("buildVCDMethod")->setCurrentIndex(c.method);
         for (const char* clip : {"clip_pal_vcd_c.mpg", "clip_pal_vcd.mpg", "clip_pal_vcd_b.mpg"})
-            ASSERT_EQ(w->AddBuildFile(Fixture(clip)), 0);
+            ASSERT_EQ(w->videoCdPage->AddFiles({Fixture(clip)}), 0);
         find<QRadioButton>(c.span)->setChecked(true);
         find<QRadioButton>(c.sample ? "yesSample" : "noSample")->setChecked(true);
         find<QLineEdit>("volName")->setText("MY_DISC");
@@ -356,7 +359,7 @@ TEST_F(TaskProjects, OpeningReplacesWhatThePageHeld) {
 
     // A video-cd project over a loaded extraction page, declined.
     w->buildVCDButtonClick();
-    w->AddBuildFile(Fixture("clip_pal_vcd.mpg"));
+    ASSERT_EQ(w->videoCdPage->AddFiles({Fixture("clip_pal_vcd.mpg")}), 0);
     w->SaveDialog.FileName = out("img");
     save(out("v.ktp"));
     w = MakeWindow();
@@ -372,7 +375,7 @@ TEST_F(TaskProjects, OpeningReplacesWhatThePageHeld) {
     dialogs.script({platform::kYes});
     open(out("v.ktp"));
     EXPECT_EQ(w->pageMode, 1);
-    EXPECT_EQ(w->buildFiles, std::vector<std::string>{Fixture("clip_pal_vcd.mpg")});
+    EXPECT_EQ(w->mpegList->fileNames, std::vector<std::string>{Fixture("clip_pal_vcd.mpg")});
     EXPECT_EQ(tracks()->count(), 0);
 }
 
