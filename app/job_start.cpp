@@ -114,7 +114,13 @@ void TForm1::SetJobRunning(uint8_t running) {
     if (runState) runState->running = running;
 }
 
-void TForm1::SetTaskRunning(uint8_t active) { batchActive = active; }
+void TForm1::SetTaskRunning(uint8_t active) {
+    batchActive = active;
+    // A batch run's jobs read the options and texts: no options window meanwhile.
+    taskRunning_ = active != 0;
+    SetUsable(optionsButton, !taskRunning_ && !JobRunning());
+    SetUsable(VCDOptionLink, !taskRunning_ && !JobRunning());
+}
 
 int TForm1::verifyDiskSpace(uint64_t bytes) {
     const std::string& output = MainJob->outputName;
@@ -178,6 +184,9 @@ void TForm1::SetJobControlsUsable(bool on) {
     AdditionGroup2->setEnabled(on);
     if (videoCdPage) videoCdPage->SetEditingUsable(on);
     SetUsable(browseButton, on);
+    // The options window would reload the options and texts the worker reads.
+    SetUsable(optionsButton, on && !taskRunning_);
+    SetUsable(VCDOptionLink, on && !taskRunning_);
     if (!on) {
         trackZeroBox->setProperty("pellmorWantedBeforeJob", WantsEnabled(trackZeroBox));
         trackZeroBox->setEnabled(false);

@@ -243,12 +243,11 @@ TForm1::TForm1(Services services, QWidget* parent) : QWidget(parent) {
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(kClientWidth, kClientHeight);
 
-    if (services.registry) {
-        registry_ = services.registry;
-    } else {
+    if (!services.registry) {
         ownRegistry_ = std::make_unique<platform::qt::QtRegistry>();
-        registry_ = ownRegistry_.get();
+        services.registry = ownRegistry_.get();
     }
+    registry_ = std::make_unique<platform::LatchedRegistry>(*services.registry);
     if (services.dialogs) {
         dialogs_ = services.dialogs;
     } else {
@@ -288,8 +287,7 @@ TForm1::TForm1(Services services, QWidget* parent) : QWidget(parent) {
     // build, the options, about and batch windows and the two tools; until
     // then the controls stay disabled.
     for (QWidget* w : std::initializer_list<QWidget*>{
-             transferJobButton, optionsButton, aboutButton, sfvCheck,
-             VCDOptionLink, batchTask, OpenSampleButton, yesSample, noSample})
+             transferJobButton, sfvCheck, batchTask, OpenSampleButton, yesSample, noSample})
         notYetAvailable_.insert(w);
     for (const QWidget* w : notYetAvailable_) {
         auto* widget = const_cast<QWidget*>(w);
@@ -593,6 +591,7 @@ void TForm1::ConnectHandlers() {
     connect(utilButton, &QPushButton::clicked, this, [this] { utilButtonClick(); });
     connect(optionsButton, &QPushButton::clicked, this, [this] { optionsButtonClick(); });
     connect(VCDOptionLink, &TClickLabel::clicked, this, [this] { VCDOptionLinkClick(); });
+    connect(aboutButton, &QPushButton::clicked, this, [this] { aboutButtonClick(); });
     connect(taskBox, &QListWidget::itemClicked, this, [this] { taskBoxClick(); });
     connect(docBox, &QListWidget::itemClicked, this, [this] { docBoxClick(); });
     connect(utilBox, &QListWidget::itemClicked, this, [this] { utilBoxClick(); });
@@ -971,13 +970,9 @@ void TForm1::utilBoxClick() {
     RunUtility(*this, utilBox->currentRow());
 }
 
-void TForm1::optionsButtonClick() {
-    // The options window comes with its own issue.
-}
+void TForm1::optionsButtonClick() { ShowConfigurationForm(0); }
 
-void TForm1::VCDOptionLinkClick() {
-    // Opens the options window on its VideoCD page once it exists.
-}
+void TForm1::VCDOptionLinkClick() { ShowConfigurationForm(2); }
 
 // ---------------------------------------------------------------- options
 

@@ -17,6 +17,7 @@
 #include "platform/controls.h"
 #include "platform/dialogs.h"
 #include "platform/file_dialogs.h"
+#include "platform/latched_registry.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
 #include "engine/source_scan.h"
@@ -118,6 +119,10 @@ public:
     void utilButtonClick();
     void optionsButtonClick();
     void VCDOptionLinkClick();
+    void aboutButtonClick();
+    // The modal options window on a tab (0 General, 2 VideoCD), then the
+    // settings and texts again.
+    void ShowConfigurationForm(int tab);
     void taskBoxMouseMove(int x, int y);
     void docBoxMouseMove(int x, int y);
     void utilButtonMouseMove(int x, int y);
@@ -206,7 +211,8 @@ public:
     platform::Dialogs& dialogs() { return *dialogs_; }
     platform::FileDialogs& fileDialogs() { return *fileDialogs_; }
     platform::Shell& shell() { return *shell_; }
-    platform::Registry& registry() { return *registry_; }
+    // The registry every window shares, with the latch of an Uninstall.
+    platform::LatchedRegistry& registry() { return *registry_; }
     const Handles& handles() const { return handles_; }
     // Reports through the message reporter into the log page, with the
     // window's texts, counters and boxes and the options' prompt flags.
@@ -343,7 +349,8 @@ private:
     void WatchJob();
     void JobEnded();
 
-    platform::Registry* registry_ = nullptr;
+    std::unique_ptr<platform::LatchedRegistry> registry_;
+    bool taskRunning_ = false;  // the batch window runs its list
     platform::Dialogs* dialogs_ = nullptr;
     platform::FileDialogs* fileDialogs_ = nullptr;
     platform::Shell* shell_ = nullptr;

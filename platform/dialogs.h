@@ -2,6 +2,7 @@
 // blocks the worker until the GUI thread has the user's answer.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,13 @@ public:
     virtual std::optional<std::string> inputBox(const std::string& caption, const std::string& prompt,
                                                 const std::string& initial) = 0;
     virtual void beep() = 0;
+    // Colour dialog with its custom colours shown, starting at a colour
+    // (0x00BBGGRR); the chosen colour, or nothing when cancelled. Only the
+    // GUI thread asks for one; a backend without a dialog chooses nothing.
+    virtual std::optional<int32_t> chooseColour(int32_t initialBgr) {
+        (void)initialBgr;
+        return std::nullopt;
+    }
 };
 
 }  // namespace platform

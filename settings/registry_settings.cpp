@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "core/temp_file.h"
 
 namespace {
@@ -12,7 +15,7 @@ namespace {
 constexpr int32_t kAny = INT32_MIN, kAnyMax = INT32_MAX;
 
 // name, type, both, hasDefault, default, min, max, text default, text, saved
-constexpr std::array<SettingInfo, 40> kTable = {{
+constexpr std::array<SettingInfo, 43> kTable = {{
     {"LastMethod", SettingType::Integer, false, true, 2, 0, 13, TextDefault::Literal, "", true},
     {"LastBuildVCDMethod", SettingType::Integer, false, true, 1, 0, 3, TextDefault::Literal, "", true},
     {"FixMPEGErrors", SettingType::Boolean, false, true, 0, kAny, kAnyMax, TextDefault::Literal, "", true},
@@ -58,6 +61,10 @@ constexpr std::array<SettingInfo, 40> kTable = {{
     // Any 32-bit word is accepted; only its setting bits are kept.
     {"DisableErrorPrompts", SettingType::Integer, true, true, 0, kAny, kAnyMax, TextDefault::Literal, "", true},
     {"DisableAudioWarningBell", SettingType::Boolean, true, true, 0, kAny, kAnyMax, TextDefault::Literal, "", true},
+    // The archiver: written by the options window only, read by it and the batch run.
+    {"RARArchiverLocation", SettingType::String, false, true, 0, 0, 0, TextDefault::Archiver, "", false},
+    {"RARArchiverParam", SettingType::String, false, true, 0, 0, 0, TextDefault::Literal, "x -v -y", false},
+    {"RARCompressParam", SettingType::String, false, true, 0, 0, 0, TextDefault::Literal, "a", false},
 }};
 
 const SettingInfo& Row(const char* name) {
@@ -90,47 +97,72 @@ std::optional<int32_t> WholeNumber(const std::string& text) {
     return static_cast<int32_t>(v);
 }
 
-namespace {
-
-// The stored number of a row when it is there, of the right type and in range;
-// else the row's default (nothing for rows without one).
-std::optional<int32_t> ReadNumber(platform::Registry& reg, const SettingInfo& row) {
-    std::optional<int32_t> v = reg.readInteger(row.name);
+std::optional<int32_t> SettingsReader::number(const char* name) const {
+    const SettingInfo& row = Row(name);
+    std::optional<int32_t> v;
+    if (open_) v = registry_.readInteger(row.name);
     if (v && (*v < row.minInt || *v > row.maxInt)) v.reset();
     if (!v && row.hasDefault) v = row.defInt;
     if (v && row.type == SettingType::Boolean) v = *v != 0 ? 1 : 0;
     return v;
 }
 
-}  // namespace
+std::string SettingsReader::textDefault(const SettingInfo& row) const {
+    switch (row.textDefault) {
+        case TextDefault::TempDir: return TempDir();
+        case TextDefault::ExeLang: return exeDir_ + "lang/";
+        case TextDefault::ExeManual: return exeDir_ + "manual/";
+        case TextDefault::ExeFile: return exeDir_ + row.defText;
+        case TextDefault::Archiver: {
+            const char* path = std::getenv("PATH");
+            return FindArchiverOnPath(path ? path : "");
+        }
+        case TextDefault::Literal: break;
+    }
+    return row.defText;
+}
+
+std::string SettingsReader::text(const char* name) const {
+    const SettingInfo& row = Row(name);
+    if (open_)
+        if (std::optional<std::string> s = registry_.readString(row.name)) return *s;
+    return textDefault(row);
+}
+
+std::string FindArchiverOnPath(const std::string& pathList) {
+    for (const char* program : {"rar", "unar", "unrar"}) {
+        size_t begin = 0;
+        while (begin <= pathList.size()) {
+            size_t end = pathList.find(':', begin);
+            if (end == std::string::npos) end = pathList.size();
+            std::string dir = pathList.substr(begin, end - begin);
+            begin = end + 1;
+            if (dir.empty()) continue;  // an empty entry would mean the current folder
+            std::string candidate = dir + (dir.back() == '/' ? "" : "/") + program;
+            struct stat st {};
+            if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
+                return candidate;
+        }
+    }
+    return "";
+}
+
+std::string ArchiverLocation(platform::Registry& registry) {
+    const bool open = registry.openKey(kSettingsKey, false);
+    std::string location = SettingsReader(registry, open, "").text("RARArchiverLocation");
+    if (open) registry.closeKey();
+    return location;
+}
 
 void RegistrySettings::Load(LoadMode mode, TConfig& config, MainWindowValues& window) {
     const bool full = mode == LoadMode::Full;
-    // A missing key reads as empty: every value then takes its default.
-    bool open = registry_.openKey(kSettingsKey, false);
-    if (!open) {
-        registry_.openKey(kSettingsKey, true);
-        registry_.closeKey();
-    }
-    auto num = [&](const char* name) -> std::optional<int32_t> {
-        const SettingInfo& row = Row(name);
-        if (!open) return row.hasDefault ? std::optional<int32_t>(row.defInt) : std::nullopt;
-        return ReadNumber(registry_, row);
-    };
-    auto flag = [&](const char* name) -> uint8_t { return num(name).value_or(0) != 0 ? 1 : 0; };
-    auto text = [&](const char* name) -> std::string {
-        const SettingInfo& row = Row(name);
-        if (open)
-            if (std::optional<std::string> s = registry_.readString(row.name)) return *s;
-        switch (row.textDefault) {
-            case TextDefault::TempDir: return TempDir();
-            case TextDefault::ExeLang: return exeDir_ + "lang/";
-            case TextDefault::ExeManual: return exeDir_ + "manual/";
-            case TextDefault::ExeFile: return exeDir_ + row.defText;
-            case TextDefault::Literal: break;
-        }
-        return row.defText;
-    };
+    // A missing key reads as empty: every value then takes its default. The
+    // load never creates it (after an uninstall it must stay gone).
+    const bool open = registry_.openKey(kSettingsKey, false);
+    const SettingsReader reader(registry_, open, exeDir_);
+    auto num = [&](const char* name) { return reader.number(name); };
+    auto flag = [&](const char* name) { return reader.flag(name); };
+    auto text = [&](const char* name) { return reader.text(name); };
 
     if (full) {
         window.lastMethod = *num("LastMethod");

@@ -19,8 +19,10 @@ enum class SettingType { Integer, Boolean, String };
 // Which loads read a value: Full only, or Both (full and before-job).
 enum class LoadMode : int { Full = 0, BeforeJob = 1 };
 
-// Where a text default comes from.
-enum class TextDefault { Literal, TempDir, ExeLang, ExeManual, ExeFile };  // ExeFile: exeDir + text
+// Where a text default comes from: the literal, TEMP, the program's lang/ or
+// manual/ folder, the program's folder + the literal, or the archiver found
+// on PATH.
+enum class TextDefault { Literal, TempDir, ExeLang, ExeManual, ExeFile, Archiver };
 
 struct SettingInfo {
     const char* name;
@@ -34,9 +36,36 @@ struct SettingInfo {
     bool saved;  // written by the main window's save
 };
 
-// Every main value in the order the load reads them.
+// Every value of the key with its type, default and range: the values the
+// main load reads, in its order, then the archiver's, which only the options
+// window and the batch run read.
 std::span<const SettingInfo> MainSettingsTable();
 const SettingInfo* FindSetting(const std::string& name);
+
+// Reads rows of the table from the open key, or from none (open false):
+// a value missing, of the wrong type or out of range takes its default.
+class SettingsReader {
+public:
+    SettingsReader(platform::Registry& registry, bool open, std::string exeDir)
+        : registry_(registry), open_(open), exeDir_(std::move(exeDir)) {}
+    // Nothing for a missing value of a row without a default.
+    std::optional<int32_t> number(const char* name) const;
+    uint8_t flag(const char* name) const { return number(name).value_or(0) != 0 ? 1 : 0; }
+    std::string text(const char* name) const;
+    // A text row's default.
+    std::string textDefault(const SettingInfo& row) const;
+
+private:
+    platform::Registry& registry_;
+    bool open_;
+    std::string exeDir_;
+};
+
+// The first of rar, unar and unrar in the folders of a PATH list, else "".
+std::string FindArchiverOnPath(const std::string& pathList);
+// The archiver a task runs: RARArchiverLocation when stored, else the one on
+// PATH.
+std::string ArchiverLocation(platform::Registry& registry);
 
 // The main-window side of the settings: what the load sets and the save reads.
 struct MainWindowValues {

@@ -34,6 +34,8 @@ void tellWidget(const QPointer<W>& w, F fn) {
 
 QColor fromBgr(int32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
 
+int32_t toBgr(const QColor& c) { return c.red() | (c.green() << 8) | (c.blue() << 16); }
+
 void QtLabel::setCaption(const std::string& text) {
     tellWidget(w_, [text](QLabel* l) { l->setText(toQtKept(l, "caption", text)); });
 }

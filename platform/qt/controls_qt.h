@@ -92,5 +92,7 @@ private:
 
 // Colour as 0x00BBGGRR into a Qt colour.
 QColor fromBgr(int32_t bgr);
+// And back.
+int32_t toBgr(const QColor& colour);
 
 }  // namespace platform::qt

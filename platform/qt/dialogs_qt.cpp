@@ -1,11 +1,13 @@
 #include "platform/qt/dialogs_qt.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QStringList>
 
+#include "platform/qt/controls_qt.h"
 #include "platform/qt/gui_thread.h"
 #include "platform/qt/text.h"
 
@@ -79,6 +81,17 @@ std::optional<std::string> QtDialogs::inputBox(const std::string& caption, const
         QString t = QInputDialog::getText(parent_.data(), toQt(caption), toQt(prompt), QLineEdit::Normal,
                                           toQt(initial), &ok);
         if (ok && !refuse_) result = fromQt(t);
+    });
+    return result;
+}
+
+std::optional<int32_t> QtDialogs::chooseColour(int32_t initialBgr) {
+    std::optional<int32_t> result;
+    runOnGui(context(), [&] {
+        if (refuse_) return;
+        QColorDialog dialog(fromBgr(initialBgr), parent_.data());
+        OpenBox open;
+        if (dialog.exec() == QDialog::Accepted && !refuse_) result = toBgr(dialog.selectedColor());
     });
     return result;
 }

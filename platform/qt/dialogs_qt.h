@@ -20,6 +20,7 @@ public:
     std::optional<std::string> inputBox(const std::string& caption, const std::string& prompt,
                                         const std::string& initial) override;
     void beep() override;
+    std::optional<int32_t> chooseColour(int32_t initialBgr) override;
 
     // While the window closes: no box is shown any more, questions answer
     // Cancel (also one whose box the close ended), so that a waiting worker

@@ -19,7 +19,6 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScrollBar>
-#include <QStyleOptionGroupBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QElapsedTimer>
@@ -37,6 +36,7 @@
 #include "app/jpeg_picture.h"
 #include "disc/mpeg_file_list.h"
 #include "platform/qt/text.h"
+#include "tests/app/window_geometry.h"
 #include "tests/app/window_test_app.h"
 #include "tests/support/fakes.h"
 
@@ -177,61 +177,14 @@ TEST_F(MainFrame, HeaderPictureIsDecoded) {
     EXPECT_TRUE(LoadJpegPicture("/nonexistent/header.jpg").isNull());
 }
 
-bool Shown(QWidget* c, QWidget* window) {
-    return c->isVisibleTo(window) && !c->objectName().isEmpty() && !c->objectName().startsWith("qt_");
-}
-
 TEST_F(MainFrame, EveryCaptionFitsAndNothingOverlaps) {
     Open();
     w->show();
     QApplication::processEvents();
     for (int p = 0; p < 3; ++p) {
+        SCOPED_TRACE(p);
         w->findChild<QTabWidget*>("menuPage")->setCurrentIndex(p);
-        for (QWidget* c : w->findChildren<QWidget*>()) {
-            if (!Shown(c, w.get())) continue;
-            const QFontMetrics fm(c->font());
-            int need = 0;
-            if (auto* b = qobject_cast<QCheckBox*>(c)) {
-                need = fm.horizontalAdvance(b->text().remove('&')) + 20;
-            } else if (auto* r = qobject_cast<QRadioButton*>(c)) {
-                need = fm.horizontalAdvance(r->text().remove('&')) + 20;
-            } else if (auto* pb = qobject_cast<QPushButton*>(c)) {
-                need = fm.horizontalAdvance(pb->text().remove('&')) + 6;
-            } else if (auto* g = qobject_cast<QGroupBox*>(c)) {
-                need = fm.horizontalAdvance(g->title()) + 16;
-            } else if (auto* l = qobject_cast<QLabel*>(c); l && !l->wordWrap() && !l->text().isEmpty()) {
-                need = fm.horizontalAdvance(l->text());
-            }
-            EXPECT_LE(need, c->width()) << c->objectName().toStdString() << " cuts its caption";
-        }
-        // Siblings never cover each other (the hidden pop-up lists are meant to)
-        // and stay inside their parent.
-        for (QWidget* parent : w->findChildren<QWidget*>()) {
-            if (!parent->isVisibleTo(w.get())) continue;
-            QList<QWidget*> kids;
-            for (QObject* o : parent->children()) {
-                auto* k = qobject_cast<QWidget*>(o);
-                if (k && Shown(k, w.get())) kids << k;
-            }
-            // Inside a group: below its title and inside its frame.
-            QRect inside = parent->rect();
-            if (auto* g = qobject_cast<QGroupBox*>(parent)) {
-                QStyleOptionGroupBox opt;
-                opt.initFrom(g);
-                opt.text = g->title();
-                opt.subControls = QStyle::SC_All;
-                inside = g->style()->subControlRect(QStyle::CC_GroupBox, &opt, QStyle::SC_GroupBoxContents, g);
-            }
-            for (int i = 0; i < kids.size(); ++i) {
-                EXPECT_TRUE(inside.contains(kids[i]->geometry()))
-                    << kids[i]->objectName().toStdString() << " leaves its parent's contents";
-                for (int j = i + 1; j < kids.size(); ++j) {
-                    EXPECT_FALSE(kids[i]->geometry().intersects(kids[j]->geometry()))
-                        << kids[i]->objectName().toStdString() << " overlaps "
-                        << kids[j]->objectName().toStdString();
-                }
-            }
-        }
+        ExpectCaptionsFitAndNothingOverlaps(w.get());
     }
 }
 

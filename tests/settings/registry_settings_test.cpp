@@ -54,7 +54,7 @@ TEST_F(SettingsDefaults, EmptyOrMissingKeyGivesEveryDefault) {
         window.split = 2;
         settings.Load(LoadMode::Full, config, window);
 
-        EXPECT_TRUE(reg.keyExists(kKey)) << "the load creates a missing key";
+        EXPECT_EQ(reg.keyExists(kKey), keyExists) << "the load never creates the key";
         ExpectRangedDefaults(config, window);
         EXPECT_TRUE(window.videoCdMode);
         EXPECT_FALSE(window.separateFolders);
@@ -111,9 +111,15 @@ TEST_F(SettingsDefaults, TableNamesEveryValueOnceInReadingOrder) {
     auto table = MainSettingsTable();
     ASSERT_FALSE(table.empty());
     EXPECT_STREQ(table.front().name, "LastMethod");
-    EXPECT_STREQ(table.back().name, "DisableAudioWarningBell");
     for (const SettingInfo& row : table) EXPECT_EQ(FindSetting(row.name), &row) << row.name;
-    EXPECT_EQ(FindSetting("RARArchiverLocation"), nullptr) << "values of other windows stay out";
+    // The main rows end with the option flags; the options window's own rows follow.
+    const SettingInfo* bell = FindSetting("DisableAudioWarningBell");
+    ASSERT_NE(bell, nullptr);
+    for (const SettingInfo* row = bell + 1; row != table.data() + table.size(); ++row)
+        EXPECT_FALSE(row->saved) << row->name << " is written by the options window only";
+    EXPECT_NE(FindSetting("RARArchiverLocation"), nullptr);
+    EXPECT_NE(FindSetting("CDI_ConfigurationFile"), nullptr);
+    EXPECT_EQ(FindSetting("BatchProcessorPosX"), nullptr) << "values of other windows stay out";
 }
 
 using SettingsRoundTrip = Fixture;
@@ -121,7 +127,7 @@ using SettingsRoundTrip = Fixture;
 TEST_F(SettingsRoundTrip, EverySavedValueReadsBack) {
     config.AlwaysScanForCDI = 0;
     config.CUEIndexFullPath = 1;
-    config.AddCDIApplication = 0;
+    config.AddCDIApplication = 1;  // not the default
     config.SVCD_UseMPEG2Directory = 0;
     config.SVCD_UseENTRYVCD = 0;
     config.PreviewVideo = 0;
@@ -161,7 +167,7 @@ TEST_F(SettingsRoundTrip, EverySavedValueReadsBack) {
     fresh.Load(LoadMode::Full, c, w);
     EXPECT_EQ(c.AlwaysScanForCDI, 0);
     EXPECT_EQ(c.CUEIndexFullPath, 1);
-    EXPECT_EQ(c.AddCDIApplication, 0);
+    EXPECT_EQ(c.AddCDIApplication, 1);
     EXPECT_EQ(c.SVCD_UseMPEG2Directory, 0);
     EXPECT_EQ(c.SVCD_UseENTRYVCD, 0);
     EXPECT_EQ(c.PreviewVideo, 0);

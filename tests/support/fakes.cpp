@@ -116,6 +116,16 @@ std::optional<std::string> ScriptedDialogs::inputBox(const std::string& caption,
     return r;
 }
 void ScriptedDialogs::beep() { Lock l(m_); ++beeps_; }
+void ScriptedDialogs::scriptColour(std::optional<int32_t> bgr) { Lock l(m_); colours_.push_back(bgr); }
+std::optional<int32_t> ScriptedDialogs::chooseColour(int32_t initialBgr) {
+    Lock l(m_);
+    colourStarts_.push_back(initialBgr);
+    if (colours_.empty()) return std::nullopt;
+    auto c = colours_.front();
+    colours_.pop_front();
+    return c;
+}
+std::vector<int32_t> ScriptedDialogs::colourStarts() const { Lock l(m_); return colourStarts_; }
 std::vector<ScriptedDialogs::Shown> ScriptedDialogs::shown() const { Lock l(m_); return shown_; }
 int ScriptedDialogs::beeps() const { Lock l(m_); return beeps_; }
 

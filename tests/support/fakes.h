@@ -149,6 +149,8 @@ public:
     explicit ScriptedDialogs(int defaultAnswer = platform::kYes) : default_(defaultAnswer) {}
     void script(std::initializer_list<int> answers);
     void scriptInput(std::optional<std::string> text);
+    // The colour dialog's next answer (nothing: cancelled; unscripted: cancelled).
+    void scriptColour(std::optional<int32_t> bgr);
 
     int ask(const std::string& message, const std::string& caption) override;
     void error(const std::string& message, const std::string& caption) override;
@@ -156,8 +158,10 @@ public:
     std::optional<std::string> inputBox(const std::string& caption, const std::string& prompt,
                                         const std::string& initial) override;
     void beep() override;
+    std::optional<int32_t> chooseColour(int32_t initialBgr) override;
 
     std::vector<Shown> shown() const;
+    std::vector<int32_t> colourStarts() const;  // each dialog's initial colour
     int beeps() const;
 
 private:
@@ -165,6 +169,8 @@ private:
     int default_;
     std::deque<int> answers_;
     std::deque<std::optional<std::string>> inputs_;
+    std::deque<std::optional<int32_t>> colours_;
+    std::vector<int32_t> colourStarts_;
     std::vector<Shown> shown_;
     int beeps_ = 0;
 };
