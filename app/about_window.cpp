@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr int kAboutWidth = 360;
+constexpr int kAboutWidth = 400;
 constexpr int kAboutHeight = 240;
 constexpr int kCreditsWidth = 460;
 constexpr int kCreditsHeight = 250;
@@ -78,11 +78,11 @@ TForm5::TForm5(QWidget* owner, platform::Shell& shell, const std::string& exeDir
     email = MakeLabel(this, "email", kEmailAddress, 84, 148, 140, 16, navy);
     engineLabel = MakeLabel(this, "engineLabel", kEngineVersion, 12, 166, 120, 16, grey);
     codedByLabel = MakeLabel(this, "codedByLabel", kCodedBy, 12, 192, 200, 16, Qt::black);
-    pluggedImage = MakePicture(this, "pluggedImage", exeDir + "plugged.jpg", 230, 128, 56, 56, QColor(0x40, 0xa0, 0x40));
-    wallPlug = MakePicture(this, "wallPlug", exeDir + "socket.jpg", 296, 128, 56, 56, QColor(0xc0, 0xc0, 0xc0));
+    pluggedImage = MakePicture(this, "pluggedImage", exeDir + "plugged.jpg", 280, 128, 56, 56, QColor(0x40, 0xa0, 0x40));
+    wallPlug = MakePicture(this, "wallPlug", exeDir + "socket.jpg", 340, 128, 56, 56, QColor(0xc0, 0xc0, 0xc0));
     creditButton =
-        MakePicture(this, "creditButton", exeDir + "credits_button.jpg", 296, 196, 56, 28, QColor(0x22, 0x4a, 0x68));
-    plugInMouth = MakePicture(this, "plugInMouth", exeDir + "plug.jpg", 230, 190, 56, 40, QColor(0x60, 0x60, 0x60));
+        MakePicture(this, "creditButton", exeDir + "credits_button.jpg", 340, 196, 56, 28, QColor(0x22, 0x4a, 0x68));
+    plugInMouth = MakePicture(this, "plugInMouth", exeDir + "plug.jpg", 280, 190, 56, 40, QColor(0x60, 0x60, 0x60));
     for (QLabel* l : {homepageURL, email, wallPlug, creditButton, plugInMouth}) l->setCursor(Qt::PointingHandCursor);
     pluggedImage->hide();
     creditButton->hide();
@@ -185,7 +185,8 @@ TForm6::TForm6(QWidget* owner, const std::string& exeDir) : QDialog(owner) {
     setFixedSize(kCreditsWidth, kCreditsHeight);
     Image1 = MakePicture(this, "Image1", exeDir + "credits_back.jpg", 0, 0, kCreditsWidth, kCreditsHeight,
                          QColor(0x22, 0x4a, 0x68));
-    ScrollBox1 = new QScrollArea(this);
+    // The text scrolls over the background picture.
+    ScrollBox1 = new QScrollArea(Image1);
     ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
     ScrollBox1->setGeometry(40, 60, 380, 161);
     ScrollBox1->setFrameShape(QFrame::NoFrame);

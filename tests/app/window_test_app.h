@@ -1,7 +1,12 @@
 // The one application object of a window test, with the program's look.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <functional>
 
 #include "app/main_window.h"
 
@@ -20,4 +25,30 @@ inline QApplication& WindowTestApp() {
         return a;
     }();
     return *app;
+}
+
+// Clicks something that opens a modal window of type W, runs act while it is
+// shown and returns the modal result it ended with (-1: none was shown).
+// act must close the window.
+template <class W>
+int WhileModal(const std::function<void()>& click, const std::function<void(W&)>& act) {
+    int result = -1;
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        W* window = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* w = dynamic_cast<W*>(top); w && w->isVisible()) window = w;
+        if (!window) return;
+        shown = true;
+        EXPECT_TRUE(window->isModal());
+        QObject::connect(window, &QDialog::finished, [&](int r) { result = r; });
+        act(*window);
+        if (window->isVisible()) {
+            ADD_FAILURE() << "the modal window was left open";
+            window->done(2);
+        }
+    });
+    click();
+    EXPECT_TRUE(shown) << "no modal window";
+    return result;
 }

@@ -102,28 +102,8 @@ struct OptionsWindow : ::testing::Test {
         EXPECT_NE(c, nullptr) << name;
         return c;
     }
-    // Opens the options window with a click, runs act while it is shown and
-    // returns the modal result it ended with.
     int WithOptions(const std::function<void()>& click, const std::function<void(TForm2&)>& act) {
-        int result = -1;
-        bool shown = false;
-        QTimer::singleShot(0, [&] {
-            TForm2* form = nullptr;
-            for (QWidget* top : QApplication::topLevelWidgets())
-                if (auto* f = dynamic_cast<TForm2*>(top); f && f->isVisible()) form = f;
-            if (!form) return;
-            shown = true;
-            EXPECT_TRUE(form->isModal());
-            QObject::connect(form, &QDialog::finished, [&](int r) { result = r; });
-            act(*form);
-            if (form->isVisible()) {
-                ADD_FAILURE() << "the options window was left open";
-                form->done(2);
-            }
-        });
-        click();
-        EXPECT_TRUE(shown) << "no options window";
-        return result;
+        return WhileModal<TForm2>(click, act);
     }
     int WithOptions(const std::function<void(TForm2&)>& act) {
         return WithOptions([&] { find<QPushButton>(w.get(), "optionsButton")->click(); }, act);
