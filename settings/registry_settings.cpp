@@ -5,9 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include "batch/command_line.h"
 #include "core/temp_file.h"
 
 namespace {
@@ -115,7 +113,7 @@ std::string SettingsReader::textDefault(const SettingInfo& row) const {
         case TextDefault::ExeFile: return exeDir_ + row.defText;
         case TextDefault::Archiver: {
             const char* path = std::getenv("PATH");
-            return FindArchiverOnPath(path ? path : "");
+            return FindArchiver("", path ? path : "");
         }
         case TextDefault::Literal: break;
     }
@@ -127,31 +125,6 @@ std::string SettingsReader::text(const char* name) const {
     if (open_)
         if (std::optional<std::string> s = registry_.readString(row.name)) return *s;
     return textDefault(row);
-}
-
-std::string FindArchiverOnPath(const std::string& pathList) {
-    for (const char* program : {"rar", "unar", "unrar"}) {
-        size_t begin = 0;
-        while (begin <= pathList.size()) {
-            size_t end = pathList.find(':', begin);
-            if (end == std::string::npos) end = pathList.size();
-            std::string dir = pathList.substr(begin, end - begin);
-            begin = end + 1;
-            if (dir.empty()) continue;  // an empty entry would mean the current folder
-            std::string candidate = dir + (dir.back() == '/' ? "" : "/") + program;
-            struct stat st {};
-            if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
-                return candidate;
-        }
-    }
-    return "";
-}
-
-std::string ArchiverLocation(platform::Registry& registry) {
-    const bool open = registry.openKey(kSettingsKey, false);
-    std::string location = SettingsReader(registry, open, "").text("RARArchiverLocation");
-    if (open) registry.closeKey();
-    return location;
 }
 
 void RegistrySettings::Load(LoadMode mode, TConfig& config, MainWindowValues& window) {

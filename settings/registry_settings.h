@@ -61,11 +61,6 @@ private:
     std::string exeDir_;
 };
 
-// The first of rar, unar and unrar in the folders of a PATH list, else "".
-std::string FindArchiverOnPath(const std::string& pathList);
-// The archiver a task runs: RARArchiverLocation when stored, else the one on
-// PATH.
-std::string ArchiverLocation(platform::Registry& registry);
 
 // The main-window side of the settings: what the load sets and the save reads.
 struct MainWindowValues {

@@ -98,14 +98,11 @@ TEST_F(Options, ArchiverIsTheFirstOfRarUnarUnrarOnThePath) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.path);
-        EXPECT_EQ(FindArchiverOnPath(k.path), k.expect);
         setenv("PATH", k.path.c_str(), 1);
         EXPECT_EQ(model.Load().archiver, k.expect);
-        EXPECT_EQ(ArchiverLocation(reg), k.expect);
     }
     storeText("RARArchiverLocation", "/usr/local/bin/myrar");
     EXPECT_EQ(model.Load().archiver, "/usr/local/bin/myrar") << "a stored location wins";
-    EXPECT_EQ(ArchiverLocation(reg), "/usr/local/bin/myrar");
 }
 
 TEST_F(Options, StoredValuesShowAndOutOfRangeOnesTakeTheirDefaults) {
