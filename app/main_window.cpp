@@ -46,9 +46,13 @@
 #include "platform/qt/registry_qt.h"
 #include "platform/qt/shell_qt.h"
 #include "platform/qt/text.h"
+#include "platform/qt/widget_make.h"
 
 using platform::qt::fromQt;
 using platform::qt::toQt;
+using platform::qt::Make;
+using platform::qt::MakeGroup;
+using platform::qt::MakeText;
 
 TForm1* Form1 = nullptr;
 
@@ -69,32 +73,11 @@ const char* const kBuildMethods[] = {
     "nrg (Nero) -> cue/bin[cd image]",
 };
 
-template <class W>
-W* Make(QWidget* parent, const char* name, int x, int y, int w, int h) {
-    W* widget = new W(parent);
-    widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(x, y, w, h);
-    return widget;
-}
-
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int x, int y, int w, int h) {
     auto* b = Make<QPushButton>(parent, name, x, y, w, h);
     b->setText(QString::fromUtf8(caption));
     b->setFocusPolicy(Qt::TabFocus);
     return b;
-}
-
-template <class W>
-W* MakeText(QWidget* parent, const char* name, const char* caption, int x, int y, int w, int h) {
-    auto* widget = Make<W>(parent, name, x, y, w, h);
-    widget->setText(QString::fromUtf8(caption));
-    return widget;
-}
-
-QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* title, int x, int y, int w, int h) {
-    auto* g = Make<QGroupBox>(parent, name, x, y, w, h);
-    g->setTitle(QString::fromUtf8(title));
-    return g;
 }
 
 QListWidget* MakePopup(QWidget* parent, const char* name, std::initializer_list<const char*> items, int width) {

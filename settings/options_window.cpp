@@ -19,10 +19,14 @@
 #include "core/message_reporter.h"
 #include "platform/qt/controls_qt.h"
 #include "platform/qt/text.h"
+#include "platform/qt/widget_make.h"
 #include "settings/registry_settings.h"
 
 using platform::qt::fromQt;
 using platform::qt::toQt;
+using platform::qt::Make;
+using platform::qt::MakeGroup;
+using platform::qt::MakeText;
 
 namespace {
 
@@ -30,27 +34,6 @@ constexpr int kWidth = 500;
 constexpr int kHeight = 392;
 constexpr int kGroupWidth = 470;
 constexpr int kThresholdMax = 9999;
-
-template <class W>
-W* Make(QWidget* parent, const char* name, int x, int y, int w, int h) {
-    W* widget = new W(parent);
-    widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(x, y, w, h);
-    return widget;
-}
-
-template <class W>
-W* MakeText(QWidget* parent, const char* name, const char* caption, int x, int y, int w, int h) {
-    auto* widget = Make<W>(parent, name, x, y, w, h);
-    widget->setText(QString::fromUtf8(caption));
-    return widget;
-}
-
-QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* title, int x, int y, int w, int h) {
-    auto* g = Make<QGroupBox>(parent, name, x, y, w, h);
-    g->setTitle(QString::fromUtf8(title));
-    return g;
-}
 
 QPushButton* MakeFolderButton(QWidget* parent, const char* name, int x, int y) {
     auto* b = Make<QPushButton>(parent, name, x, y, 24, 20);
