@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "batch/batch_list_file.h"
+#include "batch/command_line.h"
 #include "batch/sfv_runner.h"
 #include "batch/task_properties_window.h"
 #include "core/message_reporter.h"
@@ -268,25 +269,32 @@ void TForm3::saveBatchListClick() {
         return;
     }
     if (services_.keepProjects) {
-        std::vector<std::string> projects;
-        for (int r = 1; r <= list_.taskCount(); ++r)
-            if (TaskTypeOf(list_.cell(r, 1)) == kLoadProjectTask) projects.push_back(list_.cell(r, 4));
-        services_.keepProjects(projects);
+        // The projects it loads and the folders its folder commands make.
+        std::vector<std::string> kept;
+        for (int r = 1; r <= list_.taskCount(); ++r) {
+            const int16_t type = TaskTypeOf(list_.cell(r, 1));
+            if (type == kLoadProjectTask) kept.push_back(list_.cell(r, 4));
+            if (type == kCommandTask)
+                if (const BuiltinCommand c = RecogniseBuiltin(list_.cell(r, 4)); c.kind != BuiltinCommand::kNone)
+                    kept.push_back(c.folder);
+        }
+        services_.keepProjects(kept);
     }
 }
 
-void TForm3::loadBatchListClick() {
-    if (list_.locked() || !services_.fileDialogs) return;
+int TForm3::loadBatchListClick() {
+    if (list_.locked() || !services_.fileDialogs) return 0;
     platform::FileDialogState state;
     state.Filter = kListFilter;
-    if (!services_.fileDialogs->executeOpen(state)) return;
+    if (!services_.fileDialogs->executeOpen(state)) return 0;
     std::vector<StoredTask> tasks;
     const int rc = ReadBatchListFile(state.FileName, tasks);
     if (rc != 0) {
         Error(rc, "");
-        return;
+        return rc;
     }
     list_.AppendStored(tasks);
+    return 0;
 }
 
 void TForm3::clearBatchListClick() { list_.Clear(); }

@@ -44,8 +44,9 @@ public:
         std::function<CdFolderSource()> cdFolders;
         std::function<std::string()> outputFileName;
         std::function<bool()> imgNone;
-        // Told after a save which task projects the saved list names, so that
-        // the main window's close keeps those temporary projects.
+        // Told after a save which task projects (and folders of its folder
+        // commands) the saved list names, so that the main window's close
+        // keeps those temporary ones.
         std::function<void(const std::vector<std::string>&)> keepProjects;
         // The window it opens under when no position is stored.
         QWidget* mainWindow = nullptr;
@@ -73,7 +74,8 @@ public:
     void moveTaskUpButtonClick();
     void moveTaskDownButtonClick();
     void saveBatchListClick();
-    void loadBatchListClick();
+    // 0, or the error reported: 6 the list cannot be opened, 17 invalid.
+    int loadBatchListClick();
     void clearBatchListClick();
     void runTaskClick() { sequencer_->runTaskClick(); }
 

@@ -124,6 +124,10 @@ void TBatchSequencer::runTaskClick() {
     currentRow_ = 1;
     initialising_ = true;
     waitingJob_ = true;
+    // The initialise run is a batch job too: no box, and its end reaches
+    // the batch. It answers as the first task would.
+    BatchList::ParseTaskOptions(services_.list->cell(1, 3), &onError_, &onQuery_);
+    SetBatchPromptFlags();
     SetState(SequencerState::Initialising);
     services_.host->SetTaskRunning(1);
     services_.host->StartInitialiseRun();
@@ -147,6 +151,14 @@ void TBatchSequencer::returnThreadSignalChange(int result) {
         }
         return;
     }
+    // A job's first output is what a chained project reads; a failed job
+    // leaves nothing to read.
+    if (result != 0) {
+        generatedFile_.clear();
+    } else {
+        const std::vector<std::string> files = SplitParameterText(services_.host->generatedFiles());
+        if (!files.empty()) generatedFile_ = files.front();
+    }
     const int row = currentRow_;
     if (Judge(row, result, false)) RunFrom(row + 1);
 }
@@ -163,18 +175,21 @@ void TBatchSequencer::RunFrom(int row) {
         list.setStatus(row, runningText());
         // Every task answers questions by its own choice and shows no box.
         BatchList::ParseTaskOptions(list.cell(row, 3), &onError_, &onQuery_);
-        if (services_.promptFlags) {
-            int16_t flags = static_cast<int16_t>(*services_.promptFlags & kBatchBitsKept);
-            flags = static_cast<int16_t>(flags | kBatchRuns);
-            if (onQuery_ == kQueryYes) flags = static_cast<int16_t>(flags | kBatchAnswersYes);
-            *services_.promptFlags = flags;
-        }
+        SetBatchPromptFlags();
         bool bypassed = false;
         const int result = StartTask(row, bypassed);
         if (result < 0) return;  // goes on when its end arrives
         if (!Judge(row, result, bypassed)) return;
     }
     GoIdle();
+}
+
+void TBatchSequencer::SetBatchPromptFlags() {
+    if (!services_.promptFlags) return;
+    int16_t flags = static_cast<int16_t>(*services_.promptFlags & kBatchBitsKept);
+    flags = static_cast<int16_t>(flags | kBatchRuns);
+    if (onQuery_ == kQueryYes) flags = static_cast<int16_t>(flags | kBatchAnswersYes);
+    *services_.promptFlags = flags;
 }
 
 bool TBatchSequencer::Judge(int row, int result, bool bypassed) {
@@ -408,6 +423,35 @@ void TBatchSequencer::FindGeneratedFile(const std::string& directory) {
     if (names.empty()) return;
     std::sort(names.begin(), names.end());
     generatedFile_ = Joined(directory, names.front());
+}
+
+bool TBatchSequencer::TakeChainedInput(const std::string& projectOutput, std::string& input, std::string& output) {
+    input.clear();
+    output = projectOutput;
+    if (decompressing_) {
+        const std::string folder = generatedFile_;
+        generatedFile_.clear();
+        FindGeneratedFile(folder);
+        if (!generatedFile_.empty()) {
+            const std::string stem = WithoutExtension(ExtractName(generatedFile_)) + ".mpg";
+            // The project names the folder to write into.
+            const char last = projectOutput.empty() ? '/' : projectOutput.back();
+            if (last == '/' || last == '\\') output = projectOutput + stem;
+        }
+    }
+    if (generatedFile_.empty() || !IsRegularFile(generatedFile_)) {
+        Log(std::string(kIndent) + "[ no output of the previous task to take ]");
+        Log("");
+        return false;
+    }
+    input = generatedFile_;
+    Log(std::string(kIndent) + "[ previous task output ] " + input);
+    return true;
+}
+
+void TBatchSequencer::NoteTaskOutput(const std::string& output) {
+    decompressing_ = 0;
+    generatedFile_ = output;
 }
 
 void TBatchSequencer::DeleteRarVolumes(const std::string& base) {

@@ -86,6 +86,16 @@ public:
     uint8_t GetDecompressing() const { return decompressing_; }
     void SetDecompressing(uint8_t on) { decompressing_ = on; }
     const std::string& lastArchive() const { return lastArchive_; }
+    // A task project that leaves its input open takes what the previous
+    // task left: after a decompression, the first file of the project's
+    // input kind in the folder (output: projectOutput's folder and that
+    // file's name with ".mpg"); after a job, the first file it wrote, or the
+    // output name it was given. Logs the file taken. False when there is
+    // none (a failed task leaves none): the project must fail.
+    bool TakeChainedInput(const std::string& projectOutput, std::string& input, std::string& output);
+    // The running task project's output, for the next task; the pending
+    // decompression is taken.
+    void NoteTaskOutput(const std::string& output);
     // The running task's choices (4 stop, 5 continue; 6 yes, 7 no), kept
     // apart from the record the task dialog edits.
     const int16_t* OnErrorPtr() const { return &onError_; }
@@ -113,6 +123,8 @@ private:
     // Marks the row; false when the batch ends there.
     bool Judge(int row, int result, bool bypassed);
     void GoIdle();
+    // The prompt flags' batch bits, with the answer of onQuery_.
+    void SetBatchPromptFlags();
     std::string Archiver();
     bool ExpandPrevious(std::string& params);
     int DecompressTask(int row, const std::string& params);

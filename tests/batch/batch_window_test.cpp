@@ -154,7 +154,8 @@ TEST_F(BatchWindow, ListIsSavedOpenedAndRefused) {
     fileDialogs_.scriptSave(path);
     window_->saveBatchListClick();
     ASSERT_TRUE(fs::exists(path));
-    EXPECT_EQ(kept_, (Strings{"/p/a.ktp"})) << "the main window keeps the projects a saved list names";
+    EXPECT_EQ(kept_, (Strings{"/p/a.ktp", "/tmp/x"}))
+        << "the main window keeps the projects and folders a saved list names";
     fileDialogs_.scriptOpen(path);
     window_->loadBatchListClick();
     EXPECT_EQ(Column(0), (Strings{"1", "2", "3", "4", ""}));
@@ -162,9 +163,9 @@ TEST_F(BatchWindow, ListIsSavedOpenedAndRefused) {
     // A broken list and a missing one: a box each, the list unchanged.
     std::ofstream(dir_ + "/bad.ktq") << "KTQ#";
     fileDialogs_.scriptOpen(dir_ + "/bad.ktq");
-    window_->loadBatchListClick();
+    EXPECT_EQ(window_->loadBatchListClick(), 17);
     fileDialogs_.scriptOpen(dir_ + "/missing.ktq");
-    window_->loadBatchListClick();
+    EXPECT_EQ(window_->loadBatchListClick(), 6);
     fileDialogs_.scriptSave(dir_ + "/no/such/list.ktq");
     window_->saveBatchListClick();
     const auto shown = dialogs_.shown();

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "batch/handoff.h"
 #include "batch/sequencer.h"
 #include "batch/sfv_runner.h"
 #include "tests/engine/job_harness.h"
@@ -29,7 +30,8 @@ public:
     void setGeneratedFiles(const std::string&) override {}
     void ShowFirstPage() override {}
     void StartInitialiseRun() override { Answer(0); }
-    void StartTaskProject(const std::string&) override {
+    void StartTaskProject(const std::string& path) override {
+        if (readProjects) return RunProject(path);
         int result = 1;
         if (sequencer->GetDecompressing()) {
             sequencer->SetOutputKind(0, 2);
@@ -44,8 +46,29 @@ public:
     void Answer(int result) {
         events_.post([this, result] { sequencer->returnThreadSignalChange(result); });
     }
+    // As the main window runs a task project: read it, take the input the
+    // previous task left when it names none, and extract.
+    void RunProject(const std::string& path) {
+        TaskProject p;
+        int result = ReadTaskProjectFile(path, p);
+        std::string input = p.inputs.empty() ? "" : p.inputs.front(), output = p.outputName;
+        if (result == 0) {
+            sequencer->SetOutputKind(p.pageMode, p.method);
+            if (p.inputs.empty() && !sequencer->TakeChainedInput(p.outputName, input, output)) result = 1;
+        }
+        if (result == 0) {
+            sequencer->NoteTaskOutput(output);
+            sources.push_back(input);
+            outputs.push_back(output);
+            harness::Job job;
+            result = job.LoadAndRun(p.method, input, output);
+        }
+        Answer(result);
+    }
     TBatchSequencer* sequencer = nullptr;
     std::string source;
+    bool readProjects = false;
+    Strings sources, outputs;
 
 private:
     fakes::EventQueue& events_;
@@ -138,6 +161,38 @@ TEST_F(RarBatch, DamagedVolumeFailsAndKeepsTheArchive) {
     EXPECT_TRUE(host_.source.empty()) << "no half-extracted image is handed on";
     for (const char* name : {"vcd_ntsc_set.rar", "vcd_ntsc_set.r00", "vcd_ntsc_set.r01"})
         EXPECT_TRUE(fs::exists(In(name))) << name;
+}
+
+// The rows a RAR load writes for two archives, one a volume set, run with
+// their task projects: each project takes the image its own archive left and
+// writes beside that archive; the private folders are gone afterwards.
+TEST_F(RarBatch, ArchiveLoadRowsRunEachArchiveThroughItsProject) {
+    fs::create_directories(dir_ / "in/a");
+    fs::create_directories(dir_ / "in/b b");
+    fs::create_directories(dir_ / "temp");
+    fs::copy_file(harness::Fixture("rar/vcd_ntsc.rar"), dir_ / "in/a/vcd_ntsc.rar");
+    for (const char* name : {"vcd_ntsc_set.rar", "vcd_ntsc_set.r00", "vcd_ntsc_set.r01", "vcd_ntsc_set.sfv"})
+        fs::rename(In(name), dir_ / ("in/b b/" + std::string(name)));
+    TaskProject page;
+    page.method = 0;
+    const HandoffTasks tasks = AddArchiveTasks(list_, page,
+                                               {dir_ / "in/a/vcd_ntsc.rar", dir_ / "in/b b/vcd_ntsc_set.rar"},
+                                               /*sfvCheck=*/false, dir_ / "temp");
+    ASSERT_EQ(list_.taskCount(), 8);
+    // A leftover folder of a stopped batch does not stop the next one.
+    ASSERT_TRUE(fs::is_directory(tasks.folders[0]));
+    host_.readProjects = true;
+    Run();
+    EXPECT_EQ(Statuses(), Strings(8, "completed"));
+    ASSERT_EQ(host_.sources.size(), 2u);
+    EXPECT_EQ(host_.sources[0], tasks.folders[0] + "/vcd_ntsc.cue");
+    EXPECT_EQ(host_.sources[1], tasks.folders[1] + "/vcd_ntsc.cue");
+    EXPECT_EQ(host_.outputs, (Strings{dir_ / "in/a/vcd_ntsc.mpg", dir_ / "in/b b/vcd_ntsc.mpg"}));
+    const auto ripped = harness::Manifest().at("vcd_ntsc.cue");
+    ASSERT_EQ(ripped.size(), 1u);
+    EXPECT_EQ(harness::Md5(dir_ / "in/a/vcd_ntsc_01.mpg"), ripped[0].md5);
+    EXPECT_EQ(harness::Md5(dir_ / "in/b b/vcd_ntsc_01.mpg"), ripped[0].md5);
+    for (const std::string& folder : tasks.folders) EXPECT_FALSE(fs::exists(folder)) << folder;
 }
 
 }  // namespace

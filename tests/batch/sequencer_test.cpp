@@ -33,11 +33,13 @@ public:
     void ShowFirstPage() override { ++firstPage; }
     void StartInitialiseRun() override {
         calls.push_back("<<thread.init>>");
+        flagsAtStart.push_back(promptFlags ? *promptFlags : 0);
         start(initResult);
     }
     void StartTaskProject(const std::string& path) override {
         calls.push_back(path);
         flagsAtStart.push_back(promptFlags ? *promptFlags : 0);
+        if (onProject) onProject(path);
         auto it = results.find(path);
         start(it == results.end() ? 0 : it->second);
     }
@@ -49,6 +51,7 @@ public:
     TBatchSequencer* sequencer = nullptr;
     const int16_t* promptFlags = nullptr;
     std::map<std::string, int> results;  // by project path; 0 when missing
+    std::function<void(const std::string&)> onProject;  // the window's reading of it
     int initResult = 0;
     bool holdJobs = false;  // jobs run until stopped
     bool held = false;
@@ -201,7 +204,9 @@ TEST_F(Sequencer, ProjectsRunAfterTheInitialiseRunAndAnswerByTheirOwnChoices) {
     EXPECT_EQ(Statuses(), Strings(3, "completed"));
     EXPECT_EQ(host_.taskRunning, (std::vector<int>{1, 0}));
     // Questions in a batch task are answered by its choice, and no box opens.
-    EXPECT_EQ(host_.flagsAtStart, (std::vector<int16_t>{int16_t(0xC005), int16_t(0xC005), int16_t(0x8005)}));
+    // The initialise run is a batch job as well: its end must reach the batch.
+    EXPECT_EQ(host_.flagsAtStart,
+              (std::vector<int16_t>{int16_t(0xC005), int16_t(0xC005), int16_t(0xC005), int16_t(0x8005)}));
     EXPECT_EQ(promptFlags_, 0x0005) << "cleared at idle";
     const Strings lines = log_.lines();
     Strings headers;
@@ -538,6 +543,75 @@ TEST_F(Sequencer, GeneratedFileOfTheNextInputKind) {
         sequencer_->SetGeneratedFile("");
         sequencer_->FindGeneratedFile(out);
         EXPECT_EQ(sequencer_->GetGeneratedFile(), c.found);
+    }
+}
+
+// What a project that leaves its input open gets, as the main window asks
+// for it: the first file the previous job wrote, else the output it was
+// given; nothing after a failed task.
+TEST_F(Sequencer, ChainedProjectTakesThePreviousTasksFirstOutput) {
+    const std::string first = Write("movie_01.mpg"), second = Write("movie_02.mpg"), named = Write("named.mpg");
+    const struct {
+        const char* what;
+        std::string files;  // what the first job wrote
+        int firstResult;
+        std::string expected;  // empty: the chained project fails
+    } cases[] = {
+        {"per-track outputs", "\"" + first + "\" \"" + second + "\" ", 0, first},
+        {"no list: the output name", "", 0, named},
+        {"a failed job leaves nothing", "\"" + first + "\" ", 1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        list_.Clear();
+        log_.clear();
+        list_.AppendStored({{"Load task project", "Continue Batch / Query YES", "/p/a.ktp", ""},
+                            {"Load task project", "Continue Batch / Query YES", "/p/b.ktp", ""}});
+        host_.results = {{"/p/a.ktp", c.firstResult}};
+        std::string input = "untouched", output;
+        bool chained = false;
+        host_.onProject = [&](const std::string& path) {
+            if (path == "/p/a.ktp") {
+                sequencer_->NoteTaskOutput(named);
+                host_.files = c.files;
+            } else {
+                chained = sequencer_->TakeChainedInput("/out/b.mpg", input, output);
+            }
+        };
+        ASSERT_TRUE(Run());
+        EXPECT_EQ(chained, !c.expected.empty());
+        EXPECT_EQ(input, c.expected);
+        EXPECT_EQ(output, "/out/b.mpg");
+        EXPECT_TRUE(Logged(c.expected.empty() ? "     [ no output of the previous task to take ]"
+                                              : "     [ previous task output ] " + c.expected));
+    }
+}
+
+TEST_F(Sequencer, ChainedProjectAfterADecompressionTakesTheFolder) {
+    const std::string folder = dir_ + "/unpacked";
+    fs::create_directories(folder);
+    for (const char* name : {"movie.bin", "movie.cue", "a.txt"}) Write(std::string("unpacked/") + name);
+    const struct {
+        int method;
+        std::string projectOutput, input, output;
+    } cases[] = {
+        {2, "/out/", folder + "/movie.cue", "/out/movie.mpg"},
+        {4, "/out/", folder + "/movie.bin", "/out/movie.mpg"},
+        {4, "/out/given.mpg", folder + "/movie.bin", "/out/given.mpg"},  // a named output stays
+        {5, "/out/", "", "/out/"},                                        // no toc there: fails
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.method);
+        sequencer_->SetOutputKind(0, c.method);
+        sequencer_->SetGeneratedFile(folder);
+        sequencer_->SetDecompressing(1);
+        std::string input, output;
+        EXPECT_EQ(sequencer_->TakeChainedInput(c.projectOutput, input, output), !c.input.empty());
+        EXPECT_EQ(input, c.input);
+        EXPECT_EQ(output, c.output);
+        // The folder itself is never an input, not even for the next task.
+        sequencer_->NoteTaskOutput(output);
+        EXPECT_EQ(sequencer_->GetDecompressing(), 0);
     }
 }
 

@@ -1,0 +1,50 @@
+// The main window's side of the batch without the window: what a RAR load
+// and a load of several sources become (temporary task projects and the
+// rows that run them), and the output name of each source.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "batch/batch_list.h"
+#include "engine/task_project.h"
+
+// Extraction methods whose choice of several sources becomes one task each.
+bool LoadsSeveralSources(int method);
+// The method an archive's task project extracts with: 2 (cue/bin) for 0,
+// 4 (bin) for 1; -1 for any other.
+int ArchiveTargetMethod(int method);
+// folder/name.dat for methods 3, 7 and 9, folder/name.mpg for the others,
+// name being each source's name without folder and extension.
+std::vector<std::string> OutputNamesForSources(const std::vector<std::string>& sources, const std::string& folder,
+                                               int method);
+
+// Writes a task project to a new "~<unique>_tmp.ktp" in tempDir, created
+// exclusively: 0 and its path, or 9 with nothing left behind.
+int WriteTempTaskProject(const TaskProject& project, const std::string& tempDir, std::string& path);
+
+// The folder commands the rows of an archive carry; the sequencer carries
+// them out as file operations.
+std::string MakeFolderCommand(const std::string& folder);
+std::string RemoveFolderCommand(const std::string& folder);
+
+struct HandoffTasks {
+    std::vector<std::string> projects;  // temporary projects written
+    std::vector<std::string> folders;   // private decompression folders made
+    std::vector<std::string> refused;   // sources or archives that gave no task
+};
+
+// One task per source: the page's project with that source as its only
+// input and that output, and no track selection (the page's selection
+// belongs to another source).
+HandoffTasks AddSourceTasks(BatchList& list, const TaskProject& page, const std::vector<std::string>& sources,
+                            const std::vector<std::string>& outputs, const std::string& tempDir);
+
+// The rows of each archive, in order: the SFV check of name.sfv when asked,
+// mkdir of a private folder made for it, its decompression into that
+// folder, a task project that takes its input from the decompression
+// (target method, no input, the archive's folder as output, no selection),
+// and the folder's removal. An archive whose rows cannot be written (a name
+// holding a double quote, no folder or project can be made) adds no row.
+HandoffTasks AddArchiveTasks(BatchList& list, const TaskProject& page, const std::vector<std::string>& archives,
+                             bool sfvCheck, const std::string& tempDir);
