@@ -3,7 +3,7 @@
 #include <QMessageBox>
 #include <exception>
 
-#include "app/main_window.h"
+#include "app/main_window/main_window.h"
 #include "platform/qt/media_player_qt.h"
 
 namespace {

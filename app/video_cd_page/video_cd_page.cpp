@@ -1,6 +1,10 @@
 #include "app/video_cd_page/video_cd_page.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QProgressBar>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,18 +13,29 @@
 #include <QScrollBar>
 #include <QTableWidget>
 
-#include "app/main_window.h"
+#include "app/extraction_page/extraction_page.h"
+#include "app/log_page/log_page.h"
+#include "app/main_window/main_window.h"
 #include "core/helpers.h"
 #include "core/message_reporter.h"
 #include "engine/source_scan.h"
 #include "platform/qt/controls_qt.h"
 #include "platform/qt/string_grid_qt.h"
 #include "platform/qt/text.h"
+#include "platform/qt/widget_make.h"
 
 using platform::qt::fromQt;
 using platform::qt::toQt;
+using platform::qt::Make;
+using platform::qt::MakeGroup;
+using platform::qt::MakeText;
 
 namespace {
+
+const char* const kBuildMethods[] = {
+    "mpeg -> toc/bin[cd image]", "mpeg -> cue/bin[cd image]", "cif (Adaptec) -> cue/bin[cd image]",
+    "nrg (Nero) -> cue/bin[cd image]",
+};
 
 const char* const kMpegFilter =
     "*.mpg,*.mpeg,*.m2v,*.m2s (videocd mpeg video)|*.mpg;*.mpeg;*.m2v;*.m2s|All files|*.*";
@@ -30,43 +45,7 @@ const char* const kPropertyBeforeJob = "pellmorWantedBeforeJob";
 
 }  // namespace
 
-TVideoCdPage::TVideoCdPage(TForm1& w, int64_t capacity, int64_t margin)
-    : w_(w),
-      buildVCDMethod(w.buildVCDMethod),
-      VCDCheckBox(w.VCDCheckBox),
-      SVCDCheckBox(w.SVCDCheckBox),
-      videoRes(w.videoRes),
-      vidBitrate(w.vidBitrate),
-      audInfo(w.audInfo),
-      audBitrate(w.audBitrate),
-      imgNumLabel(w.imgNumLabel),
-      totalImageTime(w.totalImageTime),
-      TrackListGrid(w.TrackListGrid),
-      addTrackButton(w.addTrackButton),
-      removeTrackButton(w.removeTrackButton),
-      IncreaseImage(w.IncreaseImage),
-      ReduceImage(w.ReduceImage),
-      moveTrackUp(w.moveTrackUp),
-      moveTrackDown(w.moveTrackDown),
-      playTrackButton(w.playTrackButton),
-      clearListButton(w.clearListButton),
-      volName(w.volName),
-      pauseTimeMsg(w.pauseTimeMsg),
-      saveFileField(w.saveFileField),
-      volumeExpandButton(w.volumeExpandButton),
-      TrackPauseBar(w.TrackPauseBar),
-      imgNone(w.imgNone),
-      imgCustom(w.imgCustom),
-      img74(w.img74),
-      img80(w.img80),
-      yesSample(w.yesSample),
-      noSample(w.noSample),
-      yesFolder(w.yesFolder),
-      noFolder(w.noFolder),
-      OpenSampleButton(w.OpenSampleButton),
-      saveButton(w.saveButton),
-      startVCDButton(w.startVCDButton),
-      namingLabel(w.namingLabel) {
+void TVideoCdPage::Start(int64_t capacity, int64_t margin) {
     using namespace platform::qt;
     TrackListGrid->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_ = std::make_unique<QtStringGrid>(TrackListGrid);
@@ -80,12 +59,12 @@ TVideoCdPage::TVideoCdPage(TForm1& w, int64_t capacity, int64_t margin)
     imgNumHandle_ = std::make_unique<QtLabel>(imgNumLabel);
     totalTimeHandle_ = std::make_unique<QtLabel>(totalImageTime);
 
-    list_ = std::make_unique<TMpegFileList>(w.MainJob.get(), w.MainConfig.get());
-    rows_ = std::make_unique<TVcdTrackList>(w.MainJob.get(), grid_.get(), w.languageSet.get());
-    editor_ = std::make_unique<TBuildListEditor>(*w.MainJob, *w.MainConfig, *list_, *rows_);
-    w.mpegList = list_.get();
-    w.vcdTrackList = rows_.get();
-    w.MainJob->mpegList = list_.get();
+    list_ = std::make_unique<TMpegFileList>(w_.MainJob.get(), w_.MainConfig.get());
+    rows_ = std::make_unique<TVcdTrackList>(w_.MainJob.get(), grid_.get(), w_.languageSet.get());
+    editor_ = std::make_unique<TBuildListEditor>(*w_.MainJob, *w_.MainConfig, *list_, *rows_);
+    w_.mpegList = list_.get();
+    w_.vcdTrackList = rows_.get();
+    w_.MainJob->mpegList = list_.get();
     capacity_ = capacity;
     ApplyCapacity();
     if (margin >= 0) list_->SetMarginOverride(margin);
@@ -93,39 +72,156 @@ TVideoCdPage::TVideoCdPage(TForm1& w, int64_t capacity, int64_t margin)
 
     // Radio buttons act for the button that becomes checked.
     for (QRadioButton* r : {imgNone, img74, img80, imgCustom})
-        QObject::connect(r, &QRadioButton::toggled, &w, [this](bool on) {
+        QObject::connect(r, &QRadioButton::toggled, &w_, [this](bool on) {
             if (on) AdjustImageSpan();
         });
-    QObject::connect(yesFolder, &QRadioButton::toggled, &w, [this](bool on) {
+    QObject::connect(yesFolder, &QRadioButton::toggled, &w_, [this](bool on) {
         if (on) yesFolderClick();
     });
-    QObject::connect(noFolder, &QRadioButton::toggled, &w, [this](bool on) {
+    QObject::connect(noFolder, &QRadioButton::toggled, &w_, [this](bool on) {
         if (on) noFolderClick();
     });
-    QObject::connect(TrackListGrid, &QTableWidget::itemSelectionChanged, &w, [this] {
+    QObject::connect(TrackListGrid, &QTableWidget::itemSelectionChanged, &w_, [this] {
         if (!busy_) TrackListGridClick();
     });
-    QObject::connect(addTrackButton, &QPushButton::clicked, &w, [this] { w_.loadButtonClick(); });
-    QObject::connect(clearListButton, &QPushButton::clicked, &w, [this] { clearListButtonClick(); });
-    QObject::connect(removeTrackButton, &QPushButton::clicked, &w, [this] { removeTrackButtonClick(); });
-    QObject::connect(moveTrackUp, &QPushButton::clicked, &w, [this] { moveTrackUpClick(); });
-    QObject::connect(moveTrackDown, &QPushButton::clicked, &w, [this] { moveTrackDownClick(); });
-    QObject::connect(IncreaseImage, &QPushButton::clicked, &w, [this] { IncreaseImageClick(); });
-    QObject::connect(ReduceImage, &QPushButton::clicked, &w, [this] { ReduceImageClick(); });
-    QObject::connect(volumeExpandButton, &QPushButton::clicked, &w, [this] { volumeExpandButtonClick(); });
-    QObject::connect(saveButton, &QPushButton::clicked, &w, [this] { saveButtonClick(); });
-    QObject::connect(namingLabel, &TClickLabel::clicked, &w, [this] { namingLabelClick(); });
-    QObject::connect(w.namingLabel2, &TClickLabel::clicked, &w, [this] { namingLabelClick(); });
+    QObject::connect(addTrackButton, &QPushButton::clicked, &w_, [this] { w_.extractionPage->loadButtonClick(); });
+    QObject::connect(clearListButton, &QPushButton::clicked, &w_, [this] { clearListButtonClick(); });
+    QObject::connect(removeTrackButton, &QPushButton::clicked, &w_, [this] { removeTrackButtonClick(); });
+    QObject::connect(moveTrackUp, &QPushButton::clicked, &w_, [this] { moveTrackUpClick(); });
+    QObject::connect(moveTrackDown, &QPushButton::clicked, &w_, [this] { moveTrackDownClick(); });
+    QObject::connect(IncreaseImage, &QPushButton::clicked, &w_, [this] { IncreaseImageClick(); });
+    QObject::connect(ReduceImage, &QPushButton::clicked, &w_, [this] { ReduceImageClick(); });
+    QObject::connect(volumeExpandButton, &QPushButton::clicked, &w_, [this] { volumeExpandButtonClick(); });
+    QObject::connect(saveButton, &QPushButton::clicked, &w_, [this] { saveButtonClick(); });
+    QObject::connect(namingLabel, &TClickLabel::clicked, &w_, [this] { namingLabelClick(); });
+    QObject::connect(w_.extractionPage->namingLabel2, &TClickLabel::clicked, &w_, [this] { namingLabelClick(); });
     // The up-down writes its position into the field and stores it.
-    QObject::connect(TrackPauseBar, &QScrollBar::valueChanged, &w, [this](int v) {
+    QObject::connect(TrackPauseBar, &QScrollBar::valueChanged, &w_, [this](int v) {
         const QString text = QString::number(v);
         if (pauseTimeMsg->text() != text) pauseTimeMsg->setText(text);
         if (!busy_) TrackPauseBarClick();
     });
     // A typed pause counts as the arrows do once the field is left (so that
     // "17" is not taken as "1" on the way); anything else goes back.
-    QObject::connect(pauseTimeMsg, &QLineEdit::editingFinished, &w, [this] { pauseTimeMsgChange(); });
+    QObject::connect(pauseTimeMsg, &QLineEdit::editingFinished, &w_, [this] { pauseTimeMsgChange(); });
     UpdateImageButtons();
+}
+
+TVideoCdPage::TVideoCdPage(TForm1& window, QWidget* sheet) : w_(window) {
+    Layout(sheet);
+    ConnectHandlers();
+}
+
+void TVideoCdPage::Layout(QWidget* p) {
+    buildVCDMethod = Make<QComboBox>(p, "buildVCDMethod", 6, 6, 238, 22);
+    for (const char* m : kBuildMethods) buildVCDMethod->addItem(QString::fromUtf8(m));
+
+    VCDMethodGroup = MakeGroup(p, "VCDMethodGroup", "VideoCD Creation Method", 6, 32, 238, 58);
+    VCDCheckBox = MakeText<QCheckBox>(VCDMethodGroup, "VCDCheckBox", "VCD", 12, 21, 70, 18);
+    SVCDCheckBox = MakeText<QCheckBox>(VCDMethodGroup, "SVCDCheckBox", "SVCD", 90, 21, 70, 18);
+    VCDOptionLink = MakeText<TClickLabel>(VCDMethodGroup, "VCDOptionLink", "[+] VideoCD options", 12, 39, 186, 16);
+    VCDOptionLink->setCursor(Qt::PointingHandCursor);
+
+    vidInfoGroup = MakeGroup(p, "vidInfoGroup", "Video Track Information", 6, 94, 238, 104);
+    int y = 21;
+    for (auto [label, name, caption] : std::initializer_list<std::tuple<QLabel**, const char*, const char*>>{
+             {&videoRes, "videoRes", "Resolution :"},
+             {&vidBitrate, "vidBitrate", "Video Bitrate :"},
+             {&audInfo, "audInfo", "Audio :"},
+             {&audBitrate, "audBitrate", "Audio Bitrate :"},
+             {&imgNumLabel, "imgNumLabel", "Image #:"},
+             {&totalImageTime, "totalImageTime", "Total Playtime:"}}) {
+        *label = MakeText<QLabel>(vidInfoGroup, name, caption, 8, y, 224, 13);
+        y += 13;
+    }
+
+    VCDTrackListGroup = MakeGroup(p, "VCDTrackListGroup", "VideoCD Track List", 250, 2, 230, 196);
+    TrackListGrid = Make<QTableWidget>(VCDTrackListGroup, "TrackListGrid", 8, 21, 214, 115);
+    // Image, track, file and play time; the titles come from the build list.
+    TrackListGrid->setColumnCount(4);
+    TrackListGrid->verticalHeader()->hide();
+    TrackListGrid->verticalHeader()->setDefaultSectionSize(16);
+    TrackListGrid->horizontalHeader()->setFixedHeight(18);
+    TrackListGrid->setColumnWidth(0, 18);
+    TrackListGrid->setColumnWidth(1, 20);
+    // The path takes what the play time leaves; its file name end shows.
+    TrackListGrid->setWordWrap(false);
+    TrackListGrid->setTextElideMode(Qt::ElideLeft);
+    TrackListGrid->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+    TrackListGrid->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
+    TrackListGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    TrackListGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    TrackListGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TrackListGrid->setTabKeyNavigation(false);  // Tab leaves the grid
+    addTrackButton = MakeButton(VCDTrackListGroup, "addTrackButton", "add track", 8, 142, 62, 22);
+    removeTrackButton = MakeButton(VCDTrackListGroup, "removeTrackButton", "remove track", 72, 142, 80, 22);
+    clearListButton = MakeButton(VCDTrackListGroup, "clearListButton", "clear list", 154, 142, 68, 22);
+    moveTrackUp = MakeButton(VCDTrackListGroup, "moveTrackUp", "up", 8, 167, 36, 22);
+    moveTrackDown = MakeButton(VCDTrackListGroup, "moveTrackDown", "down", 46, 167, 42, 22);
+    IncreaseImage = MakeButton(VCDTrackListGroup, "IncreaseImage", "img +", 90, 167, 42, 22);
+    ReduceImage = MakeButton(VCDTrackListGroup, "ReduceImage", "img -", 134, 167, 42, 22);
+    playTrackButton = MakeButton(VCDTrackListGroup, "playTrackButton", "play", 178, 167, 44, 22);
+
+    AdditionGroup = MakeGroup(p, "AdditionGroup", "Additional Options", 486, 2, 184, 196);
+    volNameLabel = MakeText<QLabel>(AdditionGroup, "volNameLabel", "Volume Name:", 8, 23, 80, 16);
+    volName = Make<QLineEdit>(AdditionGroup, "volName", 88, 21, 68, 20);
+    volumeExpandButton = MakeButton(AdditionGroup, "volumeExpandButton", "...", 158, 21, 20, 20);
+    trackPauseLabel = MakeText<QLabel>(AdditionGroup, "trackPauseLabel", "Track Pause:", 8, 45, 80, 16);
+    pauseTimeMsg = MakeText<QLineEdit>(AdditionGroup, "pauseTimeMsg", "5", 88, 43, 30, 20);
+    pauseTimeMsg->setMaxLength(2);
+    TrackPauseBar = Make<QScrollBar>(AdditionGroup, "TrackPauseBar", 118, 43, 14, 20);
+    TrackPauseBar->setOrientation(Qt::Vertical);
+    TrackPauseBar->setRange(0, 16);
+    TrackPauseBar->setInvertedAppearance(true);
+    TrackPauseBar->setInvertedControls(true);
+    TrackPauseBar->setValue(5);
+    TrackPauseBar->setFocusPolicy(Qt::StrongFocus);  // the arrow keys move it
+    spanLabel = MakeText<QLabel>(AdditionGroup, "spanLabel", "Span VideoCD Images at:", 8, 64, 168, 16);
+    imgNone = MakeText<QRadioButton>(AdditionGroup, "imgNone", "Don't span", 12, 80, 86, 16);
+    imgCustom = MakeText<QRadioButton>(AdditionGroup, "imgCustom", "custom", 100, 80, 78, 16);
+    img74 = MakeText<QRadioButton>(AdditionGroup, "img74", "74 min", 12, 96, 86, 16);
+    img80 = MakeText<QRadioButton>(AdditionGroup, "img80", "80 min", 100, 96, 78, 16);
+    spanGroup_ = new QButtonGroup(p);
+    for (QRadioButton* r : {imgNone, imgCustom, img74, img80}) spanGroup_->addButton(r);
+    imgNone->setChecked(true);
+    addSampleLabel = MakeText<QLabel>(AdditionGroup, "addSampleLabel", "Add a Sample Clip?", 8, 112, 168, 15);
+    yesSample = MakeText<QRadioButton>(AdditionGroup, "yesSample", "Yes", 12, 129, 48, 16);
+    noSample = MakeText<QRadioButton>(AdditionGroup, "noSample", "No", 62, 129, 46, 16);
+    OpenSampleButton = MakeButton(AdditionGroup, "OpenSampleButton", "clip...", 110, 127, 66, 20);
+    sampleGroup_ = new QButtonGroup(p);
+    sampleGroup_->addButton(yesSample);
+    sampleGroup_->addButton(noSample);
+    noSample->setChecked(true);
+    yesSample->setEnabled(false);
+    noSample->setEnabled(false);
+    folderLabel = MakeText<QLabel>(AdditionGroup, "folderLabel", "Put Images/Sample Into Separate Folders?", 8, 148,
+                                   168, 28);
+    folderLabel->setWordWrap(true);
+    folderLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    yesFolder = MakeText<QRadioButton>(AdditionGroup, "yesFolder", "Yes", 12, 176, 48, 16);
+    noFolder = MakeText<QRadioButton>(AdditionGroup, "noFolder", "No", 62, 176, 46, 16);
+    folderGroup_ = new QButtonGroup(p);
+    folderGroup_->addButton(yesFolder);
+    folderGroup_->addButton(noFolder);
+    noFolder->setChecked(true);
+
+    std::tie(saveFileField, saveButton, namingLabel, startVCDButton, ProgressBar2, statusMsg2, compLabel2,
+             etaMsg2, totalErrWarnings2) =
+        MakeJobRow(p, {"saveFileField", "saveButton", "namingLabel", "startVCDButton", "ProgressBar2",
+                   "statusMsg2", "compLabel2", "etaMsg2", "totalErrWarnings2"},
+                   "sa&ve").values();
+}
+
+void TVideoCdPage::ConnectHandlers() {
+    // Check boxes act on every change of state, from code as from a click;
+    // the method box acts on the user's choice only, code calls the handler.
+    QObject::connect(VCDOptionLink, &TClickLabel::clicked, &w_, [this] { VCDOptionLinkClick(); });
+    QObject::connect(VCDCheckBox, &QCheckBox::toggled, &w_, [this] { VCDCheckBoxClick(); });
+    QObject::connect(SVCDCheckBox, &QCheckBox::toggled, &w_, [this] { SVCDCheckBoxClick(); });
+    QObject::connect(buildVCDMethod, &QComboBox::activated, &w_, [this] { buildVCDMethodChange(); });
+    QObject::connect(totalErrWarnings2, &TClickLabel::clicked, &w_, [this] { totalErrWarnings2Click(); });
+    QObject::connect(playTrackButton, &QPushButton::clicked, &w_, [this] { playTrackButtonClick(); });
+    QObject::connect(startVCDButton, &QPushButton::clicked, &w_, [this] { w_.extractionPage->startButtonClick(); });
 }
 
 TVideoCdPage::~TVideoCdPage() {
@@ -231,7 +327,7 @@ int TVideoCdPage::LoadFromDialog() {
     TForm1& w = w_;
     const int method = buildVCDMethod->currentIndex();
     platform::FileDialogState& open = w.OpenDialog;
-    if (!w.batchActive || w.PassiveBox->isChecked()) {
+    if (!w.batchActive || w.extractionPage->PassiveBox->isChecked()) {
         open.Title.clear();
         if (!w.MainConfig->DefaultLoadDir.empty()) open.InitialDir = w.MainConfig->DefaultLoadDir;
         open.Filter = method == 2 ? kCifFilter : method == 3 ? kNrgFilter : kMpegFilter;
@@ -240,7 +336,7 @@ int TVideoCdPage::LoadFromDialog() {
     }
     bool chosen = false;
     if (!w.batchActive) chosen = w.fileDialogs().executeOpen(open);
-    if (!chosen && w.PassiveBox->isChecked()) chosen = w.fileDialogs().executeOpen(open);
+    if (!chosen && w.extractionPage->PassiveBox->isChecked()) chosen = w.fileDialogs().executeOpen(open);
     if (!chosen && !w.batchActive) return 12;
     if (!chosen && open.FileName.empty()) return 12;
     if (!open.FileName.empty()) w.MainConfig->DefaultLoadDir = ExtractFolder(open.FileName);
@@ -343,7 +439,7 @@ void TVideoCdPage::ResetControls() {
     totalImageTime->setText(toQt(t.component(120) + ":"));
     EmptyListControls();
     w_.SetUsable(namingLabel, false);
-    w_.totalErrWarnings2->hide();
+    totalErrWarnings2->hide();
     UpdateStart();
 }
 
@@ -494,4 +590,31 @@ void TVideoCdPage::SetEditingUsable(bool on) {
             c->setProperty(kPropertyBeforeJob, QVariant());
         }
     }
+}
+
+// ---------------------------------------------------------------- page handlers
+
+void TVideoCdPage::VCDOptionLinkClick() { w_.ShowConfigurationForm(2); }
+
+void TVideoCdPage::VCDCheckBoxClick() { SVCDCheckBox->setChecked(!VCDCheckBox->isChecked()); }
+
+void TVideoCdPage::SVCDCheckBoxClick() { VCDCheckBox->setChecked(!SVCDCheckBox->isChecked()); }
+
+void TVideoCdPage::buildVCDMethodChange() {
+    if (w_.BuildListRows() > 0) {
+        int answer = w_.ResetPage(1);
+        if (answer == platform::kNo || answer == platform::kCancel) {
+            buildVCDMethod->setCurrentIndex(w_.methodIndex);
+            return;
+        }
+    }
+    w_.extractionPage->methodBoxChange();
+}
+
+void TVideoCdPage::totalErrWarnings2Click() { w_.logButtonClick(); }
+
+void TVideoCdPage::playTrackButtonClick() {
+    if (!rows_) return;
+    const std::string file = SelectedFile();
+    if (!file.empty()) w_.shell_->open(file);
 }

@@ -13,7 +13,10 @@
 #include "disc/mpeg_file_list.h"
 #include "disc/vcd_track_list.h"
 
+class QButtonGroup;
 class QCheckBox;
+class QGroupBox;
+class QProgressBar;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -31,13 +34,21 @@ class QtStringGrid;
 
 class TVideoCdPage {
 public:
-    // Made by the window once its job and options exist.
+    // Lays the page's controls out on sheet with the window.
+    TVideoCdPage(TForm1& window, QWidget* sheet);
+    ~TVideoCdPage();
+    // Once the window's job and options exist: the build list and its rows.
     // capacity and margin: image capacity and margin overrides for tests
     // (negative: the program's own).
-    TVideoCdPage(TForm1& window, int64_t capacity, int64_t margin);
-    ~TVideoCdPage();
+    void Start(int64_t capacity, int64_t margin);
 
     // Handlers, under the window's names.
+    void VCDOptionLinkClick();
+    void VCDCheckBoxClick();
+    void SVCDCheckBoxClick();
+    void buildVCDMethodChange();
+    void totalErrWarnings2Click();
+    void playTrackButtonClick();
     void TrackListGridClick();
     void removeTrackButtonClick();
     void moveTrackUpClick();
@@ -82,6 +93,35 @@ public:
     // Track lengths of a loaded cif or nrg source.
     std::vector<int64_t> imageTrackLengths;
 
+    // Controls (object names as the window definition names them).
+    QComboBox* buildVCDMethod = nullptr;
+    QGroupBox* VCDMethodGroup = nullptr;
+    QCheckBox *VCDCheckBox = nullptr, *SVCDCheckBox = nullptr;
+    TClickLabel* VCDOptionLink = nullptr;
+    QGroupBox* vidInfoGroup = nullptr;
+    QLabel *videoRes = nullptr, *vidBitrate = nullptr, *audInfo = nullptr, *audBitrate = nullptr,
+           *imgNumLabel = nullptr, *totalImageTime = nullptr;
+    QGroupBox* VCDTrackListGroup = nullptr;
+    QTableWidget* TrackListGrid = nullptr;
+    QPushButton *addTrackButton = nullptr, *removeTrackButton = nullptr, *IncreaseImage = nullptr,
+                *ReduceImage = nullptr, *moveTrackUp = nullptr, *moveTrackDown = nullptr, *playTrackButton = nullptr,
+                *clearListButton = nullptr;
+    QGroupBox* AdditionGroup = nullptr;
+    QLabel *volNameLabel = nullptr, *trackPauseLabel = nullptr, *spanLabel = nullptr, *addSampleLabel = nullptr,
+           *folderLabel = nullptr;
+    QLineEdit *volName = nullptr, *pauseTimeMsg = nullptr;
+    QPushButton* volumeExpandButton = nullptr;
+    QScrollBar* TrackPauseBar = nullptr;
+    QRadioButton *imgNone = nullptr, *imgCustom = nullptr, *img74 = nullptr, *img80 = nullptr;
+    QRadioButton *yesSample = nullptr, *noSample = nullptr, *yesFolder = nullptr, *noFolder = nullptr;
+    QPushButton* OpenSampleButton = nullptr;
+    QLineEdit* saveFileField = nullptr;
+    QPushButton *saveButton = nullptr, *startVCDButton = nullptr;
+    QProgressBar* ProgressBar2 = nullptr;
+    QLabel *statusMsg2 = nullptr, *etaMsg2 = nullptr, *compLabel2 = nullptr;
+    TClickLabel *totalErrWarnings2 = nullptr, *namingLabel = nullptr;
+    QButtonGroup *spanGroup_ = nullptr, *sampleGroup_ = nullptr, *folderGroup_ = nullptr;
+
 private:
     bool MpegMethod() const;
     // Nothing may change the list: a job runs or its worker is still ending.
@@ -93,21 +133,10 @@ private:
     void EmptyListControls();
     void ShowEmptyFacts();
 
-    TForm1& w_;
-    // The page's controls (the window builds them).
-    QComboBox* buildVCDMethod;
-    QCheckBox *VCDCheckBox, *SVCDCheckBox;
-    QLabel *videoRes, *vidBitrate, *audInfo, *audBitrate, *imgNumLabel, *totalImageTime;
-    QTableWidget* TrackListGrid;
-    QPushButton *addTrackButton, *removeTrackButton, *IncreaseImage, *ReduceImage, *moveTrackUp, *moveTrackDown,
-        *playTrackButton, *clearListButton;
-    QLineEdit *volName, *pauseTimeMsg, *saveFileField;
-    QPushButton* volumeExpandButton;
-    QScrollBar* TrackPauseBar;
-    QRadioButton *imgNone, *imgCustom, *img74, *img80, *yesSample, *noSample, *yesFolder, *noFolder;
-    QPushButton *OpenSampleButton, *saveButton, *startVCDButton;
-    TClickLabel* namingLabel;
+    void Layout(QWidget* sheet);
+    void ConnectHandlers();
 
+    TForm1& w_;
     std::unique_ptr<platform::qt::QtStringGrid> grid_;
     std::unique_ptr<platform::CheckBox> vcdBox_, svcdBox_, imgNoneBox_, img74Box_, img80Box_, imgCustomBox_;
     std::unique_ptr<platform::Edit> pauseEdit_;

@@ -15,7 +15,7 @@
 #include <QThread>
 #include <QTimer>
 
-#include "app/main_window.h"
+#include "app/main_window/main_window.h"
 #include "tests/app/window_geometry.h"
 #include "tests/app/window_test_app.h"
 #include "tests/support/fakes.h"

@@ -20,7 +20,8 @@
 #include <QToolButton>
 #include <filesystem>
 
-#include "app/main_window.h"
+#include "app/main_window/main_window.h"
+#include "app/extraction_page/extraction_page.h"
 #include "core/language_set.h"
 #include "core/records.h"
 #include "disc/mpeg_file_list.h"
@@ -366,7 +367,7 @@ TEST_F(Tools, JobStartOpensTheConverterOnTheImage) {
     TForm1 w(s);
     w.show();
     w.findChild<QComboBox*>("methodBox")->setCurrentIndex(2);
-    w.methodBoxChange();
+    w.extractionPage->methodBoxChange();
     mainFiles.scriptOpen(Fixture("cdi_subs.cue"));
     mainFiles.scriptSave(dir / "movie.mpg");
     w.findChild<QPushButton*>("browseButton")->click();

@@ -20,7 +20,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/main_window.h"
+#include "app/main_window/main_window.h"
+#include "app/extraction_page/extraction_page.h"
 #include "core/temp_file.h"
 #include "engine/disk_space.h"
 #include "tests/engine/job_harness.h"
@@ -99,7 +100,7 @@ struct Extraction : ::testing::Test {
 
     void chooseMethod(int method) {
         find<QComboBox>("methodBox")->setCurrentIndex(method);
-        w->methodBoxChange();
+        w->extractionPage->methodBoxChange();
     }
     // The user picks the method, the source in the open dialog and the
     // output in the save dialog.
@@ -319,13 +320,13 @@ TEST_F(Extraction, CancelledDialogs) {
     ASSERT_EQ(tracks()->count(), 3);
     // No source chosen: the page stays as it was.
     files.scriptOpen(std::nullopt);
-    EXPECT_EQ(w->loadButton(), 12);
+    EXPECT_EQ(w->extractionPage->loadButton(), 12);
     EXPECT_EQ(tracks()->count(), 3);
     EXPECT_TRUE(start()->isEnabled());
     // A new source without an output: nothing is left that could start.
     files.scriptOpen(Fixture("vcd_pal3.toc"));
     files.scriptSave(std::nullopt);
-    EXPECT_EQ(w->loadButton(), 0);
+    EXPECT_EQ(w->extractionPage->loadButton(), 0);
     EXPECT_EQ(tracks()->count(), 0);
     EXPECT_FALSE(start()->isEnabled());
     EXPECT_TRUE(w->SaveDialog.FileName.empty());
@@ -428,7 +429,7 @@ TEST_F(Extraction, ANewLoadForgetsThePreviousJobsOutputs) {
     load(5, Fixture("vcd_pal3.toc"), out("other.mpg"));
     EXPECT_FALSE(find<QPushButton>("previewButton")->isEnabled());
     EXPECT_TRUE(w->generatedFiles.empty());
-    w->previewButtonClick();
+    w->extractionPage->previewButtonClick();
     EXPECT_TRUE(shell.opened.empty()) << "nothing of the previous job is offered";
     // The new job's outputs are.
     start()->click();
@@ -515,7 +516,7 @@ TEST_F(Extraction, ForcedSizesTheEngineCannotUseAreRefusedBeforeTheStart) {
     }
     // Not a number: the field goes back to the size it held.
     field->setText("23a2");
-    w->sectorReadFieldExit();
+    w->extractionPage->sectorReadFieldExit();
     EXPECT_EQ(field->text(), QString("9999"));
     field->setText("2352");
     start()->click();

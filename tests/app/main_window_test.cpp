@@ -1,5 +1,7 @@
 // The main window, driven offscreen through its controls' object names.
-#include "app/main_window.h"
+#include "app/main_window/main_window.h"
+#include "app/extraction_page/extraction_page.h"
+#include "app/video_cd_page/video_cd_page.h"
 
 #include <gtest/gtest.h>
 
@@ -254,7 +256,7 @@ TEST_F(MainOptions, GreyOptionsForEveryMethod) {
     for (const Case& c : cases) {
         SCOPED_TRACE("method " + std::to_string(c.method));
         box->setCurrentIndex(c.method);
-        w->methodBoxChange();
+        w->extractionPage->methodBoxChange();
         EXPECT_EQ(w->methodIndex, c.method);
         EXPECT_EQ(find<QCheckBox>("fixErrorCheckBox")->isEnabled(), c.fix);
         EXPECT_EQ(find<QCheckBox>("bumperCheckBox")->isEnabled(), c.bumper);
@@ -278,7 +280,7 @@ TEST_F(MainOptions, GreyOptionsOnTheVideoCdPage) {
     for (int m = 0; m < 4; ++m) {
         SCOPED_TRACE("build method " + std::to_string(m));
         box->setCurrentIndex(m);
-        w->buildVCDMethodChange();
+        w->videoCdPage->buildVCDMethodChange();
         const bool files = m < 2;
         EXPECT_EQ(w->methodIndex, m);
         for (const char* name : {"moveTrackUp", "moveTrackDown", "addTrackButton", "removeTrackButton",
@@ -472,10 +474,10 @@ TEST_F(MainPages, WhileAJobRunsPagesOnlySwitch) {
 
 TEST_F(MainPages, CounterLabelsOpenTheLog) {
     Open();
-    w->totalErrWarningsClick();
+    w->extractionPage->totalErrWarningsClick();
     EXPECT_EQ(page(), 2);
     w->pellmorButtonClick();
-    w->totalErrWarnings2Click();
+    w->videoCdPage->totalErrWarnings2Click();
     EXPECT_EQ(page(), 2);
 }
 
@@ -486,11 +488,11 @@ TEST_F(MainPages, MethodChangeOnAFilledPageAsks) {
     auto* box = find<QComboBox>("methodBox");
     box->setCurrentIndex(8);
     dialogs.script({platform::kNo});
-    w->methodBoxChange();
+    w->extractionPage->methodBoxChange();
     EXPECT_EQ(w->MainConfig->selectedTracksOnly, 1) << "declined: nothing further";
     EXPECT_EQ(box->currentIndex(), 8) << "the box keeps the new item";
     dialogs.script({platform::kYes});
-    w->methodBoxChange();
+    w->extractionPage->methodBoxChange();
     EXPECT_EQ(w->MainConfig->selectedTracksOnly, 0);
     EXPECT_FALSE(find<QCheckBox>("bumperCheckBox")->isEnabled());
 
@@ -500,7 +502,7 @@ TEST_F(MainPages, MethodChangeOnAFilledPageAsks) {
     ASSERT_EQ(w->methodIndex, 1);
     build->setCurrentIndex(3);
     dialogs.script({platform::kCancel});
-    w->buildVCDMethodChange();
+    w->videoCdPage->buildVCDMethodChange();
     EXPECT_EQ(build->currentIndex(), 1) << "declined: back to the method in force";
     EXPECT_EQ(w->BuildListRows(), 1);
 }
@@ -811,7 +813,7 @@ TEST_F(MainFiles, DropsOnEachPage) {
     w->buildVCDButtonClick();
     dialogs.script({platform::kYes});
     find<QComboBox>("buildVCDMethod")->setCurrentIndex(2);
-    w->buildVCDMethodChange();
+    w->videoCdPage->buildVCDMethodChange();
     w->WMDropFiles({kClipA});
     EXPECT_EQ(w->BuildListRows(), 0);
 }
@@ -837,16 +839,16 @@ TEST_F(MainFiles, DroppedUrlsReachTheBuildList) {
 
 TEST_F(MainFiles, PreviewCyclesThroughGeneratedFiles) {
     Open();
-    w->previewButtonClick();
+    w->extractionPage->previewButtonClick();
     EXPECT_TRUE(shell.opened.empty()) << "nothing generated yet";
     w->generatedFiles = "\"/out/a.mpg\" \"/out/b.mpg\" ";
-    for (int i = 0; i < 3; ++i) w->previewButtonClick();
+    for (int i = 0; i < 3; ++i) w->extractionPage->previewButtonClick();
     EXPECT_EQ(shell.opened, (std::vector<std::string>{"\"/out/a.mpg\"", "\"/out/b.mpg\"", "\"/out/a.mpg\""}));
     shell.opened.clear();
     w->generatedFiles = "\"/out/only one.mpg\" ";
     w->previewIndex = 0;
-    w->previewButtonClick();
-    w->previewButtonClick();
+    w->extractionPage->previewButtonClick();
+    w->extractionPage->previewButtonClick();
     EXPECT_EQ(shell.opened, (std::vector<std::string>{"\"/out/only one.mpg\"", "\"/out/only one.mpg\""}));
 }
 
@@ -862,10 +864,10 @@ TEST_F(MainFiles, PlayOpensTheSelectedTrack) {
     w->WMDropFiles({kClipA, kClipB, kClipC});
     auto* grid = find<QTableWidget>("TrackListGrid");
     grid->clearSelection();
-    w->playTrackButtonClick();
+    w->videoCdPage->playTrackButtonClick();
     EXPECT_TRUE(shell.opened.empty()) << "no row selected";
     grid->selectRow(1);
-    w->playTrackButtonClick();
+    w->videoCdPage->playTrackButtonClick();
     EXPECT_EQ(shell.opened, std::vector<std::string>{kClipB});
 }
 

@@ -16,7 +16,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/main_window.h"
+#include "app/main_window/main_window.h"
+#include "app/extraction_page/extraction_page.h"
 #include "app/video_cd_page/video_cd_page.h"
 #include "disc/mpeg_file_list.h"
 #include "core/temp_file.h"
@@ -107,7 +108,7 @@ struct TaskProjects : ::testing::Test {
 
     void load(int method, const std::string& source, const std::string& output) {
         find<QComboBox>("methodBox")->setCurrentIndex(method);
-        w->methodBoxChange();
+        w->extractionPage->methodBoxChange();
         files.scriptOpen(source);
         files.scriptSave(output);
         find<QPushButton>("browseButton")->click();

@@ -12,6 +12,7 @@
 
 #include "tests/app/window_test_app.h"
 #include "tests/app/video_cd_page_fixture.h"
+#include "app/extraction_page/extraction_page.h"
 
 using namespace vcdpage;
 
@@ -230,7 +231,7 @@ TEST_F(Build, AnEmptyListDoesNotStart) {
     files.scriptSave(dir + "/movie.bin");
     click("saveButton");
     EXPECT_FALSE(find<QPushButton>("startVCDButton")->isEnabled());
-    w->startButtonClick();
+    w->extractionPage->startButtonClick();
     EXPECT_FALSE(w->WorkerBusy());
     EXPECT_EQ(w->runState->running.load(), 0);
     EXPECT_EQ(w->MainJob->controls, nullptr);

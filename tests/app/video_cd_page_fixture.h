@@ -23,7 +23,7 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "app/main_window.h"
+#include "app/main_window/main_window.h"
 #include "app/video_cd_page/video_cd_page.h"
 #include "core/helpers.h"
 #include "core/records.h"
@@ -78,7 +78,7 @@ struct Page : ::testing::Test {
         w->show();
         w->buildVCDButtonClick();
         find<QComboBox>("buildVCDMethod")->setCurrentIndex(method);
-        w->buildVCDMethodChange();
+        w->videoCdPage->buildVCDMethodChange();
         return *w;
     }
     template <class T>

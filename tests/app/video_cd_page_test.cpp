@@ -5,6 +5,8 @@
 
 #include "tests/app/window_test_app.h"
 #include "tests/app/video_cd_page_fixture.h"
+#include "app/extraction_page/extraction_page.h"
+#include "app/video_cd_page/video_cd_page.h"
 
 using namespace vcdpage;
 
@@ -67,7 +69,7 @@ TEST_F(Page, RefusedAddsAreReportedAndTheOthersAdded) {
         find<QCheckBox>("VCDCheckBox")->setChecked(!c.svcd);
         if (!c.first.empty()) add(c.first);
         files.scriptOpenFiles(c.then);
-        EXPECT_EQ(w->loadButton(), c.result);
+        EXPECT_EQ(w->extractionPage->loadButton(), c.result);
         EXPECT_EQ(w->mpegList->entries.size(), c.entries);
         auto errors = shownOf("error");
         errors.erase(errors.begin(), errors.begin() + std::ptrdiff_t(earlier));
@@ -297,7 +299,7 @@ TEST_F(Page, EditingIsLockedWhileAJobRuns) {
     Open();
     w->pellmorButtonClick();
     find<QComboBox>("methodBox")->setCurrentIndex(10);
-    w->methodBoxChange();
+    w->extractionPage->methodBoxChange();
     files.scriptOpen(kA);
     files.scriptSave(dir + "/copy.mpg");
     click("browseButton");

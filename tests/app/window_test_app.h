@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/main_window.h"
+#include "app/main_window/main_window.h"
 
 // Fontconfig keeps its caches for the life of the process; that is not ours.
 // Not inline: the sanitizer looks the symbol up, so it must be emitted (each

@@ -29,7 +29,8 @@
 #include <fstream>
 #include <map>
 
-#include "app/main_window.h"
+#include "app/main_window/main_window.h"
+#include "app/extraction_page/extraction_page.h"
 #include "core/temp_file.h"
 #include "tests/app/window_geometry.h"
 #include "tests/app/window_test_app.h"
@@ -640,7 +641,7 @@ TEST_F(OptionsWindow, GreyedWhileAJobRuns) {
     files.scriptOpen(source);
     files.scriptSave(work + "/out.mpg");
     find<QComboBox>(w.get(), "methodBox")->setCurrentIndex(10);
-    w->methodBoxChange();
+    w->extractionPage->methodBoxChange();
     find<QPushButton>(w.get(), "browseButton")->click();
     find<QPushButton>(w.get(), "startButton")->click();
     ASSERT_TRUE(w->JobRunning());

@@ -1,6 +1,9 @@
-#include "app/tools_menu.h"
+#include "app/main_window/tools_menu.h"
 
-#include "app/main_window.h"
+#include "app/extraction_page/extraction_page.h"
+#include "app/log_page/log_page.h"
+#include "app/video_cd_page/video_cd_page.h"
+#include "app/main_window/main_window.h"
 #include "core/helpers.h"
 #include "core/message_reporter.h"
 #include "tools/clip_writer.h"

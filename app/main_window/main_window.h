@@ -2,7 +2,6 @@
 // buttons with their pop-up lists, and the long-lived records of the run.
 #pragma once
 
-#include <QLabel>
 #include <QWidget>
 #include <atomic>
 #include <functional>
@@ -23,43 +22,21 @@
 #include "engine/source_scan.h"
 #include "engine/task_project.h"
 #include "settings/registry_settings.h"
+#include "app/page_controls.h"
 
-class QButtonGroup;
 class QTimer;
 class WriteThread;
-class QCheckBox;
-class QComboBox;
-class QFrame;
-class QGroupBox;
-class QLineEdit;
 class QListWidget;
-class QProgressBar;
 class QPushButton;
-class QRadioButton;
-class QScrollBar;
 class QTabWidget;
-class QTableWidget;
 class TVcdTrackList;
+class TExtractionPage;
+class TLogPage;
 class TVideoCdPage;
 
 namespace platform::qt {
 class QtDialogs;
 }
-
-// A label that reacts to a click (the counters, the option link, the naming
-// link); Tab reaches it and Space or Enter clicks it.
-class TClickLabel : public QLabel {
-    Q_OBJECT
-public:
-    explicit TClickLabel(QWidget* parent = nullptr);
-signals:
-    void clicked();
-
-protected:
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
-};
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -118,7 +95,6 @@ public:
     void docButtonClick();
     void utilButtonClick();
     void optionsButtonClick();
-    void VCDOptionLinkClick();
     void aboutButtonClick();
     // The modal options window on a tab (0 General, 2 VideoCD), then the
     // settings and texts again.
@@ -129,24 +105,8 @@ public:
     void taskBoxClick();
     void docBoxClick();
     void utilBoxClick();
-    // Option boxes.
-    void VCDCheckBoxClick();
-    void SVCDCheckBoxClick();
-    void fixErrorCheckBoxClick();
-    void bumperCheckBoxClick();
-    void toastCheckBoxClick();
-    void PassiveBoxClick();
-    void forceOptionClick();
+    // The options each page's method leaves usable.
     void GreyOptions();
-    void methodBoxChange();
-    void buildVCDMethodChange();
-    // Log page, counters, preview and play.
-    void ccopyButtonClick();
-    void clearLogClick();
-    void totalErrWarningsClick();
-    void totalErrWarnings2Click();
-    void previewButtonClick();
-    void playTrackButtonClick();
     // "[x]": clears the current page without asking.
     void ClearButtonClick();
     // Files dropped on the window, in order.
@@ -165,19 +125,8 @@ public:
     void ClearAllFileFields();
     int BuildListRows() const;
 
-    // Source loading (app/source_loading.cpp): 0 loaded, 4 the source
-    // cannot be opened or read, 5 no video tracks, 12 cancelled.
-    int loadButton();
-    void loadButtonClick();
-    void TrackListBoxClick();
-    void trackZeroBoxClick();
-    void sectorReadFieldExit();
-    void sectorWriteFieldExit();
-
-    // Job start and stop (app/job_start.cpp).
-    void startButtonClick();
-    // 0 go on, 3 the user declined to write with too little space.
-    int verifyDiskSpace(uint64_t bytes);
+    // The running job (app/main_window/job_run.cpp); the start button of
+    // either job page starts it (TExtractionPage::startButtonClick).
     void SetJobRunning(uint8_t running);
     void SetTaskRunning(uint8_t active);
     // A worker started here has not been seen to end yet (it may be past
@@ -192,7 +141,7 @@ public:
     // reads may change.
     bool JobRunning() const;
 
-    // Task projects (app/task_projects.cpp): 0 done (a cancelled save
+    // Task projects (task_projects.cpp): 0 done (a cancelled save
     // too), 12 nothing written or loaded; failures are reported.
     int WriteTaskProject(const std::string& path);
     int ReadTaskProject(const std::string& path);
@@ -242,13 +191,16 @@ public:
     std::array<uint8_t, kTaskProjectClipBytes> sampleClipBytes{};
     std::string sampleClipName;
     std::string exeDir;
-    // The video-cd page (made with the job, before the settings load).
-    std::unique_ptr<TVideoCdPage> videoCdPage;
     // Lengths of the tracks of a loaded bin, cif or nrg image (track k at
     // k - 1), for the free-space estimate.
     std::vector<int64_t> imageTrackLengths;
 
-    // Controls (object names as the window definition names them).
+    // The pages, each with its controls and handlers (made with the window).
+    TExtractionPage* extractionPage = nullptr;
+    TVideoCdPage* videoCdPage = nullptr;
+    TLogPage* logPage = nullptr;
+
+    // Header controls (object names as the window definition names them).
     QLabel* headerImage = nullptr;
     QPushButton *pellmorButton = nullptr, *buildVCDButton = nullptr, *logButton = nullptr;
     QPushButton *utilButton = nullptr, *ClearButton = nullptr, *taskButton = nullptr, *transferJobButton = nullptr,
@@ -256,56 +208,6 @@ public:
     QListWidget *taskBox = nullptr, *docBox = nullptr, *utilBox = nullptr;
     QTabWidget* menuPage = nullptr;
     QWidget *TabSheet1 = nullptr, *TabSheet2 = nullptr, *TabSheet3 = nullptr;
-    // Extraction page.
-    QGroupBox* ExtractionGroup = nullptr;
-    QComboBox* methodBox = nullptr;
-    QCheckBox *fixErrorCheckBox = nullptr, *bumperCheckBox = nullptr, *forceRead = nullptr, *forceWrite = nullptr,
-              *sfvCheck = nullptr, *toastCheckBox = nullptr, *subCheckBox = nullptr;
-    QLineEdit *sectorReadField = nullptr, *sectorWriteField = nullptr;
-    QGroupBox* TrackListGroup = nullptr;
-    QListWidget* TrackListBox = nullptr;
-    QLabel* TrackMsgLabel = nullptr;
-    QCheckBox* trackZeroBox = nullptr;
-    QLineEdit* inputFileField = nullptr;
-    QPushButton *browseButton = nullptr, *startButton = nullptr, *previewButton = nullptr;
-    QProgressBar* ProgressBar = nullptr;
-    QLabel *statusMsg = nullptr, *etaMsg = nullptr, *compLabel1 = nullptr;
-    QLabel *FixLabel = nullptr, *SplitLabel = nullptr, *PaddingLabel = nullptr, *StatusIndicator = nullptr;
-    TClickLabel *totalErrWarnings = nullptr, *namingLabel2 = nullptr;
-    QGroupBox* AdditionGroup2 = nullptr;
-    QCheckBox *PassiveBox = nullptr, *batchTask = nullptr;
-    QLineEdit* batchSignal = nullptr;
-    // Video-cd page.
-    QComboBox* buildVCDMethod = nullptr;
-    QGroupBox* VCDMethodGroup = nullptr;
-    QCheckBox *VCDCheckBox = nullptr, *SVCDCheckBox = nullptr;
-    TClickLabel* VCDOptionLink = nullptr;
-    QGroupBox* vidInfoGroup = nullptr;
-    QLabel *videoRes = nullptr, *vidBitrate = nullptr, *audInfo = nullptr, *audBitrate = nullptr,
-           *imgNumLabel = nullptr, *totalImageTime = nullptr;
-    QGroupBox* VCDTrackListGroup = nullptr;
-    QTableWidget* TrackListGrid = nullptr;
-    QPushButton *addTrackButton = nullptr, *removeTrackButton = nullptr, *IncreaseImage = nullptr,
-                *ReduceImage = nullptr, *moveTrackUp = nullptr, *moveTrackDown = nullptr, *playTrackButton = nullptr,
-                *clearListButton = nullptr;
-    QGroupBox* AdditionGroup = nullptr;
-    QLabel *volNameLabel = nullptr, *trackPauseLabel = nullptr, *spanLabel = nullptr, *addSampleLabel = nullptr,
-           *folderLabel = nullptr;
-    QLineEdit *volName = nullptr, *pauseTimeMsg = nullptr;
-    QPushButton* volumeExpandButton = nullptr;
-    QScrollBar* TrackPauseBar = nullptr;
-    QRadioButton *imgNone = nullptr, *imgCustom = nullptr, *img74 = nullptr, *img80 = nullptr;
-    QRadioButton *yesSample = nullptr, *noSample = nullptr, *yesFolder = nullptr, *noFolder = nullptr;
-    QPushButton* OpenSampleButton = nullptr;
-    QLineEdit* saveFileField = nullptr;
-    QPushButton *saveButton = nullptr, *startVCDButton = nullptr;
-    QProgressBar* ProgressBar2 = nullptr;
-    QLabel *statusMsg2 = nullptr, *etaMsg2 = nullptr, *compLabel2 = nullptr;
-    TClickLabel *totalErrWarnings2 = nullptr, *namingLabel = nullptr;
-    // Logs page.
-    QListWidget* log = nullptr;
-    QPushButton *copyPanel = nullptr, *clearPanel = nullptr;
-    QFrame* copyAnimPanel = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -314,11 +216,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class TExtractionPage;
     friend class TVideoCdPage;
     void BuildHeader();
-    void BuildExtractionPage();
-    void BuildVideoCdPage();
-    void BuildLogPage();
     void MakeHandles();
     void ConnectHandlers();
     void ShowPage(int index);
@@ -337,18 +237,13 @@ private:
     // unattended its questions are answered by the prompt flags.
     LoadReporter Reporter();
     platform::Dialogs& JobDialogs();
-    bool LoadCueOrToc(bool toc);
-    int LoadDiscImage(DiscImageKind kind);
-    void FailLoad();
-    void AbandonStart(std::unique_ptr<TJobControls>& controls);
-    bool StartExtractionChecks();
-    bool StartBuildChecks();
-    bool ForcedSizesAccepted();
-    int ProbeCdiSubtitles();
     void SetJobControlsUsable(bool on);
     void WatchJob();
     void JobEnded();
 
+    std::unique_ptr<TExtractionPage> extractionPageOwned_;
+    std::unique_ptr<TVideoCdPage> videoCdPageOwned_;
+    std::unique_ptr<TLogPage> logPageOwned_;
     std::unique_ptr<platform::LatchedRegistry> registry_;
     bool taskRunning_ = false;  // the batch window runs its list
     platform::Dialogs* dialogs_ = nullptr;
@@ -370,7 +265,6 @@ private:
     std::shared_ptr<WriteThread> worker_;
     QTimer* jobTimer_ = nullptr;
     bool stopRequested_ = false;
-    QButtonGroup *spanGroup_ = nullptr, *sampleGroup_ = nullptr, *folderGroup_ = nullptr;
     int64_t imageCapacity_ = -1, imageMargin_ = -1;
     bool created_ = false;
     bool closed_ = false;

@@ -6,7 +6,9 @@
 #include <QListWidget>
 #include <QRadioButton>
 
-#include "app/main_window.h"
+#include "app/extraction_page/extraction_page.h"
+#include "app/log_page/log_page.h"
+#include "app/main_window/main_window.h"
 #include "app/video_cd_page/video_cd_page.h"
 #include "core/helpers.h"
 #include "core/path_lookup.h"
@@ -39,34 +41,34 @@ TaskProject TForm1::TakeTaskProject() {
     TaskProject p;
     p.pageMode = pageMode;
     if (pageMode == 0) {
-        p.method = methodBox->currentIndex();
-        QCheckBox* const boxes[8] = {fixErrorCheckBox, bumperCheckBox, forceRead, forceWrite,
-                                     trackZeroBox,     sfvCheck,       toastCheckBox, subCheckBox};
+        p.method = extractionPage->methodBox->currentIndex();
+        QCheckBox* const boxes[8] = {extractionPage->fixErrorCheckBox, extractionPage->bumperCheckBox, extractionPage->forceRead, extractionPage->forceWrite,
+                                     extractionPage->trackZeroBox,     extractionPage->sfvCheck,       extractionPage->toastCheckBox, extractionPage->subCheckBox};
         for (size_t i = 0; i < 8; ++i) p.options[i] = boxes[i]->isChecked() ? 1 : 0;
         // What the fields show once their exit handlers made whole numbers
         // of them.
-        sectorReadFieldExit();
-        sectorWriteFieldExit();
+        extractionPage->sectorReadFieldExit();
+        extractionPage->sectorWriteFieldExit();
         p.forcedReadSize = MainJob->forcedReadSize;
         p.forcedWriteSize = MainJob->forcedWriteSize;
         p.selectionActive = MainConfig->selectedTracksOnly != 0;
         if (p.selectionActive) {
-            const int rows = std::min<int>(TrackListBox->count(), static_cast<int>(kTaskProjectRows));
+            const int rows = std::min<int>(extractionPage->TrackListBox->count(), static_cast<int>(kTaskProjectRows));
             for (int r = 0; r < rows; ++r)
-                p.selectedRows[static_cast<size_t>(r)] = TrackListBox->item(r)->isSelected() ? 1 : 0;
+                p.selectedRows[static_cast<size_t>(r)] = extractionPage->TrackListBox->item(r)->isSelected() ? 1 : 0;
         }
-        if (!batchTask->isChecked()) p.inputs.push_back(OpenDialog.FileName);
+        if (!extractionPage->batchTask->isChecked()) p.inputs.push_back(OpenDialog.FileName);
     } else {
-        p.method = buildVCDMethod->currentIndex();
-        p.options[kOptFixErrors] = imgNone->isChecked() ? 0 : img74->isChecked() ? 1 : 2;
-        p.options[kOptBumper] = yesSample->isChecked() ? 1 : 0;
+        p.method = videoCdPage->buildVCDMethod->currentIndex();
+        p.options[kOptFixErrors] = videoCdPage->imgNone->isChecked() ? 0 : videoCdPage->img74->isChecked() ? 1 : 2;
+        p.options[kOptBumper] = videoCdPage->yesSample->isChecked() ? 1 : 0;
         // The list's files in its order; a cif or nrg build names its image.
         if (BuildListRows() > 0)
             p.inputs = TBuildListEditor::FileOrder(*mpegList);
         else if (!OpenDialog.FileName.empty())
             p.inputs.push_back(OpenDialog.FileName);
     }
-    p.volumeName = fromQt(volName->text());
+    p.volumeName = fromQt(videoCdPage->volName->text());
     p.sampleClip = sampleClipBytes;
     p.sampleClipName = sampleClipName;
     p.outputName = SaveDialog.FileName;
@@ -111,8 +113,8 @@ int TForm1::ReadTaskProject(const std::string& path) {
 
     // One question for whatever the window holds, before anything changes.
     const uint8_t wasActive = batchActive;
-    const bool wasPassive = PassiveBox->isChecked();
-    const bool holds = TrackListBox->count() > 0 || !inputFileField->text().isEmpty() ||
+    const bool wasPassive = extractionPage->PassiveBox->isChecked();
+    const bool holds = extractionPage->TrackListBox->count() > 0 || !extractionPage->inputFileField->text().isEmpty() ||
                        !OpenDialog.FileName.empty() || BuildListRows() > 0;
     if (holds && !wasActive && Report(kMsgQuestion, 1, "") != platform::kYes) return 12;
     struct Unattended {
@@ -121,7 +123,7 @@ int TForm1::ReadTaskProject(const std::string& path) {
         bool wasPassive;
         ~Unattended() {
             // A page switch that unticked the passive box ended its hold.
-            w.batchActive = wasActive && !(wasPassive && !w.PassiveBox->isChecked()) ? 1 : 0;
+            w.batchActive = wasActive && !(wasPassive && !w.extractionPage->PassiveBox->isChecked()) ? 1 : 0;
         }
     } unattended{*this, wasActive, wasPassive};
     batchActive = 1;
@@ -135,26 +137,26 @@ int TForm1::ReadTaskProject(const std::string& path) {
     };
 
     if (p.pageMode == 0) {
-        methodBox->setCurrentIndex(p.method);
+        extractionPage->methodBox->setCurrentIndex(p.method);
         pellmorButtonClick();
         batchActive = 1;
-        QCheckBox* const boxes[8] = {fixErrorCheckBox, bumperCheckBox, forceRead, forceWrite,
-                                     trackZeroBox,     sfvCheck,       toastCheckBox, subCheckBox};
+        QCheckBox* const boxes[8] = {extractionPage->fixErrorCheckBox, extractionPage->bumperCheckBox, extractionPage->forceRead, extractionPage->forceWrite,
+                                     extractionPage->trackZeroBox,     extractionPage->sfvCheck,       extractionPage->toastCheckBox, extractionPage->subCheckBox};
         for (size_t i = 0; i < 8; ++i) boxes[i]->setChecked(p.options[i] != 0);
-        sectorReadField->setText(QString::number(p.forcedReadSize));
-        sectorWriteField->setText(QString::number(p.forcedWriteSize));
-        sectorReadFieldExit();
-        sectorWriteFieldExit();
+        extractionPage->sectorReadField->setText(QString::number(p.forcedReadSize));
+        extractionPage->sectorWriteField->setText(QString::number(p.forcedWriteSize));
+        extractionPage->sectorReadFieldExit();
+        extractionPage->sectorWriteFieldExit();
         MainConfig->selectedTracksOnly = p.selectionActive ? 1 : 0;
     } else {
-        buildVCDMethod->setCurrentIndex(p.method);
+        videoCdPage->buildVCDMethod->setCurrentIndex(p.method);
         buildVCDButtonClick();
         batchActive = 1;
-        (p.options[kOptFixErrors] == 0 ? imgNone : p.options[kOptFixErrors] == 1 ? img74 : img80)->setChecked(true);
-        (p.options[kOptBumper] ? yesSample : noSample)->setChecked(true);
+        (p.options[kOptFixErrors] == 0 ? videoCdPage->imgNone : p.options[kOptFixErrors] == 1 ? videoCdPage->img74 : videoCdPage->img80)->setChecked(true);
+        (p.options[kOptBumper] ? videoCdPage->yesSample : videoCdPage->noSample)->setChecked(true);
         MainConfig->selectedTracksOnly = 0;
     }
-    volName->setText(toQt(p.volumeName));
+    videoCdPage->volName->setText(toQt(p.volumeName));
     // Kept as read until the build list's clip editor takes them.
     sampleClipBytes = p.sampleClip;
     sampleClipName = p.sampleClipName;
@@ -162,7 +164,7 @@ int TForm1::ReadTaskProject(const std::string& path) {
     // The dialogs' names are replaced, never added to.
     SaveDialog.FileName = p.outputName;
     SaveDialog.Files = {p.outputName};
-    (p.pageMode == 0 ? inputFileField : saveFileField)->setText(toQt(p.outputName));
+    (p.pageMode == 0 ? extractionPage->inputFileField : videoCdPage->saveFileField)->setText(toQt(p.outputName));
     OpenDialog.Files.clear();
     for (const std::string& name : p.inputs) OpenDialog.Files.push_back(resolve(name));
     OpenDialog.FileName = OpenDialog.Files.empty() ? std::string() : OpenDialog.Files.front();
@@ -171,12 +173,12 @@ int TForm1::ReadTaskProject(const std::string& path) {
     if (p.pageMode == 0) {
         // A project without its input takes the previous task's output; it
         // loads no source of its own.
-        batchTask->setChecked(p.inputs.empty());
-        loaded = loadButton();
+        extractionPage->batchTask->setChecked(p.inputs.empty());
+        loaded = extractionPage->loadButton();
         if (loaded == 0 && p.selectionActive) {
-            const int rows = std::min<int>(TrackListBox->count(), static_cast<int>(kTaskProjectRows));
-            for (int r = 0; r < rows; ++r) TrackListBox->item(r)->setSelected(p.selectedRows[static_cast<size_t>(r)] != 0);
-            TrackListBoxClick();
+            const int rows = std::min<int>(extractionPage->TrackListBox->count(), static_cast<int>(kTaskProjectRows));
+            for (int r = 0; r < rows; ++r) extractionPage->TrackListBox->item(r)->setSelected(p.selectedRows[static_cast<size_t>(r)] != 0);
+            extractionPage->TrackListBoxClick();
         }
     } else {
         // Unattended: the page takes the names the open dialog holds.

@@ -1,6 +1,9 @@
 // The main window's ways into the options and about windows.
 #include "app/about_window.h"
-#include "app/main_window.h"
+#include "app/extraction_page/extraction_page.h"
+#include "app/log_page/log_page.h"
+#include "app/video_cd_page/video_cd_page.h"
+#include "app/main_window/main_window.h"
 #include "settings/options_window.h"
 
 void TForm1::ShowConfigurationForm(int tab) {
