@@ -1,44 +1,27 @@
 #include "app/main_window/main_window.h"
 
-
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFocusEvent>
-#include <QFrame>
 #include <QGroupBox>
-#include <QHeaderView>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
-#include <QMouseEvent>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QScrollBar>
+#include <QScreen>
 #include <QStyleFactory>
-#include <QStyleOptionFocusRect>
-#include <QStylePainter>
 #include <QTabWidget>
-#include <QTableWidget>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
-#include <algorithm>
-#include <array>
 #include <filesystem>
-#include <iterator>
-#include <tuple>
 
-#include "app/jpeg_picture.h"
 #include "app/extraction_page/extraction_page.h"
 #include "app/log_page/log_page.h"
 #include "app/video_cd_page/video_cd_page.h"
@@ -48,13 +31,9 @@
 #include "platform/qt/registry_qt.h"
 #include "platform/qt/shell_qt.h"
 #include "platform/qt/text.h"
-#include "platform/qt/widget_make.h"
 
 using platform::qt::fromQt;
 using platform::qt::toQt;
-using platform::qt::Make;
-using platform::qt::MakeGroup;
-using platform::qt::MakeText;
 
 TForm1* Form1 = nullptr;
 
