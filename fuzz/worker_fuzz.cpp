@@ -1,5 +1,5 @@
-// Runs whole extraction jobs on small arbitrary sources, through the source
-// loading run_job uses: byte 0 picks the method, byte 1 the options, byte 2
+// Runs whole extraction jobs on small arbitrary sources, loaded through the
+// window's loader as run_job loads them: byte 0 picks the method, byte 1 the options, byte 2
 // where track 2 starts in the sheet; the rest is the source. Besides memory
 // errors it checks that no job writes more than its input can give: raw
 // sectors around every payload, the dat header and lead-in, a few system
@@ -62,6 +62,18 @@ public:
     std::string hint() const override { return {}; }
     void setEnabled(bool) override {}
     bool enabled() const override { return true; }
+};
+
+class Box : public platform::CheckBox {
+public:
+    explicit Box(bool on) : on_(on) {}
+    void setChecked(bool on) override { on_ = on; }
+    bool checked() const override { return on_; }
+    void setEnabled(bool) override {}
+    bool enabled() const override { return true; }
+
+private:
+    bool on_;
 };
 
 // Every question is answered yes (overwrite the previous run's output).
@@ -135,13 +147,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     config.RemoveCDIBumper = (flags & 0x04) ? 1 : 0;
     config.DisableMPEGPadding = (flags & 0x20) ? 1 : 0;
     config.DisableHeaderCorrection = (flags & 0x40) ? 1 : 0;
-    if (jobsetup::LoadSource(method, source, rig.job, config, rig.Controls()) != 0) return 0;
-    if ((flags & 0x08) && (method == 2 || method == 3 || method == 5)) rig.job.trackTable->firstTrack = 0;
+    // Track 0 as the window's box gives it: listed for sheets only.
+    Box trackZero(flags & 0x08);
+    SourceLoad load = rig.UnattendedLoad(method, source, dir + "/out." + (method == 3 || method == 7 || method == 9 ? "dat" : "mpg"), config);
+    load.trackZeroBox = &trackZero;
+    if (LoadSource(load).result != 0) return 0;
 
     TJobStart start;
     rig.Wire(start);
     start.toastChecked = config.ToastEnable != 0;
-    rig.job.outputName = dir + "/out." + (method == 3 || method == 7 || method == 9 ? "dat" : "mpg");
+    rig.job.outputName = rig.saveDialog.FileName;
     rig.job.baseOutputName = rig.job.outputName;
     rig.job.method = method;
     rig.job.controls = rig.MakeControls();

@@ -163,8 +163,11 @@ struct Job : RecordingRig {
         job.batchContext->returnSignal = &returnSignal;
     }
 
-    // Source loading as the window does it; 0 when the source is ready.
-    int Load(int method, const std::string& source) { return jobsetup::LoadSource(method, source, job, config, Controls()); }
+    // Source loading as the window does it in a batch run; 0 when the
+    // source is ready.
+    int Load(int method, const std::string& source) {
+        return LoadSource(UnattendedLoad(method, source, "", config)).result;
+    }
 
     // Runs the job to its end on the worker thread; its result.
     int Run(int method, const std::string& output) {

@@ -15,7 +15,7 @@
 #include "disc/mpeg_file_list.h"
 #include "disc/track_table.h"
 #include "disc/vcd_track_list.h"
-#include "engine/source_scan.h"
+#include "engine/source_loader.h"
 #include "engine/write_thread.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -225,26 +225,17 @@ int RunConversionJob(RigT& rig, TConfig& config, int method, const BuildJobArgs&
         std::fprintf(stderr, "run_job: --source is required\n");
         return 2;
     }
-    job.sourceName = a.source;
     job.discKind = svcd ? 2 : 1;
     const TJobControls window = rig.Controls();
     MessageServices services{window.languageSet.get(), window.stats, window.dialogs};
     const LoadReporter reporter = LoadReporter::For(services, config, window.logListBox);
-    std::vector<int64_t> lengths;
     const DiscImageKind kind = method == 2 ? DiscImageKind::Cif : DiscImageKind::Nrg;
-    if (const int r = ScanDiscImage(kind, a.source, job, nullptr, nullptr, reporter, &lengths); r != 0) return r;
     auto list = std::make_unique<TMpegFileList>(&job, &config);
-    for (size_t k = 0; k < lengths.size(); ++k) {
-        TMpegFileInfo e;
-        e.size = lengths[k];
-        e.image = 1;
-        e.trackInImage = static_cast<int32_t>(k) + 1;
-        e.name = a.source;
-        list->entries.push_back(e);
-    }
-    job.mpegList = list.get();
     BuildJobArgs args = a;
-    if (!a.volumeGiven && method == 3) args.volume = ReadVolumeLabel(a.source, kNrgVolumeLabelOffset, reporter, true);
+    std::string label;
+    if (const int r = LoadImageForBuild(kind, a.source, job, *list, reporter, nullptr, &label); r != 0) return r;
+    job.mpegList = list.get();
+    if (!a.volumeGiven && method == 3) args.volume = label;
     const int r = RunBuildJob(rig, job, config, method, args);
     job.mpegList = nullptr;
     return r;

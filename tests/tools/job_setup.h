@@ -1,6 +1,6 @@
 // What run_job and the engine tests share to drive one job as the main
 // window does: the job with the handles its controls block points at, and
-// the source loading (cue or toc reader, directory scan, or a single stream).
+// the request that loads its source through the window's loader.
 #pragma once
 
 #include <atomic>
@@ -9,16 +9,10 @@
 #include <string>
 #include <utility>
 
-#include "core/file_io.h"
-#include "core/helpers.h"
 #include "core/language_set.h"
-#include "core/message_reporter.h"
-#include "core/path_lookup.h"
 #include "core/records.h"
-#include "disc/cue_reader.h"
-#include "disc/toc_reader.h"
 #include "disc/track_table.h"
-#include "engine/source_scan.h"
+#include "engine/source_loader.h"
 #include "engine/write_thread.h"
 #include "platform/controls.h"
 #include "platform/dialogs.h"
@@ -58,6 +52,28 @@ struct Rig {
                 .titleLabel = &title};
     }
 
+    // A load as the window makes it with nobody there to ask (a batch run):
+    // the dialogs already hold the source and output names.
+    SourceLoad UnattendedLoad(int method, const std::string& source, const std::string& output, TConfig& config) {
+        openDialog.FileName = source;
+        saveDialog.FileName = output;
+        SourceLoad load;
+        load.method = method;
+        load.unattended = true;
+        load.passive = config.passive != 0;
+        load.toast = config.ToastEnable != 0;
+        load.job = &job;
+        load.config = &config;
+        load.openDialog = &openDialog;
+        load.saveDialog = &saveDialog;
+        load.texts = texts;
+        load.stats = &stats;
+        load.dialogs = &dialogs;
+        load.log = &log;
+        load.startButton = &startButton;
+        return load;
+    }
+
     // The handles a start carries besides the controls block.
     void Wire(TJobStart& start) {
         start.fixLabel = &fixLabel;
@@ -81,72 +97,5 @@ struct Rig {
     platform::FileDialogState openDialog, saveDialog;
     std::string generated;
 };
-
-// Loads the source of an extraction method as the main window does: the
-// track table from the cue (beside a bin, or the cue itself) or toc sheet,
-// from the image's directory for bin, cif and nrg, or one track for a single
-// stream. 0 when the source is ready, else the job's result.
-inline int LoadSource(int method, const std::string& source, TJob& job, TConfig& config, const TJobControls& window) {
-    job.sourceName = source;
-    job.discKind = 1;
-    job.pageMode = 0;
-    TTrackTable& table = *job.trackTable;
-    table.lastIndex = -1;
-    auto controls = std::make_unique<TJobControls>(window);
-    MessageServices services{window.languageSet.get(), window.stats, window.dialogs};
-    const LoadReporter reporter = LoadReporter::For(services, config, window.logListBox);
-    switch (method) {
-    case 2:
-    case 3:
-    case 5: {
-        int parsed = 0;
-        if (method == 5) {
-            TTocReader reader(&job, &config, controls.get());
-            if (reader.Open(source) != 0) {
-                reporter.report(kMsgError, 6, ExtractName(source));
-                return 4;
-            }
-            parsed = reader.Parse();
-        } else {
-            const std::string sheet = SiblingWithExtension(source, "cue");
-            TCueReader reader(&job, &config, controls.get());
-            if (reader.Open(sheet) != 0) {
-                reporter.report(kMsgError, 6, ExtractName(sheet));
-                return 4;
-            }
-            parsed = reader.Parse();
-        }
-        if (parsed != 1) return 4;
-        table.firstTrack = 1;
-        table.lastTrack = table.lastIndex;
-        return 0;
-    }
-    case 4:
-    case 11:
-    case 12: {
-        int32_t adjust = kBinTrackLengthAdjust;
-        if (method == 4) {
-            TFileIO probe(&job);
-            if (probe.OpenForRead(source) != 0) {
-                reporter.report(kMsgError, 6, ExtractName(source));
-                return 4;
-            }
-            job.readSectorSize = DetectSectorSize(probe);
-        } else if (method == 11) {
-            job.readSectorSize = 2332;
-            adjust = kCifTrackLengthAdjust;
-        } else {
-            job.readSectorSize = 2336;
-            adjust = kNrgTrackLengthAdjust;
-        }
-        return GetFilesFromTOC(source, job, adjust, nullptr, nullptr, reporter);
-    }
-    default:
-        table.firstTrack = 1;
-        table.lastTrack = 1;
-        table.lastIndex = 1;
-        return 0;
-    }
-}
 
 }  // namespace jobsetup

@@ -296,7 +296,8 @@ int main(int argc, char** argv) {
     config.passive = passive ? 1 : 0;
 
     TTrackTable& table = *job.trackTable;
-    if (const int r = jobsetup::LoadSource(method, source, job, config, rig.Controls()); r != 0) return r;
+    // Loaded as the window loads it in a batch run: the names are given.
+    if (const int r = LoadSource(rig.UnattendedLoad(method, source, output, config)).result; r != 0) return r;
 
     TJobStart start;
     if (!tracks.empty()) {
@@ -321,7 +322,7 @@ int main(int argc, char** argv) {
     rig.Wire(start);
     start.toastChecked = toast;
 
-    job.outputName = passive ? "nul" : output;
+    job.outputName = rig.saveDialog.FileName;
     job.baseOutputName = job.outputName;
     job.method = method;
     job.controls = rig.MakeControls();

@@ -1,0 +1,330 @@
+#include "engine/source_loader.h"
+
+#include <atomic>
+
+#include "core/helpers.h"
+#include "core/language_set.h"
+#include "core/path_lookup.h"
+#include "disc/cue_reader.h"
+#include "disc/mpeg_file_list.h"
+#include "disc/toc_reader.h"
+#include "disc/track_table.h"
+
+namespace {
+
+// Names the save dialog offers for a method's output.
+void NameOutput(int method, bool toast, const std::string& source, platform::FileDialogState& save) {
+    save.FileName = WithoutExtension(ExtractName(source));
+    switch (method) {
+    case 3:
+    case 7:
+    case 9:
+        save.Filter = "*.dat (vcd mpeg video)|*.dat";
+        save.DefaultExt = "dat";
+        break;
+    case 10:
+        // Output and source would share the name.
+        save.FileName.clear();
+        [[fallthrough]];
+    case 2:
+    case 4:
+    case 5:
+    case 6:
+    case 8:
+    case 11:
+    case 12:
+    case 13:
+        if (toast) {
+            save.Filter = "*.mpeg (vcd mpeg video)|*.mpeg";
+            save.DefaultExt = "mpeg";
+        } else {
+            save.Filter = "*.mpg (vcd mpeg video)|*.mpg";
+            save.DefaultExt = "mpg";
+        }
+        break;
+    default:
+        save.Filter = "*.raw (cd track image)|*.raw";
+        save.DefaultExt = "raw";
+        break;
+    }
+    save.FilterIndex = 1;
+    save.multiSelect = false;
+}
+
+class Loader {
+public:
+    explicit Loader(const SourceLoad& in)
+        : in_(in),
+          job_(*in.job),
+          config_(*in.config),
+          open_(*in.openDialog),
+          save_(*in.saveDialog),
+          texts_(in.texts ? in.texts : std::make_shared<const TLanguageSet>()),
+          reporter_(LoadReporter::For(MessageServices{texts_.get(), in.stats, in.dialogs}, *in.config, in.log)) {
+        if (!job_.trackTable) job_.trackTable = new TTrackTable();
+    }
+
+    SourceLoadOutcome Run();
+
+private:
+    TTrackTable& table() { return *job_.trackTable; }
+    bool Choose(bool& firstCancelled);
+    void LoadChosen();
+    bool LoadSheet(bool toc);
+    void LoadImage(DiscImageKind kind);
+    void LoadStream();
+    void Fail();
+
+    const SourceLoad& in_;
+    TJob& job_;
+    TConfig& config_;
+    platform::FileDialogState& open_;
+    platform::FileDialogState& save_;
+    std::shared_ptr<const TLanguageSet> texts_;
+    LoadReporter reporter_;
+    SourceLoadOutcome out_;
+};
+
+SourceLoadOutcome Loader::Run() {
+    // Archives become batch tasks, which only the batch window takes.
+    if (in_.method == 0 || in_.method == 1) {
+        out_.result = 12;
+        return out_;
+    }
+    if (!in_.unattended || in_.passive) {
+        open_.Title.clear();
+        if (!config_.DefaultLoadDir.empty()) open_.InitialDir = config_.DefaultLoadDir;
+        if (const char* filter = SourceOpenFilter(in_.method)) {
+            open_.Filter = filter;
+            open_.FilterIndex = 1;
+        }
+        open_.multiSelect = false;
+    }
+    bool firstCancelled = false;
+    if (!in_.batchTask && !Choose(firstCancelled)) {
+        out_.result = 12;
+        return out_;
+    }
+    if (in_.sourceChosen) in_.sourceChosen();
+
+    if (!open_.FileName.empty()) config_.DefaultLoadDir = ExtractFolder(open_.FileName);
+    job_.discKind = 1;
+    job_.pageMode = 0;
+    const std::string source = open_.FileName;
+    if (!in_.unattended) NameOutput(in_.method, in_.toast, source, save_);
+    // Without a remembered folder the output goes beside its source, not
+    // into whatever folder the program was started from.
+    if (!config_.DefaultSaveDir.empty())
+        save_.InitialDir = config_.DefaultSaveDir;
+    else if (!source.empty())
+        save_.InitialDir = ExtractFolder(source);
+
+    const bool saved = in_.unattended || (in_.fileDialogs && in_.fileDialogs->executeSave(save_));
+    if (saved) {
+        LoadChosen();
+        if (out_.result != 0 || in_.batchTask) return out_;
+    } else {
+        // Without an output the new source is not loaded, and the previous
+        // one is gone from the dialogs: nothing may start.
+        Fail();
+    }
+    if (firstCancelled) {
+        out_.result = 12;
+        return out_;
+    }
+    StoreTrackSelection(0, in_.trackListBox, 0, table(), config_);
+    return out_;
+}
+
+// The open dialog, or the name it holds when nobody is there to ask.
+bool Loader::Choose(bool& firstCancelled) {
+    auto ask = [&] { return in_.fileDialogs && in_.fileDialogs->executeOpen(open_); };
+    bool chosen = false;
+    if (!in_.unattended) {
+        chosen = ask();
+        firstCancelled = !chosen;
+    }
+    if (!chosen && in_.passive) chosen = ask();
+    if (!chosen && !in_.unattended) return false;
+    // Unattended with nothing held: nothing to load.
+    return chosen || !open_.FileName.empty();
+}
+
+void Loader::LoadChosen() {
+    if (!save_.FileName.empty() && save_.FileName != "nul") config_.DefaultSaveDir = ExtractFolder(save_.FileName);
+    if (in_.batchTask) {
+        open_.FileName.clear();
+        open_.Files.clear();
+    }
+    if (in_.passive)
+        save_.FileName = "nul";
+    else
+        out_.namingUsable = true;
+    if (in_.inputFileField) in_.inputFileField->setText(open_.FileName);
+    job_.sourceName = open_.FileName;
+    table().lastIndex = -1;
+    if (in_.batchTask) return;
+
+    switch (in_.method) {
+    case 2:
+    case 3:
+    case 5:
+        if (!LoadSheet(in_.method == 5)) out_.result = 4;
+        break;
+    case 4: LoadImage(DiscImageKind::Bin); break;
+    case 11: LoadImage(DiscImageKind::Cif); break;
+    case 12: LoadImage(DiscImageKind::Nrg); break;
+    default: LoadStream(); break;
+    }
+}
+
+bool Loader::LoadSheet(bool toc) {
+    // From the dialog, not the field: the field's text is for showing.
+    std::string path = open_.FileName;
+    if (!toc) {
+        path = SiblingWithExtension(path, "cue");
+        if (in_.inputFileField) in_.inputFileField->setText(path);
+    }
+    // The readers report through a controls block and may ask for a
+    // missing image in the open dialog; it lives only as long as the reader.
+    std::atomic<uint8_t> unattended{static_cast<uint8_t>(in_.unattended ? 1 : 0)};
+    TJobControls controls;
+    controls.logListBox = in_.log;
+    controls.stats = in_.stats;
+    controls.languageSet = texts_;
+    controls.dialogs = in_.dialogs;
+    controls.fileDialogs = in_.fileDialogs;
+    controls.openDialog = &open_;
+    controls.batchFlag = &unattended;
+
+    auto parse = [&](auto& reader) {
+        if (reader.Open(path) != 0) {
+            // A sheet that cannot be read is no source.
+            reporter_.report(kMsgError, 6, ExtractName(path));
+            Fail();
+            return false;
+        }
+        out_.scanReleased = true;
+        if (in_.trackLengths) in_.trackLengths->clear();
+        if (reader.Parse() == 1) {
+            const bool zero = in_.trackZeroBox && in_.trackZeroBox->checked();
+            if (in_.trackListBox) {
+                FillTrackList(*in_.trackListBox, table(), zero, *texts_, in_.trackMsgLabel);
+            } else {
+                table().firstTrack = zero ? 0 : 1;
+                if (in_.trackMsgLabel) in_.trackMsgLabel->setCaption(texts_->core(1));
+            }
+            if (in_.startButton) in_.startButton->setEnabled(true);
+            if (in_.trackZeroBox) in_.trackZeroBox->setEnabled(true);
+            out_.startable = true;
+            out_.trackZeroUsable = true;
+            return true;
+        }
+        Fail();
+        // Unattended, a sheet that does not parse fails the load; with the
+        // user present the parser's own message is the answer.
+        return !in_.unattended;
+    };
+    if (toc) {
+        TTocReader reader(&job_, &config_, &controls);
+        return parse(reader);
+    }
+    TCueReader reader(&job_, &config_, &controls);
+    return parse(reader);
+}
+
+void Loader::LoadImage(DiscImageKind kind) {
+    if (in_.trackLengths) in_.trackLengths->clear();
+    const int r =
+        ScanDiscImage(kind, open_.FileName, job_, in_.trackListBox, in_.startButton, reporter_, in_.trackLengths);
+    if (r != 0) {
+        Fail();
+        out_.result = r;
+        return;
+    }
+    out_.startable = true;
+}
+
+// One stream, one track.
+void Loader::LoadStream() {
+    out_.scanReleased = true;
+    if (in_.trackListBox) in_.trackListBox->clear();
+    if (in_.trackLengths) in_.trackLengths->clear();
+    if (in_.startButton) in_.startButton->setEnabled(true);
+    out_.startable = true;
+    table().firstTrack = 1;
+    table().lastTrack = 1;
+    table().lastIndex = 1;
+}
+
+// A load that did not give a source: nothing of the previous one may start.
+void Loader::Fail() {
+    if (in_.startButton) in_.startButton->setEnabled(false);
+    if (in_.trackZeroBox) in_.trackZeroBox->setEnabled(false);
+    table().Reset();
+    if (in_.trackLengths) in_.trackLengths->clear();
+    if (in_.trackListBox) in_.trackListBox->clear();
+    if (in_.inputFileField) in_.inputFileField->setText("");
+    if (in_.trackMsgLabel) in_.trackMsgLabel->setCaption("");
+    open_.FileName.clear();
+    open_.Files.clear();
+    save_.FileName.clear();
+    save_.Files.clear();
+    job_.sourceName.clear();
+    job_.outputName.clear();
+    job_.baseOutputName.clear();
+    out_.cleared = true;
+    out_.scanReleased = true;
+    out_.startable = false;
+    out_.trackZeroUsable = false;
+    out_.namingUsable = false;
+}
+
+}  // namespace
+
+SourceLoadOutcome LoadSource(const SourceLoad& load) { return Loader(load).Run(); }
+
+bool IsSheetMethod(int method) { return method == 2 || method == 3 || method == 5; }
+
+const char* SourceOpenFilter(int method) {
+    switch (method) {
+    case 0:
+    case 1: return "*.rar (RAR compressed)|*.rar|*.r00/r01...(RAR compressed)|*.r??|All files|*.*";
+    case 2:
+    case 3: return "*.cue (index file)|*.cue|All files|*.*";
+    case 4: return "*.bin (cd image)|*.bin|All files|*.*";
+    case 5: return "*.toc (index file)|*.toc|All files|*.*";
+    case 6:
+    case 7: return "*.raw (cd track image)|*.raw|All files|*.*";
+    case 8: return "*.dat (vcd mpeg video)|*.dat|All files|*.*";
+    case 9:
+    case 10: return "*.mpg (vcd mpeg video)|*.mpg;*.mpeg|All files|*.*";
+    case 11: return "*.cif (cd disc image)|*.cif|All files|*.*";
+    case 12: return "*.nrg (track image)|*.nrg|All files|*.*";
+    case 13: return "*.sfd (@Dreamcast)|*.sfd|All files|*.*";
+    default: return nullptr;
+    }
+}
+
+int LoadImageForBuild(DiscImageKind kind, const std::string& source, TJob& job, TMpegFileList& list,
+                      const LoadReporter& reporter, std::vector<int64_t>* trackLengths, std::string* volumeLabel) {
+    job.sourceName = source;
+    std::vector<int64_t> lengths;
+    if (const int r = ScanDiscImage(kind, source, job, nullptr, nullptr, reporter, &lengths); r != 0) {
+        job.sourceName.clear();
+        return r;
+    }
+    // One entry per track of the image.
+    for (size_t k = 0; k < lengths.size(); ++k) {
+        TMpegFileInfo e;
+        e.size = lengths[k];
+        e.image = 1;
+        e.trackInImage = static_cast<int32_t>(k) + 1;
+        e.name = source;
+        list.entries.push_back(std::move(e));
+    }
+    if (trackLengths) *trackLengths = std::move(lengths);
+    if (volumeLabel && kind == DiscImageKind::Nrg)
+        *volumeLabel = ReadVolumeLabel(source, kNrgVolumeLabelOffset, reporter, true);
+    return 0;
+}

@@ -1,0 +1,98 @@
+// Loading a source for an extraction method, as the load button does it:
+// the open and save dialogs (or the names they already hold when nobody is
+// there to ask), the cue or toc sheet, the directory scan of a disc image or
+// the one track of a single stream, the track list and its selection. The
+// main window and run_job both load through here, so a source gives the
+// same track table and the same result either way.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/records.h"
+#include "engine/source_scan.h"
+#include "platform/controls.h"
+#include "platform/dialogs.h"
+#include "platform/file_dialogs.h"
+
+class TLanguageSet;
+class TMpegFileList;
+
+struct SourceLoad {
+    // The extraction page's method index.
+    int method = 0;
+    // Nobody to ask (the window's batchActive): no dialog is shown, the
+    // dialog states already hold the source and output names, and a sheet
+    // that does not parse fails the load.
+    bool unattended = false;
+    bool passive = false;    // PassiveBox: no output, the save name is "nul"
+    bool batchTask = false;  // batchTask: the names are taken for a batch task, nothing is read
+    bool toast = false;      // toastCheckBox: outputs named .mpeg
+
+    // What the load fills: the job (source name, disc kind, read sector size,
+    // track table), the options (default folders, selectedTracksOnly) and
+    // the two dialog states.
+    TJob* job = nullptr;
+    TConfig* config = nullptr;
+    platform::FileDialogState* openDialog = nullptr;
+    platform::FileDialogState* saveDialog = nullptr;
+
+    // Where it asks and reports; no file dialogs: none is shown.
+    platform::FileDialogs* fileDialogs = nullptr;
+    std::shared_ptr<const TLanguageSet> texts;  // built-in texts when missing
+    TStats* stats = nullptr;
+    platform::Dialogs* dialogs = nullptr;
+    platform::ListBox* log = nullptr;
+
+    // The page's controls it fills; each may be missing.
+    platform::ListBox* trackListBox = nullptr;
+    platform::Button* startButton = nullptr;
+    platform::CheckBox* trackZeroBox = nullptr;  // ticked: track 0 is listed
+    platform::Label* trackMsgLabel = nullptr;
+    platform::Edit* inputFileField = nullptr;
+    // Lengths of a disc image's tracks (track k at k - 1), for the estimate.
+    std::vector<int64_t>* trackLengths = nullptr;
+
+    // Called once the source is chosen, before anything of it is read or
+    // reported: the counters and the previous job's outputs no longer
+    // concern the page.
+    std::function<void()> sourceChosen;
+};
+
+struct SourceLoadOutcome {
+    // 0 loaded (also after a failure the user was shown, or with nothing
+    // left to do), 4 the source or its sheet cannot be opened or read, 5 no
+    // video tracks, 12 cancelled (or an archive, which only the batch
+    // window takes).
+    int result = 0;
+    // The previous source is gone and nothing may start: the table, the
+    // list, the names in the dialogs and the job are emptied.
+    bool cleared = false;
+    bool startable = false;        // tracks are listed: the start button is usable
+    bool trackZeroUsable = false;  // listed from a sheet, which has a track 0
+    bool namingUsable = false;     // an output was named (not passive)
+    // The scan's objects were let go (the window also empties its build
+    // list then).
+    bool scanReleased = false;
+};
+
+SourceLoadOutcome LoadSource(const SourceLoad& load);
+
+// The sheet methods read their track table from a cue or toc file.
+bool IsSheetMethod(int method);
+
+// The dialog filters of the extraction methods (nullptr: none).
+const char* SourceOpenFilter(int method);
+
+// The video-cd page's conversion sources: a cif or nrg image's tracks
+// become the build list's entries, one per track with the track's length
+// as its size, and an nrg gives its volume label (trailing blanks off; a
+// cif leaves the label alone). The job's source name and read sector size
+// are set; 0, or the scan's 4 or 5 with the list unchanged and no source
+// name.
+int LoadImageForBuild(DiscImageKind kind, const std::string& source, TJob& job, TMpegFileList& list,
+                      const LoadReporter& reporter, std::vector<int64_t>* trackLengths = nullptr,
+                      std::string* volumeLabel = nullptr);

@@ -1,0 +1,312 @@
+// The one source loader: the window's load with a user at the dialogs and
+// run_job's unattended load give the same track table for every source, a
+// refused source leaves nothing of the previous one to start, and run_job
+// exits with the load's result.
+#include "engine/source_loader.h"
+
+#include <gtest/gtest.h>
+
+#include "core/language_set.h"
+#include "core/path_lookup.h"
+#include "disc/mpeg_file_list.h"
+#include "disc/track_table.h"
+#include "tests/engine/job_harness.h"
+#include "tests/engine/source_cases.h"
+#include "tests/support/fakes.h"
+
+namespace {
+
+using sources::Rows;
+
+// The extraction page as the loader sees it: its dialogs, the track list,
+// the start button, the track 0 box, the message label and the source field.
+struct Page {
+    Page() {
+        job.trackTable = new TTrackTable();
+        start.setEnabled(false);
+        zero.setEnabled(false);
+    }
+
+    SourceLoad Request(int method, bool unattended) {
+        SourceLoad r;
+        r.method = method;
+        r.unattended = unattended;
+        r.passive = passive;
+        r.batchTask = batchTask;
+        r.toast = toast;
+        r.job = &job;
+        r.config = &config;
+        r.openDialog = &open;
+        r.saveDialog = &save;
+        r.fileDialogs = &files;
+        r.texts = texts;
+        r.stats = &stats;
+        r.dialogs = &dialogs;
+        r.log = &log;
+        r.trackListBox = &list;
+        r.startButton = &start;
+        r.trackZeroBox = &zero;
+        r.trackMsgLabel = &label;
+        r.inputFileField = &field;
+        r.trackLengths = &lengths;
+        r.sourceChosen = [this] { ++chosen; };
+        return r;
+    }
+    // The user picks the source and the output in the dialogs.
+    SourceLoadOutcome Load(int method, const std::string& source, std::optional<std::string> output = "out.mpg") {
+        files.scriptOpen(source);
+        files.scriptSave(std::move(output));
+        return LoadSource(Request(method, false));
+    }
+    // A batch run: the dialogs already hold the names.
+    SourceLoadOutcome LoadHeld(int method, const std::string& source) {
+        open.FileName = source;
+        save.FileName = "held.mpg";
+        return LoadSource(Request(method, true));
+    }
+    bool Logged(const std::string& text) const {
+        for (const auto& l : log.lines())
+            if (l.find(text) != std::string::npos) return true;
+        return false;
+    }
+    // Nothing of a previous source is left that could start.
+    void ExpectNothingToStart() const {
+        EXPECT_EQ(list.count(), 0);
+        EXPECT_FALSE(start.enabled());
+        EXPECT_FALSE(zero.enabled());
+        EXPECT_EQ(field.text(), "");
+        EXPECT_EQ(label.caption(), "");
+        EXPECT_EQ(open.FileName, "");
+        EXPECT_EQ(save.FileName, "");
+        EXPECT_EQ(job.sourceName, "");
+        EXPECT_EQ(job.trackTable->lastIndex, -1);
+        EXPECT_TRUE(lengths.empty());
+    }
+
+    TJob job;
+    TConfig config;
+    platform::FileDialogState open, save;
+    fakes::ScriptedFileDialogs files;
+    fakes::ScriptedDialogs dialogs{platform::kYes};
+    std::shared_ptr<TLanguageSet> texts = std::make_shared<TLanguageSet>();
+    TStats stats{&job};
+    fakes::RecordingListBox log, list;
+    fakes::RecordingButton start;
+    fakes::RecordingCheckBox zero;
+    fakes::RecordingLabel label;
+    fakes::RecordingEdit field;
+    std::vector<int64_t> lengths;
+    bool passive = false, batchTask = false, toast = false;
+    int chosen = 0;
+};
+
+void ExpectSameLoadBothWays(const sources::Source& s) {
+    SCOPED_TRACE(std::to_string(s.method) + " " + s.path);
+    Page page;
+    const SourceLoadOutcome out = page.Load(s.method, s.path);
+    ASSERT_EQ(out.result, 0) << ::testing::PrintToString(page.log.lines());
+    EXPECT_TRUE(out.startable);
+    EXPECT_FALSE(out.cleared);
+    EXPECT_EQ(out.trackZeroUsable, IsSheetMethod(s.method));
+    EXPECT_TRUE(page.start.enabled());
+    EXPECT_EQ(page.chosen, 1);
+    EXPECT_EQ(ListedTrackCount(*page.job.trackTable), s.listed);
+    // A stream has no list lines; a sheet or image one per track.
+    EXPECT_EQ(page.list.count(), s.method == 2 || s.method == 3 || s.method == 4 || s.method == 5 ||
+                                         s.method == 11 || s.method == 12
+                                     ? s.listed
+                                     : 0);
+    // The field shows the sheet for cue methods, whatever file was chosen.
+    EXPECT_EQ(page.field.text(), s.method == 2 || s.method == 3 ? SiblingWithExtension(s.path, "cue") : s.path);
+
+    // run_job's load: unattended, the names given.
+    harness::Job batch;
+    ASSERT_EQ(batch.Load(s.method, s.path), 0) << ::testing::PrintToString(batch.Lines());
+    EXPECT_EQ(Rows(*batch.job.trackTable), Rows(*page.job.trackTable));
+    EXPECT_EQ(batch.job.readSectorSize, page.job.readSectorSize);
+    EXPECT_EQ(batch.job.sourceName, page.job.sourceName);
+    EXPECT_EQ(batch.stats.errors.load(), page.stats.errors.load());
+}
+
+TEST(SourceLoader, EveryFixtureLoadsTheSameWithAndWithoutTheUser) {
+    for (const sources::Source& s : sources::Fixtures()) ExpectSameLoadBothWays(s);
+}
+
+TEST(SourceLoader, EveryScriptMadeImageLoadsTheSameWithAndWithoutTheUser) {
+    const sources::ScriptImages images;
+    ASSERT_TRUE(images.made) << "scripts/empty_sector_images.sh failed";
+    for (const sources::Source& s : images.sources()) ExpectSameLoadBothWays(s);
+}
+
+// Each refusal after a good load, with the user there and without, and
+// run_job's exit status for the same source.
+TEST(SourceLoader, RefusedSourcesLeaveNothingToStart) {
+    harness::TempFolder dir;
+    for (const sources::Refused& c : sources::RefusedSources(dir.path)) {
+        SCOPED_TRACE(std::to_string(c.method) + " " + c.path);
+        for (const bool unattended : {false, true}) {
+            Page page;
+            ASSERT_EQ(page.Load(2, sources::Fixture("vcd_pal3.cue")).result, 0);
+            ASSERT_EQ(page.list.count(), 3);
+            if (!unattended) {
+                page.files.scriptOpen(c.path);
+                page.files.scriptSave("out.mpg");
+                page.files.scriptOpen(std::nullopt);  // the sheet reader's question for a missing image
+            }
+            const SourceLoadOutcome out =
+                unattended ? page.LoadHeld(c.method, c.path) : LoadSource(page.Request(c.method, false));
+            EXPECT_EQ(out.result, unattended ? c.unattended : c.attended);
+            EXPECT_TRUE(out.cleared);
+            EXPECT_FALSE(out.startable);
+            page.ExpectNothingToStart();
+            EXPECT_GT(page.stats.errors.load(), 0) << "the refusal is reported";
+            EXPECT_TRUE(page.Logged(c.message)) << ::testing::PrintToString(page.log.lines());
+        }
+        const harness::Outcome o =
+            harness::RunJob("--method " + std::to_string(c.method) + " --source '" + c.path + "' --output '" +
+                            (dir / "o.mpg") + "'");
+        EXPECT_EQ(o.status, c.unattended) << o.out;
+        EXPECT_EQ(o.out.find("processed"), std::string::npos);
+    }
+    EXPECT_FALSE(harness::Exists(dir / "o.mpg"));
+}
+
+// The output the save dialog offers, beside the source unless a save folder
+// is remembered; the folders are remembered afterwards.
+TEST(SourceLoader, SaveDialogOffersTheMethodsOutput) {
+    struct Case {
+        int method;
+        bool toast;
+        const char* source;
+        const char* name;  // offered
+        const char* ext;
+    } cases[] = {
+        {2, false, "vcd_pal3.cue", "vcd_pal3", "mpg"},   {2, true, "vcd_pal3.cue", "vcd_pal3", "mpeg"},
+        {3, true, "vcd_pal3.cue", "vcd_pal3", "dat"},    {4, false, "vcd_pal3.bin", "vcd_pal3", "mpg"},
+        {7, false, "vcd_pal3_track2.raw", "vcd_pal3_track2", "dat"},
+        {9, false, "clip_pal_vcd.mpg", "clip_pal_vcd", "dat"},
+        // The output would take the source's own name.
+        {10, false, "clip_pal_vcd.mpg", "", "mpg"},      {12, true, "vcd_pal3.nrg", "vcd_pal3", "mpeg"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.method) + (c.toast ? " toast" : ""));
+        Page page;
+        page.toast = c.toast;
+        // No output chosen: the source is not loaded.
+        EXPECT_EQ(page.Load(c.method, sources::Fixture(c.source), std::nullopt).result, 0);
+        const platform::FileDialogState offered = page.files.lastShown();
+        EXPECT_EQ(offered.FileName, c.name);
+        EXPECT_EQ(offered.DefaultExt, c.ext);
+        EXPECT_EQ(offered.InitialDir, std::string(PELLMOR_FIXTURES));
+        page.ExpectNothingToStart();
+        EXPECT_EQ(page.config.DefaultLoadDir, std::string(PELLMOR_FIXTURES));
+    }
+    Page page;
+    page.config.DefaultSaveDir = "/srv/out";
+    ASSERT_EQ(page.Load(10, sources::Fixture("clip_pal_vcd.mpg"), "/tmp/pick/o.mpg").result, 0);
+    EXPECT_EQ(page.files.lastShown().InitialDir, "/srv/out");
+    EXPECT_EQ(page.config.DefaultSaveDir, "/tmp/pick");
+    EXPECT_EQ(page.save.FileName, "/tmp/pick/o.mpg");
+}
+
+TEST(SourceLoader, CancelsArchivesAndHeldNames) {
+    Page page;
+    ASSERT_EQ(page.Load(5, sources::Fixture("vcd_pal3.toc")).result, 0);
+    const std::string loaded = Rows(*page.job.trackTable);
+    // Open dialog cancelled: the page stays as it was.
+    page.files.scriptOpen(std::nullopt);
+    EXPECT_EQ(LoadSource(page.Request(4, false)).result, 12);
+    EXPECT_EQ(Rows(*page.job.trackTable), loaded);
+    EXPECT_EQ(page.list.count(), 3);
+    EXPECT_TRUE(page.start.enabled());
+    EXPECT_EQ(page.chosen, 1);
+    // Archives only become batch tasks: nothing is asked or loaded.
+    for (int archive : {0, 1}) EXPECT_EQ(page.Load(archive, sources::Fixture("rar/vcd_ntsc.rar")).result, 12);
+    EXPECT_EQ(page.files.opens(), 2);
+    EXPECT_EQ(Rows(*page.job.trackTable), loaded);
+    // Unattended with no source held: nothing to load.
+    page.open.FileName.clear();
+    EXPECT_EQ(LoadSource(page.Request(2, true)).result, 12);
+    EXPECT_EQ(page.chosen, 1);
+}
+
+TEST(SourceLoader, PassiveAndBatchTaskLoads) {
+    Page passive;
+    passive.passive = true;
+    const SourceLoadOutcome p = passive.Load(2, sources::Fixture("vcd_pal3.cue"), "named.mpg");
+    EXPECT_EQ(p.result, 0);
+    EXPECT_EQ(passive.save.FileName, "nul");
+    EXPECT_FALSE(p.namingUsable);
+    EXPECT_EQ(passive.list.count(), 3);
+
+    // A batch task takes the names only: no open dialog, nothing read.
+    Page task;
+    task.batchTask = true;
+    task.open.FileName = sources::Fixture("vcd_pal3.cue");
+    task.files.scriptSave("task.mpg");
+    const SourceLoadOutcome t = LoadSource(task.Request(2, false));
+    EXPECT_EQ(t.result, 0);
+    EXPECT_EQ(task.files.opens(), 0);
+    EXPECT_TRUE(t.namingUsable);
+    EXPECT_FALSE(t.startable);
+    EXPECT_EQ(task.open.FileName, "");
+    EXPECT_EQ(task.save.FileName, "task.mpg");
+    EXPECT_EQ(task.list.count(), 0);
+    EXPECT_EQ(task.job.trackTable->lastIndex, -1);
+}
+
+TEST(SourceLoader, TrackZeroListsTheSheetsFirstTrack) {
+    Page sheet;
+    sheet.zero.setChecked(true);
+    ASSERT_EQ(sheet.Load(2, sources::Fixture("vcd_pal3.cue")).result, 0);
+    ASSERT_EQ(sheet.list.count(), 4);
+    EXPECT_EQ(sheet.list.item(0).rfind("Track #00   ", 0), 0u) << sheet.list.item(0);
+    EXPECT_EQ(sheet.job.trackTable->firstTrack, 0);
+    EXPECT_EQ(sheet.label.caption(), "All tracks selected");
+    // An image has no track 0 to list.
+    Page image;
+    image.zero.setChecked(true);
+    ASSERT_EQ(image.Load(4, sources::Fixture("vcd_pal3.bin")).result, 0);
+    EXPECT_EQ(image.job.trackTable->firstTrack, 1);
+    EXPECT_EQ(image.list.count(), 3);
+    EXPECT_EQ(image.lengths.size(), 3u);
+}
+
+// The video-cd page's conversion sources become build list entries.
+TEST(SourceLoader, ImageForBuildGivesEntriesAndLabel) {
+    Page page;
+    LoadReporter reporter = LoadReporter::For(MessageServices{page.texts.get(), &page.stats, &page.dialogs},
+                                              page.config, &page.log);
+    TMpegFileList list(&page.job, &page.config);
+    std::string label = "kept";
+    std::vector<int64_t> lengths;
+    ASSERT_EQ(LoadImageForBuild(DiscImageKind::Cif, sources::Fixture("vcd_ntsc.cif"), page.job, list, reporter,
+                                &lengths, &label),
+              0);
+    EXPECT_EQ(label, "kept");
+    ASSERT_EQ(list.entries.size(), 1u);
+    list.entries.clear();
+    ASSERT_EQ(LoadImageForBuild(DiscImageKind::Nrg, sources::Fixture("vcd_pal3.nrg"), page.job, list, reporter,
+                                &lengths, &label),
+              0);
+    EXPECT_EQ(label, "PELLTEST");
+    EXPECT_EQ(page.job.sourceName, sources::Fixture("vcd_pal3.nrg"));
+    ASSERT_EQ(list.entries.size(), 3u);
+    ASSERT_EQ(lengths.size(), 3u);
+    for (size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(list.entries[k].size, lengths[k]);
+        EXPECT_GT(lengths[k], 0);
+        EXPECT_EQ(list.entries[k].trackInImage, static_cast<int32_t>(k) + 1);
+        EXPECT_EQ(list.entries[k].image, 1);
+        EXPECT_EQ(list.entries[k].name, sources::Fixture("vcd_pal3.nrg"));
+    }
+    // A refused image leaves the list and the label alone and names no source.
+    EXPECT_EQ(LoadImageForBuild(DiscImageKind::Nrg, sources::Fixture("bad_random.bin"), page.job, list, reporter,
+                                &lengths, &label),
+              5);
+    EXPECT_EQ(list.entries.size(), 3u);
+    EXPECT_EQ(label, "PELLTEST");
+    EXPECT_EQ(page.job.sourceName, "");
+}
+
+}  // namespace
