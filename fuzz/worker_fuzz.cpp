@@ -156,7 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TJobStart start;
     rig.Wire(start);
     start.toastChecked = config.ToastEnable != 0;
-    rig.job.outputName = rig.saveDialog.FileName;
+    rig.job.outputName = rig.outputDialog.FileName;
     rig.job.baseOutputName = rig.job.outputName;
     rig.job.method = method;
     rig.job.controls = rig.MakeControls();

@@ -53,10 +53,11 @@ struct Rig {
     }
 
     // A load as the window makes it with nobody there to ask (a batch run):
-    // the dialogs already hold the source and output names.
+    // the dialogs already hold the source and output names. The load has
+    // dialog states of its own, so the job's stay as the caller set them.
     SourceLoad UnattendedLoad(int method, const std::string& source, const std::string& output, TConfig& config) {
-        openDialog.FileName = source;
-        saveDialog.FileName = output;
+        sourceDialog.FileName = source;
+        outputDialog.FileName = output;
         SourceLoad load;
         load.method = method;
         load.unattended = true;
@@ -64,8 +65,8 @@ struct Rig {
         load.toast = config.ToastEnable != 0;
         load.job = &job;
         load.config = &config;
-        load.openDialog = &openDialog;
-        load.saveDialog = &saveDialog;
+        load.openDialog = &sourceDialog;
+        load.saveDialog = &outputDialog;
         load.texts = texts;
         load.stats = &stats;
         load.dialogs = &dialogs;
@@ -95,6 +96,7 @@ struct Rig {
     TStats stats{&job};
     std::atomic<uint8_t> batchActive{0};
     platform::FileDialogState openDialog, saveDialog;
+    platform::FileDialogState sourceDialog, outputDialog;  // the load's
     std::string generated;
 };
 

@@ -322,7 +322,7 @@ int main(int argc, char** argv) {
     rig.Wire(start);
     start.toastChecked = toast;
 
-    job.outputName = rig.saveDialog.FileName;
+    job.outputName = rig.outputDialog.FileName;
     job.baseOutputName = job.outputName;
     job.method = method;
     job.controls = rig.MakeControls();
