@@ -10,6 +10,7 @@
 
 #include "batch/command_line.h"
 #include "core/helpers.h"
+#include "engine/methods.h"
 
 namespace {
 
@@ -395,16 +396,8 @@ void TBatchSequencer::RunAndWait(const std::vector<std::string>& argv, int r,
 void TBatchSequencer::SetOutputKind(int pageMode, int methodIndex) {
     projectPageMode_ = pageMode;
     projectMethod_ = methodIndex;
-    struct Row {
-        int mode, method, kind;
-    };
-    static constexpr Row kTable[] = {
-        {0, 2, 6},  {0, 3, 6},  {0, 4, 7},  {0, 5, 9}, {0, 6, 1},  {0, 7, 1},  {0, 9, 3},
-        {0, 10, 3}, {0, 11, 5}, {0, 13, 8}, {0, 8, 2}, {0, 12, 4}, {1, 0, 3},  {1, 1, 3},
-        {1, 3, 4},  {1, 2, 5},
-    };
-    for (const Row& r : kTable)
-        if (r.mode == pageMode && r.method == methodIndex) nextInputKind_ = r.kind;
+    // The archives have no kind of their own: the previous one stays.
+    if (const int kind = PageMethod(pageMode, methodIndex).inputKind; kind != kNoKind) nextInputKind_ = kind;
 }
 
 void TBatchSequencer::FindGeneratedFile(const std::string& directory) {

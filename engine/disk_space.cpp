@@ -6,25 +6,12 @@
 #include "core/file_io.h"
 #include "core/helpers.h"
 #include "disc/track_table.h"
+#include "engine/methods.h"
 
 namespace {
 
-enum class Measure { TrackSpans, TrackSizes, InputFile };
-
-Measure ExtractionMeasure(int method) {
-    switch (method) {
-    case 2:
-    case 3:
-    case 5: return Measure::TrackSpans;  // cue/bin and toc/bin: the table's byte ranges
-    case 4:
-    case 11:
-    case 12: return Measure::TrackSizes;  // bin, cif, nrg: the directory's lengths
-    default: return Measure::InputFile;
-    }
-}
-
-uint64_t TrackBytes(Measure measure, int track, const OutputEstimateInput& in) {
-    if (measure == Measure::TrackSpans) {
+uint64_t TrackBytes(SpaceEstimate measure, int track, const OutputEstimateInput& in) {
+    if (measure == SpaceEstimate::TrackSpans) {
         const TTrackTable* t = in.trackTable;
         if (!t || track < 0 || static_cast<size_t>(track) >= t->start.size() ||
             static_cast<size_t>(track) >= t->end.size())
@@ -66,8 +53,8 @@ int EstimateOutputBytes(const OutputEstimateInput& in, const LoadReporter& repor
                 if (b > 0) bytes += RawSectorBytes(static_cast<uint64_t>(b));
         return 0;
     }
-    const Measure measure = ExtractionMeasure(in.method);
-    if (measure != Measure::InputFile) {
+    const SpaceEstimate measure = ExtractionMethod(in.method).space;
+    if (measure == SpaceEstimate::TrackSpans || measure == SpaceEstimate::TrackSizes) {
         const std::vector<int> tracks = ListedTracks(in);
         for (int k : tracks) bytes += TrackBytes(measure, k, in);
         if (!tracks.empty()) return 0;
@@ -81,7 +68,7 @@ int EstimateOutputBytes(const OutputEstimateInput& in, const LoadReporter& repor
     bytes = file.size;
     file.Close();
     // mpg -> dat writes each 2324-byte pack as a raw sector.
-    if (in.method == 9) bytes = RawSectorBytes(bytes) + 44;
+    if (measure == SpaceEstimate::InputAsRawSectors) bytes = RawSectorBytes(bytes) + 44;
     return 0;
 }
 

@@ -159,14 +159,14 @@ int WriteThread::SelectBuildMethod(const TMethodEntry& e) {
     if (!job_->mpegList || job_->mpegList->entries.empty()) return 12;
     b.entries = job_->mpegList->entries;
     b.ptsOffset = job_->mpegList->ptsOffset;
-    b.conversion = e.inputKind == 4 || e.inputKind == 5;
+    b.conversion = e.opener == Opener::BuildImage;
     b.manyImages = b.entries.back().image != b.entries.front().image;
     job_->writeSectorSize = 2352;
     job_->searchPattern = kPackStart5;
     if (b.conversion) {
         // The tracks of the image follow one another in the source.
-        job_->readSectorSize = e.inputKind == 5 ? 2332 : 2336;
-        job_->sectorHeaderSize = e.inputKind == 5 ? 0 : 8;
+        job_->readSectorSize = e.inputKind == kCifKind ? 2332 : 2336;
+        job_->sectorHeaderSize = e.inputKind == kCifKind ? 0 : 8;
         openerResult_ = OpenInput();
     } else {
         job_->readSectorSize = 2324;
@@ -184,7 +184,7 @@ int WriteThread::CheckBuildLimits() {
     const bool isVcd = start_.vcdChecked;
     const std::string& image = job_->baseOutputName;
     if (!config_->passive && image != "nul" &&
-        !SheetCanName(outputKind_ != 9 && config_->CUEIndexFullPath ? image : ExtractName(image))) {
+        !SheetCanName(outputKind_ != kTocKind && config_->CUEIndexFullPath ? image : ExtractName(image))) {
         // Its sheet could not name the image: refused before a byte is written.
         Report(kMsgError, 9, ExtractName(image));
         openerResult_ = 9;
@@ -605,7 +605,7 @@ int WriteThread::EndImage(size_t lastEntry) {
     TImageTables tables;
     tables.imagePath = name;
     tables.isVcd = start_.vcdChecked;
-    tables.tocSheet = outputKind_ == 9;
+    tables.tocSheet = outputKind_ == kTocKind;
     tables.cueFullPath = config_->CUEIndexFullPath != 0;
     TScanPoints points;
     for (size_t i = b.imageFirst; i <= lastEntry; ++i) {

@@ -74,28 +74,23 @@ int WriteThread::CheckSectorSizes() {
     return 0;
 }
 
-int WriteThread::RunOpener() {
-    switch (method_) {
-    case 0x0A0603:
-    case 0x060602:
-    case 0x0A0903:
+int WriteThread::RunOpener(Opener opener) {
+    switch (opener) {
+    case Opener::TrackImage:
         return OpenTrackImage();
-    case 0x0A0703:
-    case 0x0A0503:
-    case 0x0A0403:
+    case Opener::SectorImage:
         return OpenSectorImage();
-    case 0x400103:
-    case 0x400303: {
+    case Opener::RawOrMpeg: {
         const int r = OpenRawOrMpegSource();
         return r == 5 ? StreamNotFound() : r;
     }
-    case 0x440102:
+    case Opener::RawTrackForDat:
         return OpenRawTrackForDat();
-    case 0x400203:
+    case Opener::DatFile:
         return OpenDatFile();
-    case 0x450302:
+    case Opener::MpegForDat:
         return OpenMpegForDat();
-    case 0x400803:
+    case Opener::SfdFile:
         return OpenSfdFile();
     default:
         return 12;
@@ -108,7 +103,7 @@ int WriteThread::OpenInput() {
         return 4;
     }
     job_->inputFile = inputFile_.get();
-    if (inputKind_ == 2 || (inputKind_ == 3 && outputKind_ != 7 && outputKind_ != 9)) {
+    if (inputKind_ == kDatKind || (inputKind_ == kMpegKind && outputKind_ != kBinKind && outputKind_ != kTocKind)) {
         job_->discKind = IsMpeg2Stream(*inputFile_) ? 2 : 1;
         inputFile_->Seek(0);
     }
@@ -127,7 +122,7 @@ int WriteThread::OpenOutput(const std::string& name, bool overwriteAll) {
     if (name != "nul" && !overwriteAll) {
         struct stat st;
         // The resource companion is part of the output: one answer covers both.
-        const bool companion = outputKind_ == 3 && config_->ToastEnable;
+        const bool companion = outputKind_ == kMpegKind && config_->ToastEnable;
         if (::stat(name.c_str(), &st) == 0 || (companion && ::stat((name + ".rsrc").c_str(), &st) == 0)) {
             const int answer = Report(kMsgQuestion, 2, ExtractName(name));
             if (answer == platform::kYes) {
@@ -157,7 +152,7 @@ int WriteThread::OpenRawOrMpegSource() {
     if (OpenInput() != 0) return 4;
     job_->readSectorSize = 2352;
     job_->writeSectorSize = 2324;
-    if (inputKind_ == 3) {
+    if (inputKind_ == kMpegKind) {
         const int size = ProbeSectorSize(*inputFile_);
         if (!Running()) return 3;
         job_->readSectorSize = size;
@@ -185,7 +180,7 @@ int WriteThread::OpenRawOrMpegSource() {
         job_->writeSectorSize = (r == 2352 || r == 2336) ? 2324 : r;
     }
     if (config_->FixMPEGErrors == 1 && config_->DisableMPEGPadding == 0) job_->writeSectorSize = 2324;
-    if (inputKind_ == 1) {
+    if (inputKind_ == kRawKind) {
         if (const int r = CheckSyncDistance(0); r != 0) return r;
     }
     trackTable_->sectorCount = static_cast<int64_t>(inputFile_->size / static_cast<uint64_t>(job_->readSectorSize));
@@ -319,8 +314,10 @@ int WriteThread::OpenTrackImage() {
 int WriteThread::SetupTrack(int32_t track) {
     TTrackTable& t = *trackTable_;
     const size_t row = static_cast<size_t>(track);
-    const bool perRow = method_ == 0x060602 || method_ == 0x0A0603 || method_ == 0x0A0903 || method_ == 0x0A0703 ||
-                        method_ == 0x0A0403 || method_ == 0x0A0503;
+    // Disc images set up each track from its row of the table.
+    const TMethodInfo* m = MethodByCode(method_);
+    const Opener opener = m ? m->opener : Opener::None;
+    const bool perRow = opener == Opener::TrackImage || opener == Opener::SectorImage;
     if (perRow && (track < 0 || row >= t.start.size() || row >= t.end.size() || row >= t.sectorSize.size())) {
         Report(kMsgError, 5, SourceName());
         return 5;
@@ -328,11 +325,11 @@ int WriteThread::SetupTrack(int32_t track) {
     trackEnd_ = UINT64_MAX;
     trackCut_ = false;
     switch (method_) {
-    case 0x060602:
-    case 0x0A0603:
-    case 0x0A0903: {
+    case Code(Method::CueBinToDat):
+    case Code(Method::CueBinToMpeg):
+    case Code(Method::TocBinToMpeg): {
         job_->readSectorSize = start_.forceRead ? job_->forcedReadSize : t.sectorSize[row];
-        if (method_ == 0x060602)
+        if (method_ == Code(Method::CueBinToDat))
             job_->writeSectorSize = start_.forceWrite ? job_->forcedWriteSize : job_->readSectorSize;
         else
             job_->writeSectorSize = start_.forceWrite ? job_->forcedWriteSize : 2324;
@@ -354,7 +351,7 @@ int WriteThread::SetupTrack(int32_t track) {
         }
         break;
     }
-    case 0x0A0703:
+    case Code(Method::BinToMpeg):
         t.sectorCount = std::max<int64_t>(t.end[row] - t.start[row], 0) / 2324;
         inputFile_->Seek(static_cast<uint64_t>(std::max<int64_t>(t.start[row], 0)));
         // The directory gives the length in payload bytes; the image holds
@@ -362,13 +359,13 @@ int WriteThread::SetupTrack(int32_t track) {
         trackEnd_ = inputFile_->position + static_cast<uint64_t>(t.sectorCount * job_->readSectorSize);
         trackCut_ = trackEnd_ > inputFile_->size;
         break;
-    case 0x0A0403:
-    case 0x0A0503:
+    case Code(Method::NrgToMpeg):
+    case Code(Method::CifToMpeg):
         // The whole file's sectors: the listed length leaves out the margins
         // a VCD track has, and an SVCD track has none. Empty sectors at the
         // end are dropped by the sector loop.
         t.sectorCount = (std::max<int64_t>(t.end[row] - t.start[row], 0) +
-                         (method_ == 0x0A0403 ? kNrgTrackLengthAdjust : kCifTrackLengthAdjust)) /
+                         (method_ == Code(Method::NrgToMpeg) ? kNrgTrackLengthAdjust : kCifTrackLengthAdjust)) /
                         2324;
         break;
     default:

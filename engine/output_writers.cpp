@@ -15,6 +15,7 @@
 #include "disc/vcd_system_files.h"
 #include "disc/video_cd_image.h"
 #include "disc/track_table.h"
+#include "engine/methods.h"
 
 const uint8_t kToastResource[22] = {0x00, 0x00, 0x02, 0x00, 0x30, 0x00, 0x00, 0x53, 0x05, 0xCD, 0x00,
                                     0x01, 0x37, 0x02, 0xED, 0x00, 0x2C, 0x00, 0x03, 0x61, 0x03, 0x4C};
@@ -96,7 +97,7 @@ bool WriteToastResource(const std::string& outputName) {
 TSheetRange SheetTrackRange(const TTrackTable& table, int32_t methodCode, int32_t imageNumber) {
     TSheetRange range{table.firstTrack, table.lastTrack, 0};
     const int32_t options = (methodCode >> 16) & 0xFF;
-    if ((options & 0x02) && imageNumber - 1 >= 1) {
+    if ((options & kOptPerTrack) && imageNumber - 1 >= 1) {
         const auto& perImage = table.tracksPerImage;
         const size_t image = size_t(imageNumber - 2);
         range.first = 1;

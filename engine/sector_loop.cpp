@@ -88,7 +88,7 @@ void PutLe32(uint8_t* p, uint64_t v) {
 }  // namespace
 
 bool WriteThread::RawOutput() const {
-    return ((method_ >> 16) & kOptRawSectors) || (config_->ToastEnable && outputKind_ == 3);
+    return ((method_ >> 16) & kOptRawSectors) || (config_->ToastEnable && outputKind_ == kMpegKind);
 }
 
 size_t WriteThread::OutWrite(const void* data, size_t count) {
@@ -115,7 +115,7 @@ void WriteThread::WriteRawSector(const uint8_t* payload, size_t length, const ui
 // them back, its subheader telling the form.
 bool WriteThread::RebuildsSectors() const {
     const int32_t r = job_->readSectorSize;
-    return outputKind_ == 2 && method_ != 0x450302 && (r == 2336 || r == 2332);
+    return outputKind_ == kDatKind && method_ != Code(Method::MpegToDat) && (r == 2336 || r == 2332);
 }
 
 void WriteThread::WriteWholeSector(const uint8_t* data, size_t got, uint64_t sector) {
@@ -163,7 +163,7 @@ void WriteThread::WriteSystemHeaders() {
 }
 
 bool WriteThread::EndOfDataApplies() const {
-    if (outputKind_ != 3) return false;
+    if (outputKind_ != kMpegKind) return false;
     const int32_t r = job_->readSectorSize;
     if (r != 2352 && r != 2336 && r != 2332) return false;
     switch (inputKind_) {
@@ -238,19 +238,19 @@ WriteThread::LoopEnd WriteThread::TrackStart() {
     const int32_t options = (method_ >> 16) & 0xFF;
     if (options & kOptDatHeader) OutWrite(kDatHeader, sizeof kDatHeader);
 
-    if (inputKind_ == 4 || inputKind_ == 5 || inputKind_ == 7) {
+    if (inputKind_ == kNrgKind || inputKind_ == kCifKind || inputKind_ == kBinKind) {
         const uint64_t limit = std::min(inputFile_->size, trackEnd_);
         if (!job_->searchPattern || !inputFile_->Search(job_->searchPattern, 4, search_.data(), limit, kChunk, false))
             return Running() ? LoopEnd::NoStream : LoopEnd::Cancelled;
     }
 
-    if (method_ == 0x450302) {
+    if (method_ == Code(Method::MpegToDat)) {
         address_ = 0;
         static constexpr uint8_t kZero[kPayload] = {};
         for (int i = 0; i < 30; ++i) WriteRawSector(kZero, kPayload, kMarginSubheader);
     }
 
-    if (method_ == 0x400803) {
+    if (method_ == Code(Method::SfdToMpeg)) {
         const size_t r = static_cast<size_t>(job_->readSectorSize);
         const size_t got = inputFile_->Read(sector_.data(), 2 * r);
         if (config_->ToastEnable) {
@@ -287,7 +287,7 @@ WriteThread::LoopEnd WriteThread::RunSectorLoop() {
     if (start != LoopEnd::Done) return start;
     // A dat of a track or raw image is a copy of whole disc sectors: pack
     // repairs would cut them at the packs.
-    const bool sectorCopy = outputKind_ == 2 && method_ != 0x450302;
+    const bool sectorCopy = outputKind_ == kDatKind && method_ != Code(Method::MpegToDat);
     const LoopEnd end = config_->FixMPEGErrors && !sectorCopy ? FixLoop() : PlainLoop();
     // Empty sectors with no data after them end the track's data.
     held_.Clear();
@@ -514,7 +514,7 @@ WriteThread::LoopEnd WriteThread::SourceUnreadable() {
 WriteThread::LoopEnd WriteThread::FixLoop() {
     const size_t r = static_cast<size_t>(job_->readSectorSize);
     const bool endTest = EndOfDataApplies();
-    const bool splitting = !config_->passive && !config_->DisableMPEGFileSplit && outputKind_ == 3;
+    const bool splitting = !config_->passive && !config_->DisableMPEGFileSplit && outputKind_ == kMpegKind;
     const bool padding = !RawOutput() && !config_->DisableMPEGPadding;
     uint8_t* s = sector_.data();
     uint64_t emptyAt = 0;  // where the sector the look-ahead saw begins
@@ -615,7 +615,8 @@ void WriteThread::PatchDatHeader() {
 }
 
 void WriteThread::TrackEnd() {
-    if (method_ == 0x450302 || method_ == 0x060602 || method_ == 0x440102) {
+    if (method_ == Code(Method::MpegToDat) || method_ == Code(Method::CueBinToDat) ||
+        method_ == Code(Method::RawToDat)) {
         PatchDatHeader();
         if (!writeError_ && !outputFile_->Flush()) {
             Report(kMsgError, 9, job_->outputName);
@@ -624,7 +625,7 @@ void WriteThread::TrackEnd() {
         }
         if (writeError_) return;
     }
-    if (outputKind_ == 3 && config_->ToastEnable && job_->outputName != "nul" && trackBytes_ > 0) {
+    if (outputKind_ == kMpegKind && config_->ToastEnable && job_->outputName != "nul" && trackBytes_ > 0) {
         if (!WriteToastResource(job_->outputName)) {
             Report(kMsgError, 14, job_->outputName + ".rsrc");
             if (result_ == 0) result_ = 14;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "core/temp_file.h"
+#include "engine/methods.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ struct Cursor {
 
 }  // namespace
 
-int TaskProjectMethodCount(int pageMode) { return pageMode == 0 ? 14 : pageMode == 1 ? 4 : 0; }
+int TaskProjectMethodCount(int pageMode) { return MethodCount(pageMode); }
 int TaskProjectMaxInputs(int pageMode) { return pageMode == 0 ? 1 : pageMode == 1 ? 99 : -1; }
 
 bool ParseTaskProject(const uint8_t* data, size_t size, TaskProject& out) {

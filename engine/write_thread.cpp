@@ -35,41 +35,13 @@ std::vector<std::shared_ptr<WriteThread>> gWorkers;
 // ---- Method table ----
 
 TMethodEntry LookUpMethod(int32_t index, int32_t pageMode, bool imgNone, bool multiImage) {
+    const TMethodInfo& m = PageMethod(pageMode, index);
     TMethodEntry e;
-    if (pageMode == 0) {
-        struct Row {
-            int16_t in, out;
-            int32_t code;
-        };
-        static constexpr Row kRows[14] = {
-            {0, 0, 12},        {0, 0, 12},        {6, 3, 0x0A0603}, {6, 2, 0x060602}, {7, 3, 0x0A0703},
-            {9, 3, 0x0A0903},  {1, 3, 0x400103},  {1, 2, 0x440102}, {2, 3, 0x400203}, {3, 2, 0x450302},
-            {3, 3, 0x400303},  {5, 3, 0x0A0503},  {4, 3, 0x0A0403}, {8, 3, 0x400803},
-        };
-        if (index < 0 || index >= 14) return e;
-        e.inputKind = kRows[index].in;
-        e.outputKind = kRows[index].out;
-        e.code = kRows[index].code;
-        return e;
-    }
-    if (pageMode == 1) {
-        switch (index) {
-        case 0:
-            e = {imgNone ? 0x310309 : 0x330309, 3, 9};
-            break;
-        case 1:
-            e = {multiImage ? 0xB10307 : (imgNone ? 0x310307 : 0x330307), 3, 7};
-            break;
-        case 2:
-            e = {0x110507, 5, 7};
-            break;
-        case 3:
-            e = {0x110407, 4, 7};
-            break;
-        default:
-            break;
-        }
-    }
+    if (!m.Valid()) return e;
+    e.code = PackedCode(m, imgNone, multiImage);
+    e.inputKind = m.inputKind;
+    e.outputKind = m.outputKind;
+    e.opener = m.opener;
     return e;
 }
 
@@ -244,13 +216,13 @@ void WriteThread::AppendGenerated(const std::string& name) {
 
 int WriteThread::SelectMethod(int32_t index, int32_t pageMode) {
     const TMethodEntry e = LookUpMethod(index, pageMode, start_.imgNone, job_->multiImage == 1);
-    if (e.code == 12) return 12;
+    if (e.code == kNoMethodCode) return kNoMethodCode;
     inputKind_ = e.inputKind;
     outputKind_ = e.outputKind;
     if (pageMode == 1) return SelectBuildMethod(e);
     method_ = e.code;
-    openerResult_ = RunOpener();
-    return openerResult_ == 0 ? e.code : 12;
+    openerResult_ = RunOpener(e.opener);
+    return openerResult_ == 0 ? e.code : kNoMethodCode;
 }
 
 void WriteThread::LogSettings() {
@@ -258,7 +230,7 @@ void WriteThread::LogSettings() {
     const std::string word = level >= 0 && level <= 6 ? lang_->core(12 + level) : lang_->core(15);
     Log(kIndent + lang_->core(11) + " : " + word);
     Log(kIndent + lang_->core(19) + " : " + KindWord(inputKind_) + " => " + KindWord(outputKind_));
-    if (inputKind_ != 6 && method_ != 0x0A0903) {
+    if (inputKind_ != kCueKind && method_ != Code(Method::TocBinToMpeg)) {
         Log(kIndent + lang_->core(41) + ": " + std::to_string(job_->readSectorSize));
         Log(kIndent + lang_->core(42) + ": " + std::to_string(job_->writeSectorSize));
     }
@@ -280,7 +252,7 @@ void WriteThread::ShowCounters() {
     if (config_->FixMPEGErrors) {
         if (start_.fixLabel) start_.fixLabel->setCaption(fixes + std::to_string(fixCount_));
         if (start_.splitLabel)
-            start_.splitLabel->setCaption(splits + (config_->DisableMPEGFileSplit == 0 && outputKind_ == 3
+            start_.splitLabel->setCaption(splits + (config_->DisableMPEGFileSplit == 0 && outputKind_ == kMpegKind
                                                         ? std::to_string(splitCount_)
                                                         : std::string("0")));
         if (start_.paddingLabel)
@@ -387,11 +359,11 @@ void WriteThread::Execute() {
 
     // Track images take their sizes per track (checked there); the log
     // shows the sizes the job really uses.
-    if (inputKind_ != 6 && inputKind_ != 9 && !build) result_ = CheckSectorSizes();
+    if (inputKind_ != kCueKind && inputKind_ != kTocKind && !build) result_ = CheckSectorSizes();
     LogSettings();
 
     const int32_t options = (method_ >> 16) & 0xFF;
-    if (config_->FixMPEGErrors && outputKind_ != 3) config_->DisableMPEGFileSplit = 1;
+    if (config_->FixMPEGErrors && outputKind_ != kMpegKind) config_->DisableMPEGFileSplit = 1;
     if ((options & kOptBuildImage) && start_.toastChecked) {
         if (start_.toastCheckBox) start_.toastCheckBox->setChecked(false);
         config_->ToastEnable = 0;
@@ -444,7 +416,7 @@ void WriteThread::Execute() {
     ShowCounters();
     if (config_->FixMPEGErrors) {
         Log(kIndent + std::to_string(fixCount_) + " " + lang_->core(9));
-        if (config_->DisableMPEGFileSplit == 0 && outputKind_ == 3)
+        if (config_->DisableMPEGFileSplit == 0 && outputKind_ == kMpegKind)
             Log(kIndent + std::to_string(splitCount_) + " " + lang_->core(34));
         if (config_->DisableMPEGPadding == 0) Log(kIndent + std::to_string(paddingCount_) + " " + lang_->core(40));
     }
@@ -482,14 +454,15 @@ void WriteThread::DropFailedOutput() {
 // The two size fields of a dat are 32-bit: an output they cannot describe is
 // refused before it is written.
 bool WriteThread::DatTooLarge() {
-    if (outputKind_ != 2 || job_->outputName == "nul") return false;
+    if (outputKind_ != kDatKind || job_->outputName == "nul") return false;
     uint64_t sectors = 0;
-    if (method_ == 0x450302) {
+    if (method_ == Code(Method::MpegToDat)) {
         sectors = 30 + inputFile_->size / 2324 + 1;
     } else {
         const uint64_t r = static_cast<uint64_t>(std::max<int32_t>(job_->readSectorSize, 1));
-        sectors = method_ == 0x060602 ? static_cast<uint64_t>(std::max<int64_t>(trackTable_->sectorCount, 0))
-                                      : inputFile_->size / r + 1;
+        sectors = method_ == Code(Method::CueBinToDat)
+                      ? static_cast<uint64_t>(std::max<int64_t>(trackTable_->sectorCount, 0))
+                      : inputFile_->size / r + 1;
     }
     if (44 + sectors * 2352 - 8 <= 0xFFFFFFFFull) return false;
     Report(kMsgError, 9, job_->outputName + ": a dat file holds at most 4 GiB");
@@ -508,7 +481,7 @@ void WriteThread::EndCancelled() {
 }
 
 void WriteThread::SkipTrack(int32_t track) {
-    if (inputKind_ != 4 && inputKind_ != 5 && inputKind_ != 7) return;
+    if (inputKind_ != kNrgKind && inputKind_ != kCifKind && inputKind_ != kBinKind) return;
     if (inputFile_->SearchJobPattern(search_.data(), search_.size()) != 0) {
         if (!Running()) {
             Log(std::string(kIndent) + "[ " + lang_->core(7) + " ]");
@@ -579,7 +552,7 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
     }
 
     bool found = true;
-    if (pageMode_ == 0 && (method_ == 0x0A0603 || method_ == 0x0A0903)) {
+    if (pageMode_ == 0 && (method_ == Code(Method::CueBinToMpeg) || method_ == Code(Method::TocBinToMpeg))) {
         char text[64];
         std::snprintf(text, sizeof text, "Track %d:   ", track);
         Status(text + lang_->core(4) + "...");

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/records.h"
+#include "engine/methods.h"
 #include "platform/controls.h"
 #include "tools/sample_clip.h"
 
@@ -22,18 +23,6 @@ class TFileIO;
 class TLanguageSet;
 class TTrackTable;
 struct TImageBuild;
-
-// Option bits of the packed method code (bits 16-23).
-enum MethodOption : int32_t {
-    kOptRawSectors = 0x01,    // raw 2352-byte Mode 2 Form 2 sectors
-    kOptPerTrack = 0x02,      // one output per track
-    kOptDatHeader = 0x04,     // output starts with the RIFF/CDXA header
-    kOptDiscImage = 0x08,
-    kOptBuildImage = 0x10,    // VCD/SVCD image build
-    kOptSourceFromList = 0x20,
-    kOptSingleFile = 0x40,
-    kOptPerImage = 0x80,      // one output per image
-};
 
 constexpr int32_t kInitialiseRun = 0xFFFF;  // the batch sequencer's "<<thread.init>>"
 
@@ -97,9 +86,10 @@ private:
 
 // The method a page's index stands for, before any opener runs.
 struct TMethodEntry {
-    int32_t code = 12;  // packed method code, 12 when the index has no method
-    int16_t inputKind = 0;
-    int16_t outputKind = 0;
+    int32_t code = kNoMethodCode;  // packed method code
+    int16_t inputKind = kNoKind;
+    int16_t outputKind = kNoKind;
+    Opener opener = Opener::None;
 };
 TMethodEntry LookUpMethod(int32_t index, int32_t pageMode, bool imgNone, bool multiImage);
 
@@ -164,7 +154,7 @@ private:
     void ApplyPriority();
 
     // Openers and per-track set-up.
-    int RunOpener();
+    int RunOpener(Opener opener);
     int OpenInput();
     int OpenOutput(const std::string& name, bool overwriteAll);
     int LogDetectedSectorSize();

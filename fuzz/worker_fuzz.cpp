@@ -98,7 +98,10 @@ void Write(const std::string& path, const uint8_t* data, size_t size) {
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 
-constexpr int kMethods[] = {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+using M = Method;
+constexpr Method kMethods[] = {M::CueBinToMpeg, M::CueBinToDat, M::BinToMpeg, M::TocBinToMpeg,
+                               M::RawToMpeg,    M::RawToDat,    M::DatToMpeg, M::MpegToDat,
+                               M::MpegToMpeg,   M::CifToMpeg,   M::NrgToMpeg, M::SfdToMpeg};
 constexpr const char* kExtensions[] = {"bin", "bin", "bin", "bin", "raw", "raw", "dat", "mpg", "mpg", "cif", "nrg", "sfd"};
 
 }  // namespace
@@ -106,7 +109,8 @@ constexpr const char* kExtensions[] = {"bin", "bin", "bin", "bin", "raw", "raw",
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3) return 0;
     const size_t pick = data[0] % (sizeof kMethods / sizeof kMethods[0]);
-    const int method = kMethods[pick];
+    const TMethodInfo& info = ExtractionMethod(kMethods[pick]);
+    const int method = info.index;
     const uint8_t flags = data[1];
     const int trackStart = data[2] % 40;
     const uint8_t* body = data + 3;
@@ -119,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Write(image, body, length);
     std::string source = image;
     const char* mode = (flags & 0x10) ? "MODE2/2336" : "MODE2/2352";
-    if (method == 2 || method == 3) {
+    if (info.load == SourceForm::CueSheet) {
         char cue[256];
         std::snprintf(cue, sizeof cue,
                       "FILE \"src.bin\" BINARY\n  TRACK 01 %s\n    INDEX 01 00:00:00\n"
@@ -127,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                       mode, mode, trackStart);
         source = dir + "/src.cue";
         Write(source, reinterpret_cast<const uint8_t*>(cue), std::strlen(cue));
-    } else if (method == 5) {
+    } else if (info.load == SourceForm::TocSheet) {
         const int split = trackStart * 2352;
         char toc[400];
         std::snprintf(toc, sizeof toc,
@@ -149,7 +153,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     config.DisableHeaderCorrection = (flags & 0x40) ? 1 : 0;
     // Track 0 as the window's box gives it: listed for sheets only.
     Box trackZero(flags & 0x08);
-    SourceLoad load = rig.UnattendedLoad(method, source, dir + "/out." + (method == 3 || method == 7 || method == 9 ? "dat" : "mpg"), config);
+    const std::string output = dir + "/out." + (info.outputKind == kDatKind ? "dat" : "mpg");
+    SourceLoad load = rig.UnattendedLoad(method, source, output, config);
     load.trackZeroBox = &trackZero;
     if (LoadSource(load).result != 0) return 0;
 

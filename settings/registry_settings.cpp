@@ -7,6 +7,7 @@
 
 #include "batch/command_line.h"
 #include "core/temp_file.h"
+#include "engine/methods.h"
 
 namespace {
 
@@ -14,8 +15,10 @@ constexpr int32_t kAny = INT32_MIN, kAnyMax = INT32_MAX;
 
 // name, type, both, hasDefault, default, min, max, text default, text, saved
 constexpr std::array<SettingInfo, 43> kTable = {{
-    {"LastMethod", SettingType::Integer, false, true, 2, 0, 13, TextDefault::Literal, "", true},
-    {"LastBuildVCDMethod", SettingType::Integer, false, true, 1, 0, 3, TextDefault::Literal, "", true},
+    {"LastMethod", SettingType::Integer, false, true, Index(Method::CueBinToMpeg), 0, kExtractionMethodCount - 1,
+     TextDefault::Literal, "", true},
+    {"LastBuildVCDMethod", SettingType::Integer, false, true, Index(VcdMethod::MpegToCueBin), 0,
+     kVideoCdMethodCount - 1, TextDefault::Literal, "", true},
     {"FixMPEGErrors", SettingType::Boolean, false, true, 0, kAny, kAnyMax, TextDefault::Literal, "", true},
     {"RemoveCDIBumper", SettingType::Boolean, false, true, 0, kAny, kAnyMax, TextDefault::Literal, "", true},
     {"ToastEnable", SettingType::Boolean, false, true, 0, kAny, kAnyMax, TextDefault::Literal, "", true},

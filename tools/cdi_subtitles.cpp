@@ -6,6 +6,7 @@
 
 #include "core/file_io.h"
 #include "core/helpers.h"
+#include "engine/methods.h"
 
 namespace {
 
@@ -43,19 +44,17 @@ uint32_t SubFrame(uint32_t t) { return (t % 22500u) / 900u + (t / 22500u) * 25u;
 }  // namespace
 
 std::optional<CdiGeometry> CdiGeometryForMethod(int methodIndex) {
-    switch (methodIndex) {
-    case 11:
+    switch (ExtractionMethod(methodIndex).cdi) {
+    case CdiSource::CifSectors:
         return kCdiCifGeometry;
-    case 12:
+    case CdiSource::Sectors2336:
         return kCdi2336Geometry;
-    case 8:   // dat
-    case 9:   // mpeg
-    case 10:  // mpeg
-    case 13:  // sfd
+    case CdiSource::None:
         return std::nullopt;
-    default:  // cue/bin, bin, toc/bin, raw, and the bin images of archives
-        return kCdiRawGeometry;
+    case CdiSource::RawSectors:
+        break;
     }
+    return kCdiRawGeometry;
 }
 
 TCdiSubtitleScanner::TCdiSubtitleScanner(TFileIO* src) : source(src) {}

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/file_io.h"
+#include "engine/methods.h"
 #include "platform/controls.h"
 #include "platform/file_dialogs.h"
 #include "platform/registry.h"
@@ -36,7 +37,7 @@ public:
     // the output name.
     struct JobSource {
         std::string sourceName;
-        int methodIndex = 2;
+        int methodIndex = Index(Method::CueBinToMpeg);
         std::string outputFolder;
     };
 

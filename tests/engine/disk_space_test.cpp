@@ -10,6 +10,7 @@
 #include "core/language_set.h"
 #include "core/temp_file.h"
 #include "disc/track_table.h"
+#include "engine/methods.h"
 #include "tests/support/fakes.h"
 
 namespace fs = std::filesystem;
@@ -128,9 +129,9 @@ struct Listing {
         t.lastIndex = 3;
         for (int k = 1; k <= 3; ++k) list.add("Track");
     }
-    OutputEstimateInput input(int method) {
+    OutputEstimateInput input(Method method) {
         OutputEstimateInput in;
-        in.method = method;
+        in.method = Index(method);
         in.trackTable = &t;
         in.trackListBox = &list;
         in.trackSizes = &sizes;
@@ -145,20 +146,20 @@ struct Listing {
 TEST(Estimate, ExtractionEveryMethod) {
     const uint64_t imageSize = fs::file_size(Fixture("vcd_pal3.bin"));
     struct Case {
-        int method;
+        Method method;
         uint64_t all, selected;  // no line selected; lines of tracks 1 and 3
     };
     // Spans: 200000, 300000, 400000; sizes 7000, 8000, 9000.
-    for (const Case& c : {Case{2, 900000, 600000}, Case{3, 900000, 600000},
-                          Case{5, 900000, 600000},  // toc/bin lists its tracks like a cue sheet
-                          Case{4, 24000, 16000},    // bin, also with a selection
-                          Case{11, 24000, 16000}, Case{12, 24000, 16000},
+    for (const Case& c : {Case{Method::CueBinToMpeg, 900000, 600000}, Case{Method::CueBinToDat, 900000, 600000},
+                          Case{Method::TocBinToMpeg, 900000, 600000},  // toc/bin lists its tracks like a cue sheet
+                          Case{Method::BinToMpeg, 24000, 16000},       // bin, also with a selection
+                          Case{Method::CifToMpeg, 24000, 16000}, Case{Method::NrgToMpeg, 24000, 16000},
                           // Single streams: the whole input, whatever the list shows.
-                          Case{6, imageSize, imageSize}, Case{8, imageSize, imageSize},
-                          Case{10, imageSize, imageSize}, Case{13, imageSize, imageSize},
+                          Case{Method::RawToMpeg, imageSize, imageSize}, Case{Method::DatToMpeg, imageSize, imageSize},
+                          Case{Method::MpegToMpeg, imageSize, imageSize}, Case{Method::SfdToMpeg, imageSize, imageSize},
                           // mpg -> dat writes each 2324-byte pack as a 2352-byte sector.
-                          Case{9, RawSectorBytes(imageSize) + 44, RawSectorBytes(imageSize) + 44}}) {
-        SCOPED_TRACE(c.method);
+                          Case{Method::MpegToDat, RawSectorBytes(imageSize) + 44, RawSectorBytes(imageSize) + 44}}) {
+        SCOPED_TRACE(Index(c.method));
         Listing l;
         Reporting r;
         uint64_t bytes = 1;
@@ -179,10 +180,10 @@ TEST(Estimate, TrackZeroAndNoListBox) {
     l.t.firstTrack = 0;
     l.list.add("Track");
     l.list.setSelected(0, true);
-    ASSERT_EQ(EstimateOutputBytes(l.input(2), r.reporter, bytes), 0);
+    ASSERT_EQ(EstimateOutputBytes(l.input(Method::CueBinToMpeg), r.reporter, bytes), 0);
     EXPECT_EQ(bytes, 100000u);
     // Headless: every track of the table from its first track.
-    OutputEstimateInput in = l.input(2);
+    OutputEstimateInput in = l.input(Method::CueBinToMpeg);
     in.trackListBox = nullptr;
     l.t.firstTrack = 1;
     ASSERT_EQ(EstimateOutputBytes(in, r.reporter, bytes), 0);
@@ -196,7 +197,7 @@ TEST(Estimate, SpansPast4GiBAdd) {
     l.t.end[2] = l.t.start[2] + (int64_t{3} << 32);
     l.t.end[3] = l.t.start[3] - 5;  // a backwards span adds nothing
     uint64_t bytes = 0;
-    ASSERT_EQ(EstimateOutputBytes(l.input(2), r.reporter, bytes), 0);
+    ASSERT_EQ(EstimateOutputBytes(l.input(Method::CueBinToMpeg), r.reporter, bytes), 0);
     EXPECT_EQ(bytes, uint64_t{6} << 32);
 }
 
@@ -205,14 +206,14 @@ TEST(Estimate, EmptyTrackListFallsBackToTheInput) {
     l.list.clear();
     Reporting r;
     uint64_t bytes = 0;
-    ASSERT_EQ(EstimateOutputBytes(l.input(4), r.reporter, bytes), 0);
+    ASSERT_EQ(EstimateOutputBytes(l.input(Method::BinToMpeg), r.reporter, bytes), 0);
     EXPECT_EQ(bytes, fs::file_size(Fixture("vcd_pal3.bin")));
 }
 
 TEST(Estimate, UnreadableInputIsError6) {
     Listing l;
     Reporting r;
-    OutputEstimateInput in = l.input(8);
+    OutputEstimateInput in = l.input(Method::DatToMpeg);
     in.inputName = "/nonexistent/where/track.dat";
     uint64_t bytes = 0;
     EXPECT_EQ(EstimateOutputBytes(in, r.reporter, bytes), 4);
@@ -227,7 +228,7 @@ TEST(Estimate, VideoCdBuildCountsRawSectors) {
     std::vector<int64_t> entries{2324, 2325, 0, 2324 * 1000};
     OutputEstimateInput in;
     in.pageMode = 1;
-    in.method = 0;
+    in.method = Index(VcdMethod::MpegToTocBin);
     in.buildEntryBytes = &entries;
     uint64_t bytes = 0;
     ASSERT_EQ(EstimateOutputBytes(in, r.reporter, bytes), 0);

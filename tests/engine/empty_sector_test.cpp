@@ -63,20 +63,20 @@ TEST(EmptySectorImages, ClipsHoldSeveralEmptySectorsInsideTheStream) {
     }
 }
 
-struct Method {
-    int index;
+struct MethodCase {
+    Method method;
     const char* source;  // extension of the source form
     const char* output;  // what the output of the first MPEG track is called
 };
 
-const Method kMethods[] = {
-    {2, "cue", "movie_01.mpg"}, {4, "bin", "movie_01.mpg"}, {5, "toc", "movie_01.mpg"},
-    {6, "raw", "movie.mpg"},    {8, "dat", "movie.mpg"},    {11, "cif", "movie_01.mpg"},
-    {12, "nrg", "movie_01.mpg"},
+const MethodCase kMethods[] = {
+    {Method::CueBinToMpeg, "cue", "movie_01.mpg"}, {Method::BinToMpeg, "bin", "movie_01.mpg"},
+    {Method::TocBinToMpeg, "toc", "movie_01.mpg"}, {Method::RawToMpeg, "raw", "movie.mpg"},
+    {Method::DatToMpeg, "dat", "movie.mpg"},       {Method::CifToMpeg, "cif", "movie_01.mpg"},
+    {Method::NrgToMpeg, "nrg", "movie_01.mpg"},
 };
 
-class EmptySectorExtraction
-    : public ::testing::TestWithParam<std::tuple<const char*, Method, bool>> {};
+class EmptySectorExtraction : public ::testing::TestWithParam<std::tuple<const char*, MethodCase, bool>> {};
 
 TEST_P(EmptySectorExtraction, GivesBackTheWholeClip) {
     const auto& [clip, method, fix] = GetParam();
@@ -84,7 +84,7 @@ TEST_P(EmptySectorExtraction, GivesBackTheWholeClip) {
     harness::Job job;
     job.config.FixMPEGErrors = fix ? 1 : 0;
     const std::string source = Image(std::string(clip) + "." + method.source);
-    ASSERT_EQ(job.LoadAndRun(method.index, source, dir / "movie.mpg"), 0);
+    ASSERT_EQ(job.LoadAndRun(method.method, source, dir / "movie.mpg"), 0);
     EXPECT_TRUE(harness::SameBytes(ReadFile(dir / method.output), ReadFile(Image(std::string(clip) + ".rip.mpg"))));
     EXPECT_EQ(job.stats.errors.load(), 0);
     EXPECT_EQ(job.Count("processed Track"), 1);
@@ -94,9 +94,9 @@ INSTANTIATE_TEST_SUITE_P(Images, EmptySectorExtraction,
                          ::testing::Combine(::testing::ValuesIn(kClips), ::testing::ValuesIn(kMethods),
                                             ::testing::Bool()),
                          [](const auto& info) {
-                             const Method& m = std::get<1>(info.param);
+                             const MethodCase& m = std::get<1>(info.param);
                              return std::string(std::get<0>(info.param)) + "_" + m.source + "_method" +
-                                    std::to_string(m.index) + (std::get<2>(info.param) ? "_fix" : "");
+                                    std::to_string(Index(m.method)) + (std::get<2>(info.param) ? "_fix" : "");
                          });
 
 // "cue/bin -> dat" keeps every sector of the track, the empty ones too;
@@ -106,9 +106,9 @@ TEST(EmptySectorDat, CueToDatToMpegGivesTheClip) {
         SCOPED_TRACE(clip);
         harness::TempFolder dir;
         harness::Job toDat;
-        ASSERT_EQ(toDat.LoadAndRun(3, Image(std::string(clip) + ".cue"), dir / "movie.dat"), 0);
+        ASSERT_EQ(toDat.LoadAndRun(Method::CueBinToDat, Image(std::string(clip) + ".cue"), dir / "movie.dat"), 0);
         harness::Job toMpeg;
-        ASSERT_EQ(toMpeg.LoadAndRun(8, dir / "movie_01.dat", dir / "back.mpg"), 0);
+        ASSERT_EQ(toMpeg.LoadAndRun(Method::DatToMpeg, dir / "movie_01.dat", dir / "back.mpg"), 0);
         EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "back.mpg"), ReadFile(Image(std::string(clip) + ".mpg"))));
     }
 }

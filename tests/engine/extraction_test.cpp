@@ -36,7 +36,7 @@ std::string Make2336Image(const harness::TempFolder& dir) {
 }
 
 struct ImageCase {
-    int method;
+    Method method;
     const char* source;  // fixture name, or "2336" for the converted image
     const char* ripped;  // manifest entry of the same content
 };
@@ -68,24 +68,25 @@ TEST_P(ImageExtraction, EveryTrackMatchesVcdxrip) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Images, ImageExtraction,
-                         ::testing::Combine(::testing::Values(ImageCase{2, "vcd_pal3.cue", "vcd_pal3.cue"},
-                                                              ImageCase{4, "vcd_pal3.bin", "vcd_pal3.cue"},
-                                                              ImageCase{5, "vcd_pal3.toc", "vcd_pal3.cue"},
-                                                              ImageCase{12, "vcd_pal3.nrg", "vcd_pal3.nrg"},
-                                                              ImageCase{2, "2336", "vcd_pal3.cue"},
-                                                              ImageCase{2, "vcd_ntsc.cue", "vcd_ntsc.cue"},
-                                                              ImageCase{11, "vcd_ntsc.cif", "vcd_ntsc.cue"},
-                                                              ImageCase{2, "svcd_pal.cue", "svcd_pal.cue"},
-                                                              ImageCase{4, "svcd_pal.bin", "svcd_pal.cue"}),
-                                            ::testing::Bool()),
-                         [](const auto& info) {
-                             const ImageCase& c = std::get<0>(info.param);
-                             std::string n = "method" + std::to_string(c.method) + "_" + c.source +
-                                             (std::get<1>(info.param) ? "_fix" : "");
-                             for (char& ch : n) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-                             return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Images, ImageExtraction,
+    ::testing::Combine(::testing::Values(ImageCase{Method::CueBinToMpeg, "vcd_pal3.cue", "vcd_pal3.cue"},
+                                         ImageCase{Method::BinToMpeg, "vcd_pal3.bin", "vcd_pal3.cue"},
+                                         ImageCase{Method::TocBinToMpeg, "vcd_pal3.toc", "vcd_pal3.cue"},
+                                         ImageCase{Method::NrgToMpeg, "vcd_pal3.nrg", "vcd_pal3.nrg"},
+                                         ImageCase{Method::CueBinToMpeg, "2336", "vcd_pal3.cue"},
+                                         ImageCase{Method::CueBinToMpeg, "vcd_ntsc.cue", "vcd_ntsc.cue"},
+                                         ImageCase{Method::CifToMpeg, "vcd_ntsc.cif", "vcd_ntsc.cue"},
+                                         ImageCase{Method::CueBinToMpeg, "svcd_pal.cue", "svcd_pal.cue"},
+                                         ImageCase{Method::BinToMpeg, "svcd_pal.bin", "svcd_pal.cue"}),
+                       ::testing::Bool()),
+    [](const auto& info) {
+        const ImageCase& c = std::get<0>(info.param);
+        std::string n =
+            "method" + std::to_string(Index(c.method)) + "_" + c.source + (std::get<1>(info.param) ? "_fix" : "");
+        for (char& ch : n) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+        return n;
+    });
 
 // A sheet and image named as Windows tools often name them load whichever
 // of the two is chosen.
@@ -98,14 +99,14 @@ TEST(Names, UpperCaseSheetAndImage) {
     for (const char* chosen : {"MOVIE.CUE", "MOVIE.BIN"}) {
         SCOPED_TRACE(chosen);
         harness::Job job;
-        ASSERT_EQ(job.LoadAndRun(2, dir / chosen, dir / "out.mpg"), 0);
+        ASSERT_EQ(job.LoadAndRun(Method::CueBinToMpeg, dir / chosen, dir / "out.mpg"), 0);
         EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "out_01.mpg"), ReadFile(Fixture("clip_pal_vcd.mpg"))));
         std::filesystem::remove(dir / "out_01.mpg");
     }
 }
 
 struct StreamCase {
-    int method;
+    Method method;
     const char* source;
     const char* expected;  // fixture whose bytes the output must have
 };
@@ -123,14 +124,15 @@ TEST_P(StreamExtraction, OutputIsTheStream) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, StreamExtraction,
-                         ::testing::Values(StreamCase{6, "vcd_pal3_track2.raw", "clip_pal_vcd.mpg"},
-                                           StreamCase{8, "vcd_ntsc_avseq01.dat", "clip_ntsc_vcd.mpg"},
-                                           StreamCase{8, "svcd_pal_avseq01.dat", "clip_pal_svcd.mpg"},
-                                           StreamCase{10, "clip_pal_vcd.mpg", "clip_pal_vcd.mpg"},
-                                           StreamCase{10, "clip_pal_svcd.mpg", "clip_pal_svcd.mpg"},
-                                           StreamCase{13, "clip_pal.sfd", "mpeg_2048packs.mpg"}),
+                         ::testing::Values(StreamCase{Method::RawToMpeg, "vcd_pal3_track2.raw", "clip_pal_vcd.mpg"},
+                                           StreamCase{Method::DatToMpeg, "vcd_ntsc_avseq01.dat", "clip_ntsc_vcd.mpg"},
+                                           StreamCase{Method::DatToMpeg, "svcd_pal_avseq01.dat", "clip_pal_svcd.mpg"},
+                                           StreamCase{Method::MpegToMpeg, "clip_pal_vcd.mpg", "clip_pal_vcd.mpg"},
+                                           StreamCase{Method::MpegToMpeg, "clip_pal_svcd.mpg", "clip_pal_svcd.mpg"},
+                                           StreamCase{Method::SfdToMpeg, "clip_pal.sfd", "mpeg_2048packs.mpg"}),
                          [](const auto& info) {
-                             std::string n = "method" + std::to_string(info.param.method) + "_" + info.param.source;
+                             std::string n =
+                                 "method" + std::to_string(Index(info.param.method)) + "_" + info.param.source;
                              for (char& ch : n) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
                              return n;
                          });
@@ -164,7 +166,7 @@ void ExpectDat(const std::string& path, const std::string& clip) {
 TEST(DatOutput, CueTracksBecomeDatFilesHoldingTheClips) {
     harness::TempFolder dir;
     harness::Job job;
-    ASSERT_EQ(job.LoadAndRun(3, Fixture("vcd_pal3.cue"), dir / "movie.dat"), 0);
+    ASSERT_EQ(job.LoadAndRun(Method::CueBinToDat, Fixture("vcd_pal3.cue"), dir / "movie.dat"), 0);
     ExpectDat(dir / "movie_01.dat", "clip_pal_vcd.mpg");
     ExpectDat(dir / "movie_02.dat", "clip_pal_vcd_b.mpg");
     ExpectDat(dir / "movie_03.dat", "clip_pal_vcd_c.mpg");
@@ -180,14 +182,14 @@ TEST(DatOutput, A2336ImageGivesTheDatOfItsRawImage) {
         SCOPED_TRACE(fix ? "fix" : "plain");
         harness::Job from2336, from2352;
         from2336.config.FixMPEGErrors = from2352.config.FixMPEGErrors = fix ? 1 : 0;
-        ASSERT_EQ(from2336.LoadAndRun(3, cue2336, dir / "a.dat"), 0);
-        ASSERT_EQ(from2352.LoadAndRun(3, Fixture("vcd_pal3.cue"), dir / "b.dat"), 0);
+        ASSERT_EQ(from2336.LoadAndRun(Method::CueBinToDat, cue2336, dir / "a.dat"), 0);
+        ASSERT_EQ(from2352.LoadAndRun(Method::CueBinToDat, Fixture("vcd_pal3.cue"), dir / "b.dat"), 0);
         for (const char* n : {"_01.dat", "_02.dat", "_03.dat"})
             EXPECT_TRUE(harness::SameBytes(ReadFile(dir / ("a" + std::string(n))), ReadFile(dir / ("b" + std::string(n)))))
                 << n;
         ExpectDat(dir / "a_02.dat", "clip_pal_vcd_b.mpg");
         harness::Job back;
-        ASSERT_EQ(back.LoadAndRun(8, dir / "a_01.dat", dir / "back.mpg"), 0);
+        ASSERT_EQ(back.LoadAndRun(Method::DatToMpeg, dir / "a_01.dat", dir / "back.mpg"), 0);
         EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "back.mpg"), ReadFile(Fixture("clip_pal_vcd.mpg"))));
     }
 }
@@ -207,11 +209,12 @@ TEST(SectorSizes, SyncsNotTheReadSizeApartAreRefused) {
     // The raw track of cue track 2.
     harness::WriteFile(dir / "wide.raw", wide.substr(450 * 2448, 149 * 2448));
     struct Case {
-        int method;
+        Method method;
         std::string source;
     };
-    for (const Case& c : {Case{2, dir / "wide.cue"}, Case{6, dir / "wide.raw"}, Case{7, dir / "wide.raw"}}) {
-        SCOPED_TRACE(c.method);
+    for (const Case& c : {Case{Method::CueBinToMpeg, dir / "wide.cue"}, Case{Method::RawToMpeg, dir / "wide.raw"},
+                          Case{Method::RawToDat, dir / "wide.raw"}}) {
+        SCOPED_TRACE(Index(c.method));
         harness::Job job;
         EXPECT_EQ(job.LoadAndRun(c.method, c.source, dir / "out.mpg"), 12);
         EXPECT_TRUE(job.Logged("Detected sector size: 2448"));
@@ -225,7 +228,7 @@ TEST(DatOutput, RawTrackAndMpegBecomeDatFiles) {
     harness::TempFolder dir;
     {
         harness::Job job;
-        ASSERT_EQ(job.LoadAndRun(7, Fixture("vcd_pal3_track2.raw"), dir / "raw.dat"), 0);
+        ASSERT_EQ(job.LoadAndRun(Method::RawToDat, Fixture("vcd_pal3_track2.raw"), dir / "raw.dat"), 0);
         EXPECT_TRUE(job.Logged("Detected sector size: 2352"));
         ExpectDat(dir / "raw.dat", "clip_pal_vcd.mpg");
         // The raw track is copied whole, sector for sector.
@@ -233,7 +236,7 @@ TEST(DatOutput, RawTrackAndMpegBecomeDatFiles) {
     }
     for (const char* clip : {"clip_pal_vcd.mpg", "clip_pal_svcd.mpg"}) {
         harness::Job job;
-        ASSERT_EQ(job.LoadAndRun(9, Fixture(clip), dir / "mpeg.dat"), 0);
+        ASSERT_EQ(job.LoadAndRun(Method::MpegToDat, Fixture(clip), dir / "mpeg.dat"), 0);
         ExpectDat(dir / "mpeg.dat", clip);
         const std::string dat = ReadFile(dir / "mpeg.dat");
         // 30 empty lead-in sectors, then one raw sector per pack.
@@ -245,17 +248,19 @@ TEST(DatOutput, RawTrackAndMpegBecomeDatFiles) {
 TEST(Decoding, FfprobeDecodesEveryKindOfOutput) {
     harness::TempFolder dir;
     struct Out {
-        int method;
+        Method method;
         const char* source;
         const char* file;
         const char* frames;
     };
-    for (const Out& o : {Out{2, "vcd_pal3.cue", "cue_02.mpg", "30"}, Out{3, "vcd_pal3.cue", "dat_03.dat", "20"},
-                         Out{4, "svcd_pal.bin", "svcd_01.mpg", "25"}, Out{9, "clip_ntsc_vcd.mpg", "ntsc.dat", "30"},
-                         Out{13, "clip_pal.sfd", "sfd.mpg", "25"}}) {
+    for (const Out& o : {Out{Method::CueBinToMpeg, "vcd_pal3.cue", "cue_02.mpg", "30"},
+                         Out{Method::CueBinToDat, "vcd_pal3.cue", "dat_03.dat", "20"},
+                         Out{Method::BinToMpeg, "svcd_pal.bin", "svcd_01.mpg", "25"},
+                         Out{Method::MpegToDat, "clip_ntsc_vcd.mpg", "ntsc.dat", "30"},
+                         Out{Method::SfdToMpeg, "clip_pal.sfd", "sfd.mpg", "25"}}) {
         harness::Job job;
         std::string base = o.file;
-        if (o.method == 2 || o.method == 3 || o.method == 4) {
+        if (ExtractionMethod(o.method).Options() & kOptPerTrack) {
             base = base.substr(0, base.find('_')) + base.substr(base.find('.'));
         }
         ASSERT_EQ(job.LoadAndRun(o.method, Fixture(o.source), dir / base), 0) << o.file;

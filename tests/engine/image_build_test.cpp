@@ -11,6 +11,7 @@
 #include "disc/mpeg_file_list.h"
 #include "disc/sector_encoder.h"
 #include "disc/time_code.h"
+#include "engine/methods.h"
 #include "engine/system_header.h"
 #include "tests/engine/job_harness.h"
 
@@ -58,9 +59,9 @@ std::string Inputs(const std::vector<Clip>& clips) {
 }
 
 // run_job --page 1 into dir/movie.bin with the fixed recording time.
-Outcome Build(const TempFolder& dir, int method, bool svcd, const std::vector<Clip>& clips,
+Outcome Build(const TempFolder& dir, VcdMethod method, bool svcd, const std::vector<Clip>& clips,
               const std::string& extra = "") {
-    return RunJob("--page 1 --method " + std::to_string(method) + (svcd ? " --svcd" : "") + Inputs(clips) +
+    return RunJob("--page 1 --method " + std::to_string(Index(method)) + (svcd ? " --svcd" : "") + Inputs(clips) +
                   " --output " + Quote(dir / "movie.bin") + " --date '" + kDate + "'" + extra);
 }
 
@@ -185,7 +186,7 @@ struct Layout {
     std::vector<Clip> clips;
 };
 
-class BuildLayouts : public ::testing::TestWithParam<std::tuple<Layout, int>> {};
+class BuildLayouts : public ::testing::TestWithParam<std::tuple<Layout, VcdMethod>> {};
 
 // Each layout as cue/bin and as toc/bin: clean by the tools, read by our
 // readers and extracted back by our own engine.
@@ -195,7 +196,7 @@ TEST_P(BuildLayouts, ImageReadsBackCleanly) {
     TempFolder dir;
     const Outcome o = Build(dir, method, layout.svcd, layout.clips);
     ASSERT_EQ(o.status, 0) << o.out;
-    const std::string sheet = dir / (method == 0 ? "movie.toc" : "movie.cue");
+    const std::string sheet = dir / (method == VcdMethod::MpegToTocBin ? "movie.toc" : "movie.cue");
     ASSERT_TRUE(harness::Exists(sheet)) << o.out;
     const std::string cue = CueOf(sheet);
     ExpectClean(cue, layout.svcd, layout.clips);
@@ -203,7 +204,8 @@ TEST_P(BuildLayouts, ImageReadsBackCleanly) {
     // Our cue reader reads the sheet to the track starts vcd-info lists.
     {
         harness::Job reader;
-        ASSERT_EQ(reader.Load(method == 0 ? 5 : 2, sheet), 0);
+        const Method readBack = method == VcdMethod::MpegToTocBin ? Method::TocBinToMpeg : Method::CueBinToMpeg;
+        ASSERT_EQ(reader.Load(Index(readBack), sheet), 0);
         const VcdInfo v = ReadVcdInfo(cue);
         const TTrackTable& table = *reader.job.trackTable;
         for (int k = 1; k <= int(layout.clips.size()); ++k) {
@@ -211,10 +213,10 @@ TEST_P(BuildLayouts, ImageReadsBackCleanly) {
             EXPECT_EQ(table.start[size_t(k)], int64_t(v.trackLsn.at(k + 1)) * 2352) << "track " << k;
         }
     }
-    if (method == 0) {
+    if (method == VcdMethod::MpegToTocBin) {
         // toc2cue makes of our toc the TRACK and INDEX lines of our cue.
         TempFolder other;
-        ASSERT_EQ(Build(other, 1, layout.svcd, layout.clips).status, 0);
+        ASSERT_EQ(Build(other, VcdMethod::MpegToCueBin, layout.svcd, layout.clips).status, 0);
         auto lines = [](const std::string& path) {
             std::vector<std::string> kept;
             std::istringstream in(ReadFile(path));
@@ -249,9 +251,10 @@ INSTANTIATE_TEST_SUITE_P(
                                          Layout{"VcdPalNtscFilm", false, {PalVcd(), NtscVcd(), FilmVcd()}},
                                          Layout{"SvcdOne", true, {PalSvcd()}},
                                          Layout{"SvcdPalNtsc", true, {PalSvcd(), NtscSvcd()}}),
-                       ::testing::Values(1, 0)),
+                       ::testing::Values(VcdMethod::MpegToCueBin, VcdMethod::MpegToTocBin)),
     [](const auto& info) {
-        return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) == 0 ? "Toc" : "Cue");
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) == VcdMethod::MpegToTocBin ? "Toc" : "Cue");
     });
 
 // ---- Track counts ----
@@ -262,7 +265,7 @@ TEST(BuildTrackCounts, TwentyTracksRipBackAsTwentyFiles) {
     NEED_TOOLS();
     TempFolder dir;
     const std::vector<Clip> clips = Copies({Fixture("clip_short_vcd.mpg"), true}, 20);
-    const Outcome o = Build(dir, 1, false, clips);
+    const Outcome o = Build(dir, VcdMethod::MpegToCueBin, false, clips);
     ASSERT_EQ(o.status, 0) << o.out;
     ExpectClean(dir / "movie.cue", false, clips);
 }
@@ -271,7 +274,7 @@ TEST(BuildTrackCounts, NinetyEightTracksFillThreeDirectorySectorsAndNinetyNineAr
     NEED_TOOLS();
     TempFolder dir;
     const Clip clip{Fixture("clip_short_vcd.mpg"), true};
-    const Outcome o = Build(dir, 1, false, Copies(clip, 98));
+    const Outcome o = Build(dir, VcdMethod::MpegToCueBin, false, Copies(clip, 98));
     ASSERT_EQ(o.status, 0) << o.out;
     const VcdInfo v = ReadVcdInfo(dir / "movie.cue");
     EXPECT_EQ(v.text.find("WARN"), std::string::npos) << v.text;
@@ -282,7 +285,7 @@ TEST(BuildTrackCounts, NinetyEightTracksFillThreeDirectorySectorsAndNinetyNineAr
     EXPECT_EQ(Md5(rip / "avseq98.mpg"), Md5(clip.path));
 
     TempFolder refused;
-    const Outcome no = Build(refused, 1, false, Copies(clip, 99));
+    const Outcome no = Build(refused, VcdMethod::MpegToCueBin, false, Copies(clip, 99));
     EXPECT_EQ(no.status, 20) << no.out;
     EXPECT_NE(no.out.find("Cannot exceed 99 video tracks."), std::string::npos) << no.out;
     EXPECT_TRUE(std::filesystem::is_empty(refused.path));
@@ -299,18 +302,19 @@ TEST(BuildSpanning, EachImageHasItsOwnFileSheetAndTracks) {
                                      {Fixture("clip_pal_vcd_c.mpg"), true}};
     struct Case {
         const char* extra;
-        int method;
+        VcdMethod method;
         const char* first;
         const char* second;
     };
-    for (const Case& c : {Case{"", 1, "movie_01", "movie_02"}, Case{" --folders", 1, "CD1/movie", "CD2/movie"},
-                          Case{"", 0, "movie_01", "movie_02"}}) {
-        SCOPED_TRACE(std::string(c.extra) + " method " + std::to_string(c.method));
+    for (const Case& c : {Case{"", VcdMethod::MpegToCueBin, "movie_01", "movie_02"},
+                          Case{" --folders", VcdMethod::MpegToCueBin, "CD1/movie", "CD2/movie"},
+                          Case{"", VcdMethod::MpegToTocBin, "movie_01", "movie_02"}}) {
+        SCOPED_TRACE(std::string(c.extra) + " method " + std::to_string(Index(c.method)));
         TempFolder dir;
         const Outcome o = Build(dir, c.method, false, clips, std::string(kTwoImages) + c.extra + " --volume DISC_%02d");
         ASSERT_EQ(o.status, 0) << o.out;
         EXPECT_FALSE(harness::Exists(dir / "movie.bin"));
-        const char* sheet = c.method == 0 ? ".toc" : ".cue";
+        const char* sheet = c.method == VcdMethod::MpegToTocBin ? ".toc" : ".cue";
         const std::string one = CueOf(dir / (c.first + std::string(sheet)));
         const std::string two = CueOf(dir / (c.second + std::string(sheet)));
         ExpectClean(one, false, {clips[0], clips[1]});
@@ -333,14 +337,14 @@ TEST(BuildSpanning, EachImageHasItsOwnFileSheetAndTracks) {
 TEST(BuildSpanning, ManualShiftsMakeTwoImagesWithTheirOwnSheets) {
     NEED_TOOLS();
     const std::vector<Clip> clips = {PalVcd(), NtscVcd()};
-    for (int method : {1, 0}) {
+    for (VcdMethod method : {VcdMethod::MpegToCueBin, VcdMethod::MpegToTocBin}) {
         TempFolder dir;
         const Outcome o = Build(dir, method, false, clips, " --increase-image 2");
         ASSERT_EQ(o.status, 0) << o.out;
-        const char* sheet = method == 0 ? ".toc" : ".cue";
+        const char* sheet = method == VcdMethod::MpegToTocBin ? ".toc" : ".cue";
         ExpectClean(CueOf(dir / ("movie_01" + std::string(sheet))), false, {clips[0]});
         ExpectClean(CueOf(dir / ("movie_02" + std::string(sheet))), false, {clips[1]});
-        if (method == 1) ExpectExtractsBack(dir / "movie_02.cue", {clips[1]});
+        if (method == VcdMethod::MpegToCueBin) ExpectExtractsBack(dir / "movie_02.cue", {clips[1]});
     }
 }
 
@@ -418,7 +422,8 @@ TEST_P(BuildSplit, PiecesRipBackAsTheSourceWithARebasedClock) {
     const std::string source = ReadFile(clip);
     ASSERT_GT(source.size(), 500000u);
     const uint64_t capacity = source.size() * 2 / 5 + 546140;
-    const Outcome o = Build(dir, 1, svcd, {{clip, true}}, " --capacity " + std::to_string(capacity) + " --margin 0");
+    const Outcome o = Build(dir, VcdMethod::MpegToCueBin, svcd, {{clip, true}},
+                            " --capacity " + std::to_string(capacity) + " --margin 0");
     ASSERT_EQ(o.status, 0) << o.out;
 
     std::string header(svcd ? kMpeg2SystemHeaderBytes : kMpeg1SystemHeaderBytes, '\0');
@@ -490,7 +495,7 @@ TEST(BuildSwitches, NonCompliantSvcdSwitchesGiveOnlyTheirWarning) {
                           Case{"SVCD_UseENTRYVCD", "ENTRIES.SVD signature"}}) {
         SCOPED_TRACE(c.setting);
         TempFolder dir;
-        const Outcome o = Build(dir, 1, true, clips, std::string(" --set ") + c.setting + "=0");
+        const Outcome o = Build(dir, VcdMethod::MpegToCueBin, true, clips, std::string(" --set ") + c.setting + "=0");
         ASSERT_EQ(o.status, 0) << o.out;
         const VcdInfo v = ReadVcdInfo(dir / "movie.cue");
         int warnings = 0;
@@ -521,7 +526,7 @@ TEST(BuildCdi, ApplicationFilesLandInTheCdiFolder) {
     NEED_TOOLS();
     TempFolder dir;
     const std::vector<Clip> clips = {PalVcd()};
-    const Outcome o = Build(dir, 1, false, clips, CdiSettings(Fixture("cdi")));
+    const Outcome o = Build(dir, VcdMethod::MpegToCueBin, false, clips, CdiSettings(Fixture("cdi")));
     ASSERT_EQ(o.status, 0) << o.out;
     const VcdInfo v = ReadVcdInfo(dir / "movie.cue");
     EXPECT_EQ(v.text.find("WARN"), std::string::npos) << v.text;
@@ -544,14 +549,14 @@ TEST(BuildCdi, MissingOrBrokenApplicationFileFailsTheJob) {
     for (const char* f : {"cdi_imag.rtf", "cdi_text.fnt", "cdi_vcd.app"})
         std::filesystem::copy_file(Fixture(std::string("cdi/") + f), cdi / f);
     TempFolder dir;
-    Outcome o = Build(dir, 1, false, {PalVcd()}, CdiSettings(cdi.path));
+    Outcome o = Build(dir, VcdMethod::MpegToCueBin, false, {PalVcd()}, CdiSettings(cdi.path));
     EXPECT_NE(o.status, 0);
     EXPECT_NE(o.out.find("cdi_vcd.cfg"), std::string::npos) << o.out;
     EXPECT_TRUE(std::filesystem::is_empty(dir.path));
 
     std::filesystem::copy_file(Fixture("cdi/cdi_vcd.cfg"), cdi / "cdi_vcd.cfg");
     harness::WriteFile(cdi / "cdi_imag.rtf", ReadFile(Fixture("cdi/cdi_imag.rtf")) + "x");
-    o = Build(dir, 1, false, {PalVcd()}, CdiSettings(cdi.path));
+    o = Build(dir, VcdMethod::MpegToCueBin, false, {PalVcd()}, CdiSettings(cdi.path));
     EXPECT_NE(o.status, 0);
     EXPECT_NE(o.out.find("cdi_imag.rtf"), std::string::npos) << o.out;
 }
@@ -562,18 +567,18 @@ TEST(BuildConversion, CifAndNrgImagesAreRebuiltTrackForTrack) {
     NEED_TOOLS();
     const auto manifest = harness::Manifest();
     struct Case {
-        int method;
+        VcdMethod method;
         const char* source;
         const char* listed;  // the manifest's name of the same disc
         std::vector<Clip> clips;
     };
     for (const Case& c :
-         {Case{2, "vcd_ntsc.cif", "vcd_ntsc.cue", {NtscVcd()}},
-          Case{3, "vcd_pal3.nrg", "vcd_pal3.nrg",
+         {Case{VcdMethod::CifToCueBin, "vcd_ntsc.cif", "vcd_ntsc.cue", {NtscVcd()}},
+          Case{VcdMethod::NrgToCueBin, "vcd_pal3.nrg", "vcd_pal3.nrg",
                {PalVcd(), {Fixture("clip_pal_vcd_b.mpg"), true}, {Fixture("clip_pal_vcd_c.mpg"), true}}}}) {
         SCOPED_TRACE(c.source);
         TempFolder dir;
-        const Outcome o = RunJob("--page 1 --method " + std::to_string(c.method) + " --source " +
+        const Outcome o = RunJob("--page 1 --method " + std::to_string(Index(c.method)) + " --source " +
                                  Quote(Fixture(c.source)) + " --output " + Quote(dir / "image.bin") + " --date '" +
                                  kDate + "'");
         ASSERT_EQ(o.status, 0) << o.out;
@@ -581,7 +586,7 @@ TEST(BuildConversion, CifAndNrgImagesAreRebuiltTrackForTrack) {
         const VcdInfo v = ReadVcdInfo(cue);
         EXPECT_EQ(v.text.find("WARN"), std::string::npos) << v.text;
         // An nrg keeps its own label, as the page reads it.
-        if (c.method == 3) {
+        if (c.method == VcdMethod::NrgToCueBin) {
             EXPECT_NE(v.text.find("volume id: `PELLTEST'"), std::string::npos) << v.text;
         }
         TempFolder rip;
@@ -602,9 +607,9 @@ TEST(BuildConversion, CifAndNrgImagesAreRebuiltTrackForTrack) {
 TEST(BuildRun, SameDateGivesTheSameBytesAndForcedSizesChangeNothing) {
     const std::vector<Clip> clips = {PalVcd(), NtscVcd()};
     TempFolder a, b, c;
-    ASSERT_EQ(Build(a, 1, false, clips).status, 0);
-    ASSERT_EQ(Build(b, 1, false, clips).status, 0);
-    const Outcome forced = Build(c, 1, false, clips, " --force-write 2324 --force-read 2352");
+    ASSERT_EQ(Build(a, VcdMethod::MpegToCueBin, false, clips).status, 0);
+    ASSERT_EQ(Build(b, VcdMethod::MpegToCueBin, false, clips).status, 0);
+    const Outcome forced = Build(c, VcdMethod::MpegToCueBin, false, clips, " --force-write 2324 --force-read 2352");
     ASSERT_EQ(forced.status, 0) << forced.out;
     EXPECT_NE(forced.out.find("Setting write size to: 2352"), std::string::npos) << forced.out;
     for (const char* name : {"movie.bin", "movie.cue"}) {
@@ -616,7 +621,7 @@ TEST(BuildRun, SameDateGivesTheSameBytesAndForcedSizesChangeNothing) {
 TEST(BuildRun, FailuresEndTheJobWithTheirError) {
     TempFolder dir;
     const std::vector<Clip> clips = {PalVcd()};
-    Outcome o = Build(dir, 1, false, clips, " --set TempDirectory=" + Quote(dir / "missing/tmp"));
+    Outcome o = Build(dir, VcdMethod::MpegToCueBin, false, clips, " --set TempDirectory=" + Quote(dir / "missing/tmp"));
     EXPECT_EQ(o.status, 9) << o.out;
     EXPECT_NE(o.out.find("Temporary SCANDATA.DAT table file"), std::string::npos) << o.out;
     EXPECT_FALSE(harness::Exists(dir / "movie.bin"));
@@ -647,7 +652,7 @@ TEST(BuildRun, LastPartialSectorIsWrittenPaddedWithZeros) {
     const std::string odd = dir / "odd.mpg";
     const std::string bytes = ReadFile(Fixture("clip_pal_vcd.mpg")) + std::string(100, '\xAB');
     harness::WriteFile(odd, bytes);
-    ASSERT_EQ(Build(dir, 1, false, {{odd, true}}).status, 0);
+    ASSERT_EQ(Build(dir, VcdMethod::MpegToCueBin, false, {{odd, true}}).status, 0);
     TempFolder rip;
     Tool("cd " + Quote(rip.path) + " && vcdxrip --cue-file=" + Quote(dir / "movie.cue"));
     const std::string ripped = ReadFile(rip / "avseq01.mpg");
@@ -669,7 +674,7 @@ struct InProcessBuild : harness::Job {
     int Build(const std::string& output) {
         job.trackTable->firstTrack = 1;
         job.trackTable->lastTrack = int32_t(list.entries.size());
-        job.method = 1;
+        job.method = Index(VcdMethod::MpegToCueBin);
         job.outputName = job.baseOutputName = output;
         job.controls = MakeControls();
         job.controls->clock = &clock;  // one recording time for every build

@@ -185,6 +185,9 @@ struct Job : RecordingRig {
         const int r = Load(method, source);
         return r != 0 ? -r : Run(method, output);
     }
+    int LoadAndRun(Method method, const std::string& source, const std::string& output) {
+        return LoadAndRun(Index(method), source, output);
+    }
 
     std::vector<std::string> Lines() const { return log.lines(); }
     bool Logged(const std::string& text) const {

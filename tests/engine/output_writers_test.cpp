@@ -17,6 +17,7 @@
 #include "disc/cue_reader.h"
 #include "disc/toc_reader.h"
 #include "disc/track_table.h"
+#include "engine/methods.h"
 #include "tests/support/fakes.h"
 #include "tests/support/sheet_job.h"
 
@@ -311,15 +312,16 @@ TEST(SheetTrackRange, SecondImageOfASplitBuildTakesItsOwnTracks) {
     table.firstTrack = 1;
     table.lastTrack = 5;
     table.tracksPerImage = {3, 2};
+    const int32_t spanning = Code(VcdMethod::MpegToCueBin, false), single = Code(VcdMethod::MpegToCueBin, true);
     struct Case {
         int32_t code, imageNumber;
         int32_t first, last, skip;
     } cases[] = {
-        {0x330307, 2, 1, 3, 0},  // first image finished
-        {0x330307, 3, 1, 2, 3},  // second image: after the first image's three entries
-        {0x310307, 3, 1, 5, 0},  // one image: the table's tracks
-        {0x330307, 1, 1, 5, 0},
-        {0x330307, 9, 1, 0, 5},  // no such image: nothing to list
+        {spanning, 2, 1, 3, 0},  // first image finished
+        {spanning, 3, 1, 2, 3},  // second image: after the first image's three entries
+        {single, 3, 1, 5, 0},    // one image: the table's tracks
+        {spanning, 1, 1, 5, 0},
+        {spanning, 9, 1, 0, 5},  // no such image: nothing to list
     };
     for (const Case& c : cases) {
         const TSheetRange r = SheetTrackRange(table, c.code, c.imageNumber);

@@ -36,7 +36,7 @@ MpegRun RunMpeg(const std::string& data, bool fix, const std::function<void(harn
     job.config.FixMPEGErrors = fix ? 1 : 0;
     if (setup) setup(job);
     MpegRun r;
-    r.result = job.LoadAndRun(10, dir / "in.mpg", dir / "out.mpg");
+    r.result = job.LoadAndRun(Method::MpegToMpeg, dir / "in.mpg", dir / "out.mpg");
     r.out = ReadFile(dir / "out.mpg");
     r.log = job.Lines();
     return r;
@@ -148,7 +148,7 @@ TEST(Repair, LostAlignmentWithNoPackLeftIsReported) {
     WriteFile(dir / "in.mpg", data);
     harness::Job job;
     job.config.FixMPEGErrors = 1;
-    EXPECT_EQ(job.LoadAndRun(10, dir / "in.mpg", dir / "out.mpg"), 0);  // something was written
+    EXPECT_EQ(job.LoadAndRun(Method::MpegToMpeg, dir / "in.mpg", dir / "out.mpg"), 0);  // something was written
     EXPECT_TRUE(job.Logged("Could not locate MPEG stream."));
     EXPECT_EQ(job.stats.errors.load(), 0);  // counters are reset at the job's end
     const std::string out = ReadFile(dir / "out.mpg");
@@ -164,7 +164,7 @@ TEST(Split, ClockRestartsStartNewNumberedFiles) {
     harness::Job job;
     job.config.FixMPEGErrors = 1;
     job.config.DisableMPEGFileSplit = 0;
-    ASSERT_EQ(job.LoadAndRun(10, dir / "in.mpg", dir / "name.mpg"), 0);
+    ASSERT_EQ(job.LoadAndRun(Method::MpegToMpeg, dir / "in.mpg", dir / "name.mpg"), 0);
     EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "name.mpg"), a));
     EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "name-0001.mpg"), b));
     EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "name-0002.mpg"), c));
@@ -204,7 +204,7 @@ TEST(Split, Mpeg2ClockIsDecodedInItsOwnLayout) {
     harness::Job job;
     job.config.FixMPEGErrors = 1;
     job.config.DisableMPEGFileSplit = 0;
-    ASSERT_EQ(job.LoadAndRun(10, dir / "in.mpg", dir / "sv.mpg"), 0);
+    ASSERT_EQ(job.LoadAndRun(Method::MpegToMpeg, dir / "in.mpg", dir / "sv.mpg"), 0);
     EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "sv.mpg"), s));
     EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "sv-0001.mpg"), s));
 }
@@ -315,9 +315,9 @@ TEST(EndOfData, EmptySectorsEndTheDataOnlyWhenNoDataFollows) {
         WriteFile(dir / "inside.dat", inside);
         harness::Job a, b;
         a.config.FixMPEGErrors = b.config.FixMPEGErrors = fix ? 1 : 0;
-        ASSERT_EQ(a.LoadAndRun(8, dir / "plain.dat", dir / "plain.mpg"), 0);
+        ASSERT_EQ(a.LoadAndRun(Method::DatToMpeg, dir / "plain.dat", dir / "plain.mpg"), 0);
         EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "plain.mpg"), clip));
-        ASSERT_EQ(b.LoadAndRun(8, dir / "inside.dat", dir / "inside.mpg"), 0);
+        ASSERT_EQ(b.LoadAndRun(Method::DatToMpeg, dir / "inside.dat", dir / "inside.mpg"), 0);
         EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "inside.mpg"), expected));
         EXPECT_EQ(b.stats.errors.load(), 0);
     }
@@ -327,7 +327,7 @@ TEST(EndOfData, EmptySectorsEndTheDataOnlyWhenNoDataFollows) {
     live[margin + 24 + 3] = '\x07';
     WriteFile(dir / "live.dat", live);
     harness::Job c;
-    ASSERT_EQ(c.LoadAndRun(8, dir / "live.dat", dir / "live.mpg"), 0);
+    ASSERT_EQ(c.LoadAndRun(Method::DatToMpeg, dir / "live.dat", dir / "live.mpg"), 0);
     const std::string longer = ReadFile(dir / "live.mpg");
     EXPECT_EQ(longer.size(), clip.size() + 2324);
     EXPECT_EQ(longer.substr(0, clip.size()), clip);
@@ -341,7 +341,7 @@ TEST(SectorSizes, ForcedReadSizesOutsideTheCdSizesAreRefused) {
         harness::Job job;
         job.start.forceRead = true;
         job.job.forcedReadSize = size;
-        EXPECT_EQ(job.LoadAndRun(2, Fixture("vcd_pal3.cue"), dir / "m.mpg"), 12) << size;
+        EXPECT_EQ(job.LoadAndRun(Method::CueBinToMpeg, Fixture("vcd_pal3.cue"), dir / "m.mpg"), 12) << size;
         EXPECT_TRUE(job.Logged("Unable to determine image sector size.")) << size;
         EXPECT_FALSE(harness::Exists(dir / "m_01.mpg")) << size;
     }
@@ -351,7 +351,7 @@ TEST(SectorSizes, ForcedReadSizesOutsideTheCdSizesAreRefused) {
         harness::Job job;
         job.start.forceRead = true;
         job.job.forcedReadSize = size;
-        EXPECT_EQ(job.LoadAndRun(10, dir / "in.mpg", dir / "out.mpg"), 12) << size;
+        EXPECT_EQ(job.LoadAndRun(Method::MpegToMpeg, dir / "in.mpg", dir / "out.mpg"), 12) << size;
     }
 }
 
@@ -378,7 +378,7 @@ TEST(SectorSizes, ForceReadStandsInForASizeThatCannotBeDetected) {
         harness::Job job;
         job.start.forceRead = force;
         job.job.forcedReadSize = 2352;
-        EXPECT_EQ(job.LoadAndRun(7, dir / "in.raw", dir / "out.dat"), force ? 0 : 12);
+        EXPECT_EQ(job.LoadAndRun(Method::RawToDat, dir / "in.raw", dir / "out.dat"), force ? 0 : 12);
         EXPECT_EQ(job.Logged("Unable to determine image sector size."), !force);
         EXPECT_EQ(harness::Exists(dir / "out.dat"), force);
     }
@@ -410,7 +410,7 @@ TEST(SectorSizes, ForcedSizesOnACueTrack) {
     harness::Job job;
     job.start.forceWrite = true;
     job.job.forcedWriteSize = 2352;
-    ASSERT_EQ(job.LoadAndRun(2, Fixture("vcd_pal3.cue"), dir / "m.mpg"), 0);
+    ASSERT_EQ(job.LoadAndRun(Method::CueBinToMpeg, Fixture("vcd_pal3.cue"), dir / "m.mpg"), 0);
     const std::string out = ReadFile(dir / "m_01.mpg");
     const std::string clip = Clip();
     ASSERT_EQ(out.size() % 2352, 0u);
@@ -436,7 +436,7 @@ TEST(UnreadableSource, ASourceThatShrinksMidTrackFailsTheJob) {
                 EXPECT_EQ(::truncate(in.c_str(), 1 << 20), 0);
             }
         };
-        EXPECT_EQ(job.LoadAndRun(10, in, dir / "out.mpg"), 4) << fix;
+        EXPECT_EQ(job.LoadAndRun(Method::MpegToMpeg, in, dir / "out.mpg"), 4) << fix;
         EXPECT_TRUE(job.Logged("Source file could not be opened or accessed.")) << fix;
         EXPECT_FALSE(job.Logged("processed Track")) << fix;
     }
@@ -451,7 +451,7 @@ TEST(Stop, StopMidTrackAbortsWithTheTrailer) {
         if (percent >= 10 && job.status.caption().find("writing") != std::string::npos) job.runState.running = 0;
     };
     job.config.Error_Clr = 0x0000FF;
-    EXPECT_EQ(job.LoadAndRun(2, Fixture("vcd_pal3.cue"), dir / "m.mpg"), 3);
+    EXPECT_EQ(job.LoadAndRun(Method::CueBinToMpeg, Fixture("vcd_pal3.cue"), dir / "m.mpg"), 3);
     // The cut output stays and the line names it.
     EXPECT_EQ(job.Count("     [ aborted processing ] " + (dir / "m_01.mpg")), 1);
     EXPECT_TRUE(harness::Exists(dir / "m_01.mpg"));
@@ -474,11 +474,12 @@ TEST(Stop, StopDuringTheOpenersSearchIsACancel) {
               "FILE \"big.bin\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n"
               "  TRACK 02 MODE2/2352\n    INDEX 01 00:04:00\n");
     struct Case {
-        int method;
+        Method method;
         std::string source;
     };
-    for (const Case& c : {Case{2, dir / "big.cue"}, Case{6, big}, Case{8, big}, Case{13, big}}) {
-        SCOPED_TRACE(c.method);
+    for (const Case& c : {Case{Method::CueBinToMpeg, dir / "big.cue"}, Case{Method::RawToMpeg, big},
+                          Case{Method::DatToMpeg, big}, Case{Method::SfdToMpeg, big}}) {
+        SCOPED_TRACE(Index(c.method));
         harness::Job job;
         job.config.DisableErrorPrompts = 0;
         job.progress.onPosition = [&job](int) {
@@ -513,7 +514,7 @@ TEST(SystemHeaders, Mpeg2ProbeLooksFromTheTrack) {
               "  TRACK 02 MODE2/2352\n    INDEX 01 00:06:00\n");
     harness::Job job;
     job.config.FixMPEGErrors = 1;
-    ASSERT_EQ(job.LoadAndRun(2, dir / "far.cue", dir / "sv.mpg"), 0);
+    ASSERT_EQ(job.LoadAndRun(Method::CueBinToMpeg, dir / "far.cue", dir / "sv.mpg"), 0);
     std::string header(kPack, '\0');
     BuildMpeg2SystemHeaderPayload(reinterpret_cast<uint8_t*>(header.data()));
     const std::string out = ReadFile(dir / "sv_01.mpg");
@@ -532,7 +533,7 @@ TEST(SectorSizes, DatWithoutASecondPackIsRefused) {
     harness::TempFolder dir;
     WriteFile(dir / "one.dat", dat);
     harness::Job job;
-    EXPECT_EQ(job.LoadAndRun(8, dir / "one.dat", dir / "out.mpg"), 9);
+    EXPECT_EQ(job.LoadAndRun(Method::DatToMpeg, dir / "one.dat", dir / "out.mpg"), 9);
     EXPECT_TRUE(job.Logged("Invalid MPEG pack size."));
     EXPECT_FALSE(harness::Exists(dir / "out.mpg"));
 }

@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "core/temp_file.h"
+#include "engine/methods.h"
 
 namespace fs = std::filesystem;
 
@@ -56,7 +57,7 @@ std::string ExtractionBytes() {
 TaskProject ExtractionRecord() {
     TaskProject p;
     p.pageMode = 0;
-    p.method = 2;
+    p.method = Index(Method::CueBinToMpeg);
     p.options.fill(1);
     p.forcedReadSize = 2336;
     p.forcedWriteSize = 2324;
@@ -90,7 +91,7 @@ std::string VideoCdBytes() {
 TaskProject VideoCdRecord() {
     TaskProject p;
     p.pageMode = 1;
-    p.method = 3;
+    p.method = Index(VcdMethod::NrgToCueBin);
     p.options[kOptFixErrors] = 2;
     p.options[kOptBumper] = 1;
     p.outputName = "/o/img";
@@ -169,7 +170,7 @@ TEST(TaskProjectFile, RefusesRecordsItCannotWrite) {
     };
     EXPECT_TRUE(refused([](TaskProject& p) { p.volumeName.assign(65536, 'v'); }));
     EXPECT_TRUE(refused([](TaskProject& p) { p.pageMode = 2; }));
-    EXPECT_TRUE(refused([](TaskProject& p) { p.method = 14; }));
+    EXPECT_TRUE(refused([](TaskProject& p) { p.method = kExtractionMethodCount; }));
     EXPECT_TRUE(refused([](TaskProject& p) { p.forcedReadSize = 10000; }));
     EXPECT_TRUE(refused([](TaskProject& p) { p.forcedWriteSize = -1; }));
     EXPECT_TRUE(refused([](TaskProject& p) { p.inputs.push_back("second"); }));

@@ -68,7 +68,7 @@ TEST(Progress, EtaMovesOnlyAfterTwoPercent) {
 TEST(Progress, LabelsAndTitleDuringAndAfterAJob) {
     harness::TempFolder dir;
     harness::Job job;
-    ASSERT_EQ(job.LoadAndRun(10, Fixture("clip_pal_vcd.mpg"), dir / "o.mpg"), 0);
+    ASSERT_EQ(job.LoadAndRun(Method::MpegToMpeg, Fixture("clip_pal_vcd.mpg"), dir / "o.mpg"), 0);
     const auto titles = job.title.history();
     ASSERT_FALSE(titles.empty());
     EXPECT_EQ(titles.back(), job.start.mainCaption);
@@ -98,7 +98,7 @@ TEST(StatusColour, FixCountAgainstTheThresholds) {
         job.config.Error_Clr = 0x33;
         job.config.Pass_Threshold = c.pass;
         job.config.Warning_Threshold = c.warning;
-        ASSERT_EQ(job.LoadAndRun(10, Fixture("clip_pal_vcd.mpg"), dir / "o.mpg"), 0);
+        ASSERT_EQ(job.LoadAndRun(Method::MpegToMpeg, Fixture("clip_pal_vcd.mpg"), dir / "o.mpg"), 0);
         EXPECT_EQ(job.indicator.color(), c.colour) << c.pass << "/" << c.warning;
         EXPECT_EQ(job.fixLabel.caption(), "Fixes: 0");
         EXPECT_EQ(job.splitLabel.caption(), "Splits: 0");
@@ -128,7 +128,7 @@ TEST_P(BatchWord, WrittenOnlyForARealBatchTask) {
         if (!c.wired) job.job.batchContext->returnSignal = nullptr;
         job.openDialog.FileName = "in";
         const std::string source = good ? Fixture("clip_pal_vcd.mpg") : Fixture("bad_random.bin");
-        job.LoadAndRun(10, source, dir / "o.mpg");
+        job.LoadAndRun(Method::MpegToMpeg, source, dir / "o.mpg");
         const auto words = job.returnSignal.history();
         if (c.wordExpected) {
             ASSERT_EQ(words.size(), 1u) << c.name;
@@ -175,7 +175,7 @@ TEST(BatchWordLast, TheNextJobFindsTheRecordsFinished) {
     job.batchActive = 1;
     job.config.DisableErrorPrompts = int16_t(0xC000);
     job.config.buildListHeaderShown = 1;
-    ASSERT_EQ(job.LoadAndRun(10, Fixture("clip_pal_vcd.mpg"), dir / "o.mpg"), 0);
+    ASSERT_EQ(job.LoadAndRun(Method::MpegToMpeg, Fixture("clip_pal_vcd.mpg"), dir / "o.mpg"), 0);
     EXPECT_EQ(edit.headerShown, 0);
     EXPECT_EQ(edit.running, 0);
     EXPECT_TRUE(edit.controlsGone);
@@ -258,7 +258,7 @@ TEST(Names, MultiFileFormatIsAPatternNotAPrintfFormat) {
         harness::TempFolder dir;
         harness::Job job;
         job.config.MultiFileFormat = c.pattern;
-        const int r = job.LoadAndRun(2, Fixture("vcd_pal3.cue"), dir / "movie.mpg");
+        const int r = job.LoadAndRun(Method::CueBinToMpeg, Fixture("vcd_pal3.cue"), dir / "movie.mpg");
         if (*c.first) {
             EXPECT_EQ(r, 0) << c.pattern;
             EXPECT_TRUE(harness::Exists(dir / c.first)) << c.pattern;
@@ -285,7 +285,7 @@ TEST(Overwrite, TheQuestionDecides) {
         WriteFile(dir / "o.mpg", "old");
         harness::Job job;
         job.dialogs.script({c.answer});
-        EXPECT_EQ(job.LoadAndRun(10, Fixture("clip_pal_vcd.mpg"), dir / "o.mpg"), c.result);
+        EXPECT_EQ(job.LoadAndRun(Method::MpegToMpeg, Fixture("clip_pal_vcd.mpg"), dir / "o.mpg"), c.result);
         EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "o.mpg"), c.replaced ? clip : std::string("old")));
         EXPECT_TRUE(job.Logged(c.line));
         ASSERT_EQ(job.dialogs.shown().size(), 1u);
@@ -314,7 +314,7 @@ TEST(Passive, NothingIsWrittenAndNothingAsked) {
     harness::Job job;
     job.config.passive = 1;
     job.config.FixMPEGErrors = 1;
-    EXPECT_EQ(job.LoadAndRun(2, Fixture("vcd_pal3.cue"), dir / "movie.mpg"), 0);
+    EXPECT_EQ(job.LoadAndRun(Method::CueBinToMpeg, Fixture("vcd_pal3.cue"), dir / "movie.mpg"), 0);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path));
     EXPECT_FALSE(harness::Exists("nul"));
     EXPECT_TRUE(job.dialogs.shown().empty());
@@ -326,7 +326,7 @@ TEST(Toast, RawSectorsAndTheCompanionFile) {
     harness::TempFolder dir;
     harness::Job job;
     job.config.ToastEnable = 1;
-    ASSERT_EQ(job.LoadAndRun(2, Fixture("vcd_pal3.cue"), dir / "movie.mpg"), 0);
+    ASSERT_EQ(job.LoadAndRun(Method::CueBinToMpeg, Fixture("vcd_pal3.cue"), dir / "movie.mpg"), 0);
     const std::string out = ReadFile(dir / "movie_02.mpg");
     const std::string clip = ReadFile(Fixture("clip_pal_vcd_b.mpg"));
     ASSERT_EQ(out.size(), clip.size() / kPack * 2352);
@@ -350,7 +350,7 @@ TEST(Toast, AnExistingCompanionIsAskedAbout) {
     harness::Job refused;
     refused.config.ToastEnable = 1;
     refused.dialogs.script({platform::kNo});
-    EXPECT_EQ(refused.LoadAndRun(10, clip, dir / "out.mpg"), 9);
+    EXPECT_EQ(refused.LoadAndRun(Method::MpegToMpeg, clip, dir / "out.mpg"), 9);
     EXPECT_EQ(ReadFile(dir / "out.mpg.rsrc"), "mine");
     EXPECT_FALSE(harness::Exists(dir / "out.mpg"));
     ASSERT_EQ(refused.dialogs.shown().size(), 1u);
@@ -359,7 +359,7 @@ TEST(Toast, AnExistingCompanionIsAskedAbout) {
     harness::Job agreed;
     agreed.config.ToastEnable = 1;
     agreed.dialogs.script({platform::kYes});
-    EXPECT_EQ(agreed.LoadAndRun(10, clip, dir / "out.mpg"), 0);
+    EXPECT_EQ(agreed.LoadAndRun(Method::MpegToMpeg, clip, dir / "out.mpg"), 0);
     EXPECT_EQ(ReadFile(dir / "out.mpg.rsrc").size(), 22u);
     EXPECT_TRUE(agreed.Logged("Output file exists.  Overwrite? Yes"));
 }
@@ -378,7 +378,7 @@ TEST(Sizes, DatPastFourGibibytesIsRefusedBeforeWriting) {
               "FILE \"huge.bin\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n"
               "  TRACK 02 MODE2/2352\n    INDEX 01 00:00:01\n");
     harness::Job job;
-    EXPECT_EQ(job.LoadAndRun(3, dir / "huge.cue", dir / "huge.dat"), 9);
+    EXPECT_EQ(job.LoadAndRun(Method::CueBinToDat, dir / "huge.cue", dir / "huge.dat"), 9);
     EXPECT_TRUE(job.Logged("a dat file holds at most 4 GiB"));
     EXPECT_FALSE(harness::Exists(dir / "huge_01.dat"));
     EXPECT_FALSE(job.Logged("processed Track"));
@@ -388,7 +388,7 @@ TEST(Toast, SvcdVideoSectorsGetTheVideoSubheader) {
     harness::TempFolder dir;
     harness::Job job;
     job.config.ToastEnable = 1;
-    ASSERT_EQ(job.LoadAndRun(2, Fixture("svcd_pal.cue"), dir / "movie.mpg"), 0);
+    ASSERT_EQ(job.LoadAndRun(Method::CueBinToMpeg, Fixture("svcd_pal.cue"), dir / "movie.mpg"), 0);
     const std::string out = ReadFile(dir / "movie_01.mpg");
     ASSERT_EQ(out.size(), ReadFile(Fixture("clip_pal_svcd.mpg")).size() / kPack * 2352);
     int video = 0;
@@ -406,7 +406,7 @@ TEST(Toast, SvcdVideoSectorsGetTheVideoSubheader) {
 // ---- Bad sources ----
 
 struct BadCase {
-    int method;
+    Method method;
     const char* source;
     int result;  // negative: the loading refuses it
     const char* message;
@@ -427,23 +427,24 @@ TEST_P(BadSource, ClearErrorAndNoOutput) {
 
 INSTANTIATE_TEST_SUITE_P(
     Fixtures, BadSource,
-    ::testing::Values(BadCase{2, "bad_no_mpeg.cue", 5, "Could not locate MPEG stream."},
-                      BadCase{2, "bad_truncated.cue", 5, "Could not locate MPEG stream."},
-                      BadCase{2, "bad_missing_bin.cue", -4, "Binary image file specified inside CUE file"},
-                      BadCase{4, "bad_empty.bin", -5, "Unable to determine image sector size."},
-                      BadCase{4, "bad_random.bin", -5, "Unable to determine image sector size."},
-                      BadCase{6, "bad_empty.bin", 5, "Could not locate MPEG stream."},
-                      BadCase{6, "bad_random.bin", 5, "Could not locate MPEG stream."},
-                      BadCase{7, "bad_random.bin", 12, "Unable to determine image sector size."},
-                      BadCase{8, "bad_random.bin", 5, "Could not locate MPEG stream."},
-                      BadCase{9, "bad_random.bin", 9, "Invalid MPEG pack size."},
-                      BadCase{9, "mpeg_2048packs.mpg", 9, "Invalid MPEG pack size."},
-                      BadCase{10, "bad_empty.bin", 12, "Unable to determine image sector size."},
-                      BadCase{10, "bad_random.bin", 12, "Unable to determine image sector size."},
-                      BadCase{13, "bad_random.bin", 5, "Could not locate MPEG stream."},
-                      BadCase{10, "no_such_file.mpg", 4, "Source file could not be opened or accessed."}),
+    ::testing::Values(
+        BadCase{Method::CueBinToMpeg, "bad_no_mpeg.cue", 5, "Could not locate MPEG stream."},
+        BadCase{Method::CueBinToMpeg, "bad_truncated.cue", 5, "Could not locate MPEG stream."},
+        BadCase{Method::CueBinToMpeg, "bad_missing_bin.cue", -4, "Binary image file specified inside CUE file"},
+        BadCase{Method::BinToMpeg, "bad_empty.bin", -5, "Unable to determine image sector size."},
+        BadCase{Method::BinToMpeg, "bad_random.bin", -5, "Unable to determine image sector size."},
+        BadCase{Method::RawToMpeg, "bad_empty.bin", 5, "Could not locate MPEG stream."},
+        BadCase{Method::RawToMpeg, "bad_random.bin", 5, "Could not locate MPEG stream."},
+        BadCase{Method::RawToDat, "bad_random.bin", 12, "Unable to determine image sector size."},
+        BadCase{Method::DatToMpeg, "bad_random.bin", 5, "Could not locate MPEG stream."},
+        BadCase{Method::MpegToDat, "bad_random.bin", 9, "Invalid MPEG pack size."},
+        BadCase{Method::MpegToDat, "mpeg_2048packs.mpg", 9, "Invalid MPEG pack size."},
+        BadCase{Method::MpegToMpeg, "bad_empty.bin", 12, "Unable to determine image sector size."},
+        BadCase{Method::MpegToMpeg, "bad_random.bin", 12, "Unable to determine image sector size."},
+        BadCase{Method::SfdToMpeg, "bad_random.bin", 5, "Could not locate MPEG stream."},
+        BadCase{Method::MpegToMpeg, "no_such_file.mpg", 4, "Source file could not be opened or accessed."}),
     [](const auto& info) {
-        std::string n = "method" + std::to_string(info.param.method) + "_" + info.param.source;
+        std::string n = "method" + std::to_string(Index(info.param.method)) + "_" + info.param.source;
         for (char& ch : n) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
         return n;
     });
@@ -458,7 +459,7 @@ TEST(BadSource, TruncatedImageGivesWhatItHoldsAndReportsTheRest) {
     WriteFile(dir / "cut.cue", cue);
     harness::Job job;
     // Streams are missing: no success, and the log names each track.
-    ASSERT_EQ(job.LoadAndRun(2, dir / "cut.cue", dir / "movie.mpg"), 5);
+    ASSERT_EQ(job.LoadAndRun(Method::CueBinToMpeg, dir / "cut.cue", dir / "movie.mpg"), 5);
     EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "movie_01.mpg"), ReadFile(Fixture("clip_pal_vcd.mpg"))));
     const std::string part = ReadFile(dir / "movie_02.mpg");
     const std::string clip = ReadFile(Fixture("clip_pal_vcd_b.mpg"));
@@ -479,7 +480,7 @@ TEST(BadSource, TruncatedImageGivesWhatItHoldsAndReportsTheRest) {
     cue.replace(cue.find("vcd_pal3.bin"), 12, "short.bin");
     WriteFile(dir / "short.cue", cue);
     harness::Job past;
-    ASSERT_EQ(past.LoadAndRun(2, dir / "short.cue", dir / "short.mpg"), 5);
+    ASSERT_EQ(past.LoadAndRun(Method::CueBinToMpeg, dir / "short.cue", dir / "short.mpg"), 5);
     EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "short_01.mpg"), ReadFile(Fixture("clip_pal_vcd.mpg"))));
     EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "short_02.mpg"), ReadFile(Fixture("clip_pal_vcd_b.mpg"))));
     EXPECT_FALSE(harness::Exists(dir / "short_03.mpg"));
@@ -491,14 +492,14 @@ TEST(BadSource, TruncatedImageGivesWhatItHoldsAndReportsTheRest) {
 // gets no stream and no output instead of the start of the next track.
 TEST(Tracks, TrackZeroIsTheDataTrackAndHasNoStream) {
     harness::TempFolder dir;
-    for (int method : {2, 5}) {
-        SCOPED_TRACE(method);
+    for (Method method : {Method::CueBinToMpeg, Method::TocBinToMpeg}) {
+        SCOPED_TRACE(Index(method));
         harness::Job job;
-        const std::string source = Fixture(method == 2 ? "vcd_pal3.cue" : "vcd_pal3.toc");
-        ASSERT_EQ(job.Load(method, source), 0);
+        const std::string source = Fixture(method == Method::CueBinToMpeg ? "vcd_pal3.cue" : "vcd_pal3.toc");
+        ASSERT_EQ(job.Load(Index(method), source), 0);
         job.job.trackTable->firstTrack = 0;
-        const std::string base = method == 2 ? "cue" : "toc";
-        ASSERT_EQ(job.Run(method, dir / (base + ".mpg")), 0);
+        const std::string base = method == Method::CueBinToMpeg ? "cue" : "toc";
+        ASSERT_EQ(job.Run(Index(method), dir / (base + ".mpg")), 0);
         EXPECT_FALSE(harness::Exists(dir / (base + "_00.mpg")));
         EXPECT_TRUE(harness::SameBytes(ReadFile(dir / (base + "_01.mpg")), ReadFile(Fixture("clip_pal_vcd.mpg"))));
         EXPECT_TRUE(harness::SameBytes(ReadFile(dir / (base + "_03.mpg")), ReadFile(Fixture("clip_pal_vcd_c.mpg"))));
@@ -526,14 +527,14 @@ TEST(Bumper, SkippedUpToTheNextPackAfterItsLastEndCode) {
         harness::Job job;
         job.config.RemoveCDIBumper = 1;
         job.config.FixMPEGErrors = fix ? 1 : 0;
-        ASSERT_EQ(job.LoadAndRun(10, dir / "cdi.mpg", dir / "out.mpg"), 0);
+        ASSERT_EQ(job.LoadAndRun(Method::MpegToMpeg, dir / "cdi.mpg", dir / "out.mpg"), 0);
         EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "out.mpg"), movie)) << fix;
         EXPECT_TRUE(job.Logged("     CD-i MPEG sequence"));
         EXPECT_EQ(job.config.bumperRemoved, 1);
     }
     harness::Job plain;
     plain.config.RemoveCDIBumper = 1;
-    ASSERT_EQ(plain.LoadAndRun(10, Fixture("clip_pal_vcd.mpg"), dir / "plain.mpg"), 0);
+    ASSERT_EQ(plain.LoadAndRun(Method::MpegToMpeg, Fixture("clip_pal_vcd.mpg"), dir / "plain.mpg"), 0);
     EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "plain.mpg"), ReadFile(Fixture("clip_pal_vcd.mpg"))));
     EXPECT_TRUE(plain.Logged("     no CD-i MPEG sequence found"));
 }
@@ -602,13 +603,13 @@ TEST(Sizes, TrackBeyondFourGibibytes) {
                   static_cast<unsigned long long>(far / 4500), static_cast<unsigned long long>(far / 75 % 60),
                   static_cast<unsigned long long>(far % 75));
     WriteFile(dir / "big.cue", cue);
-    for (int method : {2, 3}) {
+    for (Method method : {Method::CueBinToMpeg, Method::CueBinToDat}) {
         harness::Job job;
         // Tracks are picked in the list the load fills.
-        ASSERT_EQ(job.Load(method, dir / "big.cue"), 0);
+        ASSERT_EQ(job.Load(Index(method), dir / "big.cue"), 0);
         job.config.selectedTracksOnly = 1;
         job.start.selectedRows = {false, true};
-        ASSERT_EQ(job.Run(method, dir / (method == 2 ? "big.mpg" : "big.dat")), 0);
+        ASSERT_EQ(job.Run(Index(method), dir / (method == Method::CueBinToMpeg ? "big.mpg" : "big.dat")), 0);
     }
     EXPECT_FALSE(harness::Exists(dir / "big_01.mpg"));
     EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "big_02.mpg"), ReadFile(Fixture("clip_pal_vcd.mpg"))));
@@ -624,14 +625,14 @@ namespace {
 TEST(OutputFailure, MissingFolderOrFullDisk) {
     {
         harness::Job job;
-        EXPECT_EQ(job.LoadAndRun(10, Fixture("clip_pal_vcd.mpg"), "/nonexistent-folder/out.mpg"), 9);
+        EXPECT_EQ(job.LoadAndRun(Method::MpegToMpeg, Fixture("clip_pal_vcd.mpg"), "/nonexistent-folder/out.mpg"), 9);
         EXPECT_TRUE(job.Logged("Unable to create output file."));
         EXPECT_FALSE(job.Logged("processed Track"));
     }
     for (bool fix : {false, true}) {
         harness::Job job;
         job.config.FixMPEGErrors = fix ? 1 : 0;
-        EXPECT_EQ(job.LoadAndRun(10, Fixture("clip_pal_vcd.mpg"), "/dev/full"), 9) << fix;
+        EXPECT_EQ(job.LoadAndRun(Method::MpegToMpeg, Fixture("clip_pal_vcd.mpg"), "/dev/full"), 9) << fix;
         EXPECT_EQ(job.Count("Unable to create output file."), 1) << fix;
         EXPECT_TRUE(job.Logged("## Pellmor completed")) << fix;
     }

@@ -15,6 +15,7 @@
 #include "disc/mpeg_file_list.h"
 #include "disc/track_table.h"
 #include "disc/vcd_track_list.h"
+#include "engine/methods.h"
 #include "engine/source_loader.h"
 #include "engine/write_thread.h"
 #include "platform/clock.h"
@@ -229,13 +230,14 @@ int RunConversionJob(RigT& rig, TConfig& config, int method, const BuildJobArgs&
     const TJobControls window = rig.Controls();
     MessageServices services{window.languageSet.get(), window.stats, window.dialogs};
     const LoadReporter reporter = LoadReporter::For(services, config, window.logListBox);
-    const DiscImageKind kind = method == 2 ? DiscImageKind::Cif : DiscImageKind::Nrg;
+    const DiscImageKind kind =
+        VideoCdMethod(method).load == SourceForm::CifImage ? DiscImageKind::Cif : DiscImageKind::Nrg;
     auto list = std::make_unique<TMpegFileList>(&job, &config);
     BuildJobArgs args = a;
     std::string label;
     if (const int r = LoadImageForBuild(kind, a.source, job, *list, reporter, nullptr, &label); r != 0) return r;
     job.mpegList = list.get();
-    if (!a.volumeGiven && method == 3) args.volume = label;
+    if (!a.volumeGiven && method == Index(VcdMethod::NrgToCueBin)) args.volume = label;
     const int r = RunBuildJob(rig, job, config, method, args);
     job.mpegList = nullptr;
     return r;

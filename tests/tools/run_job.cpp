@@ -179,7 +179,7 @@ int BuildMain(int argc, char** argv) {
     MainWindowValues window;
     RegistrySettings settings(registry, ".");
     BuildRig rig(args.answer);
-    if (method == 2 || method == 3) {
+    if (VideoCdMethod(method).opener == Opener::BuildImage) {
         TConfig config;
         settings.Load(LoadMode::Full, config, window);
         const bool svcd = std::find_if(listArgs.begin(), listArgs.end(),
