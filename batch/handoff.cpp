@@ -5,6 +5,7 @@
 
 #include "core/helpers.h"
 #include "core/temp_file.h"
+#include "engine/methods.h"
 
 namespace {
 
@@ -24,13 +25,16 @@ TaskProject WithoutSelection(TaskProject p) {
 
 }  // namespace
 
-bool LoadsSeveralSources(int method) { return (method >= 2 && method <= 9) || (method >= 11 && method <= 13); }
+bool LoadsSeveralSources(int method) {
+    const TMethodInfo& m = ExtractionMethod(method);
+    return m.severalFiles && m.load != SourceLoad::Archive;
+}
 
-int ArchiveTargetMethod(int method) { return method == 0 ? 2 : method == 1 ? 4 : -1; }
+int ArchiveTargetMethod(int method) { return ExtractionMethod(method).archiveTarget; }
 
 std::vector<std::string> OutputNamesForSources(const std::vector<std::string>& sources, const std::string& folder,
                                                int method) {
-    const bool dat = method == 3 || method == 7 || method == 9;
+    const bool dat = ExtractionMethod(method).outputKind == kDatKind;
     std::vector<std::string> names;
     names.reserve(sources.size());
     for (const std::string& source : sources)

@@ -11,10 +11,10 @@
 
 // Extraction methods whose choice of several sources becomes one task each.
 bool LoadsSeveralSources(int method);
-// The method an archive's task project extracts with: 2 (cue/bin) for 0,
-// 4 (bin) for 1; -1 for any other.
+// The method an archive's task project extracts with (cue/bin or bin, by
+// the archive method); -1 for any other.
 int ArchiveTargetMethod(int method);
-// folder/name.dat for methods 3, 7 and 9, folder/name.mpg for the others,
+// folder/name.dat for the methods that write dat files, folder/name.mpg for the others,
 // name being each source's name without folder and extension.
 std::vector<std::string> OutputNamesForSources(const std::vector<std::string>& sources, const std::string& folder,
                                                int method);

@@ -137,6 +137,8 @@ struct TMethodInfo {
     // An index out of the box's range is looked at as a disc image, as the
     // archives' bin images are.
     CdiSource cdi = CdiSource::RawSectors;
+    bool severalFiles = false;  // the open dialog takes several files
+    int archiveTarget = -1;     // archives: the method that extracts what they hold
 
     constexpr bool Valid() const { return code != kNoMethodCode; }
     constexpr int32_t Options() const { return (code >> 16) & 0xFF; }
@@ -169,47 +171,47 @@ using C = CdiSource;
 
 // clang-format off
 inline constexpr std::array<TMethodInfo, 14> kExtraction = {{
-    // page, index, item, in, out, code, -, -, opener, load, filter, enables, space, cdi
+    // page, index, item, in, out, code, -, -, opener, load, filter, enables, space, cdi, several, archive target
     {0, Index(M::RarToCueBinToMpeg), "rar [archive] -> cue/bin -> mpeg", kNoKind, kNoKind, kNoMethodCode, 0, 0,
-     O::None, L::Archive, kRarFilter, kAllOptions, S::InputFile, C::RawSectors},
+     O::None, L::Archive, kRarFilter, kAllOptions, S::InputFile, C::RawSectors, true, Index(M::CueBinToMpeg)},
     {0, Index(M::RarToBinToMpeg), "rar [archive] -> bin -> mpeg", kNoKind, kNoKind, kNoMethodCode, 0, 0,
-     O::None, L::Archive, kRarFilter, kAllOptions, S::InputFile, C::RawSectors},
+     O::None, L::Archive, kRarFilter, kAllOptions, S::InputFile, C::RawSectors, true, Index(M::BinToMpeg)},
     {0, Index(M::CueBinToMpeg), "cue/bin -> mpeg", kCueKind, kMpegKind, 0x0A0603, 0, 0,
-     O::TrackImage, L::CueSheet, kCueFilter, kImageOptions, S::TrackSpans, C::RawSectors},
+     O::TrackImage, L::CueSheet, kCueFilter, kImageOptions, S::TrackSpans, C::RawSectors, true, -1},
     {0, Index(M::CueBinToDat), "cue/bin -> dat", kCueKind, kDatKind, 0x060602, 0, 0,
-     O::TrackImage, L::CueSheet, kCueFilter, kDatOptions, S::TrackSpans, C::RawSectors},
+     O::TrackImage, L::CueSheet, kCueFilter, kDatOptions, S::TrackSpans, C::RawSectors, true, -1},
     {0, Index(M::BinToMpeg), "bin [disc image] -> mpeg", kBinKind, kMpegKind, 0x0A0703, 0, 0,
-     O::SectorImage, L::BinImage, kBinFilter, kImageOptions, S::TrackSizes, C::RawSectors},
+     O::SectorImage, L::BinImage, kBinFilter, kImageOptions, S::TrackSizes, C::RawSectors, true, -1},
     {0, Index(M::TocBinToMpeg), "toc/bin -> mpeg", kTocKind, kMpegKind, 0x0A0903, 0, 0,
-     O::TrackImage, L::TocSheet, kTocFilter, kImageOptions, S::TrackSpans, C::RawSectors},
+     O::TrackImage, L::TocSheet, kTocFilter, kImageOptions, S::TrackSpans, C::RawSectors, true, -1},
     {0, Index(M::RawToMpeg), "raw [track image] -> mpeg", kRawKind, kMpegKind, 0x400103, 0, 0,
-     O::RawOrMpeg, L::Stream, kRawFilter, kImageOptions, S::InputFile, C::RawSectors},
+     O::RawOrMpeg, L::Stream, kRawFilter, kImageOptions, S::InputFile, C::RawSectors, true, -1},
     {0, Index(M::RawToDat), "raw [track image] -> dat", kRawKind, kDatKind, 0x440102, 0, 0,
-     O::RawTrackForDat, L::Stream, kRawFilter, kDatOptions, S::InputFile, C::RawSectors},
+     O::RawTrackForDat, L::Stream, kRawFilter, kDatOptions, S::InputFile, C::RawSectors, true, -1},
     {0, Index(M::DatToMpeg), "dat -> mpeg", kDatKind, kMpegKind, 0x400203, 0, 0,
-     O::DatFile, L::Stream, kDatFilter, kEnablesFix, S::InputFile, C::None},
+     O::DatFile, L::Stream, kDatFilter, kEnablesFix, S::InputFile, C::None, true, -1},
     {0, Index(M::MpegToDat), "mpeg ->dat", kMpegKind, kDatKind, 0x450302, 0, 0,
-     O::MpegForDat, L::Stream, kMpgFilter, kEnablesFix, S::InputAsRawSectors, C::None},
+     O::MpegForDat, L::Stream, kMpgFilter, kEnablesFix, S::InputAsRawSectors, C::None, true, -1},
     {0, Index(M::MpegToMpeg), "mpeg -> mpeg", kMpegKind, kMpegKind, 0x400303, 0, 0,
-     O::RawOrMpeg, L::Stream, kMpgFilter, kEnablesFix, S::InputFile, C::None},
+     O::RawOrMpeg, L::Stream, kMpgFilter, kEnablesFix, S::InputFile, C::None, false, -1},
     {0, Index(M::CifToMpeg), "cif (Adaptec) -> mpeg", kCifKind, kMpegKind, 0x0A0503, 0, 0,
-     O::SectorImage, L::CifImage, kCifFilter, kImageOptions, S::TrackSizes, C::CifSectors},
+     O::SectorImage, L::CifImage, kCifFilter, kImageOptions, S::TrackSizes, C::CifSectors, true, -1},
     {0, Index(M::NrgToMpeg), "nrg (Nero) -> mpeg", kNrgKind, kMpegKind, 0x0A0403, 0, 0,
-     O::SectorImage, L::NrgImage, kNrgFilter, kImageOptions, S::TrackSizes, C::Sectors2336},
+     O::SectorImage, L::NrgImage, kNrgFilter, kImageOptions, S::TrackSizes, C::Sectors2336, true, -1},
     {0, Index(M::SfdToMpeg), "sfd (@Dreamcast) -> mpeg", kSfdKind, kMpegKind, 0x400803, 0, 0,
-     O::SfdFile, L::Stream, kSfdFilter, kEnablesFix, S::InputFile, C::None},
+     O::SfdFile, L::Stream, kSfdFilter, kEnablesFix, S::InputFile, C::None, true, -1},
 }};
 
 inline constexpr std::array<TMethodInfo, 4> kVideoCd = {{
     // page, index, item, in, out, code ("Don't span"), spanning code, several images' code, ...
     {1, Index(VcdMethod::MpegToTocBin), "mpeg -> toc/bin[cd image]", kMpegKind, kTocKind, 0x310309, 0x330309, 0,
-     O::BuildList, L::BuildFiles, kBuildFilter, kEnablesBuildList, S::BuildEntries, C::None},
+     O::BuildList, L::BuildFiles, kBuildFilter, kEnablesBuildList, S::BuildEntries, C::None, true},
     {1, Index(VcdMethod::MpegToCueBin), "mpeg -> cue/bin[cd image]", kMpegKind, kBinKind, 0x310307, 0x330307,
-     0xB10307, O::BuildList, L::BuildFiles, kBuildFilter, kEnablesBuildList, S::BuildEntries, C::None},
+     0xB10307, O::BuildList, L::BuildFiles, kBuildFilter, kEnablesBuildList, S::BuildEntries, C::None, true},
     {1, Index(VcdMethod::CifToCueBin), "cif (Adaptec) -> cue/bin[cd image]", kCifKind, kBinKind, 0x110507, 0, 0,
-     O::BuildImage, L::CifImage, kCifFilter, kEnablesImageLoad, S::BuildEntries, C::None},
+     O::BuildImage, L::CifImage, kCifFilter, kEnablesImageLoad, S::BuildEntries, C::None, false},
     {1, Index(VcdMethod::NrgToCueBin), "nrg (Nero) -> cue/bin[cd image]", kNrgKind, kBinKind, 0x110407, 0, 0,
-     O::BuildImage, L::NrgImage, kNrgFilter, kEnablesImageLoad, S::BuildEntries, C::None},
+     O::BuildImage, L::NrgImage, kNrgFilter, kEnablesImageLoad, S::BuildEntries, C::None, false},
 }};
 // clang-format on
 

@@ -10,6 +10,7 @@
 
 #include "batch/command_line.h"
 #include "core/temp_file.h"
+#include "engine/methods.h"
 
 namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
@@ -24,7 +25,7 @@ protected:
         fs::create_directory(temp_);
         // The page as it stands: a selection and an input of its own, which
         // no task of another source may inherit.
-        page_.method = 0;
+        page_.method = Index(Method::RarToCueBinToMpeg);
         page_.options[kOptSfvCheck] = 1;
         page_.options[kOptToast] = 1;
         page_.selectionActive = true;
@@ -165,9 +166,9 @@ TEST_F(Handoff, ArchiveWhoseRowsCannotBeWrittenAddsNoRow) {
 // Several sources: one project each, with that source and output only; a
 // project that cannot be written gives no task.
 TEST_F(Handoff, SourcesGiveOneProjectEach) {
-    page_.method = 2;
+    page_.method = Index(Method::CueBinToMpeg);
     const Strings sources{"/in/a.cue", "/in/b.cue", "/in/c.cue"};
-    const Strings outputs = OutputNamesForSources(sources, "/out", 2);
+    const Strings outputs = OutputNamesForSources(sources, "/out", page_.method);
     const HandoffTasks tasks = AddSourceTasks(list_, page_, sources, outputs, temp_);
     ASSERT_EQ(tasks.projects.size(), 3u);
     EXPECT_EQ(Column(4), tasks.projects);
@@ -176,7 +177,7 @@ TEST_F(Handoff, SourcesGiveOneProjectEach) {
         const TaskProject p = Read(tasks.projects[i]);
         EXPECT_EQ(p.inputs, Strings{sources[i]});
         EXPECT_EQ(p.outputName, outputs[i]);
-        EXPECT_EQ(p.method, 2);
+        EXPECT_EQ(p.method, page_.method);
         EXPECT_FALSE(p.selectionActive);
         EXPECT_EQ(fs::path(tasks.projects[i]).filename().string().rfind("~", 0), 0u);
         EXPECT_TRUE(tasks.projects[i].ends_with("_tmp.ktp")) << tasks.projects[i];

@@ -34,7 +34,7 @@ public:
         if (readProjects) return RunProject(path);
         int result = 1;
         if (sequencer->GetDecompressing()) {
-            sequencer->SetOutputKind(0, 2);
+            sequencer->SetOutputKind(0, Index(Method::CueBinToMpeg));
             sequencer->FindGeneratedFile(sequencer->GetGeneratedFile());
             sequencer->SetDecompressing(0);
             source = sequencer->GetGeneratedFile();
@@ -174,7 +174,7 @@ TEST_F(RarBatch, ArchiveLoadRowsRunEachArchiveThroughItsProject) {
     for (const char* name : {"vcd_ntsc_set.rar", "vcd_ntsc_set.r00", "vcd_ntsc_set.r01", "vcd_ntsc_set.sfv"})
         fs::rename(In(name), dir_ / ("in/b b/" + std::string(name)));
     TaskProject page;
-    page.method = 0;
+    page.method = Index(Method::RarToCueBinToMpeg);
     const HandoffTasks tasks = AddArchiveTasks(list_, page,
                                                {dir_ / "in/a/vcd_ntsc.rar", dir_ / "in/b b/vcd_ntsc_set.rar"},
                                                /*sfvCheck=*/false, dir_ / "temp");
