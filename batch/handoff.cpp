@@ -27,7 +27,7 @@ TaskProject WithoutSelection(TaskProject p) {
 
 bool LoadsSeveralSources(int method) {
     const TMethodInfo& m = ExtractionMethod(method);
-    return m.severalFiles && m.load != SourceLoad::Archive;
+    return m.severalFiles && m.load != SourceForm::Archive;
 }
 
 int ArchiveTargetMethod(int method) { return ExtractionMethod(method).archiveTarget; }

@@ -9,31 +9,22 @@
 #include "disc/mpeg_file_list.h"
 #include "disc/toc_reader.h"
 #include "disc/track_table.h"
+#include "engine/methods.h"
 
 namespace {
 
 // Names the save dialog offers for a method's output.
 void NameOutput(int method, bool toast, const std::string& source, platform::FileDialogState& save) {
     save.FileName = WithoutExtension(ExtractName(source));
-    switch (method) {
-    case 3:
-    case 7:
-    case 9:
+    const TMethodInfo& m = ExtractionMethod(method);
+    switch (m.outputKind) {
+    case kDatKind:
         save.Filter = "*.dat (vcd mpeg video)|*.dat";
         save.DefaultExt = "dat";
         break;
-    case 10:
+    case kMpegKind:
         // Output and source would share the name.
-        save.FileName.clear();
-        [[fallthrough]];
-    case 2:
-    case 4:
-    case 5:
-    case 6:
-    case 8:
-    case 11:
-    case 12:
-    case 13:
+        if (m.inputKind == kMpegKind) save.FileName.clear();
         if (toast) {
             save.Filter = "*.mpeg (vcd mpeg video)|*.mpeg";
             save.DefaultExt = "mpeg";
@@ -87,7 +78,7 @@ private:
 
 SourceLoadOutcome Loader::Run() {
     // Archives become batch tasks, which only the batch window takes.
-    if (in_.method == 0 || in_.method == 1) {
+    if (ExtractionMethod(in_.method).load == SourceForm::Archive) {
         out_.result = 12;
         return out_;
     }
@@ -165,15 +156,15 @@ void Loader::LoadChosen() {
     table().lastIndex = -1;
     if (in_.batchTask) return;
 
-    switch (in_.method) {
-    case 2:
-    case 3:
-    case 5:
-        if (!LoadSheet(in_.method == 5)) out_.result = 4;
+    const SourceForm form = ExtractionMethod(in_.method).load;
+    switch (form) {
+    case SourceForm::CueSheet:
+    case SourceForm::TocSheet:
+        if (!LoadSheet(form == SourceForm::TocSheet)) out_.result = 4;
         break;
-    case 4: LoadImage(DiscImageKind::Bin); break;
-    case 11: LoadImage(DiscImageKind::Cif); break;
-    case 12: LoadImage(DiscImageKind::Nrg); break;
+    case SourceForm::BinImage: LoadImage(DiscImageKind::Bin); break;
+    case SourceForm::CifImage: LoadImage(DiscImageKind::Cif); break;
+    case SourceForm::NrgImage: LoadImage(DiscImageKind::Nrg); break;
     default: LoadStream(); break;
     }
 }
@@ -284,27 +275,12 @@ void Loader::Fail() {
 
 SourceLoadOutcome LoadSource(const SourceLoad& load) { return Loader(load).Run(); }
 
-bool IsSheetMethod(int method) { return method == 2 || method == 3 || method == 5; }
-
-const char* SourceOpenFilter(int method) {
-    switch (method) {
-    case 0:
-    case 1: return "*.rar (RAR compressed)|*.rar|*.r00/r01...(RAR compressed)|*.r??|All files|*.*";
-    case 2:
-    case 3: return "*.cue (index file)|*.cue|All files|*.*";
-    case 4: return "*.bin (cd image)|*.bin|All files|*.*";
-    case 5: return "*.toc (index file)|*.toc|All files|*.*";
-    case 6:
-    case 7: return "*.raw (cd track image)|*.raw|All files|*.*";
-    case 8: return "*.dat (vcd mpeg video)|*.dat|All files|*.*";
-    case 9:
-    case 10: return "*.mpg (vcd mpeg video)|*.mpg;*.mpeg|All files|*.*";
-    case 11: return "*.cif (cd disc image)|*.cif|All files|*.*";
-    case 12: return "*.nrg (track image)|*.nrg|All files|*.*";
-    case 13: return "*.sfd (@Dreamcast)|*.sfd|All files|*.*";
-    default: return nullptr;
-    }
+bool IsSheetMethod(int method) {
+    const SourceForm form = ExtractionMethod(method).load;
+    return form == SourceForm::CueSheet || form == SourceForm::TocSheet;
 }
+
+const char* SourceOpenFilter(int method) { return ExtractionMethod(method).openFilter; }
 
 int LoadImageForBuild(DiscImageKind kind, const std::string& source, TJob& job, TMpegFileList& list,
                       const LoadReporter& reporter, std::vector<int64_t>* trackLengths, std::string* volumeLabel) {
