@@ -102,6 +102,9 @@ void TExtractionPage::ConnectHandlers() {
     connect(PassiveBox, &QCheckBox::toggled, this, [this] { PassiveBoxClick(); });
     connect(forceRead, &QCheckBox::toggled, this, [this] { forceOptionClick(); });
     connect(forceWrite, &QCheckBox::toggled, this, [this] { forceOptionClick(); });
+    connect(batchTask, &QCheckBox::toggled, this, [this] { batchTaskClick(); });
+    // The batch window writes a task here; clearing it runs nothing.
+    connect(batchSignal, &QLineEdit::textChanged, this, [this] { batchSignalChange(); });
     connect(methodBox, &QComboBox::activated, this, [this] { methodBoxChange(); });
     connect(totalErrWarnings, &TClickLabel::clicked, this, [this] { totalErrWarningsClick(); });
     connect(previewButton, &QPushButton::clicked, this, [this] { previewButtonClick(); });

@@ -21,6 +21,7 @@ class QPushButton;
 class QWidget;
 class TClickLabel;
 class TForm1;
+struct HandoffTasks;
 struct TJobControls;
 
 class TExtractionPage : public QObject {
@@ -48,6 +49,9 @@ public:
     void trackZeroBoxClick();
     void sectorReadFieldExit();
     void sectorWriteFieldExit();
+    // The batch hand-off (app/main_window/batch_handoff.cpp).
+    void batchTaskClick();
+    void batchSignalChange();
 
     // Job start and stop of both job pages (job_start.cpp).
     void startButtonClick();
@@ -80,6 +84,10 @@ private:
     bool LoadCueOrToc(bool toc);
     int LoadDiscImage(DiscImageKind kind);
     void FailLoad();
+    void ClearLoadedSource();
+    void HandOffArchives();
+    void HandOffSources();
+    void TakeTasks(const HandoffTasks& tasks);
     void AbandonStart(std::unique_ptr<TJobControls>& controls);
     bool StartExtractionChecks();
     bool StartBuildChecks();

@@ -119,6 +119,13 @@ int TExtractionPage::ProbeCdiSubtitles() {
         w_.handles_.log->scrollToEnd();
         return 0;
     }
+    // The converter is a window someone must close: an unattended batch
+    // would wait for it for ever.
+    if (w_.batchActive && w_.BatchRuns()) {
+        w_.handles_.log->add("CD-i subtitle(s) found in image; the converter is not opened during a batch.");
+        w_.handles_.log->scrollToEnd();
+        return 0;
+    }
     // A ticked box opens the converter at once; a probe that ran only for
     // the option asks first.
     if (subCheckBox->isChecked() ||

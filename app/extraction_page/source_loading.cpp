@@ -12,7 +12,10 @@
 #include "app/log_page/log_page.h"
 #include "app/main_window/main_window.h"
 #include "app/video_cd_page/video_cd_page.h"
+#include "batch/batch_window.h"
+#include "batch/handoff.h"
 #include "core/helpers.h"
+#include "core/message_reporter.h"
 #include "core/path_lookup.h"
 #include "disc/cue_reader.h"
 #include "disc/toc_reader.h"
@@ -51,9 +54,10 @@ int TExtractionPage::loadButton() {
     if (w_.JobRunning()) return 0;
     w_.methodIndex = w_.pageMode == 0 ? methodBox->currentIndex() : w_.videoCdPage->buildVCDMethod->currentIndex();
     if (w_.pageMode != 0) return w_.videoCdPage->LoadFromDialog();
-    // Archives and several sources become batch tasks, which need the batch
-    // window; until it exists they are not loaded.
-    if (w_.methodIndex == 0 || w_.methodIndex == 1) return 12;
+    // Archives become batch tasks (loadButtonClick); unattended there is
+    // nobody to choose them.
+    const bool archive = w_.methodIndex == 0 || w_.methodIndex == 1;
+    if (archive && w_.batchActive) return 12;
 
     if (!w_.batchActive || PassiveBox->isChecked()) {
         w_.OpenDialog.Title.clear();
@@ -62,7 +66,8 @@ int TExtractionPage::loadButton() {
             w_.OpenDialog.Filter = filter;
             w_.OpenDialog.FilterIndex = 1;
         }
-        w_.OpenDialog.multiSelect = false;
+        // Several sources at once become one batch task each.
+        w_.OpenDialog.multiSelect = w_.methodIndex != 10;
     }
 
     bool firstCancelled = false;
@@ -84,6 +89,24 @@ int TExtractionPage::loadButton() {
     w_.MainJob->pageMode = w_.pageMode;
 
     const std::string source = w_.OpenDialog.FileName;
+    if (!w_.batchActive && !batchTask->isChecked()) {
+        // Archives and several sources are handed to the batch by
+        // loadButtonClick; the page loads none of them.
+        if (archive) {
+            ClearLoadedSource();
+            return 0;
+        }
+        if (w_.OpenDialog.Files.size() > 1 && LoadsSeveralSources(w_.methodIndex)) {
+            std::string folder = w_.MainConfig->DefaultSaveDir.empty() ? "." : w_.MainConfig->DefaultSaveDir;
+            if (!w_.fileDialogs_->selectDirectory("Select directory to save output files to:", folder)) return 12;
+            w_.SaveDialog.Files = OutputNamesForSources(w_.OpenDialog.Files, folder, w_.methodIndex);
+            w_.MainConfig->DefaultSaveDir = folder;
+            ClearLoadedSource();
+            inputFileField->setText(toQt(source));
+            w_.trackTable->lastIndex = -1;
+            return 0;
+        }
+    }
     if (!w_.batchActive) {
         w_.SaveDialog.FileName = WithoutExtension(ExtractName(source));
         switch (w_.methodIndex) {
@@ -256,9 +279,57 @@ int TExtractionPage::LoadDiscImage(DiscImageKind kind) {
 
 void TExtractionPage::loadButtonClick() {
     const int r = loadButton();
-    if (r != 0 || w_.pageMode != 0) return;
-    // Archives and several chosen files become batch tasks with the batch
-    // window; a single source needs nothing more.
+    if (r != 0 || w_.pageMode != 0 || w_.batchActive) return;
+    // Archives and several chosen files become batch tasks; a single
+    // source needs nothing more.
+    if (w_.methodIndex == 0 || w_.methodIndex == 1)
+        HandOffArchives();
+    else if (LoadsSeveralSources(w_.methodIndex) && w_.OpenDialog.Files.size() > 1 &&
+             w_.SaveDialog.Files.size() == w_.OpenDialog.Files.size())
+        HandOffSources();
+}
+
+void TExtractionPage::HandOffArchives() {
+    std::vector<std::string> archives = w_.OpenDialog.Files;
+    if (archives.empty() && !w_.OpenDialog.FileName.empty()) archives = {w_.OpenDialog.FileName};
+    if (archives.empty()) return;
+    w_.openBatchListClick();
+    TaskProject page = w_.TakeTaskProject();
+    page.method = w_.methodIndex;
+    TakeTasks(AddArchiveTasks(w_.BatchForm->list(), page, archives, sfvCheck->isChecked(), w_.TempFolder()));
+    w_.SaveDialog.FileName.clear();
+    w_.SaveDialog.Files.clear();
+    w_.SetUsable(namingLabel2, false);
+    w_.OpenDialog.FileName = archives.front();
+    inputFileField->setText(toQt(archives.front()));
+}
+
+void TExtractionPage::HandOffSources() {
+    const std::vector<std::string> sources = w_.OpenDialog.Files, outputs = w_.SaveDialog.Files;
+    w_.openBatchListClick();
+    TakeTasks(AddSourceTasks(w_.BatchForm->list(), w_.TakeTaskProject(), sources, outputs, w_.TempFolder()));
+    // The page holds none of them: a later "-->" hands over nothing twice.
+    w_.SaveDialog.FileName.clear();
+    w_.SaveDialog.Files.clear();
+    w_.OpenDialog.FileName = sources.front();
+    inputFileField->setText(toQt(sources.front()));
+}
+
+void TExtractionPage::TakeTasks(const HandoffTasks& tasks) {
+    for (const std::string& p : tasks.projects) w_.RegisterTempProject(p);
+    for (const std::string& f : tasks.folders) w_.RegisterTempFolder(f);
+    for (const std::string& name : tasks.refused) w_.Report(kMsgError, 9, name);
+}
+
+// After a hand-off the page has no source loaded: nothing of an earlier one
+// may start under the new names.
+void TExtractionPage::ClearLoadedSource() {
+    TrackListBox->clear();
+    w_.trackTable->Reset();
+    w_.imageTrackLengths.clear();
+    w_.MainConfig->selectedTracksOnly = 0;
+    w_.SetUsable(startButton, false);
+    w_.SetUsable(trackZeroBox, false);
 }
 
 void TExtractionPage::TrackListBoxClick() {

@@ -244,10 +244,11 @@ void TForm1::utilButtonMouseMove(int, int y) {
 
 void TForm1::taskBoxClick() {
     taskBox->hide();
-    // The batch list item comes with the batch window.
     const int item = taskBox->currentRow();
     if (item == 0) loadTaskClick();
     if (item == 1) saveTaskClick();
+    // Opens the batch window only; "-->" is the way to hand a job over.
+    if (item == 2) openBatchListClick();
 }
 
 void TForm1::docBoxClick() {

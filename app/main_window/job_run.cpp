@@ -72,10 +72,13 @@ void TForm1::SetTaskRunning(uint8_t active) {
     taskRunning_ = active != 0;
     SetUsable(optionsButton, !taskRunning_ && !JobRunning());
     SetUsable(videoCdPage->VCDOptionLink, !taskRunning_ && !JobRunning());
+    ApplyBatchLock();
 }
 
 // While a job runs, nothing the worker reads may change under it.
 void TForm1::SetJobControlsUsable(bool on) {
+    // A running batch keeps them locked between its jobs as well.
+    on = on && !taskRunning_;
     extractionPage->ExtractionGroup->setEnabled(on);
     extractionPage->AdditionGroup2->setEnabled(on);
     if (videoCdPage) videoCdPage->SetEditingUsable(on);
@@ -108,6 +111,8 @@ void TForm1::WatchJob() {
 void TForm1::JobEnded() {
     jobTimer_->stop();
     worker_->WaitFor();
+    const int result = worker_->Result();
+    const bool batchJob = batchActive == 1 && (MainConfig->DisableErrorPrompts & 0x8000) != 0;
     worker_.reset();
     stopRequested_ = false;
     // The close waits through these hooks itself.
@@ -115,4 +120,5 @@ void TForm1::JobEnded() {
     SetJobControlsUsable(true);
     // Clicks in the track list during the job were not taken over.
     extractionPage->TrackListBoxClick();
+    if (batchJob && onJobEnded) onJobEnded(result);
 }

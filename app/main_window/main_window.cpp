@@ -21,10 +21,12 @@
 #include <QTimer>
 #include <QUrl>
 #include <filesystem>
+#include <unistd.h>
 
 #include "app/extraction_page/extraction_page.h"
 #include "app/log_page/log_page.h"
 #include "app/video_cd_page/video_cd_page.h"
+#include "batch/batch_window.h"
 #include "core/message_reporter.h"
 #include "platform/qt/controls_qt.h"
 #include "platform/qt/dialogs_qt.h"
@@ -129,11 +131,10 @@ TForm1::TForm1(Services services, QWidget* parent) : QWidget(parent) {
     // Clicks and keys anywhere in the window close the pop-up lists.
     QCoreApplication::instance()->installEventFilter(this);
 
-    // Handlers of these controls arrive with task projects, the video-cd
-    // build, the options, about and batch windows and the two tools; until
-    // then the controls stay disabled.
+    // The sample clip choice of the video-cd page has no handlers yet; until
+    // then its controls stay disabled.
     for (QWidget* w : std::initializer_list<QWidget*>{
-             transferJobButton, extractionPage->sfvCheck, extractionPage->batchTask, videoCdPage->OpenSampleButton, videoCdPage->yesSample, videoCdPage->noSample})
+             videoCdPage->OpenSampleButton, videoCdPage->yesSample, videoCdPage->noSample})
         notYetAvailable_.insert(w);
     for (const QWidget* w : notYetAvailable_) {
         auto* widget = const_cast<QWidget*>(w);
@@ -150,6 +151,10 @@ TForm1::TForm1(Services services, QWidget* parent) : QWidget(parent) {
 
 TForm1::~TForm1() {
     FormClose();
+    // The batch window goes first: it reaches this window while it lives.
+    delete BatchForm;
+    BatchForm = nullptr;
+    onJobEnded = nullptr;
     if (Form1 == this) Form1 = nullptr;
     // Freed in the close's order: the run state, the texts, the options, then
     // the job with its track table, then the counters.
@@ -208,6 +213,7 @@ void TForm1::ConnectHandlers() {
     connect(docBox, &QListWidget::itemClicked, this, [this] { docBoxClick(); });
     connect(utilBox, &QListWidget::itemClicked, this, [this] { utilBoxClick(); });
     connect(ClearButton, &QPushButton::clicked, this, [this] { ClearButtonClick(); });
+    connect(transferJobButton, &QPushButton::clicked, this, [this] { transferJobButtonClick(); });
 }
 
 
@@ -216,7 +222,7 @@ void TForm1::ConnectHandlers() {
 
 void TForm1::SetUsable(QWidget* control, bool on) {
     control->setProperty("pellmorWanted", on);
-    control->setEnabled(on && !notYetAvailable_.count(control));
+    control->setEnabled(on && !notYetAvailable_.count(control) && !BatchLocked(control));
 }
 
 bool TForm1::WantsEnabled(const QWidget* control) const {
@@ -324,19 +330,28 @@ void TForm1::StopRunningJob() {
 void TForm1::FormClose() {
     if (closed_ || !created_) return;
     closed_ = true;
+    // The batch stops first, so no child of it outlives the program.
+    StopBatch();
     StopRunningJob();
     HidePopupLists();
+    if (BatchForm) BatchForm->FormClose();
     if (skipSaveSettings != 1) SaveSettings();
     FreeScanObjects();
-    // Only the task projects this run wrote: other instances may still use theirs.
+    // Only the task projects this run wrote: other instances may still use
+    // theirs. Those a saved batch list names stay for that list.
     for (const std::string& path : tempProjects_) {
         std::error_code ec;
-        std::filesystem::remove(path, ec);
+        if (!keptTempPaths_.count(path)) std::filesystem::remove(path, ec);
     }
     tempProjects_.clear();
+    // Only when empty: a folder holding files is not ours to empty here.
+    for (const std::string& folder : tempFolders_)
+        if (!keptTempPaths_.count(folder)) ::rmdir(folder.c_str());
+    tempFolders_.clear();
 }
 
 void TForm1::RegisterTempProject(const std::string& path) { tempProjects_.push_back(path); }
+void TForm1::RegisterTempFolder(const std::string& path) { tempFolders_.push_back(path); }
 
 // ---------------------------------------------------------------- pages
 
@@ -442,9 +457,6 @@ void TForm1::GreyOptions() {
         extractionPage->bumperCheckBox->setEnabled(bumper);
         SetUsable(extractionPage->sfvCheck, sfv);
         SetUsable(extractionPage->subCheckBox, sub);
-        // Archives load into the batch window, which is not there yet.
-        const bool archive = methodIndex == 0 || methodIndex == 1;
-        extractionPage->browseButton->setEnabled(WantsEnabled(extractionPage->browseButton) && !archive);
     } else if (pageMode == 1) {
         methodIndex = videoCdPage->buildVCDMethod->currentIndex();
         const bool files = methodIndex == 0 || methodIndex == 1;
@@ -483,6 +495,7 @@ int TForm1::ResetPage(int page) {
     }
     MainConfig->buildListHeaderShown = 0;
     MainJob->multiImage = 0;
+    extractionPage->batchTask->setChecked(false);
     return platform::kYes;
 }
 
@@ -527,10 +540,12 @@ void TForm1::FreeScanObjects() {
 void TForm1::ClearButtonClick() {
     // Not under a job, nor under a batch run (which holds batchActive
     // without the passive box).
-    if (JobRunning() || WorkerBusy() || (batchActive && !extractionPage->PassiveBox->isChecked())) return;
+    if (JobRunning() || WorkerBusy() || BatchRuns() || (batchActive && !extractionPage->PassiveBox->isChecked()))
+        return;
     const uint8_t before = batchActive;
     batchActive = 1;
     ResetPage(pageMode);
+    if (BatchForm) BatchForm->clearBatchListClick();
     batchActive = before;
 }
 

@@ -33,6 +33,8 @@ class TVcdTrackList;
 class TExtractionPage;
 class TLogPage;
 class TVideoCdPage;
+class TForm3;
+class BatchHost;
 
 namespace platform::qt {
 class QtDialogs;
@@ -144,13 +146,35 @@ public:
     // Task projects (task_projects.cpp): 0 done (a cancelled save
     // too), 12 nothing written or loaded; failures are reported.
     int WriteTaskProject(const std::string& path);
-    int ReadTaskProject(const std::string& path);
+    // read: the project as it was read, when it was.
+    int ReadTaskProject(const std::string& path, TaskProject* read = nullptr);
     void loadTaskClick();
     void saveTaskClick();
     TaskProject TakeTaskProject();
 
     // A temporary task project this run wrote; the close deletes it.
     void RegisterTempProject(const std::string& path);
+    // A private decompression folder this run made; the close removes it
+    // when it is empty.
+    void RegisterTempFolder(const std::string& path);
+    // The folder temporary projects and decompression folders go in.
+    std::string TempFolder() const;
+
+    // The batch hand-off (app/main_window/batch_handoff.cpp): the batch
+    // window made once and shown, "-->", and a task project the batch hands
+    // over, read, chained, loaded and started (false: it did not start).
+    void openBatchListClick();
+    void transferJobButtonClick();
+    bool RunBatchProject(const std::string& path);
+    // The task that was handed over did not start: the batch hears "failed".
+    void SendBatchFailed();
+    // Stops a running batch and waits for what it runs to end.
+    void StopBatch();
+    bool BatchRuns() const;
+    // The batch window, from the first openBatchListClick to the end of the run.
+    TForm3* BatchForm = nullptr;
+    // Called with a batch job's result code once its worker has gone.
+    std::function<void(int result)> onJobEnded;
 
     // Whether the window means a control to be usable; controls whose
     // handlers are not there yet stay disabled whatever this says.
@@ -258,7 +282,16 @@ private:
     std::set<const QWidget*> notYetAvailable_;
     std::function<bool()> jobFinished_;
     std::function<void()> jobJoin_;
-    std::vector<std::string> tempProjects_;
+    std::vector<std::string> tempProjects_, tempFolders_;
+    // Paths a batch list saved in this run names: the close keeps them.
+    std::set<std::string> keptTempPaths_;
+    std::unique_ptr<BatchHost> batchHost_;
+    // While a batch runs, the controls that would start or change a job
+    // stay disabled whatever the pages want of them.
+    bool BatchLocked(const QWidget* control) const;
+    // The project's track rows, on the freshly loaded list.
+    void ApplyTrackSelection(const TaskProject& p);
+    void ApplyBatchLock();
     std::function<int64_t(const std::string&)> freeSpace_;
     std::unique_ptr<platform::Dialogs> jobDialogs_;
     std::unique_ptr<platform::Label> titleHandle_;

@@ -4,6 +4,7 @@
 #include "app/log_page/log_page.h"
 #include "app/video_cd_page/video_cd_page.h"
 #include "app/main_window/main_window.h"
+#include "batch/batch_window.h"
 #include "settings/options_window.h"
 
 void TForm1::ShowConfigurationForm(int tab) {
@@ -36,7 +37,7 @@ void TForm1::ShowConfigurationForm(int tab) {
     LoadSettings(0);
     ApplyLanguageCaptions();
     ApplyLanguageHints();
-    // The batch window takes its captions too once it exists.
+    if (BatchForm) BatchForm->ApplyLanguage();
 }
 
 void TForm1::aboutButtonClick() {

@@ -103,13 +103,14 @@ int TForm1::WriteTaskProject(const std::string& path) {
     return 0;
 }
 
-int TForm1::ReadTaskProject(const std::string& path) {
+int TForm1::ReadTaskProject(const std::string& path, TaskProject* read) {
     if (JobRunning()) return 12;
     TaskProject p;
     if (const int r = ReadTaskProjectFile(path, p); r != 0) {
         Report(kMsgError, r, ExtractName(path));
         return 12;
     }
+    if (read) *read = p;
 
     // One question for whatever the window holds, before anything changes.
     const uint8_t wasActive = batchActive;
@@ -175,16 +176,20 @@ int TForm1::ReadTaskProject(const std::string& path) {
         // loads no source of its own.
         extractionPage->batchTask->setChecked(p.inputs.empty());
         loaded = extractionPage->loadButton();
-        if (loaded == 0 && p.selectionActive) {
-            const int rows = std::min<int>(extractionPage->TrackListBox->count(), static_cast<int>(kTaskProjectRows));
-            for (int r = 0; r < rows; ++r) extractionPage->TrackListBox->item(r)->setSelected(p.selectedRows[static_cast<size_t>(r)] != 0);
-            extractionPage->TrackListBoxClick();
-        }
+        if (loaded == 0) ApplyTrackSelection(p);
     } else {
         // Unattended: the page takes the names the open dialog holds.
         loaded = OpenDialog.Files.empty() ? 0 : videoCdPage->LoadFromDialog();
     }
     return loaded == 0 ? 0 : 12;
+}
+
+void TForm1::ApplyTrackSelection(const TaskProject& p) {
+    if (p.pageMode != 0 || !p.selectionActive) return;
+    QListWidget* list = extractionPage->TrackListBox;
+    const int rows = std::min<int>(list->count(), static_cast<int>(kTaskProjectRows));
+    for (int r = 0; r < rows; ++r) list->item(r)->setSelected(p.selectedRows[static_cast<size_t>(r)] != 0);
+    extractionPage->TrackListBoxClick();
 }
 
 void TForm1::loadTaskClick() {

@@ -454,7 +454,8 @@ TEST_F(Extraction, UnattendedQuestionsTakeThePromptFlagsAnswer) {
     { std::ofstream(out("movie_01.mpg")) << "old"; }
     // A batch task runs the job: nobody is there to answer.
     w->SetTaskRunning(1);
-    start()->click();
+    EXPECT_FALSE(start()->isEnabled()) << "a running batch keeps the start button";
+    w->extractionPage->startButtonClick();
     waitForJob();
     EXPECT_EQ(shownOf("ask"), 0);
     EXPECT_EQ(shownOf("error"), 0);
@@ -586,7 +587,7 @@ TEST_F(Extraction, SubtitleProbeWhenAlwaysScanning) {
     // Unattended, nobody is asked.
     w->SetTaskRunning(1);
     w->MainConfig->AlwaysScanForCDI = 1;
-    start()->click();
+    w->extractionPage->startButtonClick();
     waitForJob();
     EXPECT_EQ(asked("CD-i subtitle(s) found in image.", "Detected CD-i Subtitle(s)"), 1);
     EXPECT_EQ(logged("## Pellmor active"), 3);

@@ -31,6 +31,7 @@
 
 #include "app/main_window/main_window.h"
 #include "app/extraction_page/extraction_page.h"
+#include "batch/batch_window.h"
 #include "core/temp_file.h"
 #include "tests/app/window_geometry.h"
 #include "tests/app/window_test_app.h"
@@ -525,6 +526,24 @@ TEST_F(OptionsWindow, TheCounterLabelFollowsTheCopy) {
         f.OptionsCancel->click();
     });
     EXPECT_EQ(counter->text(), QString("2 Warnings / 0 Errors")) << "back to the words in force";
+}
+
+// The batch window, once open, takes the language chosen with OK too.
+TEST_F(OptionsWindow, BatchWindowTakesTheLanguageChosenWithOk) {
+    const std::string batch = Language("batch.lng", {{{LangSection::LANGUAGE_SET_INFO, 0}, "Batch"},
+                                                     {{LangSection::COMPONENT_MSGS, 39}, "Neue Aufgabe"}});
+    Open();
+    w->openBatchListClick();
+    auto* newTask = w->BatchForm->findChild<QPushButton*>("newTaskButton");
+    ASSERT_NE(newTask, nullptr);
+    const QString before = newTask->text();
+    WithOptions([&](TForm2& f) {
+        files.scriptOpen(batch);
+        f.langSelButton->click();
+        f.OptionsOk->click();
+    });
+    EXPECT_NE(before, QString("Neue Aufgabe"));
+    EXPECT_EQ(newTask->text(), QString("Neue Aufgabe"));
 }
 
 // ---------------------------------------------------------------- colours

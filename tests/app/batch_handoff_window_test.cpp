@@ -1,0 +1,396 @@
+// The batch through the real main window and batch window, offscreen: what
+// "-->" and the loads of archives and several sources hand over, the task
+// projects the batch runs (chained ones too), failures, the close, and the
+// main window's controls while a batch runs.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "app/extraction_page/extraction_page.h"
+#include "app/main_window/main_window.h"
+#include "batch/batch_window.h"
+#include "core/temp_file.h"
+#include "engine/task_project.h"
+#include "platform/qt/text.h"
+#include "settings/registry_settings.h"
+#include "tests/app/window_test_app.h"
+#include "tests/engine/job_harness.h"
+#include "tests/support/fakes.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using harness::Fixture;
+using harness::Manifest;
+using harness::Md5;
+using platform::qt::fromQt;
+using Strings = std::vector<std::string>;
+
+struct BatchHandoff : ::testing::Test {
+    fakes::MemoryRegistry reg;
+    fakes::ScriptedDialogs dialogs{platform::kYes};
+    fakes::ScriptedFileDialogs files;
+    fakes::RecordingShell shell;
+    std::string dir, temp, out;
+    std::unique_ptr<TForm1> w;
+
+    void SetUp() override {
+        WindowTestApp();
+        dir = CreateTempDir("pellmor-batch-window-");
+        temp = dir + "/temp";
+        out = dir + "/out";
+        fs::create_directories(temp);
+        fs::create_directories(out);
+        reg.openKey(kSettingsKey, true);
+        reg.writeString("TempDirectory", temp);
+        reg.closeKey();
+        w = MakeWindow();
+    }
+    void TearDown() override {
+        w.reset();
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    std::unique_ptr<TForm1> MakeWindow() {
+        TForm1::Services s;
+        s.registry = &reg;
+        s.dialogs = &dialogs;
+        s.fileDialogs = &files;
+        s.shell = &shell;
+        s.exeDir = std::string(PELLMOR_BUILD_DIR) + "/";
+        s.freeSpace = [](const std::string&) { return int64_t{1} << 40; };
+        auto window = std::make_unique<TForm1>(std::move(s));
+        window->show();
+        return window;
+    }
+    template <class T>
+    T* find(const char* name) {
+        T* c = w->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    TForm3& batch() {
+        if (!w->BatchForm) w->openBatchListClick();
+        return *w->BatchForm;
+    }
+    void method(int m) {
+        find<QComboBox>("methodBox")->setCurrentIndex(m);
+        w->extractionPage->methodBoxChange();
+    }
+    void load(int m, const std::string& source, const std::string& output) {
+        method(m);
+        files.scriptOpen(source);
+        files.scriptSave(output);
+        find<QPushButton>("browseButton")->click();
+    }
+    void transfer() { find<QPushButton>("transferJobButton")->click(); }
+    void taskItem(int item) {
+        w->taskButtonClick();
+        find<QListWidget>("taskBox")->setCurrentRow(item);
+        w->taskBoxClick();
+    }
+    bool waitFor(const std::function<bool()>& done, int ms = 120000) {
+        QElapsedTimer t;
+        t.start();
+        while (!done() && t.elapsed() < ms) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QThread::msleep(1);
+        }
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+        return done();
+    }
+    bool run() {
+        batch().runTaskClick();
+        return waitFor([this] { return !batch().sequencer().running() && !w->WorkerBusy(); });
+    }
+    Strings column(int c) {
+        Strings s;
+        for (int r = 1; r <= batch().list().taskCount(); ++r) s.push_back(batch().list().cell(r, c));
+        return s;
+    }
+    Strings logLines() {
+        Strings lines;
+        auto* log = find<QListWidget>("log");
+        for (int i = 0; i < log->count(); ++i) lines.push_back(fromQt(log->item(i)->text()));
+        return lines;
+    }
+    int logged(const std::string& text) {
+        int n = 0;
+        for (const std::string& l : logLines()) n += l.find(text) != std::string::npos;
+        return n;
+    }
+    std::string writeProject(TaskProject p) {
+        std::string bytes, path;
+        EXPECT_TRUE(EncodeTaskProject(p, bytes));
+        path = CreateTempFile("project-", ".ktp", dir);
+        EXPECT_EQ(WriteTaskProjectFile(path, bytes), 0);
+        return path;
+    }
+};
+
+// "-->" hands the page over as a new temporary project each time; the
+// batch list item of the task list only opens the batch window.
+TEST_F(BatchHandoff, TransferAddsOneTaskAndOneFileEachTime) {
+    transfer();
+    ASSERT_NE(w->BatchForm, nullptr);
+    EXPECT_TRUE(w->BatchForm->isVisible());
+    EXPECT_EQ(batch().list().taskCount(), 0) << "nothing to hand over without an output name";
+    load(2, Fixture("vcd_pal3.cue"), out + "/movie.mpg");
+    taskItem(2);
+    EXPECT_EQ(batch().list().taskCount(), 0) << "the batch list item adds no task";
+    transfer();
+    transfer();
+    const Strings projects = column(4);
+    ASSERT_EQ(projects.size(), 2u);
+    EXPECT_NE(projects[0], projects[1]);
+    for (const std::string& p : projects) {
+        EXPECT_EQ(fs::path(p).parent_path(), fs::path(temp));
+        TaskProject read;
+        ASSERT_EQ(ReadTaskProjectFile(p, read), 0);
+        EXPECT_EQ(read.inputs, Strings{Fixture("vcd_pal3.cue")});
+        EXPECT_EQ(read.outputName, out + "/movie.mpg");
+    }
+    EXPECT_EQ(column(1), Strings(2, "Load task project"));
+    // The page keeps its output: the next start writes the page's name.
+    EXPECT_EQ(w->SaveDialog.FileName, out + "/movie.mpg");
+}
+
+// Three cue sheets at once: the output folder is asked for, three tasks
+// are added, and the batch gives every clip of every sheet.
+TEST_F(BatchHandoff, ThreeCueSheetsBecomeThreeTasksThatGiveEveryClip) {
+    const Strings sheets{"vcd_pal3.cue", "vcd_ntsc.cue", "svcd_pal.cue"};
+    method(2);
+    Strings chosen;
+    for (const std::string& s : sheets) chosen.push_back(Fixture(s));
+    files.scriptOpenFiles(chosen);
+    files.scriptDirectory(out);
+    find<QPushButton>("browseButton")->click();
+    EXPECT_EQ(files.saves(), 0) << "one folder question instead of a save dialog per sheet";
+    ASSERT_EQ(batch().list().taskCount(), 3);
+    // The page holds no loaded source afterwards: nothing stale can start.
+    EXPECT_FALSE(find<QPushButton>("startButton")->isEnabled());
+
+    ASSERT_TRUE(run());
+    EXPECT_EQ(column(2), Strings(3, "completed"));
+    const auto manifest = Manifest();
+    for (const std::string& sheet : sheets) {
+        const auto& ripped = manifest.at(sheet);
+        for (size_t t = 0; t < ripped.size(); ++t) {
+            const std::string name = out + "/" + sheet.substr(0, sheet.size() - 4) + "_0" + std::to_string(t + 1) + ".mpg";
+            EXPECT_EQ(Md5(name), ripped[t].md5) << name;
+        }
+    }
+    Strings headers;
+    for (const std::string& l : logLines())
+        if (l.rfind("-- Task #", 0) == 0) headers.push_back(l.substr(0, 11));
+    EXPECT_EQ(headers, (Strings{"-- Task #1 ", "-- Task #2 ", "-- Task #3 "}));
+    EXPECT_EQ(w->batchActive.load(), 0);
+    EXPECT_TRUE(dialogs.shown().empty()) << dialogs.shown().front().message;
+
+    // A job started by hand afterwards does not answer the batch window.
+    load(2, Fixture("vcd_ntsc.cue"), out + "/by_hand.mpg");
+    find<QPushButton>("startButton")->click();
+    ASSERT_TRUE(waitFor([this] { return !w->WorkerBusy(); }));
+    EXPECT_EQ(Md5(out + "/by_hand_01.mpg"), manifest.at("vcd_ntsc.cue")[0].md5);
+    EXPECT_EQ(column(2), Strings(3, "completed"));
+    EXPECT_FALSE(batch().sequencer().running());
+}
+
+// A project without input takes what the previous job wrote first: after a
+// cue/bin extraction that is movie_01.mpg. Chained on through a dat and back,
+// the clip comes out whole.
+TEST_F(BatchHandoff, ChainedProjectsTakeThePreviousJobsFirstFile) {
+    load(2, Fixture("vcd_pal3.cue"), out + "/movie.mpg");
+    transfer();
+    // "Use previous task output as input file": only the output is asked.
+    method(9);
+    find<QCheckBox>("batchTask")->setChecked(true);
+    EXPECT_FALSE(find<QLineEdit>("inputFileField")->isEnabled());
+    files.scriptSave(out + "/chained.dat");
+    find<QPushButton>("browseButton")->click();
+    EXPECT_EQ(files.opens(), 1) << "no source is asked for";
+    transfer();
+    method(8);
+    find<QCheckBox>("batchTask")->setChecked(true);
+    files.scriptSave(out + "/back.mpg");
+    find<QPushButton>("browseButton")->click();
+    transfer();
+    const Strings projects = column(4);
+    ASSERT_EQ(projects.size(), 3u);
+    for (size_t i = 1; i < 3; ++i) {
+        TaskProject read;
+        ASSERT_EQ(ReadTaskProjectFile(projects[i], read), 0);
+        EXPECT_TRUE(read.inputs.empty()) << i;
+    }
+
+    ASSERT_TRUE(run());
+    EXPECT_EQ(column(2), Strings(3, "completed"));
+    EXPECT_EQ(logged("[ previous task output ] " + out + "/movie_01.mpg"), 1);
+    EXPECT_EQ(logged("[ previous task output ] " + out + "/chained.dat"), 1);
+    EXPECT_EQ(Md5(out + "/back.mpg"), Manifest().at("vcd_pal3.cue")[0].md5);
+}
+
+// A project that cannot be read or loaded sends "failed"; with "Continue
+// Batch" the next task runs, with "Stop Batch" none does; no box opens.
+TEST_F(BatchHandoff, ProjectsThatFailSendFailed) {
+    TaskProject good;
+    good.method = 2;
+    good.inputs = {Fixture("vcd_ntsc.cue")};
+    good.outputName = out + "/good.mpg";
+    TaskProject missingSource = good;
+    missingSource.inputs = {dir + "/missing.cue"};
+    const std::string broken = dir + "/broken.ktp";
+    std::ofstream(broken) << "KTP#";
+    TaskProject chainedWithNothing = good;
+    chainedWithNothing.inputs.clear();
+    const struct {
+        const char* what;
+        std::string path;
+    } cases[] = {
+        {"missing source", writeProject(missingSource)},
+        {"broken file", broken},
+        {"missing file", dir + "/none.ktp"},
+        {"chained to nothing", writeProject(chainedWithNothing)},
+    };
+    const std::string goodPath = writeProject(good);
+    for (const auto& c : cases) {
+        for (const char* onError : {"Continue Batch", "Stop Batch"}) {
+            SCOPED_TRACE(std::string(c.what) + ", " + onError);
+            batch().clearBatchListClick();
+            fs::remove(out + "/good_01.mpg");
+            // The first task here is the failing one: nothing before it to chain.
+            batch().list().AppendStored({{"Load task project", std::string(onError) + " / Query YES", c.path, ""},
+                                         {"Load task project", "Stop Batch / Query YES", goodPath, ""}});
+            ASSERT_TRUE(run());
+            const bool goesOn = std::string(onError) == "Continue Batch";
+            EXPECT_EQ(column(2), (Strings{"failed", goesOn ? "completed" : ""}));
+            EXPECT_EQ(fs::exists(out + "/good_01.mpg"), goesOn);
+            EXPECT_EQ(w->batchActive.load(), 0);
+        }
+    }
+    EXPECT_TRUE(dialogs.shown().empty()) << dialogs.shown().front().message;
+}
+
+// The archive rows through the window: two archives with the SFV check
+// give five rows each; the volume set runs through unar and its project.
+TEST_F(BatchHandoff, ArchivesGiveTheirRowsAndRunThroughTheirProjects) {
+    if (std::system("command -v unar >/dev/null") != 0) GTEST_SKIP() << "unar missing";
+    const std::string in = dir + "/in";
+    fs::create_directories(in);
+    for (const char* name : {"vcd_ntsc_set.rar", "vcd_ntsc_set.r00", "vcd_ntsc_set.r01", "vcd_ntsc_set.sfv", "vcd_ntsc.rar"})
+        fs::copy_file(Fixture(std::string("rar/") + name), in + "/" + name);
+    method(0);
+    find<QCheckBox>("sfvCheck")->setChecked(true);
+    files.scriptOpenFiles({in + "/vcd_ntsc_set.rar", in + "/vcd_ntsc.rar"});
+    find<QPushButton>("browseButton")->click();
+    ASSERT_EQ(batch().list().taskCount(), 10);
+    EXPECT_EQ(column(1), (Strings{"Verify SFV file", "Execute command", "Decompress archive", "Load task project",
+                                  "Execute command", "Verify SFV file", "Execute command", "Decompress archive",
+                                  "Load task project", "Execute command"}));
+    EXPECT_EQ(find<QComboBox>("methodBox")->currentIndex(), 0);
+    EXPECT_FALSE(find<QCheckBox>("batchTask")->isChecked());
+
+    // Run the first archive's rows alone.
+    while (batch().list().taskCount() > 5) batch().list().Remove(6);
+    ASSERT_TRUE(run());
+    EXPECT_EQ(column(2), Strings(5, "completed"));
+    // The project writes beside its archive, named after the image it found.
+    EXPECT_EQ(Md5(in + "/vcd_ntsc_01.mpg"), Manifest().at("vcd_ntsc.cue")[0].md5);
+    const std::string mkdirRow = batch().list().cell(2, 4);
+    const std::string folder = mkdirRow.substr(7, mkdirRow.size() - 8);
+    EXPECT_FALSE(fs::exists(folder));
+    EXPECT_TRUE(fs::exists(in + "/vcd_ntsc_set.rar"));
+}
+
+// The close deletes this run's temporary projects, except those a saved
+// batch list names, and never another program's.
+TEST_F(BatchHandoff, CloseKeepsOnlyTheProjectsASavedListNames) {
+    const std::string other = temp + "/~other_tmp.ktp";
+    std::ofstream(other) << "x";
+    load(2, Fixture("vcd_ntsc.cue"), out + "/movie.mpg");
+    transfer();
+    transfer();
+    files.scriptSave(dir + "/list.ktq");
+    batch().saveBatchListClick();
+    transfer();
+    const Strings projects = column(4);
+    ASSERT_EQ(projects.size(), 3u);
+    w->close();
+    w.reset();
+    EXPECT_TRUE(fs::exists(projects[0]));
+    EXPECT_TRUE(fs::exists(projects[1]));
+    EXPECT_FALSE(fs::exists(projects[2]));
+    EXPECT_TRUE(fs::exists(other));
+}
+
+// While a batch runs the main window's job controls stay disabled and "[x]"
+// leaves the list alone; closing the window stops the batch and its child.
+TEST_F(BatchHandoff, RunningBatchLocksTheJobControlsAndTheCloseStopsIt) {
+    load(2, Fixture("vcd_ntsc.cue"), out + "/movie.mpg");
+    ASSERT_TRUE(find<QPushButton>("startButton")->isEnabled());
+    const std::string pidFile = dir + "/pid";
+    batch().AddCommandTask("echo $$ > '" + pidFile + "'; exec sleep 60");
+    batch().runTaskClick();
+    ASSERT_TRUE(waitFor([&] { return fs::exists(pidFile) && fs::file_size(pidFile) > 0; }, 20000));
+    for (const char* name : {"startButton", "browseButton", "methodBox", "startVCDButton", "PassiveBox", "batchTask"})
+        EXPECT_FALSE(find<QWidget>(name)->isEnabled()) << name;
+    w->ClearButtonClick();
+    EXPECT_EQ(batch().list().taskCount(), 1);
+    int pid = 0;
+    std::ifstream(pidFile) >> pid;
+    ASSERT_GT(pid, 0);
+    QElapsedTimer t;
+    t.start();
+    w->close();
+    EXPECT_LT(t.elapsed(), 7000);
+    EXPECT_NE(::kill(pid, 0), 0) << "the child is gone";
+}
+
+TEST_F(BatchHandoff, ControlsComeBackAndClearEmptiesTheListAfterTheBatch) {
+    batch().AddCommandTask("true");
+    ASSERT_TRUE(run());
+    EXPECT_EQ(column(2), Strings{"completed"});
+    for (const char* name : {"browseButton", "methodBox", "taskButton", "ClearButton", "PassiveBox"})
+        EXPECT_TRUE(find<QWidget>(name)->isEnabled()) << name;
+    // The batch reset the page before its task; a new load may start again.
+    load(2, Fixture("vcd_ntsc.cue"), out + "/movie.mpg");
+    EXPECT_TRUE(find<QPushButton>("startButton")->isEnabled());
+    w->ClearButtonClick();
+    EXPECT_EQ(batch().list().taskCount(), 0);
+}
+
+// A batch task that finds CD-i subtitles with the box ticked logs it and
+// opens no window that nobody would close.
+TEST_F(BatchHandoff, SubtitlesFoundInABatchOpenNoWindow) {
+    load(2, Fixture("cdi_subs.cue"), out + "/subs.mpg");
+    find<QCheckBox>("subCheckBox")->setChecked(true);
+    transfer();
+    bool modal = false;
+    QTimer watchdog;
+    watchdog.setInterval(50);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        if (QWidget* m = QApplication::activeModalWidget()) {
+            modal = true;
+            m->close();
+        }
+    });
+    watchdog.start();
+    ASSERT_TRUE(run());
+    EXPECT_FALSE(modal);
+    EXPECT_EQ(column(2), Strings{"completed"});
+    EXPECT_EQ(logged("the converter is not opened during a batch"), 1);
+}
+
+}  // namespace
