@@ -393,4 +393,43 @@ TEST_F(BatchHandoff, SubtitlesFoundInABatchOpenNoWindow) {
     EXPECT_EQ(logged("the converter is not opened during a batch"), 1);
 }
 
+// A stop during a batch job: the job aborts, its row fails whatever its
+// choice on error, nothing after it runs, and the batch is idle.
+TEST_F(BatchHandoff, StopDuringAJobFailsItsRowAndRunsNothingAfter) {
+    const std::string clip = harness::ReadFile(Fixture("clip_pal_vcd.mpg"));
+    const std::string longSource = dir + "/long.mpg";
+    {
+        std::ofstream f(longSource, std::ios::binary);
+        for (int i = 0; i < 1000; ++i) f.write(clip.data(), static_cast<std::streamsize>(clip.size()));
+    }
+    TaskProject longJob;
+    longJob.method = 10;
+    longJob.inputs = {longSource};
+    longJob.outputName = out + "/long_out.mpg";
+    TaskProject after;
+    after.method = 2;
+    after.inputs = {Fixture("vcd_ntsc.cue")};
+    after.outputName = out + "/after.mpg";
+    batch().list().AppendStored({{"Load task project", "Continue Batch / Query YES", writeProject(longJob), ""},
+                                 {"Load task project", "Continue Batch / Query YES", writeProject(after), ""}});
+    batch().runTaskClick();
+    // Stopped as soon as the first task's job is seen running.
+    bool stopped = false;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            if (!stopped && batch().sequencer().state() == SequencerState::WaitingForJob && w->JobRunning()) {
+                batch().runTaskClick();
+                stopped = true;
+            }
+            return stopped && !batch().sequencer().running() && !w->WorkerBusy();
+        },
+        30000))
+        << ::testing::PrintToString(column(2));
+    EXPECT_EQ(column(2), (Strings{"failed", ""}));
+    EXPECT_GE(logged("[ aborted processing ]"), 1);
+    EXPECT_FALSE(fs::exists(out + "/after_01.mpg"));
+    EXPECT_EQ(w->batchActive.load(), 0);
+    EXPECT_TRUE(find<QPushButton>("browseButton")->isEnabled());
+}
+
 }  // namespace
