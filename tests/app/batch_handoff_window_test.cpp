@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
@@ -301,6 +302,8 @@ TEST_F(BatchHandoff, ArchivesGiveTheirRowsAndRunThroughTheirProjects) {
                                   "Load task project", "Execute command"}));
     EXPECT_EQ(find<QComboBox>("methodBox")->currentIndex(), 0);
     EXPECT_FALSE(find<QCheckBox>("batchTask")->isChecked());
+    QDir().mkpath(QString(PELLMOR_BUILD_DIR) + "/screenshots");
+    EXPECT_TRUE(batch().grab().save(QString(PELLMOR_BUILD_DIR) + "/screenshots/batch-window-archive-rows.png"));
 
     // Run the first archive's rows alone.
     while (batch().list().taskCount() > 5) batch().list().Remove(6);

@@ -173,7 +173,8 @@ int main(int argc, char** argv) {
             window->extractionPage->methodBox->setCurrentIndex(method);
             window->extractionPage->methodBoxChange();
             files.scriptOpen(action.args[1]);
-            files.scriptSave(action.args[2]);
+            // An archive's output goes beside it: no save dialog is shown.
+            if (method > 1) files.scriptSave(action.args[2]);
             window->extractionPage->loadButtonClick();
             // An archive's rows come with its load; any other source is
             // handed over as "-->" does.

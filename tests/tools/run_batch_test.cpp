@@ -107,4 +107,23 @@ TEST_F(RunBatch, StopAfterEndsTheRunningChild) {
     EXPECT_TRUE(Has(o.out, "task 1: failed\ntask 2: \n")) << o.out;
 }
 
+// A RAR load from outside: its rows, run with unar, give the clip beside
+// the archive, and the list saved after it names what it wrote.
+TEST_F(RunBatch, ArchiveLoadAddsItsRowsAndRuns) {
+    if (std::system("command -v unar >/dev/null") != 0) GTEST_SKIP() << "unar missing";
+    fs::create_directories(dir_ / "in");
+    for (const char* name : {"vcd_ntsc_set.rar", "vcd_ntsc_set.r00", "vcd_ntsc_set.r01"})
+        fs::copy_file(Fixture(std::string("rar/") + name), dir_ / ("in/" + std::string(name)));
+    const Outcome o = Run("--project 0 " + (dir_ / "in/vcd_ntsc_set.rar") + " unused --save " + (dir_ / "rar.ktq") +
+                          " --print --run");
+    ASSERT_EQ(o.status, 0) << o.out;
+    EXPECT_TRUE(Has(o.out, "2\tDecompress archive\t\tStop Batch / Query YES\t\"" + (dir_ / "in/vcd_ntsc_set.rar")))
+        << o.out;
+    EXPECT_TRUE(Has(o.out, "task 4: completed\n")) << o.out;
+    EXPECT_EQ(harness::Md5(dir_ / "in/vcd_ntsc_01.mpg"), harness::Manifest().at("vcd_ntsc.cue")[0].md5);
+    std::vector<StoredTask> saved;
+    ASSERT_EQ(ReadBatchListFile(dir_ / "rar.ktq", saved), 0);
+    EXPECT_EQ(saved.size(), 4u);
+}
+
 }  // namespace
