@@ -132,6 +132,19 @@ struct BatchHandoff : ::testing::Test {
         for (const std::string& l : logLines()) n += l.find(text) != std::string::npos;
         return n;
     }
+    // A job long enough to be stopped in the middle: the PAL clip 1000
+    // times as one stream, copied.
+    TaskProject LongJob() {
+        const std::string clip = harness::ReadFile(Fixture("clip_pal_vcd.mpg"));
+        const std::string source = dir + "/long.mpg";
+        std::ofstream f(source, std::ios::binary);
+        for (int i = 0; i < 1000; ++i) f.write(clip.data(), static_cast<std::streamsize>(clip.size()));
+        TaskProject p;
+        p.method = 10;
+        p.inputs = {source};
+        p.outputName = out + "/long_out.mpg";
+        return p;
+    }
     std::string writeProject(TaskProject p) {
         std::string bytes, path;
         EXPECT_TRUE(EncodeTaskProject(p, bytes));
@@ -399,16 +412,7 @@ TEST_F(BatchHandoff, SubtitlesFoundInABatchOpenNoWindow) {
 // A stop during a batch job: the job aborts, its row fails whatever its
 // choice on error, nothing after it runs, and the batch is idle.
 TEST_F(BatchHandoff, StopDuringAJobFailsItsRowAndRunsNothingAfter) {
-    const std::string clip = harness::ReadFile(Fixture("clip_pal_vcd.mpg"));
-    const std::string longSource = dir + "/long.mpg";
-    {
-        std::ofstream f(longSource, std::ios::binary);
-        for (int i = 0; i < 1000; ++i) f.write(clip.data(), static_cast<std::streamsize>(clip.size()));
-    }
-    TaskProject longJob;
-    longJob.method = 10;
-    longJob.inputs = {longSource};
-    longJob.outputName = out + "/long_out.mpg";
+    const TaskProject longJob = LongJob();
     TaskProject after;
     after.method = 2;
     after.inputs = {Fixture("vcd_ntsc.cue")};
@@ -433,6 +437,22 @@ TEST_F(BatchHandoff, StopDuringAJobFailsItsRowAndRunsNothingAfter) {
     EXPECT_FALSE(fs::exists(out + "/after_01.mpg"));
     EXPECT_EQ(w->batchActive.load(), 0);
     EXPECT_TRUE(find<QPushButton>("browseButton")->isEnabled());
+}
+
+// Closing the main window during a batch job stops the job and the batch
+// before the window goes.
+TEST_F(BatchHandoff, CloseDuringABatchJobStopsItFirst) {
+    batch().list().AppendStored({{"Load task project", "Continue Batch / Query YES", writeProject(LongJob()), ""},
+                                 {"Execute command", "Continue Batch / Query YES", "touch '" + dir + "/ran'", ""}});
+    batch().runTaskClick();
+    ASSERT_TRUE(waitFor(
+        [&] { return batch().sequencer().state() == SequencerState::WaitingForJob && w->JobRunning(); }, 20000));
+    w->close();
+    EXPECT_FALSE(w->WorkerBusy());
+    EXPECT_FALSE(batch().sequencer().running());
+    EXPECT_EQ(column(2), (Strings{"failed", ""}));
+    EXPECT_FALSE(fs::exists(dir + "/ran"));
+    w.reset();
 }
 
 }  // namespace
