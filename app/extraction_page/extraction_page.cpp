@@ -11,23 +11,13 @@
 #include <tuple>
 
 #include "app/main_window/main_window.h"
+#include "engine/methods.h"
 #include "platform/qt/text.h"
 #include "platform/qt/widget_make.h"
 
 using platform::qt::Make;
 using platform::qt::MakeGroup;
 using platform::qt::MakeText;
-
-namespace {
-
-const char* const kExtractionMethods[] = {
-    "rar [archive] -> cue/bin -> mpeg", "rar [archive] -> bin -> mpeg", "cue/bin -> mpeg", "cue/bin -> dat",
-    "bin [disc image] -> mpeg", "toc/bin -> mpeg", "raw [track image] -> mpeg", "raw [track image] -> dat",
-    "dat -> mpeg", "mpeg ->dat", "mpeg -> mpeg", "cif (Adaptec) -> mpeg", "nrg (Nero) -> mpeg",
-    "sfd (@Dreamcast) -> mpeg",
-};
-
-}  // namespace
 
 TExtractionPage::TExtractionPage(TForm1& window, QWidget* sheet) : w_(window) {
     Layout(sheet);
@@ -39,8 +29,8 @@ TExtractionPage::~TExtractionPage() = default;
 void TExtractionPage::Layout(QWidget* p) {
     ExtractionGroup = MakeGroup(p, "ExtractionGroup", "Extraction / Conversion", 6, 2, 304, 196);
     methodBox = Make<QComboBox>(ExtractionGroup, "methodBox", 10, 20, 284, 22);
-    for (const char* m : kExtractionMethods) methodBox->addItem(QString::fromUtf8(m));
-    methodBox->setMaxVisibleItems(14);
+    for (int i = 0; i < kExtractionMethodCount; ++i) methodBox->addItem(QString::fromUtf8(ExtractionMethod(i).item));
+    methodBox->setMaxVisibleItems(kExtractionMethodCount);
     const int cx = 12, cw = 220, step = 20;
     int y = 48;
     fixErrorCheckBox = MakeText<QCheckBox>(ExtractionGroup, "fixErrorCheckBox", "Fix MPEG Errors", cx, y, cw, 18);

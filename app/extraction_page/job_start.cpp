@@ -21,6 +21,7 @@
 #include "core/file_io.h"
 #include "core/helpers.h"
 #include "engine/disk_space.h"
+#include "engine/methods.h"
 #include "engine/write_thread.h"
 #include "platform/qt/gui_thread.h"
 #include "platform/qt/text.h"
@@ -207,7 +208,7 @@ void TExtractionPage::startButtonClick() {
     w_.previewIndex = 0;
     if (PassiveBox->isChecked()) w_.SaveDialog.FileName = "nul";
     w_.MainConfig->FixMPEGErrors = fixErrorCheckBox->isChecked() ? 1 : 0;
-    if (build && (w_.methodIndex == 0 || w_.methodIndex == 1)) {
+    if (build && VideoCdMethod(w_.methodIndex).load == SourceForm::BuildFiles) {
         w_.MainJob->sourceName = w_.OpenDialog.FileName;
         w_.MainConfig->FixMPEGErrors = 0;
     }

@@ -28,6 +28,7 @@
 #include "app/video_cd_page/video_cd_page.h"
 #include "batch/batch_window.h"
 #include "core/message_reporter.h"
+#include "engine/methods.h"
 #include "platform/qt/controls_qt.h"
 #include "platform/qt/dialogs_qt.h"
 #include "platform/qt/registry_qt.h"
@@ -445,26 +446,21 @@ void TForm1::GreyOptions() {
         methodIndex = extractionPage->methodBox->currentIndex();
         SetUsable(extractionPage->sfvCheck, false);
         SetUsable(extractionPage->subCheckBox, false);
-        bool fix = false, bumper = false, sfv = false, sub = false;
-        switch (methodIndex) {
-            case 0: case 1: fix = bumper = sfv = sub = true; break;
-            case 2: case 4: case 5: case 6: case 11: case 12: fix = bumper = sub = true; break;
-            case 3: case 7: bumper = sub = true; break;
-            case 8: case 9: case 10: case 13: fix = true; break;
-            default: break;  // no method selected
-        }
-        extractionPage->fixErrorCheckBox->setEnabled(fix);
-        extractionPage->bumperCheckBox->setEnabled(bumper);
-        SetUsable(extractionPage->sfvCheck, sfv);
-        SetUsable(extractionPage->subCheckBox, sub);
+        // No method selected: everything greyed.
+        const TMethodInfo& m = ExtractionMethod(methodIndex);
+        extractionPage->fixErrorCheckBox->setEnabled(m.enables & kEnablesFix);
+        extractionPage->bumperCheckBox->setEnabled(m.enables & kEnablesBumper);
+        SetUsable(extractionPage->sfvCheck, m.enables & kEnablesSfv);
+        SetUsable(extractionPage->subCheckBox, m.enables & kEnablesSubtitles);
     } else if (pageMode == 1) {
         methodIndex = videoCdPage->buildVCDMethod->currentIndex();
-        const bool files = methodIndex == 0 || methodIndex == 1;
+        const TMethodInfo& m = VideoCdMethod(methodIndex);
+        const bool files = m.enables & kEnablesBuildList;
         for (QWidget* w : std::initializer_list<QWidget*>{videoCdPage->moveTrackUp, videoCdPage->moveTrackDown, videoCdPage->addTrackButton,
                                                           videoCdPage->removeTrackButton, videoCdPage->playTrackButton, videoCdPage->clearListButton,
                                                           videoCdPage->imgNumLabel, videoCdPage->totalImageTime})
             SetUsable(w, files);
-        const bool image = methodIndex == 2 || methodIndex == 3;
+        const bool image = m.enables & kEnablesImageLoad;
         // With a cif or nrg build the button chooses the source image.
         if (languageSet) videoCdPage->saveButton->setText(toQt(languageSet->component(image ? 14 : 33)));
         if (videoCdPage) videoCdPage->UpdateStart();

@@ -18,6 +18,7 @@
 #include "app/main_window/main_window.h"
 #include "core/helpers.h"
 #include "core/message_reporter.h"
+#include "engine/methods.h"
 #include "engine/source_scan.h"
 #include "platform/qt/controls_qt.h"
 #include "platform/qt/string_grid_qt.h"
@@ -31,11 +32,6 @@ using platform::qt::MakeGroup;
 using platform::qt::MakeText;
 
 namespace {
-
-const char* const kBuildMethods[] = {
-    "mpeg -> toc/bin[cd image]", "mpeg -> cue/bin[cd image]", "cif (Adaptec) -> cue/bin[cd image]",
-    "nrg (Nero) -> cue/bin[cd image]",
-};
 
 const char* const kMpegFilter =
     "*.mpg,*.mpeg,*.m2v,*.m2s (videocd mpeg video)|*.mpg;*.mpeg;*.m2v;*.m2s|All files|*.*";
@@ -114,7 +110,7 @@ TVideoCdPage::TVideoCdPage(TForm1& window, QWidget* sheet) : w_(window) {
 
 void TVideoCdPage::Layout(QWidget* p) {
     buildVCDMethod = Make<QComboBox>(p, "buildVCDMethod", 6, 6, 238, 22);
-    for (const char* m : kBuildMethods) buildVCDMethod->addItem(QString::fromUtf8(m));
+    for (int i = 0; i < kVideoCdMethodCount; ++i) buildVCDMethod->addItem(QString::fromUtf8(VideoCdMethod(i).item));
 
     VCDMethodGroup = MakeGroup(p, "VCDMethodGroup", "VideoCD Creation Method", 6, 32, 238, 58);
     VCDCheckBox = MakeText<QCheckBox>(VCDMethodGroup, "VCDCheckBox", "VCD", 12, 21, 70, 18);
@@ -258,8 +254,7 @@ void TVideoCdPage::ApplyCapacity() {
 }
 
 bool TVideoCdPage::MpegMethod() const {
-    const int m = buildVCDMethod->currentIndex();
-    return m == 0 || m == 1;
+    return VideoCdMethod(buildVCDMethod->currentIndex()).load == SourceForm::BuildFiles;
 }
 
 std::string TVideoCdPage::SelectedFile() const {
@@ -548,9 +543,8 @@ void TVideoCdPage::volumeExpandButtonClick() {
 
 void TVideoCdPage::saveButtonClick() {
     if (Locked()) return;
-    const int method = buildVCDMethod->currentIndex();
     // A cif or nrg build names its source first.
-    if (method == 2 || method == 3) {
+    if (VideoCdMethod(buildVCDMethod->currentIndex()).opener == Opener::BuildImage) {
         if (LoadFromDialog() != 0) return;
     }
     platform::FileDialogState& save = w_.SaveDialog;

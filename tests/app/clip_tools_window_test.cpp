@@ -26,6 +26,7 @@
 #include "core/records.h"
 #include "disc/mpeg_file_list.h"
 #include "disc/vcd_track_list.h"
+#include "engine/methods.h"
 #include "tests/app/window_test_app.h"
 #include "tests/engine/job_harness.h"
 #include "tests/support/fakes.h"
@@ -366,7 +367,7 @@ TEST_F(Tools, JobStartOpensTheConverterOnTheImage) {
     s.exeDir = std::string(PELLMOR_BUILD_DIR) + "/";
     TForm1 w(s);
     w.show();
-    w.findChild<QComboBox*>("methodBox")->setCurrentIndex(2);
+    w.findChild<QComboBox*>("methodBox")->setCurrentIndex(Index(Method::CueBinToMpeg));
     w.extractionPage->methodBoxChange();
     mainFiles.scriptOpen(Fixture("cdi_subs.cue"));
     mainFiles.scriptSave(dir / "movie.mpg");

@@ -24,6 +24,7 @@
 #include "app/extraction_page/extraction_page.h"
 #include "core/temp_file.h"
 #include "engine/disk_space.h"
+#include "engine/methods.h"
 #include "tests/engine/job_harness.h"
 #include "tests/app/window_test_app.h"
 #include "tests/support/fakes.h"
@@ -168,7 +169,7 @@ struct Extraction : ::testing::Test {
 // ---------------------------------------------------------------- cue sheet
 
 TEST_F(Extraction, CueSheetListsItsTracksAndExtractsTheSelectedOnes) {
-    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("movie.mpg"));
     ASSERT_EQ(tracks()->count(), 3);
     // "Track #" number "   " time "   " sector size " bytes/sector   " KiB "k".
     const QRegularExpression line(R"(^Track #0([1-3])   \d\d:\d\d:\d\d   2352 bytes/sector   \d+k$)");
@@ -223,7 +224,7 @@ TEST_F(Extraction, ACueSheetWithALatinOneNameLoadsAndExtracts) {
     const std::string cue = folder + "/s\xE9rie.cue";
     fs::copy_file(Fixture("vcd_pal3.cue"), cue);
     fs::create_symlink(Fixture("vcd_pal3.bin"), folder + "/vcd_pal3.bin");
-    load(2, cue, out("serie.mpg"));
+    load(Index(Method::CueBinToMpeg), cue, out("serie.mpg"));
     ASSERT_EQ(tracks()->count(), 3) << "the sheet was opened by its own name";
     EXPECT_EQ(find<QLineEdit>("inputFileField")->text(), QString::fromLatin1(cue.c_str()));
     EXPECT_TRUE(fs::equivalent(w->MainConfig->DefaultLoadDir, folder)) << w->MainConfig->DefaultLoadDir;
@@ -272,7 +273,7 @@ TEST_F(Extraction, EverySourceKindGivesVcdxripsFiles) {
 }
 
 TEST_F(Extraction, ImageTrackLinesGiveLengthAndTime) {
-    load(12, Fixture("vcd_pal3.nrg"), out("n.mpg"));
+    load(Index(Method::NrgToMpeg), Fixture("vcd_pal3.nrg"), out("n.mpg"));
     ASSERT_EQ(tracks()->count(), 3);
     const QRegularExpression line(R"(^Track  ([1-3]): (\d+) bytes \[\d\d:\d\d:\d\d\]$)");
     for (int i = 0; i < 3; ++i) {
@@ -298,7 +299,7 @@ TEST_F(Extraction, SourcesThatCannotBeLoadedLeaveNothingToStart) {
                           Case{4, out("absent.bin"), "Source file could not be opened or accessed."}}) {
         SCOPED_TRACE(c.source);
         // A good source first: a refused one must not leave its tracks startable.
-        load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+        load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("movie.mpg"));
         ASSERT_EQ(tracks()->count(), 3);
         const int errorsBefore = shownOf("error");
         load(c.method, c.source, out("movie.mpg"));
@@ -316,7 +317,7 @@ TEST_F(Extraction, SourcesThatCannotBeLoadedLeaveNothingToStart) {
 }
 
 TEST_F(Extraction, CancelledDialogs) {
-    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("movie.mpg"));
     ASSERT_EQ(tracks()->count(), 3);
     // No source chosen: the page stays as it was.
     files.scriptOpen(std::nullopt);
@@ -335,7 +336,7 @@ TEST_F(Extraction, CancelledDialogs) {
 // ---------------------------------------------------------------- questions
 
 TEST_F(Extraction, OverwriteAnsweredNoKeepsTheFile) {
-    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("movie.mpg"));
     { std::ofstream(out("movie_01.mpg")) << "old"; }
     dialogs.script({platform::kNo});
     start()->click();
@@ -393,12 +394,12 @@ TEST_F(Extraction, CountersStartFromZeroAtEachLoadAndEachJob) {
     auto* totals = find<QLabel>("totalErrWarnings");
     // Two loads that fail the same way: each shows its own one error.
     for (int i = 0; i < 2; ++i) {
-        load(2, Fixture("bad_missing_bin.cue"), out("movie.mpg"));
+        load(Index(Method::CueBinToMpeg), Fixture("bad_missing_bin.cue"), out("movie.mpg"));
         EXPECT_TRUE(totals->isVisible());
         EXPECT_EQ(totals->text().toStdString(), "0 Warnings / 1 Errors");
     }
     // A good load starts clean.
-    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("movie.mpg"));
     EXPECT_FALSE(totals->isVisible());
     EXPECT_EQ(w->stats->errors.load(), 0);
 
@@ -420,13 +421,13 @@ TEST_F(Extraction, CountersStartFromZeroAtEachLoadAndEachJob) {
 }
 
 TEST_F(Extraction, ANewLoadForgetsThePreviousJobsOutputs) {
-    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("movie.mpg"));
     start()->click();
     waitForJob();
     ASSERT_TRUE(find<QPushButton>("previewButton")->isEnabled());
     ASSERT_FALSE(w->generatedFiles.empty());
 
-    load(5, Fixture("vcd_pal3.toc"), out("other.mpg"));
+    load(Index(Method::TocBinToMpeg), Fixture("vcd_pal3.toc"), out("other.mpg"));
     EXPECT_FALSE(find<QPushButton>("previewButton")->isEnabled());
     EXPECT_TRUE(w->generatedFiles.empty());
     w->extractionPage->previewButtonClick();
@@ -441,16 +442,16 @@ TEST_F(Extraction, ANewLoadForgetsThePreviousJobsOutputs) {
 TEST_F(Extraction, TheSaveDialogOpensBesideTheSourceUntilAFolderIsRemembered) {
     ASSERT_TRUE(w->MainConfig->DefaultSaveDir.empty());
     // The first save dialog of a run: beside the source.
-    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("movie.mpg"));
     ASSERT_EQ(files.saves(), 1);
     EXPECT_TRUE(fs::equivalent(files.lastShown().InitialDir, PELLMOR_FIXTURES)) << files.lastShown().InitialDir;
     // Then the folder the user saved into.
-    load(5, Fixture("vcd_pal3.toc"), out("other.mpg"));
+    load(Index(Method::TocBinToMpeg), Fixture("vcd_pal3.toc"), out("other.mpg"));
     EXPECT_TRUE(fs::equivalent(files.lastShown().InitialDir, dir)) << files.lastShown().InitialDir;
 }
 
 TEST_F(Extraction, UnattendedQuestionsTakeThePromptFlagsAnswer) {
-    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("movie.mpg"));
     { std::ofstream(out("movie_01.mpg")) << "old"; }
     // A batch task runs the job: nobody is there to answer.
     w->SetTaskRunning(1);
@@ -464,7 +465,7 @@ TEST_F(Extraction, UnattendedQuestionsTakeThePromptFlagsAnswer) {
 }
 
 TEST_F(Extraction, NotEnoughSpaceAnsweredNoStartsNothing) {
-    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("movie.mpg"));
     freeBytes = 1000;
     dialogs.script({platform::kNo});
     start()->click();
@@ -487,7 +488,7 @@ TEST_F(Extraction, NotEnoughSpaceAnsweredNoStartsNothing) {
 
 TEST_F(Extraction, PassiveModeRunsTheJobAndWritesNothing) {
     find<QCheckBox>("PassiveBox")->setChecked(true);
-    chooseMethod(2);
+    chooseMethod(Index(Method::CueBinToMpeg));
     files.scriptOpen(Fixture("vcd_pal3.cue"));
     find<QPushButton>("browseButton")->click();
     EXPECT_EQ(files.saves(), 0) << "passive mode names no output";
@@ -504,7 +505,7 @@ TEST_F(Extraction, PassiveModeRunsTheJobAndWritesNothing) {
 // ---------------------------------------------------------------- options
 
 TEST_F(Extraction, ForcedSizesTheEngineCannotUseAreRefusedBeforeTheStart) {
-    load(4, Fixture("vcd_pal3.bin"), out("movie.mpg"));
+    load(Index(Method::BinToMpeg), Fixture("vcd_pal3.bin"), out("movie.mpg"));
     find<QCheckBox>("forceRead")->setChecked(true);
     auto* field = find<QLineEdit>("sectorReadField");
     for (const char* text : {"0", "1234", "2353", "9999"}) {
@@ -527,9 +528,9 @@ TEST_F(Extraction, ForcedSizesTheEngineCannotUseAreRefusedBeforeTheStart) {
 }
 
 TEST_F(Extraction, IncludeTrackZeroFollowsTheMethodsBumperRule) {
-    for (int method : {2, 3, 5}) {
-        SCOPED_TRACE(method);
-        load(method, Fixture(method == 5 ? "vcd_pal3.toc" : "vcd_pal3.cue"), out("m.mpg"));
+    for (Method method : {Method::CueBinToMpeg, Method::CueBinToDat, Method::TocBinToMpeg}) {
+        SCOPED_TRACE(Index(method));
+        load(Index(method), Fixture(method == Method::TocBinToMpeg ? "vcd_pal3.toc" : "vcd_pal3.cue"), out("m.mpg"));
         auto* zero = find<QCheckBox>("trackZeroBox");
         auto* bumper = find<QCheckBox>("bumperCheckBox");
         ASSERT_TRUE(bumper->isEnabled());
@@ -565,7 +566,7 @@ std::string CdiImage(const std::string& path) {
 
 TEST_F(Extraction, SubtitleProbeWhenAlwaysScanning) {
     // A disc without CD-i subtitles says so and the job runs.
-    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("movie.mpg"));
     w->MainConfig->AlwaysScanForCDI = 1;
     start()->click();
     waitForJob();
@@ -574,7 +575,7 @@ TEST_F(Extraction, SubtitleProbeWhenAlwaysScanning) {
 
     // Found: the user is asked, and the job goes on either way.
     const std::string image = CdiImage(out("cdi.raw"));
-    load(6, image, out("cdi.mpg"));
+    load(Index(Method::RawToMpeg), image, out("cdi.mpg"));
     w->MainConfig->AlwaysScanForCDI = 1;
     dialogs.script({platform::kNo});
     start()->click();
@@ -596,7 +597,7 @@ TEST_F(Extraction, SubtitleProbeWhenAlwaysScanning) {
 // ---------------------------------------------------------------- stop
 
 TEST_F(Extraction, StopInTheMiddleOfATrackAndScreenshots) {
-    load(10, LongStream(), out("long.mpg"));
+    load(Index(Method::MpegToMpeg), LongStream(), out("long.mpg"));
     ASSERT_TRUE(start()->isEnabled());
     auto* bar = find<QProgressBar>("ProgressBar");
     QString titleDuring, etaDuring, statusDuring, completedDuring;
@@ -636,7 +637,7 @@ TEST_F(Extraction, StopInTheMiddleOfATrackAndScreenshots) {
 }
 
 TEST_F(Extraction, CompletedJobScreenshot) {
-    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("movie.mpg"));
     w->MainConfig->FixMPEGErrors = 1;
     find<QCheckBox>("fixErrorCheckBox")->setChecked(true);
     start()->click();
@@ -647,7 +648,7 @@ TEST_F(Extraction, CompletedJobScreenshot) {
 }
 
 TEST_F(Extraction, QuickClicksStartOneWorker) {
-    load(10, LongStream(), out("long.mpg"));
+    load(Index(Method::MpegToMpeg), LongStream(), out("long.mpg"));
     // Start, then at once stop, then a click while the job is still ending.
     start()->click();
     start()->click();
@@ -666,14 +667,14 @@ TEST_F(Extraction, QuickClicksStartOneWorker) {
     // Once it has ended, a click starts the next job.
     fs::remove(out("long.mpg"));
     ASSERT_TRUE(outputs().empty());
-    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("movie.mpg"));
     start()->click();
     waitForJob();
     EXPECT_EQ(logged("## Pellmor active"), 2);
 }
 
 TEST_F(Extraction, ClosingTheWindowDuringAJobStopsAndWaitsForIt) {
-    load(10, LongStream(), out("long.mpg"));
+    load(Index(Method::MpegToMpeg), LongStream(), out("long.mpg"));
     start()->click();
     ASSERT_TRUE(w->JobRunning());
     w->close();
@@ -683,7 +684,7 @@ TEST_F(Extraction, ClosingTheWindowDuringAJobStopsAndWaitsForIt) {
 }
 
 TEST_F(Extraction, TheWindowStaysResponsiveAndOptionsHoldDuringAJob) {
-    load(10, LongStream(), out("long.mpg"));
+    load(Index(Method::MpegToMpeg), LongStream(), out("long.mpg"));
     start()->click();
     ASSERT_TRUE(w->JobRunning());
     // What the worker reads cannot change under it.

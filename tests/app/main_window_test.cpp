@@ -37,6 +37,7 @@
 
 #include "app/jpeg_picture.h"
 #include "disc/mpeg_file_list.h"
+#include "engine/methods.h"
 #include "platform/qt/text.h"
 #include "tests/app/window_geometry.h"
 #include "tests/app/window_test_app.h"
@@ -481,11 +482,11 @@ TEST_F(MainPages, MethodChangeOnAFilledPageAsks) {
     find<QListWidget>("TrackListBox")->addItem("Track #01");
     w->MainConfig->selectedTracksOnly = 1;
     auto* box = find<QComboBox>("methodBox");
-    box->setCurrentIndex(8);
+    box->setCurrentIndex(Index(Method::DatToMpeg));
     dialogs.script({platform::kNo});
     w->extractionPage->methodBoxChange();
     EXPECT_EQ(w->MainConfig->selectedTracksOnly, 1) << "declined: nothing further";
-    EXPECT_EQ(box->currentIndex(), 8) << "the box keeps the new item";
+    EXPECT_EQ(box->currentIndex(), Index(Method::DatToMpeg)) << "the box keeps the new item";
     dialogs.script({platform::kYes});
     w->extractionPage->methodBoxChange();
     EXPECT_EQ(w->MainConfig->selectedTracksOnly, 0);
@@ -494,11 +495,11 @@ TEST_F(MainPages, MethodChangeOnAFilledPageAsks) {
     click("buildVCDButton");
     w->WMDropFiles({kClipA});
     auto* build = find<QComboBox>("buildVCDMethod");
-    ASSERT_EQ(w->methodIndex, 1);
-    build->setCurrentIndex(3);
+    ASSERT_EQ(w->methodIndex, Index(VcdMethod::MpegToCueBin));
+    build->setCurrentIndex(Index(VcdMethod::NrgToCueBin));
     dialogs.script({platform::kCancel});
     w->videoCdPage->buildVCDMethodChange();
-    EXPECT_EQ(build->currentIndex(), 1) << "declined: back to the method in force";
+    EXPECT_EQ(build->currentIndex(), Index(VcdMethod::MpegToCueBin)) << "declined: back to the method in force";
     EXPECT_EQ(w->BuildListRows(), 1);
 }
 
@@ -807,7 +808,7 @@ TEST_F(MainFiles, DropsOnEachPage) {
     // cif and nrg builds have no list to drop into.
     w->buildVCDButtonClick();
     dialogs.script({platform::kYes});
-    find<QComboBox>("buildVCDMethod")->setCurrentIndex(2);
+    find<QComboBox>("buildVCDMethod")->setCurrentIndex(Index(VcdMethod::CifToCueBin));
     w->videoCdPage->buildVCDMethodChange();
     w->WMDropFiles({kClipA});
     EXPECT_EQ(w->BuildListRows(), 0);
@@ -1027,7 +1028,7 @@ TEST_F(MainSettings, SaveReadsTheControls) {
     find<QRadioButton>("img74")->click();
     find<QLineEdit>("sectorReadField")->setText("2324");  // shown, but forceRead is not ticked
     find<QLineEdit>("pauseTimeMsg")->setText("7");
-    find<QComboBox>("methodBox")->setCurrentIndex(11);
+    find<QComboBox>("methodBox")->setCurrentIndex(Index(Method::CifToMpeg));
     w->SaveSettings();
     auto& v = reg.keys[kKey];
     EXPECT_EQ(v["VideoCD_Mode"].i, 0);
@@ -1044,7 +1045,7 @@ using MainClose = Window;
 
 TEST_F(MainClose, WithoutAJobSavesTheSettings) {
     Open();
-    find<QComboBox>("methodBox")->setCurrentIndex(5);
+    find<QComboBox>("methodBox")->setCurrentIndex(Index(Method::TocBinToMpeg));
     w->close();
     EXPECT_EQ(reg.keys[kKey]["LastMethod"].i, 5);
     w.reset();  // the window frees its records afterwards

@@ -21,6 +21,7 @@
 #include "app/video_cd_page/video_cd_page.h"
 #include "disc/mpeg_file_list.h"
 #include "core/temp_file.h"
+#include "engine/methods.h"
 #include "engine/task_project.h"
 #include "platform/qt/text.h"
 #include "tests/app/window_test_app.h"
@@ -234,7 +235,7 @@ TEST_F(TaskProjects, ExtractionPageComesBackAsSaved) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         w = MakeWindow();
-        load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+        load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("movie.mpg"));
         ASSERT_EQ(tracks()->count(), 3);
         c.set(*this);
         const PageState saved = state();
@@ -258,7 +259,7 @@ TEST_F(TaskProjects, AnOpenedProjectExtractsTheSameFiles) {
     const std::string first = out("first"), second = out("second");
     fs::create_directory(first);
     fs::create_directory(second);
-    load(2, Fixture("vcd_pal3.cue"), first + "/movie.mpg");
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), first + "/movie.mpg");
     tracks()->item(0)->setSelected(true);
     tracks()->item(2)->setSelected(true);
     find<QCheckBox>("fixErrorCheckBox")->setChecked(true);
@@ -344,9 +345,9 @@ TEST_F(TaskProjects, VideoCdPageComesBackAsSaved) {
 // holds only the second project's names, and a declined question leaves
 // everything as it was.
 TEST_F(TaskProjects, OpeningReplacesWhatThePageHeld) {
-    load(2, Fixture("vcd_pal3.cue"), out("a.mpg"));
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("a.mpg"));
     save(out("a.ktp"));
-    load(9, Fixture("clip_pal_vcd.mpg"), out("b.mpg"));
+    load(Index(Method::MpegToDat), Fixture("clip_pal_vcd.mpg"), out("b.mpg"));
     save(out("b.ktp"));
 
     w = MakeWindow();
@@ -364,7 +365,7 @@ TEST_F(TaskProjects, OpeningReplacesWhatThePageHeld) {
     w->SaveDialog.FileName = out("img");
     save(out("v.ktp"));
     w = MakeWindow();
-    load(2, Fixture("vcd_pal3.cue"), out("a.mpg"));
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("a.mpg"));
     tracks()->item(1)->setSelected(true);
     const PageState before = state();
     dialogs.script({platform::kNo});
@@ -383,7 +384,7 @@ TEST_F(TaskProjects, OpeningReplacesWhatThePageHeld) {
 // The save dialog borrowed for the project's name gives back the output
 // name on every path, so the next start never writes into the project.
 TEST_F(TaskProjects, SavingNeverMovesTheJobOutput) {
-    load(9, Fixture("clip_pal_vcd.mpg"), out("film.mpg"));
+    load(Index(Method::MpegToDat), Fixture("clip_pal_vcd.mpg"), out("film.mpg"));
     const platform::FileDialogState kept = w->SaveDialog;
     const auto same = [&] {
         const platform::FileDialogState& s = w->SaveDialog;
@@ -428,7 +429,7 @@ TEST_F(TaskProjects, NamesAreBytesAndWindowsPathsAreFound) {
     const std::string cue = folder + "/m\xE9lodie.cue";
     fs::copy_file(Fixture("vcd_pal3.cue"), cue);
     fs::create_symlink(Fixture("vcd_pal3.bin"), folder + "/vcd_pal3.bin");
-    load(2, cue, folder + "/\xE9t\xE9.mpg");
+    load(Index(Method::CueBinToMpeg), cue, folder + "/\xE9t\xE9.mpg");
     ASSERT_EQ(tracks()->count(), 3);
     save(folder + "/pro\xEFt.ktp");
     w = MakeWindow();
@@ -455,7 +456,7 @@ TEST_F(TaskProjects, NamesAreBytesAndWindowsPathsAreFound) {
 }
 
 TEST_F(TaskProjects, ABrokenFileChangesNothing) {
-    load(2, Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("movie.mpg"));
     tracks()->item(2)->setSelected(true);
     save(out("good.ktp"));
     std::ifstream in(out("good.ktp"), std::ios::binary);

@@ -3,6 +3,7 @@
 // pause, the example boxes, cif and nrg sources, and the lock during a job.
 #include <gtest/gtest.h>
 
+#include "engine/methods.h"
 #include "tests/app/window_test_app.h"
 #include "tests/app/video_cd_page_fixture.h"
 #include "app/extraction_page/extraction_page.h"
@@ -298,7 +299,7 @@ TEST_F(Page, CifAndNrgChooseTheSourceThenTheOutput) {
 TEST_F(Page, EditingIsLockedWhileAJobRuns) {
     Open();
     w->pellmorButtonClick();
-    find<QComboBox>("methodBox")->setCurrentIndex(10);
+    find<QComboBox>("methodBox")->setCurrentIndex(Index(Method::MpegToMpeg));
     w->extractionPage->methodBoxChange();
     files.scriptOpen(kA);
     files.scriptSave(dir + "/copy.mpg");
