@@ -229,7 +229,7 @@ int WriteThread::OpenRawTrackForDat() {
 int WriteThread::OpenSectorImage() {
     if (OpenInput() != 0) return 4;
     switch (inputKind_) {
-    case 5: {
+    case kCifKind: {
         job_->writeSectorSize = 2324;
         job_->sectorHeaderSize = 0;
         if (job_->readSectorSize < 1 || job_->readSectorSize > static_cast<int32_t>(sector_.size())) break;
@@ -238,7 +238,7 @@ int WriteThread::OpenSectorImage() {
             inputFile_->Read(sector_.data(), static_cast<size_t>(job_->readSectorSize));
         break;
     }
-    case 4:
+    case kNrgKind:
         job_->writeSectorSize = 2324;
         job_->sectorHeaderSize = 8;
         break;

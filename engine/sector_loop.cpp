@@ -167,13 +167,13 @@ bool WriteThread::EndOfDataApplies() const {
     const int32_t r = job_->readSectorSize;
     if (r != 2352 && r != 2336 && r != 2332) return false;
     switch (inputKind_) {
-    case 1:
-    case 2:
-    case 4:
-    case 5:
-    case 6:
-    case 7:
-    case 9:
+    case kRawKind:
+    case kDatKind:
+    case kNrgKind:
+    case kCifKind:
+    case kCueKind:
+    case kBinKind:
+    case kTocKind:
         return true;
     default:
         return false;

@@ -33,10 +33,6 @@ using platform::qt::MakeText;
 
 namespace {
 
-const char* const kMpegFilter =
-    "*.mpg,*.mpeg,*.m2v,*.m2s (videocd mpeg video)|*.mpg;*.mpeg;*.m2v;*.m2s|All files|*.*";
-const char* const kCifFilter = "*.cif (cd disc image)|*.cif|All files|*.*";
-const char* const kNrgFilter = "*.nrg (track image)|*.nrg|All files|*.*";
 const char* const kPropertyBeforeJob = "pellmorWantedBeforeJob";
 
 }  // namespace
@@ -321,13 +317,14 @@ int TVideoCdPage::AddFiles(const std::vector<std::string>& names) {
 int TVideoCdPage::LoadFromDialog() {
     TForm1& w = w_;
     const int method = buildVCDMethod->currentIndex();
+    const TMethodInfo& info = VideoCdMethod(method);
     platform::FileDialogState& open = w.OpenDialog;
     if (!w.batchActive || w.extractionPage->PassiveBox->isChecked()) {
         open.Title.clear();
         if (!w.MainConfig->DefaultLoadDir.empty()) open.InitialDir = w.MainConfig->DefaultLoadDir;
-        open.Filter = method == 2 ? kCifFilter : method == 3 ? kNrgFilter : kMpegFilter;
+        if (info.openFilter) open.Filter = info.openFilter;
         open.FilterIndex = 1;
-        open.multiSelect = method == 0 || method == 1;
+        open.multiSelect = info.severalFiles;
     }
     bool chosen = false;
     if (!w.batchActive) chosen = w.fileDialogs().executeOpen(open);
@@ -338,7 +335,7 @@ int TVideoCdPage::LoadFromDialog() {
     w.MainJob->pageMode = 1;
     if (!w.MainConfig->DefaultSaveDir.empty()) w.SaveDialog.InitialDir = w.MainConfig->DefaultSaveDir;
 
-    if (method == 0 || method == 1) {
+    if (info.load == SourceForm::BuildFiles) {
         std::vector<std::string> names = open.Files;
         if (names.empty()) names.push_back(open.FileName);
         // The tracks of an image loaded for a conversion are no list entries.
