@@ -455,4 +455,38 @@ TEST_F(BatchHandoff, CloseDuringABatchJobStopsItFirst) {
     w.reset();
 }
 
+// A video-cd project builds its image in the batch, and a chained
+// extraction after it reads the clip back from the image's first file.
+TEST_F(BatchHandoff, BuildProjectAndAChainedExtractionGiveTheClipBack) {
+    const struct {
+        int buildMethod, extractMethod;
+        const char* sheet;
+    } cases[] = {
+        {1, 2, "disc.cue"},  // cue/bin, read through its cue sheet
+        {0, 4, "disc.toc"},  // toc/bin, read through the bin's own directory
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sheet);
+        batch().clearBatchListClick();
+        fs::remove_all(out);
+        fs::create_directories(out);
+        TaskProject build;
+        build.pageMode = 1;
+        build.method = c.buildMethod;
+        build.inputs = {Fixture("clip_pal_vcd.mpg")};
+        build.outputName = out + "/disc.bin";
+        TaskProject extract;
+        extract.method = c.extractMethod;
+        extract.outputName = out + "/back.mpg";
+        batch().list().AppendStored({{"Load task project", "Stop Batch / Query YES", writeProject(build), ""},
+                                     {"Load task project", "Stop Batch / Query YES", writeProject(extract), ""}});
+        ASSERT_TRUE(run());
+        EXPECT_EQ(column(2), Strings(2, "completed")) << ::testing::PrintToString(logLines());
+        EXPECT_TRUE(fs::exists(out + "/" + c.sheet));
+        EXPECT_EQ(logged("[ previous task output ] " + out + "/disc.bin"), 1);
+        EXPECT_EQ(Md5(out + "/back_01.mpg"), Md5(Fixture("clip_pal_vcd.mpg")));
+        find<QListWidget>("log")->clear();
+    }
+}
+
 }  // namespace
