@@ -24,11 +24,15 @@ struct TJobControls;
 struct TRunState;
 
 struct TBatchContext {
-    platform::Edit* returnSignal = nullptr;  // the batch window's result edit
+    // The batch window's result edit; the worker hands its result to the
+    // window's end of the job instead.
+    platform::Edit* returnSignal = nullptr;
     const int16_t* onError = nullptr;        // 4 stop, 5 continue
     const int16_t* onQuery = nullptr;        // 6 answer yes, 7 answer no
 };
 
+// A job's worker runs on its own copy of this record: a field the worker
+// reads must also be copied by TakeJobSpec (engine/job_spec.cpp).
 struct TJob {
     TJob();
     ~TJob();

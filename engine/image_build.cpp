@@ -156,9 +156,9 @@ int WriteThread::SelectBuildMethod(const TMethodEntry& e) {
     method_ = e.code;
     build_ = std::make_unique<TImageBuild>();
     TImageBuild& b = *build_;
-    if (!job_->mpegList || job_->mpegList->entries.empty()) return 12;
-    b.entries = job_->mpegList->entries;
-    b.ptsOffset = job_->mpegList->ptsOffset;
+    if (!spec_->hasBuildList || spec_->buildList.empty()) return 12;
+    b.entries = spec_->buildList;
+    b.ptsOffset = spec_->buildPtsOffset;
     b.conversion = e.opener == Opener::BuildImage;
     b.manyImages = b.entries.back().image != b.entries.front().image;
     job_->writeSectorSize = 2352;
@@ -649,7 +649,7 @@ int WriteThread::WriteBuildSample() {
     h.eta = controls_->etaLabel;
     h.progress = controls_->progressBar;
     h.completed = controls_->completedLabel;
-    h.generatedFiles = start_.generatedFiles;
+    h.generatedFiles = &spec_->generatedFiles;
     h.texts = lang_.get();
     if (WriteSample(*start_.sampleClip, dir, h) == 0) return 0;
     Report(kMsgError, 9, start_.yesFolder ? "Sample file" : "Sample File");

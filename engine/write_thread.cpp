@@ -91,18 +91,18 @@ TProgressMeter::Shown TProgressMeter::Step(int64_t done, int64_t total, int64_t 
 
 // ---- Construction and thread ----
 
-WriteThread::WriteThread(TJob* job, TConfig* config, TJobStart start)
-    : job_(job), config_(config), start_(std::move(start)), controls_(job->controls) {
-    method_ = job->method;
-    pageMode_ = static_cast<int16_t>(job->pageMode & 0xFFFF);
-    volumeName_.clear();
+WriteThread::WriteThread(std::unique_ptr<TJobSpec> spec)
+    : spec_(std::move(spec)), job_(&spec_->job), config_(&spec_->config), start_(spec_->start),
+      controls_(job_->controls) {
+    method_ = job_->method;
+    pageMode_ = static_cast<int16_t>(job_->pageMode & 0xFFFF);
     runState_ = controls_ ? controls_->runState : nullptr;
-    trackTable_ = job->trackTable;
+    trackTable_ = job_->trackTable;
     if (controls_) lang_ = controls_->languageSet;
-    job->searchPattern = kPackStart5;
-    volumeName_ = job->volumeName;
-    inputFile_ = std::make_unique<TFileIO>(job);
-    outputFile_ = std::make_unique<TFileIO>(job);
+    job_->searchPattern = kPackStart5;
+    volumeName_ = job_->volumeName;
+    inputFile_ = std::make_unique<TFileIO>(job_);
+    outputFile_ = std::make_unique<TFileIO>(job_);
     // Room for a whole raw sector, the 8-byte look-ahead and the fix loop's
     // searches; 5120 at least, as the searches read whole chunks.
     sector_.assign(8192, 0);
@@ -118,8 +118,8 @@ WriteThread::~WriteThread() {
     }
 }
 
-std::shared_ptr<WriteThread> WriteThread::Create(TJob* job, TConfig* config, TJobStart start) {
-    std::shared_ptr<WriteThread> worker(new WriteThread(job, config, std::move(start)));
+std::shared_ptr<WriteThread> WriteThread::Create(std::unique_ptr<TJobSpec> spec) {
+    std::shared_ptr<WriteThread> worker(new WriteThread(std::move(spec)));
     std::lock_guard<std::mutex> lock(gWorkersMutex);
     for (auto it = gWorkers.begin(); it != gWorkers.end();) {
         if ((*it)->Finished()) {
@@ -132,6 +132,27 @@ std::shared_ptr<WriteThread> WriteThread::Create(TJob* job, TConfig* config, TJo
     gWorkers.push_back(worker);
     worker->thread_ = std::thread([w = worker.get()] { w->Run(); });
     return worker;
+}
+
+std::shared_ptr<WriteThread> WriteThread::Create(TJob* job, TConfig* config, TJobStart start) {
+    std::string* generated = start.generatedFiles;
+    // The block becomes the spec's: the window's job no longer holds one.
+    std::unique_ptr<TJobControls> controls(job->controls);
+    job->controls = nullptr;
+    auto spec = TakeJobSpec(*job, *config, controls.get(), generated ? *generated : std::string(), std::move(start));
+    platform::Edit* word = job->batchContext ? job->batchContext->returnSignal : nullptr;
+    spec->batchListening = word != nullptr;
+    platform::FileDialogState* open = controls ? controls->openDialog : nullptr;
+    platform::FileDialogState* save = controls ? controls->saveDialog : nullptr;
+    std::shared_ptr<const TLanguageSet> texts = controls ? controls->languageSet : nullptr;
+    spec->onEnd = [job, config, open, save, generated, word, texts](TJobOutcome outcome) {
+        platform::FileDialogState unusedOpen, unusedSave;
+        std::string unusedList;
+        ApplyJobOutcome(outcome, *job, *config, open ? *open : unusedOpen, save ? *save : unusedSave,
+                        generated ? *generated : unusedList);
+        if (outcome.batchTask && word && texts) word->setText(outcome.result == 0 ? texts->core(30) : texts->core(31));
+    };
+    return Create(std::move(spec));
 }
 
 void WriteThread::WaitForAll() {
@@ -162,7 +183,32 @@ void WriteThread::Run() {
     pthread_setname_np(pthread_self(), "Write");
     ApplyPriority();
     Execute();
+    // The end goes out once, after the worker's last touch of its job; the
+    // receiver may join this thread, which then only has to return.
+    if (spec_->onEnd) spec_->onEnd(Outcome());
     finished_.store(true);
+}
+
+TJobOutcome WriteThread::Outcome() const {
+    TJobOutcome o;
+    o.result = result_;
+    o.batchTask = batchTask_;
+    o.generatedFiles = spec_->generatedFiles;
+    o.readSectorSize = job_->readSectorSize;
+    o.writeSectorSize = job_->writeSectorSize;
+    o.sectorHeaderSize = job_->sectorHeaderSize;
+    o.discKind = job_->discKind;
+    o.sourceName = job_->sourceName;
+    o.outputName = job_->outputName;
+    if (trackTable_) {
+        o.sectorCount = trackTable_->sectorCount;
+        o.selectedBytes = trackTable_->selectedBytes;
+    }
+    o.bumperRemoved = config_->bumperRemoved != 0;
+    o.fixes = fixCount_;
+    o.splits = splitCount_;
+    o.padding = paddingCount_;
+    return o;
 }
 
 // ---- Small helpers ----
@@ -209,7 +255,7 @@ int64_t WriteThread::NowSeconds() const {
 bool WriteThread::Running() const { return runState_ && runState_->running.load(std::memory_order_relaxed) == 1; }
 
 void WriteThread::AppendGenerated(const std::string& name) {
-    if (start_.generatedFiles && !name.empty() && name != "nul") *start_.generatedFiles += "\"" + name + "\" ";
+    if (!name.empty() && name != "nul") spec_->generatedFiles += "\"" + name + "\" ";
 }
 
 // ---- Frame operations ----
@@ -371,7 +417,7 @@ void WriteThread::Execute() {
     // Set only by the first sector's check, and never with the option on.
     config_->sequenceCorrection = 0;
 
-    if (start_.generatedFiles) start_.generatedFiles->clear();
+    spec_->generatedFiles.clear();
 
     if (result_ == 0 && !build && config_->RemoveCDIBumper && !config_->bumperRemoved) {
         RemoveCdiBumper();
@@ -397,7 +443,7 @@ void WriteThread::Execute() {
     // A track the source holds only in part lost stream data: never a success.
     if (result_ == 0 && (streamCut_ || (streamMissing_ && jobBytes_ == 0))) result_ = 5;
     if (result_ == 0 && !config_->passive) {
-        if (start_.previewButton && start_.generatedFiles && !start_.generatedFiles->empty())
+        if (start_.previewButton && !spec_->generatedFiles.empty())
             start_.previewButton->setEnabled(true);
         if (!build) outputSize_ = static_cast<int64_t>(outputBytes_);
     }
@@ -658,25 +704,17 @@ void WriteThread::EndOfRun() {
     config_->buildListHeaderShown = 0;
     if (runState_) runState_->running.store(0);
 
-    // The result word goes to the batch window only when a batch task really
-    // runs this job (the prompt flags carry the batch bit) and it is wired.
-    TBatchContext* batch = job_->batchContext;
-    const bool batchTask = controls_ && controls_->batchFlag && controls_->batchFlag->load() == 1 &&
-                           (config_->DisableErrorPrompts & 0x8000) && batch && batch->returnSignal;
-    if (controls_ && batchTask) {
-        if (controls_->openDialog) {
-            controls_->openDialog->Files.clear();
-            controls_->openDialog->FileName.clear();
-        }
-        if (controls_->saveDialog) {
-            controls_->saveDialog->Files.clear();
-            controls_->saveDialog->FileName.clear();
+    // The result answers the batch window only when a batch task really runs
+    // this job (the prompt flags carry the batch bit) and the batch listens.
+    batchTask_ = controls_ && controls_->batchFlag && controls_->batchFlag->load() == 1 &&
+                 (config_->DisableErrorPrompts & 0x8000) && spec_->batchListening;
+    if (batchTask_) {
+        for (platform::FileDialogState* d : {&spec_->openDialog, &spec_->saveDialog}) {
+            d->Files.clear();
+            d->FileName.clear();
         }
     }
     delete job_->controls;
     job_->controls = nullptr;
     controls_ = nullptr;
-    // The word must be the worker's last touch of the job's records: its
-    // change handler may start the next job at once.
-    if (batchTask && lang_) batch->returnSignal->setText(result_ == 0 ? lang_->core(30) : lang_->core(31));
 }

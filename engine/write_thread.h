@@ -1,8 +1,8 @@
 // The worker that runs one job from start to end on its own thread: opens the
 // source, walks the selected tracks sector by sector, repairs, pads and splits
 // the stream and writes the outputs. It reports only through the job's
-// controls block and ReportMessage; everything it needs from the window is
-// copied into TJobStart on the GUI thread before it starts.
+// controls block and ReportMessage. It runs from a TJobSpec, its own copy of
+// everything it reads from the window, and hands back a TJobOutcome at the end.
 #pragma once
 
 #include <atomic>
@@ -16,8 +16,8 @@
 
 #include "core/records.h"
 #include "engine/methods.h"
+#include "engine/job_spec.h"
 #include "platform/controls.h"
-#include "tools/sample_clip.h"
 
 class TFileIO;
 class TLanguageSet;
@@ -25,39 +25,6 @@ class TTrackTable;
 struct TImageBuild;
 
 constexpr int32_t kInitialiseRun = 0xFFFF;  // the batch sequencer's "<<thread.init>>"
-
-// What the window hands the worker at start. States are read on the GUI
-// thread; the handles are written by the worker (any may be null).
-struct TJobStart {
-    bool forceRead = false;   // forceRead ticked
-    bool forceWrite = false;  // forceWrite ticked
-    bool yesFolder = false;   // yesFolder enabled and ticked
-    bool imgNone = true;      // "Don't span"
-    bool vcdChecked = true;   // VCDCheckBox
-    // One entry per TrackListBox row (row = track number - first track):
-    // true when the row is selected. Read only with selectedTracksOnly.
-    std::vector<bool> selectedRows;
-
-    platform::Label* fixLabel = nullptr;
-    platform::Label* splitLabel = nullptr;
-    platform::Label* paddingLabel = nullptr;
-    platform::Label* statusIndicator = nullptr;  // the colour shape
-    platform::Button* previewButton = nullptr;
-    platform::CheckBox* toastCheckBox = nullptr;  // unticked for image builds
-    bool toastChecked = false;
-    std::string mainCaption = "Pellmor v3.56 build 050213 beta";  // title after a track
-    // TForm1.generatedFiles: emptied at the start and appended to by the
-    // worker; the window reads it only while no job runs (or from the batch
-    // result handler, which runs after the worker's last write to it).
-    std::string* generatedFiles = nullptr;
-    // The caller raised TRunState.running before Create (so that a second
-    // click cannot start a second worker); the worker then leaves the flag
-    // as it is, and a stop asked before the worker began still holds.
-    bool runningRaisedByCaller = false;
-    // The sample clip a build adds after its images, copied from the editor
-    // at the start (the worker never reads the editor).
-    std::optional<TSampleClipDescription> sampleClip;
-};
 
 // Empty disc sectors held back inside a track: written when stream data
 // follows them, dropped when the track ends first. All-zero sectors (what
@@ -118,10 +85,16 @@ private:
 
 class WriteThread {
 public:
-    // Starts the job at once on a new thread. The caller has filled
-    // job->controls (a new block, which the worker frees at the end) and set
-    // the run state; the thread object is kept alive by the worker itself
-    // until it ends, so the caller may drop the pointer.
+    // Starts the job at once on a new thread; the worker owns the spec. The
+    // spec's controls block is a new one, freed by the worker at the end, and
+    // the caller has set the run state. The thread object is kept alive by
+    // the worker itself until it ends, so the caller may drop the pointer.
+    static std::shared_ptr<WriteThread> Create(std::unique_ptr<TJobSpec> spec);
+    // The older entry point, kept for the window until it builds its own
+    // spec: copies job, config, the dialog states job->controls points at
+    // and start.generatedFiles, and at the end writes the outcome back into
+    // them on the worker's thread (and the result word into a wired
+    // returnSignal).
     static std::shared_ptr<WriteThread> Create(TJob* job, TConfig* config, TJobStart start);
     // Waits for every worker still running (window close, after the stop).
     static void WaitForAll();
@@ -137,8 +110,9 @@ public:
     int Result() const { return result_; }
 
 private:
-    WriteThread(TJob* job, TConfig* config, TJobStart start);
+    explicit WriteThread(std::unique_ptr<TJobSpec> spec);
     void Run();
+    TJobOutcome Outcome() const;
     void Execute();
 
     // Frame.
@@ -227,9 +201,10 @@ private:
     bool RawOutput() const;
     size_t OutWrite(const void* data, size_t count);
 
-    TJob* job_;
-    TConfig* config_;
-    TJobStart start_;
+    std::unique_ptr<TJobSpec> spec_;
+    TJob* job_;        // the spec's
+    TConfig* config_;  // the spec's
+    TJobStart& start_;
     TJobControls* controls_;
     std::shared_ptr<const TLanguageSet> lang_;
     TRunState* runState_;
@@ -253,6 +228,7 @@ private:
     std::string volumeName_;
     int result_ = 0;
     int openerResult_ = 0;
+    bool batchTask_ = false;
 
     // Per track.
     int32_t track_ = 0;

@@ -159,13 +159,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (LoadSource(load).result != 0) return 0;
 
     TJobStart start;
-    rig.Wire(start);
     start.toastChecked = config.ToastEnable != 0;
     rig.job.outputName = rig.outputDialog.FileName;
     rig.job.baseOutputName = rig.job.outputName;
     rig.job.method = method;
-    rig.job.controls = rig.MakeControls();
-    WriteThread::Create(&rig.job, &config, start)->WaitFor();
+    rig.RunJob(config, std::move(start));
 
     uint64_t written = 0, outputs = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {

@@ -676,12 +676,8 @@ struct InProcessBuild : harness::Job {
         job.trackTable->lastTrack = int32_t(list.entries.size());
         job.method = Index(VcdMethod::MpegToCueBin);
         job.outputName = job.baseOutputName = output;
-        job.controls = MakeControls();
-        job.controls->clock = &clock;  // one recording time for every build
-        Wire(start);
-        auto worker = WriteThread::Create(&job, &config, start);
-        worker->WaitFor();
-        return worker->Result();
+        harness::RecordingRig::clock = &clock;  // one recording time for every build
+        return RunJob(config, start);
     }
     fakes::FakeClock clock;
     TempFolder temp;

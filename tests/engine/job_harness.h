@@ -160,7 +160,6 @@ struct Job : RecordingRig {
         RegistrySettings settings(registry, ".");
         settings.Load(LoadMode::Full, config, window);
         config.DisableErrorPrompts = 1;  // errors are logged, not boxed
-        job.batchContext->returnSignal = &returnSignal;
     }
 
     // Source loading as the window does it in a batch run; 0 when the
@@ -174,11 +173,7 @@ struct Job : RecordingRig {
         job.method = method;
         job.outputName = config.passive ? "nul" : output;
         job.baseOutputName = job.outputName;
-        job.controls = MakeControls();
-        Wire(start);
-        auto worker = WriteThread::Create(&job, &config, start);
-        worker->WaitFor();
-        return worker->Result();
+        return RunJob(config, start);
     }
 
     int LoadAndRun(int method, const std::string& source, const std::string& output) {
@@ -203,7 +198,6 @@ struct Job : RecordingRig {
 
     TConfig config;
     TJobStart start;
-    fakes::RecordingEdit returnSignal;
 };
 
 }  // namespace harness

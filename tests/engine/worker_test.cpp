@@ -1,5 +1,5 @@
 // The worker's frame: the method table, progress and ETA, the status colour,
-// the end of a run and the batch result word, track selection, output names
+// the end of a run and the batch result, track selection, output names
 // and the overwrite question, bad sources, the bumper, 99 tracks and offsets
 // past 4 GiB.
 #include <fcntl.h>
@@ -112,73 +112,75 @@ struct BatchCase {
     const char* name;
     uint8_t batchActive;
     int16_t promptFlags;
-    bool wired;
-    bool wordExpected;
+    bool listening;
+    bool answersBatch;
 };
 
-class BatchWord : public ::testing::TestWithParam<BatchCase> {};
+class BatchResult : public ::testing::TestWithParam<BatchCase> {};
 
-TEST_P(BatchWord, WrittenOnlyForARealBatchTask) {
+TEST_P(BatchResult, OnlyARealBatchTaskAnswersTheBatch) {
     const BatchCase& c = GetParam();
     for (bool good : {true, false}) {
         harness::TempFolder dir;
         harness::Job job;
         job.batchActive = c.batchActive;
         job.config.DisableErrorPrompts = c.promptFlags;
-        if (!c.wired) job.job.batchContext->returnSignal = nullptr;
+        job.batchListening = c.listening;
         job.openDialog.FileName = "in";
         const std::string source = good ? Fixture("clip_pal_vcd.mpg") : Fixture("bad_random.bin");
         job.LoadAndRun(Method::MpegToMpeg, source, dir / "o.mpg");
-        const auto words = job.returnSignal.history();
-        if (c.wordExpected) {
-            ASSERT_EQ(words.size(), 1u) << c.name;
-            EXPECT_EQ(words[0], good ? "success" : "failed") << c.name;
-            EXPECT_EQ(job.openDialog.FileName, "") << c.name;
-        } else {
-            EXPECT_TRUE(words.empty()) << c.name;
-            EXPECT_EQ(job.openDialog.FileName, "in") << c.name;
-        }
+        // The end comes once, whatever the job did.
+        ASSERT_EQ(job.outcomes.size(), 1u) << c.name;
+        const TJobOutcome& end = job.outcomes[0];
+        EXPECT_EQ(end.batchTask, c.answersBatch) << c.name;
+        EXPECT_EQ(end.result == 0, good) << c.name;
+        EXPECT_EQ(job.openDialog.FileName, c.answersBatch ? "" : "in") << c.name;
         EXPECT_EQ(job.job.controls, nullptr);
         EXPECT_EQ(job.runState.running.load(), 0);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, BatchWord,
+INSTANTIATE_TEST_SUITE_P(Runs, BatchResult,
                          ::testing::Values(BatchCase{"batch task", 1, int16_t(0xC000), true, true},
                                            BatchCase{"passive box alone", 1, 0, true, false},
                                            BatchCase{"no batch", 0, int16_t(0xC000), true, false},
-                                           BatchCase{"batch without result edit", 1, int16_t(0xA000), false, false}),
+                                           BatchCase{"batch not listening", 1, int16_t(0xA000), false, false}),
                          [](const auto& info) {
                              std::string n = info.param.name;
                              for (char& ch : n) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
                              return n;
                          });
 
-TEST(BatchWordLast, TheNextJobFindsTheRecordsFinished) {
-    // The batch window starts its next job from the word's change handler.
-    struct NextJobEdit : platform::Edit {
-        harness::Job* job = nullptr;
-        int headerShown = -1, running = -1;
-        bool controlsGone = false;
-        void setText(const std::string&) override {
-            headerShown = job->config.buildListHeaderShown;
-            running = job->runState.running.load();
-            controlsGone = job->job.controls == nullptr;
-        }
-        std::string text() const override { return ""; }
-    };
+TEST(JobEnd, ComesOnceAfterTheWorkersLastTouch) {
+    // The window may start the next job from the end's handler.
     harness::TempFolder dir;
     harness::Job job;
-    NextJobEdit edit;
-    edit.job = &job;
-    job.job.batchContext->returnSignal = &edit;
     job.batchActive = 1;
     job.config.DisableErrorPrompts = int16_t(0xC000);
     job.config.buildListHeaderShown = 1;
-    ASSERT_EQ(job.LoadAndRun(Method::MpegToMpeg, Fixture("clip_pal_vcd.mpg"), dir / "o.mpg"), 0);
-    EXPECT_EQ(edit.headerShown, 0);
-    EXPECT_EQ(edit.running, 0);
-    EXPECT_TRUE(edit.controlsGone);
+    ASSERT_EQ(job.Load(Index(Method::MpegToMpeg), Fixture("clip_pal_vcd.mpg")), 0);
+    job.job.method = Index(Method::MpegToMpeg);
+    job.job.outputName = job.job.baseOutputName = dir / "o.mpg";
+    auto spec = job.TakeSpec(job.config, job.start);
+    int ends = 0, running = -1;
+    TJobOutcome end;
+    spec->onEnd = [&](TJobOutcome o) {
+        ++ends;
+        running = job.runState.running.load();
+        end = std::move(o);
+    };
+    WriteThread::Create(std::move(spec))->WaitFor();
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(running, 0);
+    EXPECT_TRUE(end.batchTask);
+    EXPECT_EQ(end.result, 0);
+    EXPECT_EQ(end.generatedFiles, "\"" + dir / "o.mpg" + "\" ");
+    // Nothing of the window's changed until its side takes the end.
+    EXPECT_EQ(job.config.buildListHeaderShown, 1);
+    EXPECT_EQ(job.generated, "");
+    ApplyJobOutcome(end, job.job, job.config, job.openDialog, job.saveDialog, job.generated);
+    EXPECT_EQ(job.config.buildListHeaderShown, 0);
+    EXPECT_EQ(job.generated, end.generatedFiles);
 }
 
 TEST(InitialiseRun, ShowsItselfWritesNoLogAndReportsSuccess) {
@@ -192,7 +194,9 @@ TEST(InitialiseRun, ShowsItselfWritesNoLogAndReportsSuccess) {
     EXPECT_NE(std::find(status.begin(), status.end(), "initialize"), status.end());
     const auto completed = job.completed.history();
     EXPECT_NE(std::find(completed.begin(), completed.end(), "100%"), completed.end());
-    EXPECT_EQ(job.returnSignal.history(), std::vector<std::string>{"success"});
+    ASSERT_EQ(job.outcomes.size(), 1u);
+    EXPECT_TRUE(job.outcomes[0].batchTask);
+    EXPECT_EQ(job.outcomes[0].result, 0);
     EXPECT_EQ(job.runState.running.load(), 0);
 }
 

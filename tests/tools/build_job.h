@@ -185,7 +185,6 @@ int RunBuildJob(RigT& rig, TJob& job, TConfig& config, int method, const BuildJo
     start.yesFolder = a.folders;
     start.vcdChecked = job.discKind != 2;
     start.imgNone = job.trackTable->imageCount <= 1 && !job.multiImage;
-    rig.Wire(start);
     if (a.sample) {
         // The editor in build-list mode on the list, as the page opens it.
         TSampleClipEditor editor(&config, nullptr, nullptr, [](int index, const std::string& text) {
@@ -209,11 +208,10 @@ int RunBuildJob(RigT& rig, TJob& job, TConfig& config, int method, const BuildJo
 
     std::unique_ptr<FixedDateClock> clock;
     if (a.dateGiven) clock = std::make_unique<FixedDateClock>(a.date);
-    job.controls = rig.MakeControls();
-    if (clock) job.controls->clock = clock.get();
-    auto worker = WriteThread::Create(&job, &config, std::move(start));
-    worker->WaitFor();
-    return worker->Result();
+    rig.clock = clock.get();
+    const int result = rig.RunJob(job, config, std::move(start));
+    rig.clock = nullptr;
+    return result;
 }
 
 // Methods 2 (cif) and 3 (nrg): the image's tracks become the build list,

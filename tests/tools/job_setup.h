@@ -8,10 +8,12 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/language_set.h"
 #include "core/records.h"
 #include "disc/track_table.h"
+#include "engine/job_spec.h"
 #include "engine/source_loader.h"
 #include "engine/write_thread.h"
 #include "platform/controls.h"
@@ -32,9 +34,6 @@ struct Rig {
         stats.languageSet = texts.get();
     }
 
-    // A new block, as the start button makes one (the worker frees it).
-    TJobControls* MakeControls() { return new TJobControls(Controls()); }
-
     TJobControls Controls() {
         return {.statusLabel = &status,
                 .etaLabel = &eta,
@@ -49,6 +48,7 @@ struct Rig {
                 .runState = &runState,
                 .dialogs = &dialogs,
                 .stats = &stats,
+                .clock = clock,
                 .titleLabel = &title};
     }
 
@@ -82,7 +82,35 @@ struct Rig {
         start.paddingLabel = &paddingLabel;
         start.statusIndicator = &indicator;
         start.previewButton = &previewButton;
-        start.generatedFiles = &generated;
+    }
+
+    // The spec the start button takes: copies of config, the job (the rig's
+    // unless another is given), the dialog states and the generated list,
+    // with the rig's handles.
+    std::unique_ptr<TJobSpec> TakeSpec(const TConfig& config, TJobStart start) {
+        return TakeSpec(job, config, std::move(start));
+    }
+    std::unique_ptr<TJobSpec> TakeSpec(const TJob& from, const TConfig& config, TJobStart start) {
+        Wire(start);
+        const TJobControls controls = Controls();
+        auto spec = TakeJobSpec(from, config, &controls, generated, std::move(start));
+        spec->batchListening = batchListening;
+        return spec;
+    }
+
+    // Runs a job to its end as the window does; its end is taken back into
+    // the job, config and the rig in place (on the worker, before the join
+    // returns). The job's result.
+    int RunJob(TConfig& config, TJobStart start) { return RunJob(job, config, std::move(start)); }
+    int RunJob(TJob& from, TConfig& config, TJobStart start) {
+        auto spec = TakeSpec(from, config, std::move(start));
+        spec->onEnd = [this, &from, &config](TJobOutcome outcome) {
+            ApplyJobOutcome(outcome, from, config, openDialog, saveDialog, generated);
+            outcomes.push_back(std::move(outcome));
+        };
+        auto worker = WriteThread::Create(std::move(spec));
+        worker->WaitFor();
+        return worker->Result();
     }
 
     TJob job;
@@ -98,6 +126,9 @@ struct Rig {
     platform::FileDialogState openDialog, saveDialog;
     platform::FileDialogState sourceDialog, outputDialog;  // the load's
     std::string generated;
+    platform::Clock* clock = nullptr;  // the default clock when null
+    bool batchListening = true;        // a batch window waits for results
+    std::vector<TJobOutcome> outcomes;  // one per job run, in order
 };
 
 }  // namespace jobsetup

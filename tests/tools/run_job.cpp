@@ -319,15 +319,10 @@ int main(int argc, char** argv) {
     start.forceWrite = forceWrite;
     job.forcedReadSize = forcedRead;
     job.forcedWriteSize = forcedWrite;
-    rig.Wire(start);
     start.toastChecked = toast;
 
     job.outputName = rig.outputDialog.FileName;
     job.baseOutputName = job.outputName;
     job.method = method;
-    job.controls = rig.MakeControls();
-
-    auto worker = WriteThread::Create(&job, &config, std::move(start));
-    worker->WaitFor();
-    return worker->Result();
+    return rig.RunJob(config, std::move(start));
 }
