@@ -9,12 +9,6 @@
 
 namespace {
 
-std::string Joined(const std::string& folder, const std::string& name) {
-    if (folder.empty()) return name;
-    const char last = folder.back();
-    return last == '/' || last == '\\' ? folder + name : folder + "/" + name;
-}
-
 // A task project made for the batch never carries the page's selection:
 // its rows belong to the source the page held, not to this one.
 TaskProject WithoutSelection(TaskProject p) {
@@ -25,22 +19,7 @@ TaskProject WithoutSelection(TaskProject p) {
 
 }  // namespace
 
-bool LoadsSeveralSources(int method) {
-    const TMethodInfo& m = ExtractionMethod(method);
-    return m.severalFiles && m.load != SourceForm::Archive;
-}
-
 int ArchiveTargetMethod(int method) { return ExtractionMethod(method).archiveTarget; }
-
-std::vector<std::string> OutputNamesForSources(const std::vector<std::string>& sources, const std::string& folder,
-                                               int method) {
-    const bool dat = ExtractionMethod(method).outputKind == kDatKind;
-    std::vector<std::string> names;
-    names.reserve(sources.size());
-    for (const std::string& source : sources)
-        names.push_back(Joined(folder, WithoutExtension(ExtractName(source)) + (dat ? ".dat" : ".mpg")));
-    return names;
-}
 
 int WriteTempTaskProject(const TaskProject& project, const std::string& tempDir, std::string& path) {
     path.clear();

@@ -7,17 +7,12 @@
 #include <vector>
 
 #include "batch/batch_list.h"
+#include "engine/source_loader.h"  // LoadsSeveralSources, OutputNamesForSources
 #include "engine/task_project.h"
 
-// Extraction methods whose choice of several sources becomes one task each.
-bool LoadsSeveralSources(int method);
 // The method an archive's task project extracts with (cue/bin or bin, by
 // the archive method); -1 for any other.
 int ArchiveTargetMethod(int method);
-// folder/name.dat for the methods that write dat files, folder/name.mpg for the others,
-// name being each source's name without folder and extension.
-std::vector<std::string> OutputNamesForSources(const std::vector<std::string>& sources, const std::string& folder,
-                                               int method);
 
 // Writes a task project to a new "~<unique>_tmp.ktp" in tempDir, created
 // exclusively: 0 and its path, or 9 with nothing left behind.

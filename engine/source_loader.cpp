@@ -65,6 +65,7 @@ private:
     void LoadImage(DiscImageKind kind);
     void LoadStream();
     void Fail();
+    void ForBatch();
 
     const SourceLoad& in_;
     TJob& job_;
@@ -77,8 +78,9 @@ private:
 };
 
 SourceLoadOutcome Loader::Run() {
-    // Archives become batch tasks, which only the batch window takes.
-    if (ExtractionMethod(in_.method).load == SourceForm::Archive) {
+    // Archives become batch tasks; unattended there is nobody to choose them.
+    const bool archive = ExtractionMethod(in_.method).load == SourceForm::Archive;
+    if (archive && in_.unattended) {
         out_.result = 12;
         return out_;
     }
@@ -89,7 +91,8 @@ SourceLoadOutcome Loader::Run() {
             open_.Filter = filter;
             open_.FilterIndex = 1;
         }
-        open_.multiSelect = false;
+        // Several sources at once become one batch task each.
+        open_.multiSelect = ExtractionMethod(in_.method).severalFiles;
     }
     bool firstCancelled = false;
     if (!in_.batchTask && !Choose(firstCancelled)) {
@@ -102,6 +105,28 @@ SourceLoadOutcome Loader::Run() {
     job_.discKind = 1;
     job_.pageMode = 0;
     const std::string source = open_.FileName;
+    if (!in_.unattended && !in_.batchTask) {
+        // Archives and several sources are handed to the batch; the page
+        // loads none of them.
+        if (archive) {
+            ForBatch();
+            return out_;
+        }
+        if (open_.Files.size() > 1 && LoadsSeveralSources(in_.method)) {
+            std::string folder = config_.DefaultSaveDir.empty() ? "." : config_.DefaultSaveDir;
+            if (!in_.fileDialogs ||
+                !in_.fileDialogs->selectDirectory("Select directory to save output files to:", folder)) {
+                out_.result = 12;
+                return out_;
+            }
+            save_.Files = OutputNamesForSources(open_.Files, folder, in_.method);
+            config_.DefaultSaveDir = folder;
+            ForBatch();
+            if (in_.inputFileField) in_.inputFileField->setText(source);
+            table().lastIndex = -1;
+            return out_;
+        }
+    }
     if (!in_.unattended) NameOutput(in_.method, in_.toast, source, save_);
     // Without a remembered folder the output goes beside its source, not
     // into whatever folder the program was started from.
@@ -195,7 +220,7 @@ bool Loader::LoadSheet(bool toc) {
             Fail();
             return false;
         }
-        out_.scanReleased = true;
+        if (in_.releaseScan) in_.releaseScan();
         if (in_.trackLengths) in_.trackLengths->clear();
         if (reader.Parse() == 1) {
             const bool zero = in_.trackZeroBox && in_.trackZeroBox->checked();
@@ -238,7 +263,7 @@ void Loader::LoadImage(DiscImageKind kind) {
 
 // One stream, one track.
 void Loader::LoadStream() {
-    out_.scanReleased = true;
+    if (in_.releaseScan) in_.releaseScan();
     if (in_.trackListBox) in_.trackListBox->clear();
     if (in_.trackLengths) in_.trackLengths->clear();
     if (in_.startButton) in_.startButton->setEnabled(true);
@@ -264,16 +289,48 @@ void Loader::Fail() {
     job_.sourceName.clear();
     job_.outputName.clear();
     job_.baseOutputName.clear();
+    if (in_.releaseScan) in_.releaseScan();
     out_.cleared = true;
-    out_.scanReleased = true;
     out_.startable = false;
     out_.trackZeroUsable = false;
     out_.namingUsable = false;
 }
 
+// Files chosen for the batch: no source is listed, the names stay.
+void Loader::ForBatch() {
+    if (in_.trackListBox) in_.trackListBox->clear();
+    table().Reset();
+    if (in_.trackLengths) in_.trackLengths->clear();
+    config_.selectedTracksOnly = 0;
+    if (in_.startButton) in_.startButton->setEnabled(false);
+    if (in_.trackZeroBox) in_.trackZeroBox->setEnabled(false);
+    out_.forBatch = true;
+}
+
+std::string Joined(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    const char last = folder.back();
+    return last == '/' || last == '\\' ? folder + name : folder + "/" + name;
+}
+
 }  // namespace
 
 SourceLoadOutcome LoadSource(const SourceLoad& load) { return Loader(load).Run(); }
+
+bool LoadsSeveralSources(int method) {
+    const TMethodInfo& m = ExtractionMethod(method);
+    return m.severalFiles && m.load != SourceForm::Archive;
+}
+
+std::vector<std::string> OutputNamesForSources(const std::vector<std::string>& sources, const std::string& folder,
+                                               int method) {
+    const bool dat = ExtractionMethod(method).outputKind == kDatKind;
+    std::vector<std::string> names;
+    names.reserve(sources.size());
+    for (const std::string& source : sources)
+        names.push_back(Joined(folder, WithoutExtension(ExtractName(source)) + (dat ? ".dat" : ".mpg")));
+    return names;
+}
 
 bool IsSheetMethod(int method) {
     const SourceForm form = ExtractionMethod(method).load;
@@ -282,8 +339,11 @@ bool IsSheetMethod(int method) {
 
 const char* SourceOpenFilter(int method) { return ExtractionMethod(method).openFilter; }
 
-int LoadImageForBuild(DiscImageKind kind, const std::string& source, TJob& job, TMpegFileList& list,
+int LoadImageForBuild(int videoCdMethod, const std::string& source, TJob& job, TMpegFileList& list,
                       const LoadReporter& reporter, std::vector<int64_t>* trackLengths, std::string* volumeLabel) {
+    const SourceForm form = VideoCdMethod(videoCdMethod).load;
+    if (form != SourceForm::CifImage && form != SourceForm::NrgImage) return 12;
+    const DiscImageKind kind = form == SourceForm::CifImage ? DiscImageKind::Cif : DiscImageKind::Nrg;
     job.sourceName = source;
     std::vector<int64_t> lengths;
     if (const int r = ScanDiscImage(kind, source, job, nullptr, nullptr, reporter, &lengths); r != 0) {

@@ -25,8 +25,8 @@ struct SourceLoad {
     // The extraction page's method index.
     int method = 0;
     // Nobody to ask (the window's batchActive): no dialog is shown, the
-    // dialog states already hold the source and output names, and a sheet
-    // that does not parse fails the load.
+    // dialog states already hold the source and output names, a sheet that
+    // does not parse fails the load, and archives are refused.
     bool unattended = false;
     bool passive = false;    // PassiveBox: no output, the save name is "nul"
     bool batchTask = false;  // batchTask: the names are taken for a batch task, nothing is read
@@ -60,13 +60,16 @@ struct SourceLoad {
     // reported: the counters and the previous job's outputs no longer
     // concern the page.
     std::function<void()> sourceChosen;
+    // Called before a sheet or a stream fills the track table, and when a
+    // load fails: whatever else the previous source filled goes (the
+    // window's build list, which shares the table).
+    std::function<void()> releaseScan;
 };
 
 struct SourceLoadOutcome {
-    // 0 loaded (also after a failure the user was shown, or with nothing
-    // left to do), 4 the source or its sheet cannot be opened or read, 5 no
-    // video tracks, 12 cancelled (or an archive, which only the batch
-    // window takes).
+    // 0 loaded (also after a failure the user was shown, or files chosen
+    // for the batch), 4 the source or its sheet cannot be opened or read, 5
+    // no video tracks, 12 cancelled (or an archive with nobody to choose it).
     int result = 0;
     // The previous source is gone and nothing may start: the table, the
     // list, the names in the dialogs and the job are emptied.
@@ -74,12 +77,20 @@ struct SourceLoadOutcome {
     bool startable = false;        // tracks are listed: the start button is usable
     bool trackZeroUsable = false;  // listed from a sheet, which has a track 0
     bool namingUsable = false;     // an output was named (not passive)
-    // The scan's objects were let go (the window also empties its build
-    // list then).
-    bool scanReleased = false;
+    // The chosen files are for the batch (archives, or several sources with
+    // their output names in the save dialog's list): nothing is listed or
+    // may start, and the dialogs keep the names for the hand-off.
+    bool forBatch = false;
 };
 
 SourceLoadOutcome LoadSource(const SourceLoad& load);
+
+// Extraction methods whose choice of several sources becomes one task each.
+bool LoadsSeveralSources(int method);
+// folder/name.dat for the methods that write dat files, folder/name.mpg for
+// the others, name being each source's name without folder and extension.
+std::vector<std::string> OutputNamesForSources(const std::vector<std::string>& sources, const std::string& folder,
+                                               int method);
 
 // The sheet methods read their track table from a cue or toc file.
 bool IsSheetMethod(int method);
@@ -87,12 +98,12 @@ bool IsSheetMethod(int method);
 // The dialog filters of the extraction methods (nullptr: none).
 const char* SourceOpenFilter(int method);
 
-// The video-cd page's conversion sources: a cif or nrg image's tracks
-// become the build list's entries, one per track with the track's length
-// as its size, and an nrg gives its volume label (trailing blanks off; a
-// cif leaves the label alone). The job's source name and read sector size
-// are set; 0, or the scan's 4 or 5 with the list unchanged and no source
-// name.
-int LoadImageForBuild(DiscImageKind kind, const std::string& source, TJob& job, TMpegFileList& list,
+// The video-cd page's conversion sources (the methods that load a cif or
+// nrg image): the image's tracks become the build list's entries, one per
+// track with the track's length as its size, and an nrg gives its volume
+// label (trailing blanks off; a cif leaves the label alone). The job's
+// source name and read sector size are set; 0, or the scan's 4 or 5 with
+// the list unchanged and no source name; 12 for a method that loads no image.
+int LoadImageForBuild(int videoCdMethod, const std::string& source, TJob& job, TMpegFileList& list,
                       const LoadReporter& reporter, std::vector<int64_t>* trackLengths = nullptr,
                       std::string* volumeLabel = nullptr);

@@ -81,10 +81,7 @@ public:
 private:
     void Layout(QWidget* sheet);
     void ConnectHandlers();
-    bool LoadCueOrToc(bool toc);
-    int LoadDiscImage(DiscImageKind kind);
     void FailLoad();
-    void ClearLoadedSource();
     void HandOffArchives();
     void HandOffSources();
     void TakeTasks(const HandoffTasks& tasks);

@@ -1,6 +1,6 @@
-// The extraction page's source loading: the open and save w_.dialogs of each
-// method, the cue and toc readers, the directory scan of disc images, the
-// track list and its selection, and the forced sector size fields.
+// The extraction page's source loading: the loader's controls and what it
+// decided made usable, the hand-off of archives and several sources to the
+// batch, the track list's selection and the forced sector size fields.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -14,267 +14,68 @@
 #include "app/video_cd_page/video_cd_page.h"
 #include "batch/batch_window.h"
 #include "batch/handoff.h"
-#include "core/helpers.h"
 #include "core/message_reporter.h"
-#include "core/path_lookup.h"
-#include "disc/cue_reader.h"
-#include "disc/toc_reader.h"
+#include "engine/source_loader.h"
 #include "engine/source_scan.h"
+#include "platform/qt/controls_qt.h"
 #include "platform/qt/text.h"
 
 using platform::qt::fromQt;
 using platform::qt::toQt;
 
-namespace {
-
-// Filters of the open dialog by extraction method (nullptr: none).
-const char* OpenFilter(int method) {
-    switch (method) {
-    case 0:
-    case 1: return "*.rar (RAR compressed)|*.rar|*.r00/r01...(RAR compressed)|*.r??|All files|*.*";
-    case 2:
-    case 3: return "*.cue (index file)|*.cue|All files|*.*";
-    case 4: return "*.bin (cd image)|*.bin|All files|*.*";
-    case 5: return "*.toc (index file)|*.toc|All files|*.*";
-    case 6:
-    case 7: return "*.raw (cd track image)|*.raw|All files|*.*";
-    case 8: return "*.dat (vcd mpeg video)|*.dat|All files|*.*";
-    case 9:
-    case 10: return "*.mpg (vcd mpeg video)|*.mpg;*.mpeg|All files|*.*";
-    case 11: return "*.cif (cd disc image)|*.cif|All files|*.*";
-    case 12: return "*.nrg (track image)|*.nrg|All files|*.*";
-    case 13: return "*.sfd (@Dreamcast)|*.sfd|All files|*.*";
-    default: return nullptr;
-    }
-}
-
-}  // namespace
-
 int TExtractionPage::loadButton() {
     if (w_.JobRunning()) return 0;
     w_.methodIndex = w_.pageMode == 0 ? methodBox->currentIndex() : w_.videoCdPage->buildVCDMethod->currentIndex();
     if (w_.pageMode != 0) return w_.videoCdPage->LoadFromDialog();
-    // Archives become batch tasks (loadButtonClick); unattended there is
-    // nobody to choose them.
-    const bool archive = w_.methodIndex == 0 || w_.methodIndex == 1;
-    if (archive && w_.batchActive) return 12;
 
-    if (!w_.batchActive || PassiveBox->isChecked()) {
-        w_.OpenDialog.Title.clear();
-        if (!w_.MainConfig->DefaultLoadDir.empty()) w_.OpenDialog.InitialDir = w_.MainConfig->DefaultLoadDir;
-        if (const char* filter = OpenFilter(w_.methodIndex)) {
-            w_.OpenDialog.Filter = filter;
-            w_.OpenDialog.FilterIndex = 1;
-        }
-        // Several sources at once become one batch task each.
-        w_.OpenDialog.multiSelect = w_.methodIndex != 10;
+    platform::qt::QtCheckBox zero(trackZeroBox);
+    platform::qt::QtLabel message(TrackMsgLabel);
+    platform::qt::QtEdit field(inputFileField);
+    SourceLoad load;
+    load.method = w_.methodIndex;
+    load.unattended = w_.batchActive != 0;
+    load.passive = PassiveBox->isChecked();
+    load.batchTask = batchTask->isChecked();
+    load.toast = toastCheckBox->isChecked();
+    load.job = w_.MainJob.get();
+    load.config = w_.MainConfig.get();
+    load.openDialog = &w_.OpenDialog;
+    load.saveDialog = &w_.SaveDialog;
+    load.fileDialogs = w_.fileDialogs_;
+    load.texts = w_.languageSet;
+    load.stats = w_.stats.get();
+    load.dialogs = &w_.JobDialogs();
+    load.log = w_.handles_.log.get();
+    load.trackListBox = w_.handles_.TrackListBox.get();
+    load.startButton = w_.handles_.startButton.get();
+    load.trackZeroBox = &zero;
+    load.trackMsgLabel = &message;
+    load.inputFileField = &field;
+    load.trackLengths = &w_.imageTrackLengths;
+    load.sourceChosen = [this] { w_.StartAfresh(true); };
+    load.releaseScan = [this] { w_.FreeScanObjects(); };
+    const SourceLoadOutcome out = LoadSource(load);
+
+    // What the loader does not reach: which controls the window means to be
+    // usable, and the fields of the other pages.
+    if (out.cleared) {
+        FailLoad();
+    } else if (out.forBatch) {
+        w_.SetUsable(startButton, false);
+        w_.SetUsable(trackZeroBox, false);
+    } else {
+        if (out.namingUsable) w_.SetUsable(namingLabel2, true);
+        if (out.startable) w_.SetUsable(startButton, true);
+        if (out.trackZeroUsable) w_.SetUsable(trackZeroBox, true);
     }
-
-    bool firstCancelled = false;
-    if (!batchTask->isChecked()) {
-        bool chosen = false;
-        if (!w_.batchActive) {
-            chosen = w_.fileDialogs_->executeOpen(w_.OpenDialog);
-            firstCancelled = !chosen;
-        }
-        if (!chosen && PassiveBox->isChecked()) chosen = w_.fileDialogs_->executeOpen(w_.OpenDialog);
-        if (!chosen && !w_.batchActive) return 12;
-        // Unattended with nothing held: nothing to load.
-        if (!chosen && w_.OpenDialog.FileName.empty()) return 12;
-    }
-    w_.StartAfresh(true);
-
-    if (!w_.OpenDialog.FileName.empty()) w_.MainConfig->DefaultLoadDir = ExtractFolder(w_.OpenDialog.FileName);
-    w_.MainJob->discKind = 1;
-    w_.MainJob->pageMode = w_.pageMode;
-
-    const std::string source = w_.OpenDialog.FileName;
-    if (!w_.batchActive && !batchTask->isChecked()) {
-        // Archives and several sources are handed to the batch by
-        // loadButtonClick; the page loads none of them.
-        if (archive) {
-            ClearLoadedSource();
-            return 0;
-        }
-        if (w_.OpenDialog.Files.size() > 1 && LoadsSeveralSources(w_.methodIndex)) {
-            std::string folder = w_.MainConfig->DefaultSaveDir.empty() ? "." : w_.MainConfig->DefaultSaveDir;
-            if (!w_.fileDialogs_->selectDirectory("Select directory to save output files to:", folder)) return 12;
-            w_.SaveDialog.Files = OutputNamesForSources(w_.OpenDialog.Files, folder, w_.methodIndex);
-            w_.MainConfig->DefaultSaveDir = folder;
-            ClearLoadedSource();
-            inputFileField->setText(toQt(source));
-            w_.trackTable->lastIndex = -1;
-            return 0;
-        }
-    }
-    if (!w_.batchActive) {
-        w_.SaveDialog.FileName = WithoutExtension(ExtractName(source));
-        switch (w_.methodIndex) {
-        case 3:
-        case 7:
-        case 9:
-            w_.SaveDialog.Filter = "*.dat (vcd mpeg video)|*.dat";
-            w_.SaveDialog.DefaultExt = "dat";
-            break;
-        case 10:
-            // Output and source would share the name.
-            w_.SaveDialog.FileName.clear();
-            [[fallthrough]];
-        case 2:
-        case 4:
-        case 5:
-        case 6:
-        case 8:
-        case 11:
-        case 12:
-        case 13:
-            if (toastCheckBox->isChecked()) {
-                w_.SaveDialog.Filter = "*.mpeg (vcd mpeg video)|*.mpeg";
-                w_.SaveDialog.DefaultExt = "mpeg";
-            } else {
-                w_.SaveDialog.Filter = "*.mpg (vcd mpeg video)|*.mpg";
-                w_.SaveDialog.DefaultExt = "mpg";
-            }
-            break;
-        default:
-            w_.SaveDialog.Filter = "*.raw (cd track image)|*.raw";
-            w_.SaveDialog.DefaultExt = "raw";
-            break;
-        }
-        w_.SaveDialog.FilterIndex = 1;
-        w_.SaveDialog.multiSelect = false;
-    }
-    // Without a remembered folder the output goes beside its source, not
-    // into whatever folder the program was started from.
-    if (!w_.MainConfig->DefaultSaveDir.empty())
-        w_.SaveDialog.InitialDir = w_.MainConfig->DefaultSaveDir;
-    else if (!source.empty())
-        w_.SaveDialog.InitialDir = ExtractFolder(source);
-
-    bool saved = true;
-    if (!w_.batchActive) saved = w_.fileDialogs_->executeSave(w_.SaveDialog);
-    // Without an output the new source is not loaded, and the previous one
-    // is gone from the w_.dialogs: nothing may start.
-    if (!saved) FailLoad();
-    if (saved) {
-        if (!w_.SaveDialog.FileName.empty() && w_.SaveDialog.FileName != "nul")
-            w_.MainConfig->DefaultSaveDir = ExtractFolder(w_.SaveDialog.FileName);
-        if (batchTask->isChecked()) {
-            w_.OpenDialog.FileName.clear();
-            w_.OpenDialog.Files.clear();
-        }
-        if (PassiveBox->isChecked())
-            w_.SaveDialog.FileName = "nul";
-        else
-            w_.SetUsable(namingLabel2, true);
-        inputFileField->setText(toQt(w_.OpenDialog.FileName));
-        w_.MainJob->sourceName = w_.OpenDialog.FileName;
-        w_.trackTable->lastIndex = -1;
-        if (batchTask->isChecked()) return 0;
-
-        switch (w_.methodIndex) {
-        case 2:
-        case 3:
-            if (!LoadCueOrToc(false)) return 4;
-            break;
-        case 5:
-            if (!LoadCueOrToc(true)) return 4;
-            break;
-        case 4:
-            if (const int r = LoadDiscImage(DiscImageKind::Bin); r != 0) return r;
-            break;
-        case 11:
-            if (const int r = LoadDiscImage(DiscImageKind::Cif); r != 0) return r;
-            break;
-        case 12:
-            if (const int r = LoadDiscImage(DiscImageKind::Nrg); r != 0) return r;
-            break;
-        default:
-            // One stream, one track.
-            w_.FreeScanObjects();
-            TrackListBox->clear();
-            w_.imageTrackLengths.clear();
-            w_.SetUsable(startButton, true);
-            w_.trackTable->firstTrack = 1;
-            w_.trackTable->lastTrack = 1;
-            w_.trackTable->lastIndex = 1;
-            break;
-        }
-    }
-    if (firstCancelled) return 12;
-    StoreTrackSelection(w_.pageMode, w_.handles_.TrackListBox.get(), static_cast<int>(w_.mpegList ? w_.mpegList->entries.size() : 0), *w_.trackTable,
-                        *w_.MainConfig);
-    return 0;
+    return out.result;
 }
 
 // A load that did not give a source: nothing of the previous one may start.
 void TExtractionPage::FailLoad() {
     w_.SetUsable(startButton, false);
     w_.SetUsable(trackZeroBox, false);
-    w_.trackTable->Reset();
-    w_.imageTrackLengths.clear();
-    TrackListBox->clear();
     w_.ClearAllFileFields();
-    w_.FreeScanObjects();
-}
-
-bool TExtractionPage::LoadCueOrToc(bool toc) {
-    // From the dialog, not the field: the field's text is for showing.
-    std::string path = w_.OpenDialog.FileName;
-    if (!toc) {
-        path = SiblingWithExtension(path, "cue");
-        inputFileField->setText(toQt(path));
-    }
-    // The readers report through a block of this window's controls; it
-    // lives only as long as the reader.
-    TJobControls controls;
-    controls.logListBox = w_.handles_.log.get();
-    controls.stats = w_.stats.get();
-    controls.languageSet = w_.languageSet->Snapshot();
-    controls.dialogs = &w_.JobDialogs();
-    controls.fileDialogs = w_.fileDialogs_;
-    controls.openDialog = &w_.OpenDialog;
-    controls.batchFlag = &w_.batchActive;
-
-    auto parse = [&](auto& reader) {
-        if (reader.Open(path) != 0) {
-            // A sheet that cannot be read is no source.
-            w_.Reporter().report(kMsgError, 6, ExtractName(path));
-            FailLoad();
-            return false;
-        }
-        w_.FreeScanObjects();
-        w_.imageTrackLengths.clear();
-        if (reader.Parse() == 1) {
-            FillTrackList(*w_.handles_.TrackListBox, *w_.trackTable, trackZeroBox->isChecked(), *w_.languageSet);
-            TrackMsgLabel->setText(toQt(w_.languageSet->core(1)));
-            w_.SetUsable(startButton, true);
-            w_.SetUsable(trackZeroBox, true);
-            return true;
-        }
-        FailLoad();
-        // Unattended, a sheet that does not parse fails the load; with the
-        // user present the parser's own message is the answer.
-        return !w_.batchActive;
-    };
-    if (toc) {
-        TTocReader reader(w_.MainJob.get(), w_.MainConfig.get(), &controls);
-        return parse(reader);
-    }
-    TCueReader reader(w_.MainJob.get(), w_.MainConfig.get(), &controls);
-    return parse(reader);
-}
-
-int TExtractionPage::LoadDiscImage(DiscImageKind kind) {
-    w_.imageTrackLengths.clear();
-    const int r = ScanDiscImage(kind, w_.OpenDialog.FileName, *w_.MainJob, w_.handles_.TrackListBox.get(),
-                                w_.handles_.startButton.get(), w_.Reporter(), &w_.imageTrackLengths);
-    if (r != 0) {
-        FailLoad();
-        return r;
-    }
-    w_.SetUsable(startButton, true);
-    return 0;
 }
 
 void TExtractionPage::loadButtonClick() {
@@ -319,17 +120,6 @@ void TExtractionPage::TakeTasks(const HandoffTasks& tasks) {
     for (const std::string& p : tasks.projects) w_.RegisterTempProject(p);
     for (const std::string& f : tasks.folders) w_.RegisterTempFolder(f);
     for (const std::string& name : tasks.refused) w_.Report(kMsgError, 9, name);
-}
-
-// After a hand-off the page has no source loaded: nothing of an earlier one
-// may start under the new names.
-void TExtractionPage::ClearLoadedSource() {
-    TrackListBox->clear();
-    w_.trackTable->Reset();
-    w_.imageTrackLengths.clear();
-    w_.MainConfig->selectedTracksOnly = 0;
-    w_.SetUsable(startButton, false);
-    w_.SetUsable(trackZeroBox, false);
 }
 
 void TExtractionPage::TrackListBoxClick() {

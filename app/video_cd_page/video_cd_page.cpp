@@ -19,7 +19,7 @@
 #include "core/helpers.h"
 #include "core/message_reporter.h"
 #include "engine/methods.h"
-#include "engine/source_scan.h"
+#include "engine/source_loader.h"
 #include "platform/qt/controls_qt.h"
 #include "platform/qt/string_grid_qt.h"
 #include "platform/qt/text.h"
@@ -346,27 +346,16 @@ int TVideoCdPage::LoadFromDialog() {
     // A cif or nrg image: its tracks become the build's.
     const std::string source = open.FileName;
     if (!w.batchActive) w.SaveDialog.FileName = WithoutExtension(ExtractName(source));
-    w.MainJob->sourceName = source;
     w.MainJob->discKind = 1;
     imageTrackLengths.clear();
-    const int r = ScanDiscImage(method == 2 ? DiscImageKind::Cif : DiscImageKind::Nrg, source, *w.MainJob, nullptr,
-                                nullptr, w.Reporter(), &imageTrackLengths);
+    std::string label;
+    const bool labelled = info.load == SourceForm::NrgImage;
+    const int r = LoadImageForBuild(method, source, *w.MainJob, *list_, w.Reporter(), &imageTrackLengths, &label);
     if (r != 0) {
-        imageTrackLengths.clear();
-        w.MainJob->sourceName.clear();
         UpdateStart();
         return r;
     }
-    // One entry per track of the image (no rows: the grid lists MPEG files).
-    for (size_t k = 0; k < imageTrackLengths.size(); ++k) {
-        TMpegFileInfo e;
-        e.size = imageTrackLengths[k];
-        e.image = 1;
-        e.trackInImage = int32_t(k) + 1;
-        e.name = source;
-        list_->entries.push_back(std::move(e));
-    }
-    if (method == 3) volName->setText(toQt(ReadVolumeLabel(source, kNrgVolumeLabelOffset, w.Reporter(), true)));
+    if (labelled) volName->setText(toQt(label));
     UpdateStart();
     return 0;
 }

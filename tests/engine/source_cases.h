@@ -9,17 +9,21 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/temp_file.h"
 #include "disc/track_table.h"
+#include "engine/methods.h"
 
 namespace sources {
+
+using M = Method;
 
 inline std::string Fixture(const std::string& name) { return std::string(PELLMOR_FIXTURES) + "/" + name; }
 
 struct Source {
-    int method;
+    Method method;
     std::string path;
     int listed;  // tracks the list shows
 };
@@ -27,19 +31,19 @@ struct Source {
 // Every committed image and track file under each method that reads it.
 inline std::vector<Source> Fixtures() {
     return {
-        {2, Fixture("vcd_pal3.cue"), 3},     {3, Fixture("vcd_pal3.cue"), 3},
-        {2, Fixture("vcd_pal3.bin"), 3},  // the cue beside the chosen bin
-        {5, Fixture("vcd_pal3.toc"), 3},     {4, Fixture("vcd_pal3.bin"), 3},
-        {12, Fixture("vcd_pal3.nrg"), 3},    {2, Fixture("vcd_ntsc.cue"), 1},
-        {4, Fixture("vcd_ntsc.bin"), 1},     {11, Fixture("vcd_ntsc.cif"), 1},
-        {2, Fixture("svcd_pal.cue"), 1},     {4, Fixture("svcd_pal.bin"), 1},
-        {2, Fixture("cdi_subs.cue"), 1},     {4, Fixture("cdi_subs.bin"), 1},
-        {11, Fixture("cdi_subs.cif"), 1},    {12, Fixture("cdi_subs.nrg"), 1},
-        {2, Fixture("bad_no_mpeg.cue"), 1},  {2, Fixture("bad_truncated.cue"), 3},
-        {6, Fixture("vcd_pal3_track2.raw"), 1}, {7, Fixture("vcd_pal3_track2.raw"), 1},
-        {8, Fixture("vcd_ntsc_avseq01.dat"), 1}, {8, Fixture("svcd_pal_avseq01.dat"), 1},
-        {9, Fixture("clip_pal_vcd.mpg"), 1}, {10, Fixture("clip_pal_vcd.mpg"), 1},
-        {13, Fixture("clip_pal.sfd"), 1},
+        {M::CueBinToMpeg, Fixture("vcd_pal3.cue"), 3},     {M::CueBinToDat, Fixture("vcd_pal3.cue"), 3},
+        {M::CueBinToMpeg, Fixture("vcd_pal3.bin"), 3},  // the cue beside the chosen bin
+        {M::TocBinToMpeg, Fixture("vcd_pal3.toc"), 3},     {M::BinToMpeg, Fixture("vcd_pal3.bin"), 3},
+        {M::NrgToMpeg, Fixture("vcd_pal3.nrg"), 3},    {M::CueBinToMpeg, Fixture("vcd_ntsc.cue"), 1},
+        {M::BinToMpeg, Fixture("vcd_ntsc.bin"), 1},     {M::CifToMpeg, Fixture("vcd_ntsc.cif"), 1},
+        {M::CueBinToMpeg, Fixture("svcd_pal.cue"), 1},     {M::BinToMpeg, Fixture("svcd_pal.bin"), 1},
+        {M::CueBinToMpeg, Fixture("cdi_subs.cue"), 1},     {M::BinToMpeg, Fixture("cdi_subs.bin"), 1},
+        {M::CifToMpeg, Fixture("cdi_subs.cif"), 1},    {M::NrgToMpeg, Fixture("cdi_subs.nrg"), 1},
+        {M::CueBinToMpeg, Fixture("bad_no_mpeg.cue"), 1},  {M::CueBinToMpeg, Fixture("bad_truncated.cue"), 3},
+        {M::RawToMpeg, Fixture("vcd_pal3_track2.raw"), 1}, {M::RawToDat, Fixture("vcd_pal3_track2.raw"), 1},
+        {M::DatToMpeg, Fixture("vcd_ntsc_avseq01.dat"), 1}, {M::DatToMpeg, Fixture("svcd_pal_avseq01.dat"), 1},
+        {M::MpegToDat, Fixture("clip_pal_vcd.mpg"), 1}, {M::MpegToMpeg, Fixture("clip_pal_vcd.mpg"), 1},
+        {M::SfdToMpeg, Fixture("clip_pal.sfd"), 1},
     };
 }
 
@@ -60,10 +64,10 @@ struct ScriptImages {
         std::vector<Source> out;
         for (const char* clip : {"pal_vcd", "ntsc_vcd", "svcd"}) {
             const std::string base = dir + "/" + clip;
-            for (const Source& s : {Source{2, base + ".cue", 1}, Source{5, base + ".toc", 1}, Source{4, base + ".bin", 1},
-                                    Source{11, base + ".cif", 1}, Source{12, base + ".nrg", 1},
-                                    Source{6, base + ".raw", 1}, Source{8, base + ".dat", 1}})
-                out.push_back(s);
+            const std::pair<Method, const char*> forms[] = {
+                {M::CueBinToMpeg, ".cue"}, {M::TocBinToMpeg, ".toc"}, {M::BinToMpeg, ".bin"}, {M::CifToMpeg, ".cif"},
+                {M::NrgToMpeg, ".nrg"},    {M::RawToMpeg, ".raw"},    {M::DatToMpeg, ".dat"}};
+            for (const auto& [method, extension] : forms) out.push_back({method, base + extension, 1});
         }
         return out;
     }
@@ -74,7 +78,7 @@ struct ScriptImages {
 // A source a load refuses, with the result unattended (a batch run, run_job)
 // and with the user there (who saw the parser's message: 0).
 struct Refused {
-    int method;
+    Method method;
     std::string path;
     int unattended, attended;
     const char* message;  // in the log
@@ -88,17 +92,17 @@ inline std::vector<Refused> RefusedSources(const std::string& dir) {
     std::filesystem::copy_file(Fixture("vcd_pal3.bin"), dir + "/vcd_pal3.bin",
                                std::filesystem::copy_options::overwrite_existing, ec);
     return {
-        {2, dir + "/absent.cue", 4, 4, "Source file could not be opened or accessed."},
-        {5, dir + "/absent.toc", 4, 4, "Source file could not be opened or accessed."},
-        {2, Fixture("bad_missing_bin.cue"), 4, 0, "Binary image file specified inside CUE"},
-        {2, dir + "/broken.cue", 4, 0, ""},
-        {2, dir + "/no_tracks.cue", 4, 0, ""},
-        {4, dir + "/absent.bin", 4, 4, "Source file could not be opened or accessed."},
-        {4, Fixture("bad_empty.bin"), 5, 5, "Unable to determine image sector size."},
-        {4, Fixture("bad_random.bin"), 5, 5, "Unable to determine image sector size."},
-        {4, Fixture("bad_no_mpeg.bin"), 5, 5, "Unable to locate AVSEQ/MUSIC MPEG tracks."},
-        {12, Fixture("bad_random.bin"), 5, 5, "Unable to locate AVSEQ/MUSIC MPEG tracks."},
-        {11, dir + "/absent.cif", 4, 4, "Source file could not be opened or accessed."},
+        {M::CueBinToMpeg, dir + "/absent.cue", 4, 4, "Source file could not be opened or accessed."},
+        {M::TocBinToMpeg, dir + "/absent.toc", 4, 4, "Source file could not be opened or accessed."},
+        {M::CueBinToMpeg, Fixture("bad_missing_bin.cue"), 4, 0, "Binary image file specified inside CUE"},
+        {M::CueBinToMpeg, dir + "/broken.cue", 4, 0, ""},
+        {M::CueBinToMpeg, dir + "/no_tracks.cue", 4, 0, ""},
+        {M::BinToMpeg, dir + "/absent.bin", 4, 4, "Source file could not be opened or accessed."},
+        {M::BinToMpeg, Fixture("bad_empty.bin"), 5, 5, "Unable to determine image sector size."},
+        {M::BinToMpeg, Fixture("bad_random.bin"), 5, 5, "Unable to determine image sector size."},
+        {M::BinToMpeg, Fixture("bad_no_mpeg.bin"), 5, 5, "Unable to locate AVSEQ/MUSIC MPEG tracks."},
+        {M::NrgToMpeg, Fixture("bad_random.bin"), 5, 5, "Unable to locate AVSEQ/MUSIC MPEG tracks."},
+        {M::CifToMpeg, dir + "/absent.cif", 4, 4, "Source file could not be opened or accessed."},
     };
 }
 

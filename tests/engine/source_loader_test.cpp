@@ -10,6 +10,7 @@
 #include "core/path_lookup.h"
 #include "disc/mpeg_file_list.h"
 #include "disc/track_table.h"
+#include "engine/methods.h"
 #include "tests/engine/job_harness.h"
 #include "tests/engine/source_cases.h"
 #include "tests/support/fakes.h"
@@ -17,6 +18,7 @@
 namespace {
 
 using sources::Rows;
+using M = Method;
 
 // The extraction page as the loader sees it: its dialogs, the track list,
 // the start button, the track 0 box, the message label and the source field.
@@ -27,9 +29,9 @@ struct Page {
         zero.setEnabled(false);
     }
 
-    SourceLoad Request(int method, bool unattended) {
+    SourceLoad Request(Method method, bool unattended) {
         SourceLoad r;
-        r.method = method;
+        r.method = Index(method);
         r.unattended = unattended;
         r.passive = passive;
         r.batchTask = batchTask;
@@ -50,16 +52,18 @@ struct Page {
         r.inputFileField = &field;
         r.trackLengths = &lengths;
         r.sourceChosen = [this] { ++chosen; };
+        // As the window's build list, which shares the table, lets go.
+        r.releaseScan = [this] { job.trackTable->Reset(); };
         return r;
     }
     // The user picks the source and the output in the dialogs.
-    SourceLoadOutcome Load(int method, const std::string& source, std::optional<std::string> output = "out.mpg") {
+    SourceLoadOutcome Load(Method method, const std::string& source, std::optional<std::string> output = "out.mpg") {
         files.scriptOpen(source);
         files.scriptSave(std::move(output));
         return LoadSource(Request(method, false));
     }
     // A batch run: the dialogs already hold the names.
-    SourceLoadOutcome LoadHeld(int method, const std::string& source) {
+    SourceLoadOutcome LoadHeld(Method method, const std::string& source) {
         open.FileName = source;
         save.FileName = "held.mpg";
         return LoadSource(Request(method, true));
@@ -101,27 +105,25 @@ struct Page {
 };
 
 void ExpectSameLoadBothWays(const sources::Source& s) {
-    SCOPED_TRACE(std::to_string(s.method) + " " + s.path);
+    SCOPED_TRACE(std::to_string(Index(s.method)) + " " + s.path);
     Page page;
     const SourceLoadOutcome out = page.Load(s.method, s.path);
     ASSERT_EQ(out.result, 0) << ::testing::PrintToString(page.log.lines());
     EXPECT_TRUE(out.startable);
     EXPECT_FALSE(out.cleared);
-    EXPECT_EQ(out.trackZeroUsable, IsSheetMethod(s.method));
+    EXPECT_EQ(out.trackZeroUsable, IsSheetMethod(Index(s.method)));
     EXPECT_TRUE(page.start.enabled());
     EXPECT_EQ(page.chosen, 1);
     EXPECT_EQ(ListedTrackCount(*page.job.trackTable), s.listed);
     // A stream has no list lines; a sheet or image one per track.
-    EXPECT_EQ(page.list.count(), s.method == 2 || s.method == 3 || s.method == 4 || s.method == 5 ||
-                                         s.method == 11 || s.method == 12
-                                     ? s.listed
-                                     : 0);
+    const SourceForm form = ExtractionMethod(Index(s.method)).load;
+    EXPECT_EQ(page.list.count(), form == SourceForm::Stream ? 0 : s.listed);
     // The field shows the sheet for cue methods, whatever file was chosen.
-    EXPECT_EQ(page.field.text(), s.method == 2 || s.method == 3 ? SiblingWithExtension(s.path, "cue") : s.path);
+    EXPECT_EQ(page.field.text(), form == SourceForm::CueSheet ? SiblingWithExtension(s.path, "cue") : s.path);
 
     // run_job's load: unattended, the names given.
     harness::Job batch;
-    ASSERT_EQ(batch.Load(s.method, s.path), 0) << ::testing::PrintToString(batch.Lines());
+    ASSERT_EQ(batch.Load(Index(s.method), s.path), 0) << ::testing::PrintToString(batch.Lines());
     EXPECT_EQ(Rows(*batch.job.trackTable), Rows(*page.job.trackTable));
     EXPECT_EQ(batch.job.readSectorSize, page.job.readSectorSize);
     EXPECT_EQ(batch.job.sourceName, page.job.sourceName);
@@ -143,10 +145,10 @@ TEST(SourceLoader, EveryScriptMadeImageLoadsTheSameWithAndWithoutTheUser) {
 TEST(SourceLoader, RefusedSourcesLeaveNothingToStart) {
     harness::TempFolder dir;
     for (const sources::Refused& c : sources::RefusedSources(dir.path)) {
-        SCOPED_TRACE(std::to_string(c.method) + " " + c.path);
+        SCOPED_TRACE(std::to_string(Index(c.method)) + " " + c.path);
         for (const bool unattended : {false, true}) {
             Page page;
-            ASSERT_EQ(page.Load(2, sources::Fixture("vcd_pal3.cue")).result, 0);
+            ASSERT_EQ(page.Load(M::CueBinToMpeg, sources::Fixture("vcd_pal3.cue")).result, 0);
             ASSERT_EQ(page.list.count(), 3);
             if (!unattended) {
                 page.files.scriptOpen(c.path);
@@ -163,7 +165,7 @@ TEST(SourceLoader, RefusedSourcesLeaveNothingToStart) {
             EXPECT_TRUE(page.Logged(c.message)) << ::testing::PrintToString(page.log.lines());
         }
         const harness::Outcome o =
-            harness::RunJob("--method " + std::to_string(c.method) + " --source '" + c.path + "' --output '" +
+            harness::RunJob("--method " + std::to_string(Index(c.method)) + " --source '" + c.path + "' --output '" +
                             (dir / "o.mpg") + "'");
         EXPECT_EQ(o.status, c.unattended) << o.out;
         EXPECT_EQ(o.out.find("processed"), std::string::npos);
@@ -175,21 +177,24 @@ TEST(SourceLoader, RefusedSourcesLeaveNothingToStart) {
 // is remembered; the folders are remembered afterwards.
 TEST(SourceLoader, SaveDialogOffersTheMethodsOutput) {
     struct Case {
-        int method;
+        Method method;
         bool toast;
         const char* source;
         const char* name;  // offered
         const char* ext;
     } cases[] = {
-        {2, false, "vcd_pal3.cue", "vcd_pal3", "mpg"},   {2, true, "vcd_pal3.cue", "vcd_pal3", "mpeg"},
-        {3, true, "vcd_pal3.cue", "vcd_pal3", "dat"},    {4, false, "vcd_pal3.bin", "vcd_pal3", "mpg"},
-        {7, false, "vcd_pal3_track2.raw", "vcd_pal3_track2", "dat"},
-        {9, false, "clip_pal_vcd.mpg", "clip_pal_vcd", "dat"},
+        {M::CueBinToMpeg, false, "vcd_pal3.cue", "vcd_pal3", "mpg"},
+        {M::CueBinToMpeg, true, "vcd_pal3.cue", "vcd_pal3", "mpeg"},
+        {M::CueBinToDat, true, "vcd_pal3.cue", "vcd_pal3", "dat"},
+        {M::BinToMpeg, false, "vcd_pal3.bin", "vcd_pal3", "mpg"},
+        {M::RawToDat, false, "vcd_pal3_track2.raw", "vcd_pal3_track2", "dat"},
+        {M::MpegToDat, false, "clip_pal_vcd.mpg", "clip_pal_vcd", "dat"},
         // The output would take the source's own name.
-        {10, false, "clip_pal_vcd.mpg", "", "mpg"},      {12, true, "vcd_pal3.nrg", "vcd_pal3", "mpeg"},
+        {M::MpegToMpeg, false, "clip_pal_vcd.mpg", "", "mpg"},
+        {M::NrgToMpeg, true, "vcd_pal3.nrg", "vcd_pal3", "mpeg"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.method) + (c.toast ? " toast" : ""));
+        SCOPED_TRACE(std::to_string(Index(c.method)) + (c.toast ? " toast" : ""));
         Page page;
         page.toast = c.toast;
         // No output chosen: the source is not loaded.
@@ -203,37 +208,91 @@ TEST(SourceLoader, SaveDialogOffersTheMethodsOutput) {
     }
     Page page;
     page.config.DefaultSaveDir = "/srv/out";
-    ASSERT_EQ(page.Load(10, sources::Fixture("clip_pal_vcd.mpg"), "/tmp/pick/o.mpg").result, 0);
+    ASSERT_EQ(page.Load(M::MpegToMpeg, sources::Fixture("clip_pal_vcd.mpg"), "/tmp/pick/o.mpg").result, 0);
     EXPECT_EQ(page.files.lastShown().InitialDir, "/srv/out");
     EXPECT_EQ(page.config.DefaultSaveDir, "/tmp/pick");
     EXPECT_EQ(page.save.FileName, "/tmp/pick/o.mpg");
 }
 
-TEST(SourceLoader, CancelsArchivesAndHeldNames) {
+TEST(SourceLoader, CancelsAndHeldNames) {
     Page page;
-    ASSERT_EQ(page.Load(5, sources::Fixture("vcd_pal3.toc")).result, 0);
+    ASSERT_EQ(page.Load(M::TocBinToMpeg, sources::Fixture("vcd_pal3.toc")).result, 0);
     const std::string loaded = Rows(*page.job.trackTable);
     // Open dialog cancelled: the page stays as it was.
     page.files.scriptOpen(std::nullopt);
-    EXPECT_EQ(LoadSource(page.Request(4, false)).result, 12);
+    EXPECT_EQ(LoadSource(page.Request(M::BinToMpeg, false)).result, 12);
     EXPECT_EQ(Rows(*page.job.trackTable), loaded);
     EXPECT_EQ(page.list.count(), 3);
     EXPECT_TRUE(page.start.enabled());
     EXPECT_EQ(page.chosen, 1);
-    // Archives only become batch tasks: nothing is asked or loaded.
-    for (int archive : {0, 1}) EXPECT_EQ(page.Load(archive, sources::Fixture("rar/vcd_ntsc.rar")).result, 12);
-    EXPECT_EQ(page.files.opens(), 2);
+    // Archives in a batch run: nobody chooses them.
+    page.open.FileName = sources::Fixture("rar/vcd_ntsc.rar");
+    for (Method archive : {M::RarToCueBinToMpeg, M::RarToBinToMpeg})
+        EXPECT_EQ(LoadSource(page.Request(archive, true)).result, 12);
     EXPECT_EQ(Rows(*page.job.trackTable), loaded);
     // Unattended with no source held: nothing to load.
     page.open.FileName.clear();
-    EXPECT_EQ(LoadSource(page.Request(2, true)).result, 12);
+    EXPECT_EQ(LoadSource(page.Request(M::CueBinToMpeg, true)).result, 12);
     EXPECT_EQ(page.chosen, 1);
+}
+
+// Archives, and several sources of a method that takes them, go to the
+// batch: nothing is listed or may start, and the names stay for the tasks.
+TEST(SourceLoader, ArchivesAndSeveralSourcesAreForTheBatch) {
+    Page archive;
+    ASSERT_EQ(archive.Load(M::CueBinToMpeg, sources::Fixture("vcd_pal3.cue")).result, 0);
+    archive.config.selectedTracksOnly = 1;
+    archive.files.scriptOpenFiles({"/a/one.rar", "/a/two.rar"});
+    const SourceLoadOutcome a = LoadSource(archive.Request(M::RarToCueBinToMpeg, false));
+    EXPECT_EQ(a.result, 0);
+    EXPECT_TRUE(a.forBatch);
+    EXPECT_TRUE(archive.open.multiSelect);
+    EXPECT_EQ(archive.files.saves(), 1) << "only the first load's output was asked for";
+    EXPECT_EQ(archive.open.Files, (std::vector<std::string>{"/a/one.rar", "/a/two.rar"}));
+    EXPECT_EQ(archive.list.count(), 0);
+    EXPECT_FALSE(archive.start.enabled());
+    EXPECT_EQ(archive.job.trackTable->lastIndex, -1);
+    EXPECT_EQ(archive.config.selectedTracksOnly, 0);
+
+    struct Case {
+        Method method;
+        std::vector<std::string> outputs;  // in the folder chosen
+    } cases[] = {
+        {M::CueBinToMpeg, {"/out/x.mpg", "/out/y.mpg"}},
+        {M::CueBinToDat, {"/out/x.dat", "/out/y.dat"}},
+    };
+    for (const Case& c : cases) {
+        Page several;
+        several.files.scriptOpenFiles({"/in/x.cue", "/in/y.cue"});
+        several.files.scriptDirectory("/out");
+        const SourceLoadOutcome s = LoadSource(several.Request(c.method, false));
+        EXPECT_EQ(s.result, 0);
+        EXPECT_TRUE(s.forBatch);
+        EXPECT_EQ(several.save.Files, c.outputs);
+        EXPECT_EQ(several.config.DefaultSaveDir, "/out");
+        EXPECT_EQ(several.field.text(), "/in/x.cue");
+        EXPECT_EQ(several.files.saves(), 0);
+    }
+    // No folder for the outputs: cancelled.
+    Page cancelled;
+    cancelled.files.scriptOpenFiles({"/in/x.cue", "/in/y.cue"});
+    cancelled.files.scriptDirectory(std::nullopt);
+    EXPECT_EQ(LoadSource(cancelled.Request(M::CueBinToMpeg, false)).result, 12);
+    EXPECT_TRUE(cancelled.save.Files.empty());
+    // mpeg -> mpeg takes one file only: a second name is no batch.
+    Page single;
+    single.files.scriptOpenFiles({sources::Fixture("clip_pal_vcd.mpg"), "/in/other.mpg"});
+    single.files.scriptSave("/out/o.mpg");
+    const SourceLoadOutcome one = LoadSource(single.Request(M::MpegToMpeg, false));
+    EXPECT_FALSE(single.open.multiSelect);
+    EXPECT_FALSE(one.forBatch);
+    EXPECT_TRUE(one.startable);
 }
 
 TEST(SourceLoader, PassiveAndBatchTaskLoads) {
     Page passive;
     passive.passive = true;
-    const SourceLoadOutcome p = passive.Load(2, sources::Fixture("vcd_pal3.cue"), "named.mpg");
+    const SourceLoadOutcome p = passive.Load(M::CueBinToMpeg, sources::Fixture("vcd_pal3.cue"), "named.mpg");
     EXPECT_EQ(p.result, 0);
     EXPECT_EQ(passive.save.FileName, "nul");
     EXPECT_FALSE(p.namingUsable);
@@ -244,7 +303,7 @@ TEST(SourceLoader, PassiveAndBatchTaskLoads) {
     task.batchTask = true;
     task.open.FileName = sources::Fixture("vcd_pal3.cue");
     task.files.scriptSave("task.mpg");
-    const SourceLoadOutcome t = LoadSource(task.Request(2, false));
+    const SourceLoadOutcome t = LoadSource(task.Request(M::CueBinToMpeg, false));
     EXPECT_EQ(t.result, 0);
     EXPECT_EQ(task.files.opens(), 0);
     EXPECT_TRUE(t.namingUsable);
@@ -258,7 +317,7 @@ TEST(SourceLoader, PassiveAndBatchTaskLoads) {
 TEST(SourceLoader, TrackZeroListsTheSheetsFirstTrack) {
     Page sheet;
     sheet.zero.setChecked(true);
-    ASSERT_EQ(sheet.Load(2, sources::Fixture("vcd_pal3.cue")).result, 0);
+    ASSERT_EQ(sheet.Load(M::CueBinToMpeg, sources::Fixture("vcd_pal3.cue")).result, 0);
     ASSERT_EQ(sheet.list.count(), 4);
     EXPECT_EQ(sheet.list.item(0).rfind("Track #00   ", 0), 0u) << sheet.list.item(0);
     EXPECT_EQ(sheet.job.trackTable->firstTrack, 0);
@@ -266,7 +325,7 @@ TEST(SourceLoader, TrackZeroListsTheSheetsFirstTrack) {
     // An image has no track 0 to list.
     Page image;
     image.zero.setChecked(true);
-    ASSERT_EQ(image.Load(4, sources::Fixture("vcd_pal3.bin")).result, 0);
+    ASSERT_EQ(image.Load(M::BinToMpeg, sources::Fixture("vcd_pal3.bin")).result, 0);
     EXPECT_EQ(image.job.trackTable->firstTrack, 1);
     EXPECT_EQ(image.list.count(), 3);
     EXPECT_EQ(image.lengths.size(), 3u);
@@ -280,14 +339,13 @@ TEST(SourceLoader, ImageForBuildGivesEntriesAndLabel) {
     TMpegFileList list(&page.job, &page.config);
     std::string label = "kept";
     std::vector<int64_t> lengths;
-    ASSERT_EQ(LoadImageForBuild(DiscImageKind::Cif, sources::Fixture("vcd_ntsc.cif"), page.job, list, reporter,
-                                &lengths, &label),
+    const int cif = Index(VcdMethod::CifToCueBin), nrg = Index(VcdMethod::NrgToCueBin);
+    ASSERT_EQ(LoadImageForBuild(cif, sources::Fixture("vcd_ntsc.cif"), page.job, list, reporter, &lengths, &label),
               0);
     EXPECT_EQ(label, "kept");
     ASSERT_EQ(list.entries.size(), 1u);
     list.entries.clear();
-    ASSERT_EQ(LoadImageForBuild(DiscImageKind::Nrg, sources::Fixture("vcd_pal3.nrg"), page.job, list, reporter,
-                                &lengths, &label),
+    ASSERT_EQ(LoadImageForBuild(nrg, sources::Fixture("vcd_pal3.nrg"), page.job, list, reporter, &lengths, &label),
               0);
     EXPECT_EQ(label, "PELLTEST");
     EXPECT_EQ(page.job.sourceName, sources::Fixture("vcd_pal3.nrg"));
@@ -301,12 +359,16 @@ TEST(SourceLoader, ImageForBuildGivesEntriesAndLabel) {
         EXPECT_EQ(list.entries[k].name, sources::Fixture("vcd_pal3.nrg"));
     }
     // A refused image leaves the list and the label alone and names no source.
-    EXPECT_EQ(LoadImageForBuild(DiscImageKind::Nrg, sources::Fixture("bad_random.bin"), page.job, list, reporter,
-                                &lengths, &label),
+    EXPECT_EQ(LoadImageForBuild(nrg, sources::Fixture("bad_random.bin"), page.job, list, reporter, &lengths, &label),
               5);
     EXPECT_EQ(list.entries.size(), 3u);
     EXPECT_EQ(label, "PELLTEST");
     EXPECT_EQ(page.job.sourceName, "");
+    // A build-list method loads no image.
+    EXPECT_EQ(LoadImageForBuild(Index(VcdMethod::MpegToCueBin), sources::Fixture("vcd_pal3.nrg"), page.job, list,
+                                reporter),
+              12);
+    EXPECT_EQ(list.entries.size(), 3u);
 }
 
 }  // namespace

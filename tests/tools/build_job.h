@@ -228,12 +228,10 @@ int RunConversionJob(RigT& rig, TConfig& config, int method, const BuildJobArgs&
     const TJobControls window = rig.Controls();
     MessageServices services{window.languageSet.get(), window.stats, window.dialogs};
     const LoadReporter reporter = LoadReporter::For(services, config, window.logListBox);
-    const DiscImageKind kind =
-        VideoCdMethod(method).load == SourceForm::CifImage ? DiscImageKind::Cif : DiscImageKind::Nrg;
     auto list = std::make_unique<TMpegFileList>(&job, &config);
     BuildJobArgs args = a;
     std::string label;
-    if (const int r = LoadImageForBuild(kind, a.source, job, *list, reporter, nullptr, &label); r != 0) return r;
+    if (const int r = LoadImageForBuild(method, a.source, job, *list, reporter, nullptr, &label); r != 0) return r;
     job.mpegList = list.get();
     if (!a.volumeGiven && method == Index(VcdMethod::NrgToCueBin)) args.volume = label;
     const int r = RunBuildJob(rig, job, config, method, args);
