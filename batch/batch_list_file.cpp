@@ -9,6 +9,7 @@
 #include "batch/batch_list.h"
 #include "core/file_io.h"
 #include "core/helpers.h"
+#include "core/result_codes.h"
 #include "core/temp_file.h"
 
 namespace {
@@ -25,27 +26,27 @@ uint32_t LittleEndian(std::string_view bytes, size_t at, int count) {
 
 int ParseBatchList(std::string_view bytes, std::vector<StoredTask>& tasks) {
     tasks.clear();
-    if (bytes.size() < kHeaderSize) return 17;
-    if (bytes.substr(0, 5) != std::string_view("KTQ#\0", 5)) return 17;
-    if (LittleEndian(bytes, 6, 2) != 1 || LittleEndian(bytes, 8, 2) != 0) return 17;
+    if (bytes.size() < kHeaderSize) return msg::error::kInvalidBatchList;
+    if (bytes.substr(0, 5) != std::string_view("KTQ#\0", 5)) return msg::error::kInvalidBatchList;
+    if (LittleEndian(bytes, 6, 2) != 1 || LittleEndian(bytes, 8, 2) != 0) return msg::error::kInvalidBatchList;
     const uint32_t count = LittleEndian(bytes, 10, 2);
-    if (count > static_cast<uint32_t>(kMaxStoredTasks)) return 17;
+    if (count > static_cast<uint32_t>(kMaxStoredTasks)) return msg::error::kInvalidBatchList;
     std::vector<StoredTask> read;
     size_t at = kHeaderSize;
     for (uint32_t t = 0; t < count; ++t) {
         StoredTask task;
         for (std::string& column : task) {
-            if (bytes.size() - at < 4) return 17;
+            if (bytes.size() - at < 4) return msg::error::kInvalidBatchList;
             const uint32_t length = LittleEndian(bytes, at, 4);
             at += 4;
-            if (length > bytes.size() - at) return 17;
+            if (length > bytes.size() - at) return msg::error::kInvalidBatchList;
             column.assign(bytes.substr(at, length));
             at += length;
         }
-        if (!IsTaskTypeText(task[0])) return 17;
+        if (!IsTaskTypeText(task[0])) return msg::error::kInvalidBatchList;
         if (!task[3].empty() && (task[0] != kTaskTypeTexts[kCompressTask] ||
                                  !ParseArchiveOptions(task[3], nullptr, nullptr, nullptr)))
-            return 17;
+            return msg::error::kInvalidBatchList;
         read.push_back(std::move(task));
     }
     tasks = std::move(read);
@@ -55,13 +56,13 @@ int ParseBatchList(std::string_view bytes, std::vector<StoredTask>& tasks) {
 int ReadBatchListFile(const std::string& path, std::vector<StoredTask>& tasks) {
     tasks.clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 6;
+    if (fd < 0) return msg::error::kCannotOpen;
     std::string bytes;
     char buffer[65536];
     ssize_t n;
     while ((n = ::read(fd, buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<size_t>(n));
     ::close(fd);
-    if (n < 0) return 6;
+    if (n < 0) return msg::error::kCannotOpen;
     return ParseBatchList(bytes, tasks);
 }
 
@@ -82,12 +83,12 @@ std::string SerializeBatchList(const std::vector<StoredTask>& tasks) {
 }
 
 int WriteBatchListFile(const std::string& path, const std::vector<StoredTask>& tasks) {
-    if (tasks.size() > static_cast<size_t>(kMaxStoredTasks)) return 9;
+    if (tasks.size() > static_cast<size_t>(kMaxStoredTasks)) return msg::error::kCannotCreate;
     for (const StoredTask& task : tasks)
         for (const std::string& column : task)
-            if (column.size() > 0xFFFFFFFFu) return 9;
+            if (column.size() > 0xFFFFFFFFu) return msg::error::kCannotCreate;
     const std::string temp = CreateTempFile("." + ExtractName(path) + ".", ".tmp", ExtractFolder(path));
-    if (temp.empty()) return 9;
+    if (temp.empty()) return msg::error::kCannotCreate;
     const std::string bytes = SerializeBatchList(tasks);
     TFileIO file;
     bool ok = file.OpenForWrite(temp) == 0;
@@ -96,7 +97,7 @@ int WriteBatchListFile(const std::string& path, const std::vector<StoredTask>& t
     ok = ok && ::chmod(temp.c_str(), 0644) == 0;
     if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
         std::remove(temp.c_str());
-        return 9;
+        return msg::error::kCannotCreate;
     }
     return 0;
 }

@@ -13,13 +13,14 @@ using StoredTask = std::array<std::string, 4>;  // columns 1, 3, 4, 5
 inline constexpr int kMaxStoredTasks = 32767;  // the count field is signed
 
 // The tasks of a list file's bytes, every one checked before any is given
-// back: 0, or 17 (invalid list) with tasks left empty.
+// back: 0, or msg::error::kInvalidBatchList with tasks left empty.
 int ParseBatchList(std::string_view bytes, std::vector<StoredTask>& tasks);
-// 0, 6 when the file cannot be read, or 17.
+// 0, msg::error::kCannotOpen when the file cannot be read, or
+// kInvalidBatchList.
 int ReadBatchListFile(const std::string& path, std::vector<StoredTask>& tasks);
 
 std::string SerializeBatchList(const std::vector<StoredTask>& tasks);
 // Written to a new file beside path and renamed over it only when complete:
-// 0, or 9 (nothing replaced) when it cannot be written or holds more tasks
+// 0, or msg::error::kCannotCreate (nothing replaced) when it cannot be written or holds more tasks
 // than the count field can.
 int WriteBatchListFile(const std::string& path, const std::vector<StoredTask>& tasks);

@@ -18,6 +18,7 @@
 #include "batch/sfv_runner.h"
 #include "batch/task_properties_window.h"
 #include "core/message_reporter.h"
+#include "core/result_codes.h"
 #include "platform/qt/gui_thread.h"
 #include "platform/qt/text.h"
 
@@ -175,21 +176,22 @@ void TForm3::ApplyLanguage() {
     static const TLanguageSet builtIn;
     const TLanguageSet& t = services_.texts ? *services_.texts : builtIn;
     using platform::qt::toQt;
-    const int titles[5] = {34, 35, 36, 37, 38};
+    using namespace msg::component;
+    const int titles[5] = {kTask, kTaskType, kStatus, kErrorHandling, kParameters};
     QStringList headers;
     for (int i = 0; i < 5; ++i) headers << toQt(t.component(titles[i]) + (i == 0 ? " #" : ""));
     headers << "";
     taskGrid->setHorizontalHeaderLabels(headers);
-    newTaskButton->setText(toQt(t.component(39)));
-    removeTaskButton->setText(toQt(t.component(40)));
-    Properties->setText(toQt(t.component(90)));
-    batchListMenu->setTitle(toQt(t.component(81)));
-    openListItem->setText(toQt(t.component(82)));
-    saveListItem->setText(toQt(t.component(83)));
-    clearListItem->setText(toQt(t.component(84)));
-    taskMenu->setTitle(toQt(t.component(34)));
-    addItem->setText(toQt(t.component(85)));
-    removeItem->setText(toQt(t.component(86)));
+    newTaskButton->setText(toQt(t.component(kAddTask)));
+    removeTaskButton->setText(toQt(t.component(kRemoveTask)));
+    Properties->setText(toQt(t.component(kProperties)));
+    batchListMenu->setTitle(toQt(t.component(kBatchList)));
+    openListItem->setText(toQt(t.component(kOpenInsertList)));
+    saveListItem->setText(toQt(t.component(kSaveList)));
+    clearListItem->setText(toQt(t.component(kClearList)));
+    taskMenu->setTitle(toQt(t.component(kTask)));
+    addItem->setText(toQt(t.component(kAdd)));
+    removeItem->setText(toQt(t.component(kRemove)));
     ShowState();
 }
 
@@ -197,7 +199,7 @@ void TForm3::ShowState() {
     static const TLanguageSet builtIn;
     const TLanguageSet& t = services_.texts ? *services_.texts : builtIn;
     const bool busy = sequencer_ && sequencer_->running() && !sequencer_->stopRequested();
-    runTask->setText(platform::qt::toQt(t.component(busy ? 1 : 0)));
+    runTask->setText(platform::qt::toQt(t.component(busy ? msg::component::kStop : msg::component::kStart)));
     const bool locked = sequencer_ && sequencer_->running();
     for (QWidget* w : {static_cast<QWidget*>(removeTaskButton), static_cast<QWidget*>(moveTaskUpButton),
                        static_cast<QWidget*>(moveTaskDownButton)})
@@ -265,7 +267,7 @@ void TForm3::saveBatchListClick() {
     state.DefaultExt = "ktq";
     if (!services_.fileDialogs->executeSave(state)) return;
     if (WriteBatchListFile(state.FileName, list_.Stored()) != 0) {
-        Error(9, state.FileName);
+        Error(msg::error::kCannotCreate, state.FileName);
         return;
     }
     if (services_.keepProjects) {

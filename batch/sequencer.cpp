@@ -10,6 +10,7 @@
 
 #include "batch/command_line.h"
 #include "core/helpers.h"
+#include "core/result_codes.h"
 #include "engine/methods.h"
 
 namespace {
@@ -18,8 +19,6 @@ constexpr const char* kIndent = "     ";
 constexpr int16_t kBatchBitsKept = 0x1FFF;
 constexpr int16_t kBatchRuns = static_cast<int16_t>(0x8000);
 constexpr int16_t kBatchAnswersYes = 0x4000;
-constexpr int kTextCompleted = 27, kTextFailed = 31, kTextBypassed = 32, kTextRunning = 33;
-constexpr int kNoArchiver = 16, kNoArchive = 18, kNothingBefore = 19;
 
 int ResultOf(const platform::ProcessEnd& end) {
     if (end.succeeded()) return 0;
@@ -61,7 +60,7 @@ const TLanguageSet& TBatchSequencer::texts() const {
     return services_.texts ? *services_.texts : builtIn;
 }
 
-std::string TBatchSequencer::runningText() const { return texts().core(kTextRunning) + "..."; }
+std::string TBatchSequencer::runningText() const { return texts().core(msg::core::kRunning) + "..."; }
 
 void TBatchSequencer::Log(const std::string& line) {
     if (services_.log) {
@@ -143,7 +142,7 @@ void TBatchSequencer::returnThreadSignalChange(int result) {
         if (state_ == SequencerState::StopRequested) {
             GoIdle();  // no task has run: none is marked
         } else if (result != 0) {
-            services_.list->setStatus(1, texts().core(kTextFailed));
+            services_.list->setStatus(1, texts().core(msg::core::kFailed));
             GoIdle();
         } else {
             services_.host->ShowFirstPage();
@@ -197,13 +196,13 @@ bool TBatchSequencer::Judge(int row, int result, bool bypassed) {
     BatchList& list = *services_.list;
     const bool stop = state_ == SequencerState::StopRequested;
     if (result != 0) {
-        list.setStatus(row, texts().core(kTextFailed));
+        list.setStatus(row, texts().core(msg::core::kFailed));
         if (onError_ == kStopBatch || stop) {
             GoIdle();
             return false;
         }
     } else {
-        list.setStatus(row, texts().core(bypassed ? kTextBypassed : kTextCompleted));
+        list.setStatus(row, texts().core(bypassed ? msg::core::kBypassed : msg::core::kCompleted));
         if (stop) {
             GoIdle();
             return false;
@@ -250,7 +249,7 @@ bool TBatchSequencer::ExpandPrevious(std::string& params) {
     if (!EndsWithPrevious(params)) return true;
     const std::string files = services_.host->generatedFiles();
     if (files.empty()) {
-        Log(kIndent + texts().message(kNothingBefore));
+        Log(kIndent + texts().message(msg::error::kNoPreviousOutput));
         Log("");
         return false;
     }
@@ -271,15 +270,15 @@ int TBatchSequencer::DecompressTask(int row, const std::string& params) {
         if (!directory.empty()) directory.pop_back();
     }
     if (!IsRegularFile(archive)) {
-        Log(texts().message(kNoArchive));
+        Log(texts().message(msg::error::kNoRarFile));
         Log("");
-        return 11;
+        return result::kTaskFailed;
     }
     const std::string archiver = Archiver();
     if (archiver.empty()) {
-        Log(kIndent + texts().message(kNoArchiver));
+        Log(kIndent + texts().message(msg::error::kNoDecompressor));
         Log("");
-        return kNoArchiver;
+        return msg::error::kNoDecompressor;
     }
     RunAndWait(DecompressArgv(archiver, archiverParam_, archive, directory), row,
                [this, archive, directory](const platform::ProcessEnd& end) {
@@ -295,15 +294,15 @@ int TBatchSequencer::DecompressTask(int row, const std::string& params) {
 }
 
 int TBatchSequencer::CompressTask(int row, std::string params) {
-    if (!ExpandPrevious(params)) return 11;
+    if (!ExpandPrevious(params)) return result::kTaskFailed;
     const std::string archiver = Archiver();
     if (archiver.empty()) {
-        Log(kIndent + texts().message(kNoArchiver));
+        Log(kIndent + texts().message(msg::error::kNoDecompressor));
         Log("");
-        return kNoArchiver;
+        return msg::error::kNoDecompressor;
     }
     if (!CanCreateRar(archiver)) {
-        Log(Upper(texts().core(kTextFailed)) + ":");
+        Log(Upper(texts().core(msg::core::kFailed)) + ":");
         Log(std::string(kIndent) + "RAR archives can only be created with rar; " + archiver + " cannot.");
         Log("");
         return 1;
@@ -314,14 +313,14 @@ int TBatchSequencer::CompressTask(int row, std::string params) {
 }
 
 int TBatchSequencer::SfvTask(int row, bool create, std::string params) {
-    if (!ExpandPrevious(params)) return 11;
-    if (!services_.sfv) return 12;
+    if (!ExpandPrevious(params)) return result::kTaskFailed;
+    if (!services_.sfv) return result::kFailed;
     sfvRunning_ = true;
     SetState(SequencerState::WaitingForChild);
     services_.sfv->start(create, params, row, [this, row](bool ok, const std::string& outputText) {
         sfvRunning_ = false;
         services_.host->setGeneratedFiles(outputText);
-        if (Judge(row, ok ? 0 : 12, false)) RunFrom(row + 1);
+        if (Judge(row, ok ? result::kOk : result::kFailed, false)) RunFrom(row + 1);
     });
     return -1;
 }
@@ -331,7 +330,7 @@ int TBatchSequencer::CommandTask(int row, const std::string& params) {
     if (builtin.kind != BuiltinCommand::kNone) {
         const std::string error = RunBuiltin(builtin);
         if (error.empty()) return 0;
-        Log(Upper(texts().core(kTextFailed)) + ":");
+        Log(Upper(texts().core(msg::core::kFailed)) + ":");
         Log(kIndent + builtin.folder + ": " + error);
         Log("");
         return 1;
@@ -339,7 +338,7 @@ int TBatchSequencer::CommandTask(int row, const std::string& params) {
     RunAndWait(platform::ShellCommand(params), row, [this](const platform::ProcessEnd& end) {
         const int result = ResultOf(end);
         if (result != 0 && !end.errorOutput.empty()) {
-            Log(Upper(texts().core(kTextFailed)) + ":");
+            Log(Upper(texts().core(msg::core::kFailed)) + ":");
             size_t begin = 0;
             const std::string& text = end.errorOutput;
             while (begin < text.size()) {
@@ -365,7 +364,7 @@ int TBatchSequencer::DeleteTask(bool& bypassed) {
     const std::string archive = lastArchive_;
     lastArchive_.clear();
     if (::unlink(archive.c_str()) != 0) {
-        Log(Upper(texts().core(kTextFailed)) + ":");
+        Log(Upper(texts().core(msg::core::kFailed)) + ":");
         Log(kIndent + archive);
         Log("");
         return 1;
@@ -380,7 +379,7 @@ void TBatchSequencer::RunAndWait(const std::vector<std::string>& argv, int r,
     auto onEnd = [this, r, then = std::move(then)](const platform::ProcessEnd& end) {
         if (!end.started) {
             // Nothing ran: say why, as a failed command's lines would.
-            Log(Upper(texts().core(kTextFailed)) + ":");
+            Log(Upper(texts().core(msg::core::kFailed)) + ":");
             Log(kIndent + (end.errorOutput.empty() ? std::string("cannot run the program") : end.errorOutput));
             Log("");
         }

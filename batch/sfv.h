@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/records.h"
+#include "core/result_codes.h"
 #include "platform/controls.h"
 #include "platform/dialogs.h"
 #include "platform/string_grid.h"
@@ -51,7 +52,12 @@ struct SfvContext {
 class TSfvChecker {
 public:
     // Values of lastError.
-    enum : int32_t { kNoError = 0, kStopped = 3, kCannotOpen = 4, kNoMemory = 12 };
+    enum : int32_t {
+        kNoError = result::kOk,
+        kStopped = result::kCancelled,
+        kCannotOpen = result::kCannotOpen,
+        kNoMemory = result::kNoMemory,
+    };
     static constexpr size_t kBlockSize = 1 << 20;
 
     // Takes the prompt flags and the quiet flag of the options now, so that
@@ -76,8 +82,8 @@ public:
     // is not a CRC.
     uint32_t FileCrc32(const std::string& path);
 
-    int OpenSfvForWriting(const std::string& path);  // 0, or 4 after error 6
-    int OpenSfvForReading(const std::string& path);  // 0, or 4 after error 6
+    int OpenSfvForWriting(const std::string& path);  // 0, or result::kCannotOpen after error kCannotOpen
+    int OpenSfvForReading(const std::string& path);  // 0, or result::kCannotOpen after error kCannotOpen
     int AddSfvEntries(const std::string& mask);      // 1 when every match was listed, else 0
     bool CheckAllSfvEntries();
     int CheckSfvEntry(const std::string& path);  // 1 when the file matches its entry, else 0

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "core/helpers.h"
+#include "core/result_codes.h"
 #include "platform/qt/text.h"
 
 namespace {
@@ -191,33 +192,50 @@ TForm4::TForm4(TBatchTask& record, int mode, Services services, QWidget* parent)
 void TForm4::ApplyLanguage() {
     static const TLanguageSet builtIn;
     const TLanguageSet& t = services_.texts ? *services_.texts : builtIn;
+    using namespace msg::component;
     auto q = [](const std::string& s) { return platform::qt::toQt(s); };
     auto colon = [&](int i) { return q(t.component(i) + " :"); };
-    TaskTypeGroup->setTitle(q(t.component(35)));
-    OnErrorGroup->setTitle(q(t.component(44)));
-    OnQueriesGroup->setTitle(q(t.component(45)));
-    archiveOptionsBox->setTitle(q(t.component(41)));
-    CDGroupBox->setTitle(q(t.component(137)));
-    actionLabel->setText(colon(112));
-    fromWithLabel->setText(colon(113));
-    baseLabel->setText(colon(132));
-    deleteLabel->setText(q(t.component(133)));
-    yesDelete->setText(q(t.core(35)));
-    noDelete->setText(q(t.core(36)));
+    TaskTypeGroup->setTitle(q(t.component(kTaskType)));
+    OnErrorGroup->setTitle(q(t.component(kOnErrors)));
+    OnQueriesGroup->setTitle(q(t.component(kOnQueries)));
+    archiveOptionsBox->setTitle(q(t.component(kArchivingOptions)));
+    CDGroupBox->setTitle(q(t.component(kRarsInFoldersTitle)));
+    actionLabel->setText(colon(kAction));
+    fromWithLabel->setText(colon(kFromWith));
+    baseLabel->setText(colon(kRarBaseName));
+    deleteLabel->setText(q(t.component(kDeleteImagesAfterRar)));
+    yesDelete->setText(q(t.core(msg::core::kYes)));
+    noDelete->setText(q(t.core(msg::core::kNo)));
     const std::pair<QAbstractButton*, int> captions[] = {
-        {loadTask, 46},        {archiveTask, 75},     {unarchiveTask, 47},   {deleteTask, 48},
-        {executeCmd, 49},      {chkSFV, 110},         {createSFV, 111},      {createSFVRar, 136},
-        {stopBatchOption, 50}, {contBatchOption, 51}, {queryYesButton, 52},  {queryNoButton, 53},
-        {storeSelFileBox, 79}, {storeOutFileBox, 80}, {fileInFolderBox, 134}, {volNone, 87},
-        {okButton, 31},        {cancelButton, 32},
+        {loadTask, kLoadTaskProject},
+        {archiveTask, kAddToRar},
+        {unarchiveTask, kDecompressRar},
+        {deleteTask, kDeleteRarAfter},
+        {executeCmd, kRunCommandLine},
+        {chkSFV, kVerifySfv},
+        {createSFV, kCreateSfv},
+        {createSFVRar, kSfvForRar},
+        {stopBatchOption, msg::component::kStopBatch},
+        {contBatchOption, msg::component::kContinueBatch},
+        {queryYesButton, kAssumeYes},
+        {queryNoButton, kAssumeNo},
+        {storeSelFileBox, kSelectedFiles},
+        {storeOutFileBox, kPreviousTaskFiles},
+        {fileInFolderBox, kRarsInFolders},
+        {volNone, kNone},
+        {okButton, kOk},
+        {cancelButton, kCancel},
     };
     for (const auto& [w, i] : captions) w->setText(q(t.component(i)));
-    const std::pair<QLabel*, int> labels[] = {{taskProjName, 54}, {archName, 55},     {archDest, 56},
-                                              {sfvFileLabel, 114}, {extCmdLabel, 57}, {selFileLabel, 78},
-                                              {volumeSizeLabel, 42}, {compressionLevelLabel, 43}};
+    const std::pair<QLabel*, int> labels[] = {
+        {taskProjName, kTaskProjectFile},    {archName, kArchiveName},
+        {archDest, kDecompressionDir},       {sfvFileLabel, kSfvFile},
+        {extCmdLabel, kExternalCommandLine}, {selFileLabel, kSelectedFilesTitle},
+        {volumeSizeLabel, kVolumeSize},      {compressionLevelLabel, kCompression},
+    };
     for (const auto& [w, i] : labels) w->setText(colon(i));
     for (QPushButton* b : {loadTaskProfile, archiveSelect, decompDir, extCmdLoad, selFileButton})
-        b->setToolTip(q(t.component(58)));
+        b->setToolTip(q(t.component(kSelect)));
 }
 
 void TForm4::Take() {
@@ -337,7 +355,9 @@ void TForm4::decompDirClick() {
     static const TLanguageSet builtIn;
     const TLanguageSet& t = services_.texts ? *services_.texts : builtIn;
     std::string dir = model_.archiveDest;
-    if (!services_.fileDialogs || !services_.fileDialogs->selectDirectory(t.component(121) + " :", dir)) return;
+    if (!services_.fileDialogs ||
+        !services_.fileDialogs->selectDirectory(t.component(msg::component::kSelectDecompressionDir) + " :", dir))
+        return;
     model_.archiveDest = dir;
     Show();
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "core/records.h"
+#include "core/result_codes.h"
 
 static_assert(sizeof(off_t) >= 8, "64-bit file offsets are required");
 
@@ -20,7 +21,6 @@ constexpr size_t kBufferSize = 512 * 1024;
 // A refill starts this far before the wanted offset (page aligned), so that
 // the short seeks back of the sector loop stay inside the buffer.
 constexpr uint64_t kKeepBehind = 8 * 1024;
-constexpr int kOpenFailed = 12;
 
 ssize_t preadRetry(int fd, void* dst, size_t count, uint64_t at) {
     for (;;) {
@@ -64,12 +64,12 @@ void TFileIO::adopt(int fd, const std::string& path) {
 
 int TFileIO::OpenForRead(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return kOpenFailed;
+    if (fd < 0) return result::kFailed;
     struct stat st;
     // open() accepts a directory for reading; a directory is no file to read.
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         ::close(fd);
-        return kOpenFailed;
+        return result::kFailed;
     }
     adopt(fd, path);
     size = lengthOf(fd);
@@ -78,7 +78,7 @@ int TFileIO::OpenForRead(const std::string& path) {
 
 int TFileIO::OpenForWrite(const std::string& path) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return kOpenFailed;
+    if (fd < 0) return result::kFailed;
     adopt(fd, path);
     size = 0;
     return 0;
@@ -86,7 +86,7 @@ int TFileIO::OpenForWrite(const std::string& path) {
 
 int TFileIO::OpenForUpdate(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) return kOpenFailed;
+    if (fd < 0) return result::kFailed;
     adopt(fd, path);
     size = lengthOf(fd);
     return 0;
@@ -128,7 +128,7 @@ int TFileIO::Close() {
     buf_.reset();
     position = 0;
     size = 0;
-    return writeFailed_ ? kOpenFailed : 0;
+    return writeFailed_ ? result::kFailed : result::kOk;
 }
 
 bool TFileIO::Flush() { return fd_ < 0 ? !writeFailed_ : flush(); }
@@ -270,8 +270,8 @@ bool TFileIO::Search(const uint8_t* pattern, size_t patternLength, uint8_t* buff
 }
 
 int TFileIO::SearchJobPattern(uint8_t* buffer, size_t chunk) {
-    if (owner == nullptr || owner->searchPattern == nullptr) return 5;
-    return Search(owner->searchPattern, 4, buffer, size, chunk, false) ? 0 : 5;
+    if (owner == nullptr || owner->searchPattern == nullptr) return result::kNoMpegStream;
+    return Search(owner->searchPattern, 4, buffer, size, chunk, false) ? result::kOk : result::kNoMpegStream;
 }
 
 int64_t FindPattern(const uint8_t* pattern, size_t patternLength, const uint8_t* buffer, size_t bufferLength) {

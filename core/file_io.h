@@ -27,14 +27,15 @@ public:
     TFileIO(const TFileIO&) = delete;
     TFileIO& operator=(const TFileIO&) = delete;
 
-    int OpenForRead(const std::string& path);    // 0, or 12
-    int OpenForWrite(const std::string& path);   // 0, or 12
-    int OpenForUpdate(const std::string& path);  // 0, or 12
+    int OpenForRead(const std::string& path);    // 0, or result::kFailed
+    int OpenForWrite(const std::string& path);   // 0, or result::kFailed
+    int OpenForUpdate(const std::string& path);  // 0, or result::kFailed
     size_t Read(void* buffer, size_t count);
     // Bytes accepted. Writes are buffered: a failure that shows only when the
-    // buffer is handed to the system makes later writes return 0 and Close 12.
+    // buffer is handed to the system makes later writes return 0 and Close
+    // result::kFailed.
     size_t Write(const void* buffer, size_t count);
-    // 0, or 12 when any write since the open failed (the file is incomplete).
+    // 0, or result::kFailed when any write since the open failed (the file is incomplete).
     int Close();
     // Hands buffered writes to the system now: false when any write since
     // the open failed, so a full disk shows before the file is called done.
@@ -48,7 +49,7 @@ public:
     // at the first byte of the match.
     bool Search(const uint8_t* pattern, size_t patternLength, uint8_t* buffer, uint64_t limit, size_t chunk,
                 bool showProgress);
-    int SearchJobPattern(uint8_t* buffer, size_t chunk);  // 0 found, 5 not
+    int SearchJobPattern(uint8_t* buffer, size_t chunk);  // 0 found, result::kNoMpegStream not
     bool writeFailed() const { return writeFailed_; }
 
     uint64_t size = 0;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/result_codes.h"
+
 enum class LangSection : int {
     LANGUAGE_SET_INFO = 0,
     CORE_PROGRAM_MSGS,
@@ -41,7 +43,13 @@ public:
     // files are invalid. The format itself needs two.
     static constexpr int kMaxNesting = 16;
 
-    enum Status : int32_t { kLoaded = 0, kCannotOpen = 6, kInvalidFile = 21, kWrongCount = 22 };
+    // The error message of each failed load.
+    enum Status : int32_t {
+        kLoaded = 0,
+        kCannotOpen = msg::error::kCannotOpen,
+        kInvalidFile = msg::error::kInvalidLanguageFile,
+        kWrongCount = msg::error::kLanguageEntryCount,
+    };
 
     TLanguageSet();  // built-in English texts
 

@@ -1,6 +1,7 @@
 #include "core/records.h"
 
 #include "core/language_set.h"
+#include "core/result_codes.h"
 #include "disc/track_table.h"
 
 TJob::TJob() : batchContext(new TBatchContext()) {}
@@ -24,8 +25,8 @@ void TStats::Show(const TLanguageSet* texts) {
 
     std::string warningsWord, errorsWord;
     if (texts) {
-        warningsWord = texts->component(95);
-        errorsWord = texts->component(96);
+        warningsWord = texts->component(msg::component::kWarnings);
+        errorsWord = texts->component(msg::component::kErrors);
     }
     label->setVisible(true);
     label->setCaption(std::to_string(warnings.load()) + " " + warningsWord + " / " + std::to_string(errors.load()) +

@@ -7,6 +7,7 @@
 #include "core/helpers.h"
 #include "core/path_lookup.h"
 #include "core/records.h"
+#include "core/result_codes.h"
 #include "disc/sheet_text.h"
 
 namespace {
@@ -92,7 +93,7 @@ int TCueReader::Parse() {
             }
             if (!closed || !tracks.empty() || words.size() < 2 || words.size() > 3 || words[1].text.empty() ||
                 !typeOk)
-                return Fail(3, context);
+                return Fail(msg::error::kCueMissingFile, context);
             options->DefaultLoadDir = ExtractFolder(sheetPath_);
             if (!OpenSheetImage(services, *imageFile, sheetDir, words[1].text,
                                 "*.bin (binary image file)|*.bin|All files|*.*", imagePath)) {
@@ -103,27 +104,27 @@ int TCueReader::Parse() {
             imageSize = static_cast<int64_t>(imageFile->Size());
             context = ExtractName(imagePath);
         } else if (key == "TRACK") {
-            if (!fileSeen) return Fail(3, context);
-            if (!tracks.empty() && !tracks.back().hasStart) return Fail(5, context);
+            if (!fileSeen) return Fail(msg::error::kCueMissingFile, context);
+            if (!tracks.empty() && !tracks.back().hasStart) return Fail(msg::error::kCueIncomplete, context);
             int64_t number = 0;
             if (closed && words.size() == 3 && !words[1].quoted && ParseSheetNumber(words[1].text, INT32_MAX, number) &&
                 number > kMaxTracks)
-                return Fail(2, context);
-            if (static_cast<int>(tracks.size()) >= kMaxTracks) return Fail(2, context);
+                return Fail(msg::error::kTooManyCueTracks, context);
+            if (static_cast<int>(tracks.size()) >= kMaxTracks) return Fail(msg::error::kTooManyCueTracks, context);
             CueTrack t;
             if (!closed || words.size() != 3 || words[1].quoted || words[2].quoted || number < 1 ||
                 !CueModeSize(words[2].text, t.sectorSize, t.mode1))
-                return Fail(5, context);
+                return Fail(msg::error::kCueIncomplete, context);
             tracks.push_back(t);
         } else if (key == "INDEX") {
-            if (tracks.empty()) return Fail(5, context);
+            if (tracks.empty()) return Fail(msg::error::kCueIncomplete, context);
             int64_t number = 0;
             int32_t m = 0, s = 0, f = 0;
             if (!closed || words.size() != 3 || words[1].quoted || !ParseSheetNumber(words[1].text, 99, number) ||
                 !ParseSheetTime(words[2].text, m, s, f))
-                return Fail(5, context);
+                return Fail(msg::error::kCueIncomplete, context);
             CueTrack& t = tracks.back();
-            if (number <= t.lastIndexNumber) return Fail(5, context);
+            if (number <= t.lastIndexNumber) return Fail(msg::error::kCueIncomplete, context);
             t.lastIndexNumber = static_cast<int>(number);
             const int64_t position = SheetFrames(m, s, f);
             // The previous track runs up to this track's INDEX 01 (an INDEX 00
@@ -144,22 +145,22 @@ int TCueReader::Parse() {
         // where a track lies.
     }
 
-    if (!fileSeen) return Fail(3, context);
-    if (!tracks.empty() && !tracks.back().hasStart) return Fail(5, context);
+    if (!fileSeen) return Fail(msg::error::kCueMissingFile, context);
+    if (!tracks.empty() && !tracks.back().hasStart) return Fail(msg::error::kCueIncomplete, context);
     if (tracks.size() < 2) {
         // A VideoCD sheet has its data track first and the MPEG tracks after it.
-        if (!tracks.empty() && tracks.back().mode1) return Fail(4, context);
-        return Fail(5, context);
+        if (!tracks.empty() && tracks.back().mode1) return Fail(msg::error::kMode1NotSupported, context);
+        return Fail(msg::error::kCueIncomplete, context);
     }
 
     CueTrack& last = tracks.back();
     const bool truncated = last.start == imageSize;
     last.end = truncated ? imageSize : imageSize / last.sectorSize * last.sectorSize;
     for (const CueTrack& t : tracks)
-        if (t.start > t.end || t.end > imageSize) return Fail(5, context);
+        if (t.start > t.end || t.end > imageSize) return Fail(msg::error::kCueIncomplete, context);
 
     StoreSheetTracks(*trackTable, tracks);
     job->sourceName = imagePath;
-    if (truncated) services.Error(13, context);
+    if (truncated) services.Error(msg::error::kTrackTruncated, context);
     return 1;
 }

@@ -10,6 +10,7 @@
 #include "core/language_set.h"
 #include "core/message_reporter.h"
 #include "core/records.h"
+#include "core/result_codes.h"
 #include "disc/time_code.h"
 #include "disc/track_table.h"
 #include "disc/vcd_track_list.h"
@@ -347,45 +348,45 @@ int TMpegFileList::AddFile(const std::string& path) {
     const std::string shown = ExtractName(path);
     TFileIO file(job_);
     if (file.OpenForRead(path) != 0) {
-        Report(kMsgError, 6, shown);
-        return 4;
+        Report(kMsgError, msg::error::kCannotOpen, shown);
+        return result::kCannotOpen;
     }
-    int result = 0;
+    int result = result::kOk;
     const bool mpeg2 = IsMpeg2Stream(file);
     if (!entries.empty()) {
         const int32_t kind = job_ ? job_->discKind : 1;
         if (kind == 1 && mpeg2) {
-            Report(kMsgError, 26, shown);
-            result = 12;
+            Report(kMsgError, msg::error::kNotMpeg1, shown);
+            result = result::kFailed;
         } else if (kind == 2 && !mpeg2) {
-            Report(kMsgError, 27, shown);
-            result = 12;
+            Report(kMsgError, msg::error::kNotMpeg2, shown);
+            result = result::kFailed;
         }
         pendingKind_ = 0;
     } else if (mpeg2) {
         pendingKind_ = 2;
     } else if (!IsMpegProgramStream(file)) {
-        Report(kMsgError, 7, shown);
-        result = 12;
+        Report(kMsgError, msg::error::kNoMpegStream, shown);
+        result = result::kFailed;
     } else {
         pendingKind_ = 1;
     }
-    if (result == 0) {
+    if (result == result::kOk) {
         result = ScanFile(file);
         switch (result) {
-        case 7: Report(kMsgError, 7, shown); break;
-        case 8: Report(kMsgError, 8, shown); break;
-        case 9: Report(kMsgError, 11, shown); break;
+        case result::kScanNoStream: Report(kMsgError, msg::error::kNoMpegStream, shown); break;
+        case result::kScanNoSequence: Report(kMsgError, msg::error::kNoSequenceHeader, shown); break;
+        case result::kBadPackSize: Report(kMsgError, msg::error::kInvalidPackSize, shown); break;
         default: break;
         }
     }
     file.Close();
     pendingKind_ = 0;
-    if (result == 17) {
+    if (result == result::kSplit) {
         ShowImageInfo();
-        return 0;
+        return result::kOk;
     }
-    if (result != 0) return result;
+    if (result != result::kOk) return result;
 
     const TMpegFileInfo& added = entries.back();
     if (controls_.startVCDButton) controls_.startVCDButton->setEnabled(true);
@@ -393,7 +394,7 @@ int TMpegFileList::AddFile(const std::string& path) {
         controls_.trackList->AddRow(added.image, added.trackInImage, added.name, added.TimeText());
         controls_.trackList->Renumber();
     }
-    if (added.size % kSectorBytes != 0) Report(kMsgWarning, 4, shown);
+    if (added.size % kSectorBytes != 0) Report(kMsgWarning, msg::warning::kNotConstantPackSize, shown);
     if (controls_.logListBox) {
         if (!config_ || config_->buildListHeaderShown == 0) {
             for (const std::string& line : LogHeader()) controls_.logListBox->add(line);
@@ -422,7 +423,7 @@ int TMpegFileList::ScanFile(TFileIO& file) {
     head.resize(file.Read(head.data(), head.size()));
 
     const int64_t origin = FindPattern(kPackStart, 4, head.data(), head.size());
-    if (origin < 0) return 7;
+    if (origin < 0) return result::kScanNoStream;
     // Pack size: the distance to the next pack start, at least 2048 bytes on.
     int packSize = 0;
     if (size_t(origin) + 2048 < head.size()) {
@@ -437,7 +438,7 @@ int TMpegFileList::ScanFile(TFileIO& file) {
             packSize = int(kSectorBytes);
     }
     const int64_t seq = FindPattern(kSequenceHeader, 4, head.data(), head.size());
-    if (seq < 0 || size_t(seq) + 12 > head.size()) return 8;
+    if (seq < 0 || size_t(seq) + 12 > head.size()) return result::kScanNoSequence;
 
     TMpegFileInfo e;
     const uint8_t* sh = head.data() + seq;
@@ -448,7 +449,7 @@ int TMpegFileList::ScanFile(TFileIO& file) {
     e.frameRate = FrameRateOf(e.frameRateCode);
     e.pal = e.frameRateCode == 3 ? 1 : 0;
     e.packSize2324 = packSize == kSectorBytes ? 1 : 0;
-    if (!e.packSize2324) return 9;
+    if (!e.packSize2324) return result::kBadPackSize;
 
     packOrigin_ = origin;
     scanRate_ = e.frameRate;
@@ -507,7 +508,7 @@ int TMpegFileList::SplitFile(TFileIO& file, const TMpegFileInfo& scanned) {
     std::vector<TMpegFileInfo> pieces;
     int64_t start = packOrigin_;
     GopSector startGop;
-    if (!FindGopForward(file, start, startGop)) return 8;
+    if (!FindGopForward(file, start, startGop)) return result::kScanNoSequence;
     while (start < length) {
         TMpegFileInfo piece = scanned;
         int64_t end = length;
@@ -524,7 +525,7 @@ int TMpegFileList::SplitFile(TFileIO& file, const TMpegFileInfo& scanned) {
                     break;
                 }
             }
-            if (!found) return 8;
+            if (!found) return result::kScanNoSequence;
             end = pos;
             FindGopForward(file, end, endGop);
         } else {
@@ -559,7 +560,7 @@ int TMpegFileList::SplitFile(TFileIO& file, const TMpegFileInfo& scanned) {
                                         entries[i].TimeText());
         controls_.trackList->Renumber();
     }
-    return 17;
+    return result::kSplit;
 }
 
 int64_t TMpegFileList::FramesBetween(const GopSector& a, const GopSector& b, bool timeStamps) {
@@ -678,8 +679,8 @@ int TMpegFileList::ImageCount() const { return entries.empty() ? 0 : entries.bac
 
 void TMpegFileList::ShowImageInfo() {
     const TLanguageSet& t = controls_.languageSet ? *controls_.languageSet : BuiltInTexts();
-    std::string image = t.component(119) + ": ";
-    std::string time = t.component(120) + ": ";
+    std::string image = t.component(msg::component::kImageNumber) + ": ";
+    std::string time = t.component(msg::component::kTotalPlaytime) + ": ";
     const int row = controls_.trackList && controls_.trackList->RowCount() > 0 ? controls_.trackList->CurrentRow() : -1;
     if (row >= 1 && row <= int(entries.size())) {
         const TMpegFileInfo& e = entries[size_t(row - 1)];

@@ -109,13 +109,14 @@ public:
     // sectors and the margin (at least one sector).
     int64_t PieceLength() const;
 
-    // 0 added (whole or as pieces); 4 the file cannot be opened (error 6);
-    // 12 refused by the disc-kind checks; 7, 8, 9 the scan failed (errors 7,
-    // 8, 11). A refused file changes nothing.
+    // 0 added (whole or as pieces); result::kCannotOpen the file cannot be
+    // opened; result::kFailed refused by the disc-kind checks; the scan's
+    // failures as ScanFile gives them. A refused file changes nothing.
     int AddFile(const std::string& path);
-    // Scans the open file and appends it (or its pieces): 0 whole, 17 split,
-    // 7 no pack start, 8 no sequence header or no split point, 9 pack size
-    // not 2324. Nothing is appended unless the result is 0 or 17.
+    // Scans the open file and appends it (or its pieces): 0 whole,
+    // result::kSplit split, kScanNoStream no pack start, kScanNoSequence no
+    // sequence header or no split point, kBadPackSize pack size not 2324.
+    // Nothing is appended unless the result is 0 or kSplit.
     int ScanFile(TFileIO& file);
 
     void AssignImages();

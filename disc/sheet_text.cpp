@@ -9,6 +9,7 @@
 #include "core/helpers.h"
 #include "core/path_lookup.h"
 #include "core/records.h"
+#include "core/result_codes.h"
 
 bool ReadSheetLines(std::istream& in, std::vector<std::string>& lines) {
     lines.clear();
@@ -114,9 +115,9 @@ bool OpenSheetImage(const SheetServices& services, TFileIO& image, const std::st
         opened = found;
         return true;
     }
-    services.Error(1, "");
+    services.Error(msg::error::kCueImageMissing, "");
     if (services.Unattended()) {
-        services.Error(6, ExtractName(name));
+        services.Error(msg::error::kCannotOpen, ExtractName(name));
         return false;
     }
     // A copy: the main window's dialog keeps naming the sheet, which a task
@@ -125,7 +126,8 @@ bool OpenSheetImage(const SheetServices& services, TFileIO& image, const std::st
     if (services.controls->openDialog) state = *services.controls->openDialog;
     state.Filter = filter;
     state.FilterIndex = 1;
-    state.Title = services.controls->languageSet ? services.controls->languageSet->core(0) : std::string();
+    state.Title = services.controls->languageSet ? services.controls->languageSet->core(msg::core::kSelectBinaryImage)
+                                                 : std::string();
     state.FileName.clear();
     state.Files.clear();
     state.multiSelect = false;
@@ -134,7 +136,7 @@ bool OpenSheetImage(const SheetServices& services, TFileIO& image, const std::st
     const std::string& chosen = state.FileName;
     std::error_code ec;
     if (chosen.empty() || !std::filesystem::is_regular_file(chosen, ec) || image.OpenForRead(chosen) != 0) {
-        services.Error(6, ExtractName(chosen));
+        services.Error(msg::error::kCannotOpen, ExtractName(chosen));
         return false;
     }
     opened = chosen;
@@ -152,7 +154,7 @@ TSheetReader::~TSheetReader() { Close(); }
 
 int TSheetReader::Open(const std::string& path) {
     auto in = std::make_unique<std::ifstream>(path, std::ios::in | std::ios::binary);
-    if (!in->is_open()) return 6;
+    if (!in->is_open()) return msg::error::kCannotOpen;
     sheetFile = std::move(in);
     sheetPath_ = path;
     return 0;
@@ -168,7 +170,7 @@ bool TSheetReader::TakeLines(std::vector<std::string>& lines) {
     if (!sheetFile || !job || !options || !trackTable || !imageFile) return false;
     const bool whole = ReadSheetLines(*sheetFile, lines);
     sheetFile.reset();
-    if (!whole) Fail(5, ExtractName(sheetPath_));
+    if (!whole) Fail(msg::error::kCueIncomplete, ExtractName(sheetPath_));
     return whole;
 }
 

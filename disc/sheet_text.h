@@ -102,7 +102,7 @@ public:
     TSheetReader(const TSheetReader&) = delete;
     TSheetReader& operator=(const TSheetReader&) = delete;
 
-    int Open(const std::string& path);  // 0, or 6 when it cannot be opened
+    int Open(const std::string& path);  // 0, or msg::error::kCannotOpen
     // Closes and deletes the image file object and closes the sheet.
     void Close();
 

@@ -7,6 +7,7 @@
 #include "core/file_io.h"
 #include "core/language_set.h"
 #include "core/records.h"
+#include "core/result_codes.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ constexpr uint8_t kPackStart[4] = {0x00, 0x00, 0x01, 0xBA};
 void ShowSearching(TJob* job) {
     TJobControls* c = job->controls;
     if (!c || !c->statusLabel) return;
-    std::string caption = c->languageSet ? c->languageSet->core(4) : std::string("searching");
+    std::string caption = c->languageSet ? c->languageSet->core(msg::core::kSearching) : std::string("searching");
     c->statusLabel->setCaption(caption + "...");
 }
 
@@ -151,11 +152,12 @@ void TGopTimeCode::ShiftScr(uint8_t* field, uint64_t offset, int kind) {
 }
 
 int SearchPattern(TJob* job, int length, uint64_t limit) {
-    if (!job) return 5;
+    if (!job) return result::kNoMpegStream;
     ShowSearching(job);
     TFileIO* in = job->inputFile;
-    if (!in || length < 1) return 5;
-    return SearchInput(job, job->searchPattern, size_t(length), std::min(limit, in->size)) ? 0 : 5;
+    if (!in || length < 1) return result::kNoMpegStream;
+    return SearchInput(job, job->searchPattern, size_t(length), std::min(limit, in->size)) ? result::kOk
+                                                                                           : result::kNoMpegStream;
 }
 
 const uint8_t* SearchPackStart(TJob* job, uint64_t limit) {

@@ -52,7 +52,8 @@ constexpr uint64_t kClockMask = (uint64_t(1) << 33) - 1;
 // Searches the job's input file for the first length bytes of the job's
 // search pattern, with the status caption and progress of the job's
 // controls, up to `limit` (a track's end) or the end of the file. 0 found
-// (the file stands at the match), 5 not found or stopped.
+// (the file stands at the match), result::kNoMpegStream not found or
+// stopped.
 int SearchPattern(TJob* job, int length, uint64_t limit = UINT64_MAX);
 // Searches for 00 00 01 BA within limit bytes. The pack start code (a
 // constant the caller may make the job's search pattern), or nullptr.

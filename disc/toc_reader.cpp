@@ -9,6 +9,7 @@
 #include "core/helpers.h"
 #include "core/path_lookup.h"
 #include "core/records.h"
+#include "core/result_codes.h"
 #include "disc/sheet_text.h"
 
 namespace {
@@ -84,28 +85,30 @@ int TTocReader::Parse() {
         if (key == "CD_ROM" || key == "CD_ROM_XA") {
             headerSeen = true;
         } else if (key == "TRACK") {
-            if (!headerSeen) return Fail(3, context);
-            if (!tracks.empty() && !tracks.back().hasData) return Fail(5, context);
-            if (static_cast<int>(tracks.size()) >= kMaxTracks) return Fail(2, context);
+            if (!headerSeen) return Fail(msg::error::kCueMissingFile, context);
+            if (!tracks.empty() && !tracks.back().hasData) return Fail(msg::error::kCueIncomplete, context);
+            if (static_cast<int>(tracks.size()) >= kMaxTracks) return Fail(msg::error::kTooManyCueTracks, context);
             TocTrack t;
             // A sub-channel mode word would put sub-channel bytes after every
             // sector, which the table cannot describe.
             if (!closed || words.size() != 2 || words[1].quoted || !TocModeSize(words[1].text, t.sectorSize))
-                return Fail(5, context);
+                return Fail(msg::error::kCueIncomplete, context);
             tracks.push_back(t);
         } else if (key == "DATAFILE") {
-            if (tracks.empty() || tracks.back().hasData) return Fail(5, context);
-            if (!closed || words.size() < 3 || words.size() > 4 || words[1].text.empty()) return Fail(5, context);
+            if (tracks.empty() || tracks.back().hasData) return Fail(msg::error::kCueIncomplete, context);
+            if (!closed || words.size() < 3 || words.size() > 4 || words[1].text.empty())
+                return Fail(msg::error::kCueIncomplete, context);
             TocTrack& t = tracks.back();
             int64_t offset = 0;
             const std::string* length = &words[2].text;
             if (words.size() == 4) {
                 const std::string& o = words[2].text;
                 if (words[2].quoted || o.size() < 2 || o[0] != '#' || !ParseSheetNumber(o.substr(1), kMaxOffset, offset))
-                    return Fail(5, context);
+                    return Fail(msg::error::kCueIncomplete, context);
                 length = &words[3].text;
             }
-            if (!ParseSheetTime(*length, t.minutes, t.seconds, t.frames)) return Fail(5, context);
+            if (!ParseSheetTime(*length, t.minutes, t.seconds, t.frames))
+                return Fail(msg::error::kCueIncomplete, context);
 
             const std::string& name = words[1].text;
             if (!imageOpen) {
@@ -122,7 +125,7 @@ int TTocReader::Parse() {
                 context = ExtractName(imagePath);
             } else if (name != writtenName && ResolveNamedFile(sheetDir, name) != imagePath) {
                 // Every track must lie in the one image that is open.
-                return Fail(5, ExtractName(sheetPath_) + ": DATAFILE \"" + name + "\"");
+                return Fail(msg::error::kCueIncomplete, ExtractName(sheetPath_) + ": DATAFILE \"" + name + "\"");
             }
             t.start = std::min(offset, imageSize);
             t.end = std::min(offset + t.sectorSize * SheetFrames(t.minutes, t.seconds, t.frames), imageSize);
@@ -132,19 +135,19 @@ int TTocReader::Parse() {
         // rest say nothing about where a track lies.
     }
 
-    if (!headerSeen) return Fail(3, context);
-    if (tracks.empty() || !tracks.back().hasData) return Fail(5, context);
+    if (!headerSeen) return Fail(msg::error::kCueMissingFile, context);
+    if (tracks.empty() || !tracks.back().hasData) return Fail(msg::error::kCueIncomplete, context);
 
     // The last track runs to the end of the image, in whole sectors.
     TocTrack& last = tracks.back();
     const bool truncated = last.start == imageSize;
     last.end = truncated ? imageSize : last.start + (imageSize - last.start) / last.sectorSize * last.sectorSize;
     for (const TocTrack& t : tracks)
-        if (t.start > t.end || t.end > imageSize) return Fail(5, context);
+        if (t.start > t.end || t.end > imageSize) return Fail(msg::error::kCueIncomplete, context);
 
     StoreSheetTracks(*trackTable, tracks);
     dataFileName = imagePath;
     job->sourceName = imagePath;
-    if (truncated) services.Error(13, context);
+    if (truncated) services.Error(msg::error::kTrackTruncated, context);
     return 1;
 }

@@ -10,6 +10,7 @@
 
 #include "core/helpers.h"
 #include "core/records.h"
+#include "core/result_codes.h"
 
 const char* const kScanTableText = "Temporary SCANDATA.DAT table file";
 const char* const kSearchTableText = "Temporary SEARCH.DAT table file";
@@ -96,7 +97,7 @@ int TScanDataFile::CreateFile(const std::string& path) {
     size_ = 0;
     count = 0;
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    return fd_ < 0 ? 4 : 0;
+    return fd_ < 0 ? result::kCannotOpen : result::kOk;
 }
 
 bool TScanDataFile::Write(const void* bytes, size_t n) {
@@ -179,7 +180,7 @@ int TScanDataFile::Close() {
         if (::close(fd_) != 0) failed_ = true;
         fd_ = -1;
     }
-    return failed_ ? 25 : 0;
+    return failed_ ? msg::error::kCannotCreateTables : 0;
 }
 
 int WriteScanTables(const std::string& folder, bool isVcd, const std::vector<TImageTrack>& tracks,
@@ -190,23 +191,23 @@ int WriteScanTables(const std::string& folder, bool isVcd, const std::vector<TIm
 
     why = kScanTableText;
     TScanDataFile scan(isVcd ? 1 : 2);
-    if (scan.CreateFile(folder + "/" + kScanTableName) != 0) return 25;
+    if (scan.CreateFile(folder + "/" + kScanTableName) != 0) return msg::error::kCannotCreateTables;
     scan.WriteHeader();
     if (!isVcd) scan.WriteSvcdIndex(play, points.PointsPerTrack());
     scan.WritePoints(list);
     scan.PatchCount();
-    if (scan.Close() != 0) return 25;
+    if (scan.Close() != 0) return msg::error::kCannotCreateTables;
     if (isVcd) {
         why.clear();
         return 0;
     }
     why = kSearchTableText;
     TScanDataFile search(2);
-    if (search.CreateFile(folder + "/" + kSearchTableName) != 0) return 25;
+    if (search.CreateFile(folder + "/" + kSearchTableName) != 0) return msg::error::kCannotCreateTables;
     search.WriteSearchHeader();
     search.WritePoints(list);
     search.PatchCount();
-    if (search.Close() != 0) return 25;
+    if (search.Close() != 0) return msg::error::kCannotCreateTables;
     why.clear();
     return 0;
 }
@@ -299,7 +300,7 @@ int CheckImageLimits(bool isVcd, const std::vector<TImageTrack>& tracks, int32_t
     const int64_t n = static_cast<int64_t>(tracks.size());
     if (n > kMaxImageTracks) {
         why = "more than 98 tracks in one image";
-        return 20;
+        return msg::error::kTooManyVideoTracks;
     }
     std::vector<double> play;
     for (const TImageTrack& t : tracks) play.push_back(t.playSeconds);
@@ -310,15 +311,15 @@ int CheckImageLimits(bool isVcd, const std::vector<TImageTrack>& tracks, int32_t
     const int64_t scanBytes = isVcd ? 12 + 3 * points : 12 + 4 + 3 * n + 2 + 3 * n + 3 * points;
     if (scanBytes > 112 * 2048 || points > 0xFFFF) {
         why = kScanTableText;
-        return 25;
+        return msg::error::kCannotCreateTables;
     }
     if (!isVcd && 13 + 3 * points > 32 * 2048) {
         why = kSearchTableText;
-        return 25;
+        return msg::error::kCannotCreateTables;
     }
     if (imageSectors - 1 + 150 > kLastBcdAddress) {
         why = "the image reaches past 99:59:74";
-        return 25;
+        return msg::error::kCannotCreateTables;
     }
     why.clear();
     return 0;
@@ -342,7 +343,7 @@ int TCdiFiles::Load() {
         if (!ok) {
             failedName = ExtractName(paths[i]);
             sizes.clear();
-            return 23;
+            return msg::error::kCannotOpenCdiFiles;
         }
         sizes.push_back(static_cast<int64_t>(st.st_size));
     }

@@ -75,7 +75,8 @@ extern const char* const kSearchTableText;
 extern const char* const kTracksTableText;
 
 // SCANDATA.DAT or SEARCH.DAT being written. Every write returns false when
-// it fails, and the failure sticks: Close then returns 25.
+// it fails, and the failure sticks: Close then returns
+// msg::error::kCannotCreateTables.
 class TScanDataFile {
 public:
     explicit TScanDataFile(int32_t discKind);  // 1 VCD, else SVCD
@@ -83,7 +84,7 @@ public:
     TScanDataFile(const TScanDataFile&) = delete;
     TScanDataFile& operator=(const TScanDataFile&) = delete;
 
-    int CreateFile(const std::string& path);  // 0, or 4 when it cannot be created
+    int CreateFile(const std::string& path);   // 0, or result::kCannotOpen
     bool WriteHeader();                        // "SCAN_VCD", version, 00, count 00 00
     // SVCD scan index: track count, the cumulative play time up to and
     // including each track (mm:ss:ff, ff in 1/75 s), the offset 3n, then per
@@ -94,7 +95,7 @@ public:
     bool Write(const void* bytes, size_t count);
     bool PatchCount();  // bytes 10-11 := count, most significant first
     int64_t Size() const;
-    int Close();  // 0, or 25 when any write failed
+    int Close();  // 0, or msg::error::kCannotCreateTables
     bool IsClosed() const { return fd_ < 0; }
     bool failed() const { return failed_; }
 
@@ -108,8 +109,9 @@ private:
 };
 
 // Writes SCANDATA.DAT (and for SVCD SEARCH.DAT) of one image into folder,
-// complete with their points and counts. 0, or 25 with the table's text in
-// why (kScanTableText or kSearchTableText) when one cannot be made or written.
+// complete with their points and counts. 0, or msg::error::kCannotCreateTables
+// with the table's text in why (kScanTableText or kSearchTableText) when one
+// cannot be made or written.
 int WriteScanTables(const std::string& folder, bool isVcd, const std::vector<TImageTrack>& tracks,
                     const TScanPoints& points, std::string& why);
 
@@ -137,8 +139,9 @@ inline int32_t PsdSize(int32_t trackCount) { return trackCount * 16 + 8; }
 // track its pregap, frame, data sectors (header sectors included), end
 // margin, end sector and postgap.
 int64_t ImageSectors(int32_t cdiSectors, const std::vector<int64_t>& dataSectorsPerTrack);
-// Checked when the job starts, before anything is written: 20 when the image
-// has more than 98 tracks; 25 when its scan or search table would not fit its
+// Checked when the job starts, before anything is written: the error to
+// report, msg::error::kTooManyVideoTracks when the image has more than 98
+// tracks; kCannotCreateTables when its scan or search table would not fit its
 // slot, or its last sector would lie past 99:59:74. why names the limit.
 int CheckImageLimits(bool isVcd, const std::vector<TImageTrack>& tracks, int32_t cdiSectors, int64_t imageSectors,
                      std::string& why);
@@ -153,8 +156,9 @@ public:
     explicit TCdiFiles(std::array<std::string, 4> paths) : paths(std::move(paths)) {}
     explicit TCdiFiles(const TConfig& config);  // CDI_ImageFile, ..., CDI_ConfigurationFile
 
-    // 0, or 23 with failedName (the file's name without its folder) when a
-    // file does not open, or the image file is not whole 2336-byte sectors.
+    // 0, or msg::error::kCannotOpenCdiFiles with failedName (the file's name
+    // without its folder) when a file does not open, or the image file is not
+    // whole 2336-byte sectors.
     int Load();
     int64_t TotalSize() const;
     // Sectors the set takes in the data track: the image file's sectors, 80

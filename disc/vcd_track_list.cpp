@@ -4,6 +4,7 @@
 
 #include "core/language_set.h"
 #include "core/records.h"
+#include "core/result_codes.h"
 #include "disc/mpeg_file_list.h"
 
 namespace {
@@ -32,8 +33,8 @@ void TVcdTrackList::SetHeaders() {
     const TLanguageSet& t = texts_ ? *texts_ : BuiltInTexts();
     grid_->setCell(0, 0, "+");
     grid_->setCell(1, 0, "#");
-    grid_->setCell(2, 0, t.component(107));
-    grid_->setCell(3, 0, t.component(108));
+    grid_->setCell(2, 0, t.component(msg::component::kSource));
+    grid_->setCell(3, 0, t.component(msg::component::kPlaytime));
 }
 
 int TVcdTrackList::CurrentRow() const {

@@ -7,6 +7,7 @@
 #include "core/file_io.h"
 #include "core/helpers.h"
 #include "core/records.h"
+#include "core/result_codes.h"
 #include "core/text_format.h"
 #include "disc/sector_encoder.h"
 
@@ -123,7 +124,7 @@ void TVideoCdImage::LayOutFiles() {
 
 int TVideoCdImage::seekSector(TFileIO& out, int32_t sector) {
     address_ = static_cast<uint32_t>(sector) + 150;
-    return out.Seek(static_cast<uint64_t>(sector) * kRawSectorSize) == 0 ? 0 : 9;
+    return out.Seek(static_cast<uint64_t>(sector) * kRawSectorSize) == 0 ? result::kOk : result::kWriteFailed;
 }
 
 int TVideoCdImage::writeSector(TFileIO& out, const uint8_t* data, int type, const uint8_t subheader[4]) {
@@ -132,7 +133,7 @@ int TVideoCdImage::writeSector(TFileIO& out, const uint8_t* data, int type, cons
     std::memcpy(sector + 20, subheader, 4);
     if (data != nullptr) std::memcpy(sector + 24, data, type == kSectorMode2Form2 ? 2324 : 2048);
     BuildSector(sector, type, address_++);
-    return out.Write(sector, kRawSectorSize) == kRawSectorSize ? 0 : 9;
+    return out.Write(sector, kRawSectorSize) == kRawSectorSize ? result::kOk : result::kWriteFailed;
 }
 
 int TVideoCdImage::WritePlaceholder(TFileIO& out) {
@@ -140,7 +141,7 @@ int TVideoCdImage::WritePlaceholder(TFileIO& out) {
     for (int32_t i = 0; i < PlaceholderSectors(); ++i)
         if (writeSector(out, nullptr, kSectorMode2Form1, kSubData) != 0) {
             failedName_ = ExtractName(out.name);
-            return 9;
+            return result::kWriteFailed;
         }
     return 0;
 }
@@ -157,13 +158,13 @@ int TVideoCdImage::writeDirectories(TFileIO& out) {
         std::memcpy(&block[used], record.data(), record.size());
         used += record.size();
     };
-    if (seekSector(out, 18) != 0) return 9;
+    if (seekSector(out, 18) != 0) return result::kWriteFailed;
     append(DirectoryRecord(std::string(1, '\0'), 18, 2048, true, kXaDirectory, 0, date_));
     append(DirectoryRecord(std::string(1, '\1'), 18, 2048, true, kXaDirectory, 0, date_));
     for (size_t i = 0; i < dirs.size(); ++i)
         append(DirectoryRecord(dirs[i].name, static_cast<uint32_t>(dirs[i].sector), dirSize(i), true, kXaDirectory, 0,
                                date_));
-    if (writeSector(out, block.data(), kSectorMode2Form1, kSubData) != 0) return 9;
+    if (writeSector(out, block.data(), kSectorMode2Form1, kSubData) != 0) return result::kWriteFailed;
 
     for (size_t i = 0; i < dirs.size(); ++i) {
         const Directory& d = dirs[i];
@@ -197,8 +198,8 @@ int TVideoCdImage::writeDirectories(TFileIO& out) {
                                     static_cast<uint32_t>(trackList_.sizes[k]), false, kXaForm2,
                                     static_cast<uint8_t>(k + 1), date_);
                 if (used + r.size() > kIsoBlock) {
-                    if (written + 1 >= d.sectors) return 20;
-                    if (writeSector(out, block.data(), kSectorMode2Form1, kSubNone) != 0) return 9;
+                    if (written + 1 >= d.sectors) return msg::error::kTooManyVideoTracks;
+                    if (writeSector(out, block.data(), kSectorMode2Form1, kSubNone) != 0) return result::kWriteFailed;
                     ++written;
                     std::fill(block.begin(), block.end(), 0);
                     used = 0;
@@ -206,9 +207,10 @@ int TVideoCdImage::writeDirectories(TFileIO& out) {
                 append(r);
             }
         }
-        if (writeSector(out, block.data(), kSectorMode2Form1, last ? kSubEnd : kSubData) != 0) return 9;
+        if (writeSector(out, block.data(), kSectorMode2Form1, last ? kSubEnd : kSubData) != 0)
+            return result::kWriteFailed;
         for (++written; written < d.sectors; ++written)
-            if (writeSector(out, nullptr, kSectorMode2Form1, kSubData) != 0) return 9;
+            if (writeSector(out, nullptr, kSectorMode2Form1, kSubData) != 0) return result::kWriteFailed;
     }
     return 0;
 }
@@ -221,29 +223,31 @@ int TVideoCdImage::writeSystemFiles(TFileIO& out) {
     const int32_t n = static_cast<int32_t>(tracks_.size());
     const uint8_t sub88[4] = {0, 0, 0x88, 0};
 
-    if (seekSector(out, kInfoSector) != 0) return 9;
-    if (writeSector(out, InfoBytes(so, volumeId, tracks_).data(), kSectorMode2Form1, sub88) != 0) return 9;
-    if (writeSector(out, EntriesBytes(so, firsts).data(), kSectorMode2Form1, sub88) != 0) return 9;
+    if (seekSector(out, kInfoSector) != 0) return result::kWriteFailed;
+    if (writeSector(out, InfoBytes(so, volumeId, tracks_).data(), kSectorMode2Form1, sub88) != 0)
+        return result::kWriteFailed;
+    if (writeSector(out, EntriesBytes(so, firsts).data(), kSectorMode2Form1, sub88) != 0) return result::kWriteFailed;
 
-    auto writeLot = [&](uint8_t file) {
+    auto writeLot = [&](uint8_t file) -> int {
         const std::vector<uint8_t> lot = LotBytes(so, n);
         const uint8_t mid[4] = {file, 0, 0x08, 0};
         const uint8_t end[4] = {1, 0, 0x88, 0};
         for (int s = 0; s < 32; ++s)
-            if (writeSector(out, &lot[size_t(s) * 2048], kSectorMode2Form1, s == 31 ? end : mid) != 0) return 9;
+            if (writeSector(out, &lot[size_t(s) * 2048], kSectorMode2Form1, s == 31 ? end : mid) != 0)
+                return result::kWriteFailed;
         return 0;
     };
     auto writePsd = [&](uint8_t file) {
         const uint8_t sub[4] = {file, 0, 0x88, 0};
         return writeSector(out, PsdBytes(tracks_).data(), kSectorMode2Form1, sub);
     };
-    if (writeLot(0) != 0 || writePsd(0) != 0) return 9;
+    if (writeLot(0) != 0 || writePsd(0) != 0) return result::kWriteFailed;
     for (int i = 0; i < 26; ++i)
-        if (writeSector(out, nullptr, kSectorMode2Form1, kSubData) != 0) return 9;
+        if (writeSector(out, nullptr, kSectorMode2Form1, kSubData) != 0) return result::kWriteFailed;
 
     if (options_.isVcd) {
-        if (seekSector(out, extList_.sectors[0]) != 0) return 9;
-        if (writeLot(1) != 0 || writePsd(1) != 0) return 9;
+        if (seekSector(out, extList_.sectors[0]) != 0) return result::kWriteFailed;
+        if (writeLot(1) != 0 || writePsd(1) != 0) return result::kWriteFailed;
     }
     return 0;
 }
@@ -253,13 +257,13 @@ int TVideoCdImage::writeCdiFiles(TFileIO& out) {
         const std::string& path = cdi_->paths[i];
         auto fail = [&]() {
             failedName_ = ExtractName(path);
-            return 23;
+            return msg::error::kCannotOpenCdiFiles;
         };
         TFileIO in;
         if (in.OpenForRead(path) != 0) return fail();
         const int64_t size = static_cast<int64_t>(in.Size());
         if (size != cdi_->sizes[i]) return fail();
-        if (seekSector(out, cdiList_.sectors[i]) != 0) return 9;
+        if (seekSector(out, cdiList_.sectors[i]) != 0) return result::kWriteFailed;
         const size_t chunk = i == 0 ? 2336 : 2048;
         std::vector<uint8_t> buf(chunk);
         for (int64_t done = 0; done < size; done += static_cast<int64_t>(chunk)) {
@@ -271,16 +275,16 @@ int TVideoCdImage::writeCdiFiles(TFileIO& out) {
                 uint8_t sector[kRawSectorSize] = {};
                 BuildSector(sector, kSectorMode2Form2, address_++);
                 std::memcpy(sector + 16, buf.data(), 2336);
-                if (out.Write(sector, kRawSectorSize) != kRawSectorSize) return 9;
+                if (out.Write(sector, kRawSectorSize) != kRawSectorSize) return result::kWriteFailed;
             } else {
                 const bool last = done + static_cast<int64_t>(chunk) >= size;
                 const uint8_t sub[4] = {1, 0, uint8_t(last ? 0x88 : 0x08), 0};
-                if (writeSector(out, buf.data(), kSectorMode2Form1, sub) != 0) return 9;
+                if (writeSector(out, buf.data(), kSectorMode2Form1, sub) != 0) return result::kWriteFailed;
             }
         }
         if (i == 0)
             for (int k = 0; k < 80; ++k)
-                if (writeSector(out, nullptr, kSectorMode2Form2, kSubNone) != 0) return 9;
+                if (writeSector(out, nullptr, kSectorMode2Form2, kSubNone) != 0) return result::kWriteFailed;
     }
     return 0;
 }
@@ -292,39 +296,41 @@ int TVideoCdImage::copyTable(TFileIO& out, const std::string& path, int32_t sect
     const int64_t size = static_cast<int64_t>(in.Size());
     const int64_t sectors = Up(size, 2048);
     if (sector + sectors - 1 > slotEnd) return fault;
-    if (seekSector(out, sector) != 0) return 9;
+    if (seekSector(out, sector) != 0) return result::kWriteFailed;
     uint8_t buf[2048];
     for (int64_t s = 0; s < sectors; ++s) {
         const size_t want = static_cast<size_t>(std::min<int64_t>(2048, size - s * 2048));
         std::memset(buf, 0, sizeof buf);
         if (in.Read(buf, want) != want) return fault;
         const uint8_t sub[4] = {fileNumber, 0, uint8_t(s + 1 == sectors ? 0x88 : 0x08), 0};
-        if (writeSector(out, buf, kSectorMode2Form1, sub) != 0) return 9;
+        if (writeSector(out, buf, kSectorMode2Form1, sub) != 0) return result::kWriteFailed;
     }
     if (!pad) return 0;
     // The padding stays inside the table's slot, clear of the tracks.
     int64_t padding = (size % 2048 != 0 && size < 2048) ? 31 : 32;
     for (int64_t s = sector + sectors; padding > 0 && s <= slotEnd; --padding, ++s)
-        if (writeSector(out, nullptr, kSectorMode2Form1, kSubNone) != 0) return 9;
+        if (writeSector(out, nullptr, kSectorMode2Form1, kSubNone) != 0) return result::kWriteFailed;
     return 0;
 }
 
 int TVideoCdImage::writeTables(TFileIO& out) {
     const std::string scan = tableFolder_ + "/" + kScanTableName;
-    if (options_.isVcd) return copyTable(out, scan, extList_.sectors[2], PlaceholderSectors() - 1, 1, 14, true);
+    if (options_.isVcd)
+        return copyTable(out, scan, extList_.sectors[2], PlaceholderSectors() - 1, 1, result::kNoScanTable, true);
 
     // TRACKS.SVD goes through its temporary file like the other tables.
     const std::string tracksPath = tableFolder_ + "/" + kTracksTableName;
     TScanDataFile tracksFile(2);
-    if (tracksFile.CreateFile(tracksPath) != 0) return 16;
+    if (tracksFile.CreateFile(tracksPath) != 0) return result::kNoTrackTable;
     const std::vector<uint8_t> bytes = TracksSvdBytes(tracks_);
     tracksFile.Write(bytes.data(), bytes.size());
-    if (tracksFile.Close() != 0) return 16;
+    if (tracksFile.Close() != 0) return result::kNoTrackTable;
 
-    int r = copyTable(out, scan, extList_.sectors[0], PlaceholderSectors() - 1, 1, 14, true);
+    int r = copyTable(out, scan, extList_.sectors[0], PlaceholderSectors() - 1, 1, result::kNoScanTable, true);
     if (r == 0)
-        r = copyTable(out, tableFolder_ + "/" + kSearchTableName, kSearchSector, kTracksSvdSector - 1, 0, 15, true);
-    if (r == 0) r = copyTable(out, tracksPath, kTracksSvdSector, kTracksSvdSector, 0, 16, false);
+        r = copyTable(out, tableFolder_ + "/" + kSearchTableName, kSearchSector, kTracksSvdSector - 1, 0,
+                      result::kNoSearchTable, true);
+    if (r == 0) r = copyTable(out, tracksPath, kTracksSvdSector, kTracksSvdSector, 0, result::kNoTrackTable, false);
     return r;
 }
 
@@ -335,8 +341,8 @@ int TVideoCdImage::WriteImage(TFileIO& out) {
     const std::string tracksPath = tableFolder_ + "/" + kTracksTableName;
 
     auto run = [&]() -> int {
-        if (tracks_.size() > static_cast<size_t>(kMaxImageTracks)) return 20;
-        if (tableFolder_.empty()) return 14;
+        if (tracks_.size() > static_cast<size_t>(kMaxImageTracks)) return msg::error::kTooManyVideoTracks;
+        if (tableFolder_.empty()) return result::kNoScanTable;
         // The table lengths go into the directories before anything is written.
         auto measure = [](const std::string& path, int64_t& size) {
             TFileIO in;
@@ -344,14 +350,15 @@ int TVideoCdImage::WriteImage(TFileIO& out) {
             size = static_cast<int64_t>(in.Size());
             return true;
         };
-        if (!measure(scanPath, scanSize_)) return 14;
-        if (!options_.isVcd && !measure(searchPath, searchSize_)) return 15;
+        if (!measure(scanPath, scanSize_)) return result::kNoScanTable;
+        if (!options_.isVcd && !measure(searchPath, searchSize_)) return result::kNoSearchTable;
         LayOutFiles();
 
-        if (seekSector(out, 0) != 0) return 9;
+        if (seekSector(out, 0) != 0) return result::kWriteFailed;
         for (int i = 0; i < 17; ++i)
-            if (writeSector(out, nullptr, kSectorMode2Form1, kSubData) != 0) return 9;
-        if (writeSector(out, BuildVolumeTerminator().data(), kSectorMode2Form1, kSubEnd) != 0) return 9;
+            if (writeSector(out, nullptr, kSectorMode2Form1, kSubData) != 0) return result::kWriteFailed;
+        if (writeSector(out, BuildVolumeTerminator().data(), kSectorMode2Form1, kSubEnd) != 0)
+            return result::kWriteFailed;
         if (int r = writeDirectories(out); r != 0) return r;
         const int32_t pathTable = static_cast<int32_t>(address_) - 150;
         if (int r = writeSystemFiles(out); r != 0) return r;
@@ -360,12 +367,14 @@ int TVideoCdImage::WriteImage(TFileIO& out) {
         if (int r = writeTables(out); r != 0) return r;
 
         const std::vector<TPathEntry> entries = pathEntries();
-        if (seekSector(out, pathTable) != 0) return 9;
-        if (writeSector(out, BuildPathTable(entries, false).data(), kSectorMode2Form1, kSubEnd) != 0) return 9;
-        if (writeSector(out, BuildPathTable(entries, true).data(), kSectorMode2Form1, kSubEnd) != 0) return 9;
+        if (seekSector(out, pathTable) != 0) return result::kWriteFailed;
+        if (writeSector(out, BuildPathTable(entries, false).data(), kSectorMode2Form1, kSubEnd) != 0)
+            return result::kWriteFailed;
+        if (writeSector(out, BuildPathTable(entries, true).data(), kSectorMode2Form1, kSubEnd) != 0)
+            return result::kWriteFailed;
 
         imageByteCount = out.Size();
-        if (out.writeFailed()) return 9;
+        if (out.writeFailed()) return result::kWriteFailed;
         TVolumeFields f;
         f.isVcd = options_.isVcd;
         f.cdiApplication = options_.cdiApplication;
@@ -374,13 +383,13 @@ int TVideoCdImage::WriteImage(TFileIO& out) {
         f.volumeSectors = static_cast<uint32_t>(imageByteCount / kRawSectorSize);
         f.pathTableSize = PathTableSize(entries);
         f.pathTableL = static_cast<uint32_t>(pathTable);
-        if (seekSector(out, 16) != 0) return 9;
+        if (seekSector(out, 16) != 0) return result::kWriteFailed;
         if (writeSector(out, BuildPrimaryVolumeDescriptor(f).data(), kSectorMode2Form1, kSubDescriptor) != 0)
-            return 9;
-        return out.writeFailed() ? 9 : 0;
+            return result::kWriteFailed;
+        return out.writeFailed() ? result::kWriteFailed : result::kOk;
     };
     const int r = run();
-    if (r == 9 || r == 20) failedName_ = ExtractName(out.name);
+    if (r == result::kWriteFailed || r == msg::error::kTooManyVideoTracks) failedName_ = ExtractName(out.name);
     if (!tableFolder_.empty())
         for (const std::string& p : {scanPath, searchPath, tracksPath}) ::unlink(p.c_str());
     return r;

@@ -53,7 +53,7 @@ public:
     int32_t FirstTrackSector() const { return cdiSectors_ + 506; }
 
     // Writes the D placeholder sectors at out's position, addressed from 150.
-    // 0, or 9 when the write fails.
+    // 0, or result::kWriteFailed.
     int WritePlaceholder(TFileIO& out);
 
     // The label: pattern formatted with the image number, or pattern as typed
@@ -68,12 +68,14 @@ public:
     void SetTableFolder(const std::string& folder) { tableFolder_ = folder; }
 
     // Seeks back over the placeholder of out (opened for update) and writes
-    // the data track. 0; 9 the image cannot be read or written (failedName:
-    // the image's file name); 14, 15, 16 the scan, search or tracks table
-    // cannot be opened, read, or does not fit its slot (report error 25 with
-    // kScanTableText, kSearchTableText, kTracksTableText); 23 a CD-i file
-    // cannot be read or no longer has its measured size (failedName: its
-    // name). The table files are removed in every case.
+    // the data track. 0; result::kWriteFailed the image cannot be read or
+    // written (failedName: the image's file name); kNoScanTable,
+    // kNoSearchTable, kNoTrackTable the scan, search or tracks table cannot be
+    // opened, read, or does not fit its slot (report error
+    // kCannotCreateTables with kScanTableText, kSearchTableText,
+    // kTracksTableText); msg::error::kCannotOpenCdiFiles a CD-i file cannot
+    // be read or no longer has its measured size (failedName: its name). The
+    // table files are removed in every case.
     int WriteImage(TFileIO& out);
     const std::string& failedName() const { return failedName_; }
 

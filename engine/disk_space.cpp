@@ -5,6 +5,7 @@
 
 #include "core/file_io.h"
 #include "core/helpers.h"
+#include "core/result_codes.h"
 #include "disc/track_table.h"
 #include "engine/methods.h"
 
@@ -62,8 +63,8 @@ int EstimateOutputBytes(const OutputEstimateInput& in, const LoadReporter& repor
     // Nothing listed tells the amount: the whole input is the estimate.
     TFileIO file;
     if (file.OpenForRead(in.inputName) != 0) {
-        reporter.report(kMsgError, 6, ExtractName(in.inputName));
-        return 4;
+        reporter.report(kMsgError, msg::error::kCannotOpen, ExtractName(in.inputName));
+        return result::kCannotOpen;
     }
     bytes = file.size;
     file.Close();
@@ -93,8 +94,8 @@ bool SpaceIsShort(uint64_t bytes, int64_t freeBytes) {
 
 int verifyDiskSpace(uint64_t bytes, int64_t freeBytes, const LoadReporter& reporter) {
     if (!SpaceIsShort(bytes, freeBytes)) return 0;
-    int answer = reporter.report(kMsgQuestion, 0, "");
-    return answer == platform::kNo || answer == platform::kCancel ? 3 : 0;
+    int answer = reporter.report(kMsgQuestion, msg::query::kNotEnoughSpace, "");
+    return answer == platform::kNo || answer == platform::kCancel ? result::kCancelled : result::kOk;
 }
 
 int verifyDiskSpace(uint64_t bytes, const std::string& outputName, const LoadReporter& reporter) {

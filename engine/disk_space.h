@@ -32,8 +32,9 @@ struct OutputEstimateInput {
 // Raw 2352-byte sectors needed for that many 2324-byte payload bytes.
 uint64_t RawSectorBytes(uint64_t payloadBytes);
 
-// 0 with the estimate in `bytes`; 4 when the input had to be sized and
-// cannot be opened (error 6 with its name part is reported).
+// 0 with the estimate in `bytes`; result::kCannotOpen when the input had to
+// be sized and cannot be opened (error kCannotOpen with its name part is
+// reported).
 int EstimateOutputBytes(const OutputEstimateInput& input, const LoadReporter& reporter, uint64_t& bytes);
 
 // Bytes a new file may take in the output's folder, or in the nearest folder
@@ -42,7 +43,8 @@ int64_t FreeSpaceForOutput(const std::string& outputName);
 // Unknown free space, or less than needed.
 bool SpaceIsShort(uint64_t bytes, int64_t freeBytes);
 
-// 0 go on, 3 the user declined. Asks question 0 ("There may not be enough
+// 0 go on, result::kCancelled the user declined. Asks question
+// kNotEnoughSpace ("There may not be enough
 // space to write the output file.  Continue?") when space is short; no
 // and cancel decline. The output "nul" writes nothing and is not checked.
 int verifyDiskSpace(uint64_t bytes, const std::string& outputName, const LoadReporter& reporter);

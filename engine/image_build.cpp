@@ -15,6 +15,7 @@
 #include "core/helpers.h"
 #include "core/language_set.h"
 #include "core/message_reporter.h"
+#include "core/result_codes.h"
 #include "disc/sector_encoder.h"
 #include "disc/time_code.h"
 #include "disc/track_table.h"
@@ -156,7 +157,7 @@ int WriteThread::SelectBuildMethod(const TMethodEntry& e) {
     method_ = e.code;
     build_ = std::make_unique<TImageBuild>();
     TImageBuild& b = *build_;
-    if (!spec_->hasBuildList || spec_->buildList.empty()) return 12;
+    if (!spec_->hasBuildList || spec_->buildList.empty()) return kNoMethodCode;
     b.entries = spec_->buildList;
     b.ptsOffset = spec_->buildPtsOffset;
     b.conversion = e.opener == Opener::BuildImage;
@@ -173,8 +174,8 @@ int WriteThread::SelectBuildMethod(const TMethodEntry& e) {
         job_->sourceName = b.entries.front().name;
         openerResult_ = OpenEntryInput(0);
     }
-    if (openerResult_ != 0) return 12;
-    return CheckBuildLimits() == 0 ? e.code : 12;
+    if (openerResult_ != 0) return kNoMethodCode;
+    return CheckBuildLimits() == 0 ? e.code : kNoMethodCode;
 }
 
 // Every image is checked before anything is written: its track count, its
@@ -186,18 +187,18 @@ int WriteThread::CheckBuildLimits() {
     if (!config_->passive && image != "nul" &&
         !SheetCanName(outputKind_ != kTocKind && config_->CUEIndexFullPath ? image : ExtractName(image))) {
         // Its sheet could not name the image: refused before a byte is written.
-        Report(kMsgError, 9, ExtractName(image));
-        openerResult_ = 9;
-        return 9;
+        Report(kMsgError, msg::error::kCannotCreate, ExtractName(image));
+        openerResult_ = result::kWriteFailed;
+        return result::kWriteFailed;
     }
     int32_t cdiSectors = 0;
     if (isVcd && config_->AddCDIApplication) {
         b.cdi = std::make_unique<TCdiFiles>(*config_);
         if (b.cdi->Load() != 0) {
-            Report(kMsgError, 23, CdiFileContext(b.cdi->failedName));
+            Report(kMsgError, msg::error::kCannotOpenCdiFiles, CdiFileContext(b.cdi->failedName));
             b.cdi.reset();
-            openerResult_ = 4;
-            return 4;
+            openerResult_ = result::kCannotOpen;
+            return result::kCannotOpen;
         }
         cdiSectors = b.cdi->Sectors();
     }
@@ -257,7 +258,7 @@ bool WriteThread::ImageOutputName(int32_t image, std::string& name) {
         return true;
     }
     if (MakeOutputName(*job_, *config_, image, name)) return true;
-    Report(kMsgError, 9, config_->MultiFileFormat);
+    Report(kMsgError, msg::error::kCannotCreate, config_->MultiFileFormat);
     return false;
 }
 
@@ -267,7 +268,7 @@ void WriteThread::RunBuild() {
     while (tempRoot.size() > 1 && (tempRoot.back() == '/' || tempRoot.back() == '\\')) tempRoot.pop_back();
     const TableReportFn report = [this](int kind, int index, const std::string& text) { Report(kind, index, text); };
     if (CreateScanTables(tempRoot, b.tableFolder, report) != 0) {
-        result_ = 9;
+        result_ = result::kWriteFailed;
         return;
     }
     b.out.resize(kSectorsPerWrite * kRaw);
@@ -284,21 +285,22 @@ void WriteThread::RunBuild() {
         if (result_ != 0) break;
         char text[64];
         std::snprintf(text, sizeof text, "Track %d:   ", track);
-        Status(text + lang_->core(5) + "...");
+        Status(text + lang_->core(msg::core::kWriting) + "...");
         sectorsDone_ = 0;
         progress_.Reset();
         progress_.Start(NowSeconds());
         const LoopEnd end = BuildTrack(e);
         if (end == LoopEnd::Cancelled || !Running()) {
-            Log(std::string(kIndent) + "[ " + lang_->core(7) + " ]");
-            result_ = 3;
+            Log(std::string(kIndent) + "[ " + lang_->core(msg::core::kAbortedProcessing) + " ]");
+            result_ = result::kCancelled;
         } else if (end != LoopEnd::Done) {
-            if (result_ == 0) result_ = 9;
+            if (result_ == 0) result_ = result::kWriteFailed;
         } else {
             const int64_t elapsed = (NowSeconds() - trackStartTime) % 86400;
-            Log(kIndent + lang_->core(23) + " " + std::to_string(track) + " : " + std::to_string(elapsed / 3600) + " " +
-                lang_->core(24) + " " + std::to_string(elapsed % 3600 / 60) + " " + lang_->core(25) + " " +
-                std::to_string(elapsed % 60) + " " + lang_->core(26));
+            Log(kIndent + lang_->core(msg::core::kProcessedTrack) + " " + std::to_string(track) + " : " +
+                std::to_string(elapsed / 3600) + " " + lang_->core(msg::core::kHours) + " " +
+                std::to_string(elapsed % 3600 / 60) + " " + lang_->core(msg::core::kMins) + " " +
+                std::to_string(elapsed % 60) + " " + lang_->core(msg::core::kSeconds));
         }
         FinishJob();
         sectorsDone_ = 0;
@@ -321,14 +323,14 @@ int WriteThread::StartImage(size_t entry) {
     TImageBuild& b = *build_;
     imageNumber_ = b.entries[entry].image;
     std::string name;
-    if (!ImageOutputName(imageNumber_, name)) return 9;
+    if (!ImageOutputName(imageNumber_, name)) return result::kWriteFailed;
     job_->outputName = name;
     const int r = OpenOutput(name, false);
-    if (r == 1 || r == 2) {
-        Report(kMsgError, 9, name);
-        return 9;
+    if (r == result::kCannotCreate || r == result::kOverwriteRefused) {
+        Report(kMsgError, msg::error::kCannotCreate, name);
+        return result::kWriteFailed;
     }
-    if (r == 3) return 3;
+    if (r == result::kCancelled) return result::kCancelled;
     outputOpen_ = true;
     outputBytes_ = 0;
 
@@ -342,8 +344,8 @@ int WriteThread::StartImage(size_t entry) {
     outputBytes_ += outputFile_->bytesWritten - before;
     if (placed != 0) {
         writeError_ = true;
-        Report(kMsgError, 9, name);
-        return 9;
+        Report(kMsgError, msg::error::kCannotCreate, name);
+        return result::kWriteFailed;
     }
     address_ = uint32_t(outputBytes_ / kRaw) + 150;
     // The stream bytes of the image being written, as the track table keeps them.
@@ -362,8 +364,8 @@ int WriteThread::SetupBuildTrack(size_t entry) {
     if (b.conversion) {
         trackSectors_ = e.size / int64_t(kPayload);
         if (!inputFile_->Search(kPackStart5, 5, search_.data(), inputFile_->size, kChunk, false)) {
-            Report(kMsgError, 7, SourceName());
-            return 5;
+            Report(kMsgError, msg::error::kNoMpegStream, SourceName());
+            return result::kNoMpegStream;
         }
     } else {
         if (const int r = OpenEntryInput(entry); r != 0) return r;
@@ -422,8 +424,8 @@ WriteThread::LoopEnd WriteThread::BuildTrack(size_t entry) {
         outputBytes_ += outputFile_->bytesWritten - before;
         if (!ok) {
             writeError_ = true;
-            Report(kMsgError, 9, job_->outputName);
-            result_ = 9;
+            Report(kMsgError, msg::error::kCannotCreate, job_->outputName);
+            result_ = result::kWriteFailed;
             return LoopEnd::Failed;
         }
         const int64_t added = mpeg2 ? 1 : 2;
@@ -506,8 +508,8 @@ WriteThread::LoopEnd WriteThread::BuildDataSectors(size_t entry) {
     int64_t remaining = b.conversion ? INT64_MAX : std::max<int64_t>(e.endOffset - e.startOffset, 0);
     BlockReader reader(inputFile_->name, inputFile_->position, r, kSectorsPerWrite, trackSectors_);
     if (!reader.Started()) {
-        Report(kMsgError, 6, SourceName());
-        result_ = 4;
+        Report(kMsgError, msg::error::kCannotOpen, SourceName());
+        result_ = result::kCannotOpen;
         return LoopEnd::Failed;
     }
     std::vector<uint8_t>& out = b.out;
@@ -539,8 +541,8 @@ WriteThread::LoopEnd WriteThread::BuildDataSectors(size_t entry) {
         const bool unreadable = block.got < block.want && block.at + block.got < inputFile_->size;
         if (unreadable) {
             // The file shrank or the disk failed: the track is not whole.
-            Report(kMsgError, 6, SourceName());
-            result_ = 4;
+            Report(kMsgError, msg::error::kCannotOpen, SourceName());
+            result_ = result::kCannotOpen;
             return LoopEnd::Failed;
         }
         if (block.got == 0) break;
@@ -577,8 +579,8 @@ WriteThread::LoopEnd WriteThread::BuildDataSectors(size_t entry) {
     if (!Running()) return LoopEnd::Cancelled;
     if (remaining > 0 && !b.conversion) {
         // The file is shorter than when it was listed: the track is not whole.
-        Report(kMsgError, 6, SourceName());
-        result_ = 4;
+        Report(kMsgError, msg::error::kCannotOpen, SourceName());
+        result_ = result::kCannotOpen;
         return LoopEnd::Failed;
     }
     return LoopEnd::Done;
@@ -595,8 +597,8 @@ int WriteThread::EndImage(size_t lastEntry) {
     AppendGenerated(name);
     b.imageStarted = false;
     if (!closed) {
-        if (!writeError_) Report(kMsgError, 9, name);
-        return 9;
+        if (!writeError_) Report(kMsgError, msg::error::kCannotCreate, name);
+        return result::kWriteFailed;
     }
     if (name == "nul") {
         b.image.reset();
@@ -640,7 +642,7 @@ int WriteThread::WriteBuildSample() {
     std::string dir = ExtractFolder(job_->baseOutputName);
     if (start_.yesFolder) {
         dir += "/SAMPLE";
-        Log(kIndent + lang_->core(46));
+        Log(kIndent + lang_->core(msg::core::kGeneratingSample));
         std::error_code ec;
         std::filesystem::create_directories(dir, ec);
     }
@@ -652,8 +654,8 @@ int WriteThread::WriteBuildSample() {
     h.generatedFiles = &spec_->generatedFiles;
     h.texts = lang_.get();
     if (WriteSample(*start_.sampleClip, dir, h) == 0) return 0;
-    Report(kMsgError, 9, start_.yesFolder ? "Sample file" : "Sample File");
-    return 9;
+    Report(kMsgError, msg::error::kCannotCreate, start_.yesFolder ? "Sample file" : "Sample File");
+    return result::kWriteFailed;
 }
 
 void WriteThread::EndBuild() {

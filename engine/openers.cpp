@@ -9,6 +9,7 @@
 #include "core/helpers.h"
 #include "core/language_set.h"
 #include "core/message_reporter.h"
+#include "core/result_codes.h"
 #include "disc/time_code.h"
 #include "disc/track_table.h"
 #include "engine/source_scan.h"
@@ -49,24 +50,25 @@ int WriteThread::CheckSyncDistance(uint64_t at) {
     // A sync one read size on stands where it should (a look-alike in the
     // payload may come before it).
     if (distance == 0 || distance == job_->readSectorSize || SyncAt(*inputFile_, first + 2352)) return 0;
-    Log(kIndent + std::string("[") + SourceName() + "] " + lang_->core(37) + ": " + std::to_string(distance));
-    Report(kMsgError, 24, SourceName());
-    return 12;
+    Log(kIndent + std::string("[") + SourceName() + "] " + lang_->core(msg::core::kDetectedSectorSize) + ": " +
+        std::to_string(distance));
+    Report(kMsgError, msg::error::kUnknownSectorSize, SourceName());
+    return result::kNoSectorSize;
 }
 
 int WriteThread::StreamNotFound() {
     // A search the stop ended found nothing because it was asked to stop.
-    if (!Running()) return 3;
+    if (!Running()) return result::kCancelled;
     FinishJob();
-    Report(kMsgError, 7, SourceName());
-    return 5;
+    Report(kMsgError, msg::error::kNoMpegStream, SourceName());
+    return result::kNoMpegStream;
 }
 
 int WriteThread::CheckSectorSizes() {
     const int32_t r = job_->readSectorSize;
     if (!IsReadSize(r)) {
-        Report(kMsgError, 24, SourceName());
-        return 12;
+        Report(kMsgError, msg::error::kUnknownSectorSize, SourceName());
+        return result::kNoSectorSize;
     }
     // Raw sectors are built from one payload; plain output never writes more
     // than was read, or stale bytes would follow each sector.
@@ -82,7 +84,7 @@ int WriteThread::RunOpener(Opener opener) {
         return OpenSectorImage();
     case Opener::RawOrMpeg: {
         const int r = OpenRawOrMpegSource();
-        return r == 5 ? StreamNotFound() : r;
+        return r == result::kNoMpegStream ? StreamNotFound() : r;
     }
     case Opener::RawTrackForDat:
         return OpenRawTrackForDat();
@@ -92,15 +94,14 @@ int WriteThread::RunOpener(Opener opener) {
         return OpenMpegForDat();
     case Opener::SfdFile:
         return OpenSfdFile();
-    default:
-        return 12;
+    default: return result::kNoMethod;
     }
 }
 
 int WriteThread::OpenInput() {
     if (inputFile_->OpenForRead(job_->sourceName) != 0) {
-        Report(kMsgError, 6, SourceName());
-        return 4;
+        Report(kMsgError, msg::error::kCannotOpen, SourceName());
+        return result::kCannotOpen;
     }
     job_->inputFile = inputFile_.get();
     if (inputKind_ == kDatKind || (inputKind_ == kMpegKind && outputKind_ != kBinKind && outputKind_ != kTocKind)) {
@@ -117,56 +118,58 @@ int WriteThread::OpenOutput(const std::string& name, bool overwriteAll) {
         struct stat out, in;
         if (::stat(name.c_str(), &out) == 0 && ::stat(job_->sourceName.c_str(), &in) == 0 &&
             out.st_dev == in.st_dev && out.st_ino == in.st_ino)
-            return 1;
+            return result::kCannotCreate;
     }
     if (name != "nul" && !overwriteAll) {
         struct stat st;
         // The resource companion is part of the output: one answer covers both.
         const bool companion = outputKind_ == kMpegKind && config_->ToastEnable;
         if (::stat(name.c_str(), &st) == 0 || (companion && ::stat((name + ".rsrc").c_str(), &st) == 0)) {
-            const int answer = Report(kMsgQuestion, 2, ExtractName(name));
+            const int answer = Report(kMsgQuestion, msg::query::kOverwrite, ExtractName(name));
             if (answer == platform::kYes) {
-                Log(kIndent + lang_->core(29) + " " + lang_->core(35));
+                Log(kIndent + lang_->core(msg::core::kOutputExists) + " " + lang_->core(msg::core::kYes));
             } else if (answer == platform::kNo) {
-                Log(kIndent + lang_->core(29) + " " + lang_->core(36));
-                return 2;
+                Log(kIndent + lang_->core(msg::core::kOutputExists) + " " + lang_->core(msg::core::kNo));
+                return result::kOverwriteRefused;
             } else {
-                Log(kIndent + lang_->core(3));
-                return 3;
+                Log(kIndent + lang_->core(msg::core::kCancelledProcessing));
+                return result::kCancelled;
             }
         }
     }
     // Passive mode writes into the null sink: nothing is created.
-    if (outputFile_->OpenForWrite(name == "nul" ? std::string("/dev/null") : name) != 0) return 1;
+    if (outputFile_->OpenForWrite(name == "nul" ? std::string("/dev/null") : name) != 0) return result::kCannotCreate;
     job_->outputFile = outputFile_.get();
     return 0;
 }
 
 int WriteThread::LogDetectedSectorSize() {
     const int n = DetectSectorSize(*inputFile_);
-    Log(kIndent + std::string("[") + SourceName() + "] " + lang_->core(37) + ": " + std::to_string(n));
+    Log(kIndent + std::string("[") + SourceName() + "] " + lang_->core(msg::core::kDetectedSectorSize) + ": " +
+        std::to_string(n));
     return n;
 }
 
 int WriteThread::OpenRawOrMpegSource() {
-    if (OpenInput() != 0) return 4;
+    if (OpenInput() != 0) return result::kCannotOpen;
     job_->readSectorSize = 2352;
     job_->writeSectorSize = 2324;
     if (inputKind_ == kMpegKind) {
         const int size = ProbeSectorSize(*inputFile_);
-        if (!Running()) return 3;
+        if (!Running()) return result::kCancelled;
         job_->readSectorSize = size;
         if (size != 2324) {
-            Log(kIndent + std::string("[") + SourceName() + "] " + lang_->core(37) + ": " + std::to_string(size));
+            Log(kIndent + std::string("[") + SourceName() + "] " + lang_->core(msg::core::kDetectedSectorSize) + ": " +
+                std::to_string(size));
             inputFile_->Seek(0);
             uint8_t head[4] = {};
             const size_t got = inputFile_->Read(head, 4);
             if (got == 4 && std::memcmp(head, kRiff, 4) == 0) {
-                Log(kIndent + lang_->core(43));
+                Log(kIndent + lang_->core(msg::core::kFoundXaHeader));
                 job_->readSectorSize = 2352;
                 job_->writeSectorSize = 2324;
             } else {
-                Report(kMsgWarning, 0, SourceName());
+                Report(kMsgWarning, msg::warning::kPackSizeCorruption, SourceName());
                 job_->writeSectorSize = (size == 2352 || size == 2336) ? 2324 : size;
             }
             inputFile_->Seek(0);
@@ -185,15 +188,15 @@ int WriteThread::OpenRawOrMpegSource() {
     }
     trackTable_->sectorCount = static_cast<int64_t>(inputFile_->size / static_cast<uint64_t>(job_->readSectorSize));
     const uint8_t* pattern = SearchPackStart(job_, inputFile_->size);
-    if (!pattern) return 5;
+    if (!pattern) return result::kNoMpegStream;
     job_->searchPattern = pattern;
     return 0;
 }
 
 int WriteThread::OpenMpegForDat() {
-    if (OpenInput() != 0) return 4;
+    if (OpenInput() != 0) return result::kCannotOpen;
     const int size = ProbeSectorSize(*inputFile_);
-    if (!Running()) return 3;
+    if (!Running()) return result::kCancelled;
     job_->readSectorSize = size;
     if (size == 2324) {
         trackTable_->sectorCount = static_cast<int64_t>(inputFile_->size / 2324);
@@ -202,13 +205,14 @@ int WriteThread::OpenMpegForDat() {
         if (SearchPattern(job_, 4) == 0) return 0;
         return StreamNotFound();
     }
-    Log(kIndent + std::string("[") + SourceName() + "] " + lang_->core(37) + ": " + std::to_string(size));
-    Report(kMsgError, 11, SourceName());
-    return 9;
+    Log(kIndent + std::string("[") + SourceName() + "] " + lang_->core(msg::core::kDetectedSectorSize) + ": " +
+        std::to_string(size));
+    Report(kMsgError, msg::error::kInvalidPackSize, SourceName());
+    return result::kBadPackSize;
 }
 
 int WriteThread::OpenRawTrackForDat() {
-    if (OpenInput() != 0) return 4;
+    if (OpenInput() != 0) return result::kCannotOpen;
     job_->searchPattern = kPackStart5;
     int n = LogDetectedSectorSize();
     if (!IsReadSize(n) && TakeForcedReadSize(start_, *job_)) n = job_->readSectorSize;
@@ -222,12 +226,12 @@ int WriteThread::OpenRawTrackForDat() {
         }
         return StreamNotFound();
     }
-    Report(kMsgError, 24, SourceName());
-    return 12;
+    Report(kMsgError, msg::error::kUnknownSectorSize, SourceName());
+    return result::kNoSectorSize;
 }
 
 int WriteThread::OpenSectorImage() {
-    if (OpenInput() != 0) return 4;
+    if (OpenInput() != 0) return result::kCannotOpen;
     switch (inputKind_) {
     case kCifKind: {
         job_->writeSectorSize = 2324;
@@ -248,22 +252,22 @@ int WriteThread::OpenSectorImage() {
         break;
     }
     if (!IsReadSize(job_->readSectorSize) && !TakeForcedReadSize(start_, *job_)) {
-        Report(kMsgError, 24, SourceName());
-        return 12;
+        Report(kMsgError, msg::error::kUnknownSectorSize, SourceName());
+        return result::kNoSectorSize;
     }
     return 0;
 }
 
 int WriteThread::OpenDatFile() {
-    if (OpenInput() != 0) return 4;
+    if (OpenInput() != 0) return result::kCannotOpen;
     uint8_t header[44] = {};
     const size_t got = inputFile_->Read(header, 44);
     uint64_t headerLength = 0;
     if (got == 44 && std::memcmp(header, kRiff, 4) == 0) {
         headerLength = 44;
-        Log(kIndent + lang_->core(43));
+        Log(kIndent + lang_->core(msg::core::kFoundXaHeader));
     } else {
-        Report(kMsgWarning, 1, SourceName());
+        Report(kMsgWarning, msg::warning::kBadXaHeader, SourceName());
     }
     // Any pack start: a dat of an SVCD holds MPEG-2 packs.
     job_->searchPattern = kPackStart4;
@@ -273,18 +277,18 @@ int WriteThread::OpenDatFile() {
     const uint64_t match = inputFile_->position;
     inputFile_->Seek(match);
     const int p = ProbeSectorSize(*inputFile_);
-    if (!Running()) return 3;
+    if (!Running()) return result::kCancelled;
     if (p == 2352) {
         // sizes stay
     } else if (p == 2324) {
-        Report(kMsgWarning, 3, SourceName());
+        Report(kMsgWarning, msg::warning::kDatMayBeMpeg, SourceName());
         job_->readSectorSize = job_->writeSectorSize = 2324;
     } else if (p > 2352 || !IsReadSize(p)) {
         // A failed probe gives no size at all: never a sector size of its own.
-        Report(kMsgError, 11, SourceName());
-        return 9;
+        Report(kMsgError, msg::error::kInvalidPackSize, SourceName());
+        return result::kBadPackSize;
     } else {
-        Report(kMsgWarning, 0, SourceName());
+        Report(kMsgWarning, msg::warning::kPackSizeCorruption, SourceName());
         job_->readSectorSize = job_->writeSectorSize = p;
     }
     inputFile_->Seek(match);
@@ -294,7 +298,7 @@ int WriteThread::OpenDatFile() {
 }
 
 int WriteThread::OpenSfdFile() {
-    if (OpenInput() != 0) return 4;
+    if (OpenInput() != 0) return result::kCannotOpen;
     job_->readSectorSize = 2048;
     job_->writeSectorSize = 2048;
     trackTable_->sectorCount = static_cast<int64_t>(inputFile_->size / 2048);
@@ -304,7 +308,7 @@ int WriteThread::OpenSfdFile() {
 }
 
 int WriteThread::OpenTrackImage() {
-    if (OpenInput() != 0) return 4;
+    if (OpenInput() != 0) return result::kCannotOpen;
     job_->writeSectorSize = 2324;
     job_->searchPattern = kPackStart4;
     if (SearchPattern(job_, 4) == 0) return 0;
@@ -319,8 +323,8 @@ int WriteThread::SetupTrack(int32_t track) {
     const Opener opener = m ? m->opener : Opener::None;
     const bool perRow = opener == Opener::TrackImage || opener == Opener::SectorImage;
     if (perRow && (track < 0 || row >= t.start.size() || row >= t.end.size() || row >= t.sectorSize.size())) {
-        Report(kMsgError, 5, SourceName());
-        return 5;
+        Report(kMsgError, msg::error::kCueIncomplete, SourceName());
+        return result::kNoMpegStream;
     }
     trackEnd_ = UINT64_MAX;
     trackCut_ = false;
@@ -388,7 +392,7 @@ bool WriteThread::Mpeg2FromHere() {
 void WriteThread::RemoveCdiBumper() {
     const uint64_t limit = std::min<uint64_t>(inputFile_->size, kBumperLimit);
     inputFile_->Seek(0);
-    Status(lang_->core(20) + "...");
+    Status(lang_->core(msg::core::kPreScanning) + "...");
     if (inputFile_->Search(kBumperName, sizeof kBumperName, search_.data(), inputFile_->size, search_.size(), true)) {
         uint64_t after = inputFile_->position;
         while (inputFile_->Search(kSequenceEnd, 4, search_.data(), limit, search_.size(), false)) {
@@ -404,10 +408,10 @@ void WriteThread::RemoveCdiBumper() {
         } else {
             inputFile_->Seek(after);
         }
-        Log(kIndent + lang_->core(21));
+        Log(kIndent + lang_->core(msg::core::kCdiSequence));
     } else {
         inputFile_->Seek(0);
-        Log(kIndent + lang_->core(22));
+        Log(kIndent + lang_->core(msg::core::kNoCdiSequence));
     }
     Status("");
     if (controls_ && controls_->progressBar) controls_->progressBar->setPosition(0);

@@ -10,6 +10,7 @@
 #include "core/helpers.h"
 #include "core/message_reporter.h"
 #include "core/records.h"
+#include "core/result_codes.h"
 #include "core/temp_file.h"
 #include "core/text_format.h"
 #include "disc/vcd_system_files.h"
@@ -22,8 +23,6 @@ const uint8_t kToastResource[22] = {0x00, 0x00, 0x02, 0x00, 0x30, 0x00, 0x00, 0x
 
 namespace {
 
-constexpr int kErrCannotCreate = 9;
-constexpr int kErrTable = 25;
 constexpr int64_t kRawSector = 2352;
 
 int64_t SectorsOf(const TSheetTime& t) {
@@ -31,8 +30,8 @@ int64_t SectorsOf(const TSheetTime& t) {
 }
 
 int Fail(const std::string& path, const SheetErrorFn& onError) {
-    if (onError) onError(kErrCannotCreate, ExtractName(path));
-    return 1;
+    if (onError) onError(msg::error::kCannotCreate, ExtractName(path));
+    return result::kCannotCreate;
 }
 
 // Text files are written whole or reported: a full disk must not leave a
@@ -173,8 +172,8 @@ int CreateScanTables(const std::string& tempRoot, std::string& folder, const Tab
         std::filesystem::remove_all(folder, ec);
         folder.clear();
     }
-    if (report) report(kMsgError, kErrCannotCreate, kScanTableText);
-    return kErrCannotCreate;
+    if (report) report(kMsgError, msg::error::kCannotCreate, kScanTableText);
+    return msg::error::kCannotCreate;
 }
 
 int BuildVcdTables(TVideoCdImage& image, const TImageTables& tables, const TScanPoints& points,
@@ -184,29 +183,26 @@ int BuildVcdTables(TVideoCdImage& image, const TImageTables& tables, const TScan
         return index;
     };
     std::string why;
-    if (WriteScanTables(folder, tables.isVcd, tables.tracks, points, why) != 0) return fail(kErrTable, why);
+    if (WriteScanTables(folder, tables.isVcd, tables.tracks, points, why) != 0)
+        return fail(msg::error::kCannotCreateTables, why);
     image.SetTracks(tables.tracks);
     image.SetTableFolder(folder);
 
     TFileIO out;
-    if (out.OpenForUpdate(tables.imagePath) != 0) return fail(kErrCannotCreate, ExtractName(tables.imagePath));
+    if (out.OpenForUpdate(tables.imagePath) != 0) return fail(msg::error::kCannotCreate, ExtractName(tables.imagePath));
     const int written = image.WriteImage(out);
     const bool closed = out.Close() == 0;
     switch (written) {
     case 0:
         break;
-    case 14:
-        return fail(kErrTable, kScanTableText);
-    case 15:
-        return fail(kErrTable, kSearchTableText);
-    case 16:
-        return fail(kErrTable, kTracksTableText);
-    case 23:
-        return fail(23, CdiFileContext(image.failedName()));
-    default:
-        return fail(kErrCannotCreate, ExtractName(tables.imagePath));
+    case result::kNoScanTable: return fail(msg::error::kCannotCreateTables, kScanTableText);
+    case result::kNoSearchTable: return fail(msg::error::kCannotCreateTables, kSearchTableText);
+    case result::kNoTrackTable: return fail(msg::error::kCannotCreateTables, kTracksTableText);
+    case msg::error::kCannotOpenCdiFiles:
+        return fail(msg::error::kCannotOpenCdiFiles, CdiFileContext(image.failedName()));
+    default: return fail(msg::error::kCannotCreate, ExtractName(tables.imagePath));
     }
-    if (!closed) return fail(kErrCannotCreate, ExtractName(tables.imagePath));
+    if (!closed) return fail(msg::error::kCannotCreate, ExtractName(tables.imagePath));
 
     TSheetImage sheet;
     sheet.imagePath = tables.imagePath;
@@ -221,7 +217,7 @@ int BuildVcdTables(TVideoCdImage& image, const TImageTables& tables, const TScan
         if (report) report(kMsgError, index, text);
     };
     const int r = tables.tocSheet ? WriteTocFile(path, sheet, onError) : WriteCueSheet(path, sheet, onError);
-    if (r != 0) return kErrCannotCreate;
+    if (r != 0) return msg::error::kCannotCreate;
     sheetPath = path;
     return 0;
 }

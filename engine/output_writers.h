@@ -58,7 +58,7 @@ struct TSheetImage {
     uint64_t imageSize = 0;  // the image's size when finished: end of the toc's last track
 };
 
-// Receives the error index (9) and its text when a sheet cannot be written.
+// Receives the error index (msg::error::kCannotCreate) and its text when a sheet cannot be written.
 using SheetErrorFn = std::function<void(int index, const std::string& text)>;
 
 // False for an image name a sheet cannot quote (a double quote or a line
@@ -66,14 +66,15 @@ using SheetErrorFn = std::function<void(int index, const std::string& text)>;
 bool SheetCanName(const std::string& name);
 
 // Cue sheet of the image: FILE, the data track, then TRACK/INDEX 01 for each
-// covered MPEG track. 0, or 1 after error 9 with the sheet's file name (it
-// cannot be created or written, or the range needs entries starts lacks).
+// covered MPEG track. 0, or result::kCannotCreate after error kCannotCreate
+// with the sheet's file name (it cannot be created or written, or the range
+// needs entries starts lacks).
 int WriteCueSheet(const std::string& path, const TSheetImage& image, const SheetErrorFn& onError = nullptr);
 
 // Toc file of the image: the data track up to the first MPEG track, each
 // MPEG track up to the next, the last up to imageSize. The image is named by
-// its file name alone. 0, or 1 after error 9 as for the cue sheet (also when
-// the starts do not ascend or pass the image's end).
+// its file name alone. 0, or result::kCannotCreate as for the cue sheet (also
+// when the starts do not ascend or pass the image's end).
 int WriteTocFile(const std::string& path, const TSheetImage& image, const SheetErrorFn& onError = nullptr);
 
 // ---- The tables of an image build ----
@@ -87,8 +88,8 @@ using TableReportFn = std::function<void(int kind, int index, const std::string&
 
 // Makes the job's private folder for the table files of its images, inside
 // tempRoot (the temporary folder when empty), and checks that a table can
-// be created in it. 0, or 9 after error 9 with "Temporary SCANDATA.DAT table
-// file"; folder is empty then.
+// be created in it. 0, or msg::error::kCannotCreate after reporting it with
+// "Temporary SCANDATA.DAT table file"; folder is empty then.
 int CreateScanTables(const std::string& tempRoot, std::string& folder, const TableReportFn& report);
 
 // One finished image: its file, its tracks and the sheet beside it.
@@ -103,9 +104,10 @@ struct TImageTables {
 
 // Writes the scan tables of the image into folder, completes the image's
 // data track (TVideoCdImage::WriteImage on the image file, reopened for
-// update) and writes its cue sheet or toc file. 0; 25 a table could not be
-// written or read back (error 25); 9 the image could not be reopened, read
-// or written, or the sheet not written (error 9); 23 a CD-i file changed
-// (error 23). sheetPath gets the sheet written.
+// update) and writes its cue sheet or toc file. 0, or the error it reported:
+// msg::error::kCannotCreateTables a table could not be written or read back;
+// kCannotCreate the image could not be reopened, read or written, or the
+// sheet not written; kCannotOpenCdiFiles a CD-i file changed. sheetPath gets
+// the sheet written.
 int BuildVcdTables(TVideoCdImage& image, const TImageTables& tables, const TScanPoints& points,
                    const std::string& folder, const TableReportFn& report, std::string& sheetPath);

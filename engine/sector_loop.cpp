@@ -12,6 +12,7 @@
 #include "core/helpers.h"
 #include "core/language_set.h"
 #include "core/message_reporter.h"
+#include "core/result_codes.h"
 #include "disc/sector_encoder.h"
 #include "disc/time_code.h"
 #include "disc/track_table.h"
@@ -96,8 +97,8 @@ size_t WriteThread::OutWrite(const void* data, size_t count) {
     outputBytes_ += n;
     if (n != count && !writeError_) {
         writeError_ = true;
-        Report(kMsgError, 9, job_->outputName);
-        if (result_ == 0) result_ = 9;
+        Report(kMsgError, msg::error::kCannotCreate, job_->outputName);
+        if (result_ == 0) result_ = result::kWriteFailed;
     }
     return n;
 }
@@ -157,8 +158,8 @@ void WriteThread::WriteSystemHeaders() {
     outputBytes_ += outputFile_->bytesWritten - before;
     if (!ok && !writeError_) {
         writeError_ = true;
-        Report(kMsgError, 9, job_->outputName);
-        if (result_ == 0) result_ = 9;
+        Report(kMsgError, msg::error::kCannotCreate, job_->outputName);
+        if (result_ == 0) result_ = result::kWriteFailed;
     }
 }
 
@@ -264,12 +265,12 @@ WriteThread::LoopEnd WriteThread::TrackStart() {
         const uint64_t span = trackSectors_ > 1 ? static_cast<uint64_t>(trackSectors_ - 1) * r : 0;
         uint64_t limit = std::min<uint64_t>(inputFile_->size, inputFile_->position + span);
         if (!inputFile_->Search(kCommentaryEnd, sizeof kCommentaryEnd, search_.data(), limit, kChunk, false))
-            Report(kMsgWarning, 2, SourceName());
+            Report(kMsgWarning, msg::warning::kNoCommentaryEnd, SourceName());
         limit = std::min<uint64_t>(inputFile_->size, inputFile_->position + span);
         if (!inputFile_->Search(kPackStart, 4, search_.data(), limit, kChunk, false)) {
             if (!Running()) return LoopEnd::Cancelled;
-            Report(kMsgError, 7, SourceName());
-            result_ = 5;
+            Report(kMsgError, msg::error::kNoMpegStream, SourceName());
+            result_ = result::kNoMpegStream;
             return LoopEnd::Failed;
         }
         firstHandled_ = true;
@@ -321,8 +322,8 @@ WriteThread::LoopEnd WriteThread::PlainLoop() {
     }
     BlockReader reader(inputFile_->name, inputFile_->position, r, perBlock, sectors);
     if (!reader.Started()) {
-        Report(kMsgError, 6, SourceName());
-        if (result_ == 0) result_ = 4;
+        Report(kMsgError, msg::error::kCannotOpen, SourceName());
+        if (result_ == 0) result_ = result::kCannotOpen;
         return LoopEnd::Failed;
     }
     size_t pending = 0;
@@ -444,8 +445,8 @@ void WriteThread::PadSector() {
 bool WriteThread::Split() {
     if (outputFile_->Close() != 0 && !writeError_) {
         writeError_ = true;
-        Report(kMsgError, 9, job_->outputName);
-        result_ = 9;
+        Report(kMsgError, msg::error::kCannotCreate, job_->outputName);
+        result_ = result::kWriteFailed;
         return false;
     }
     outputOpen_ = false;
@@ -456,8 +457,8 @@ bool WriteThread::Split() {
     ++splitCount_;
     ShowCounters();
     if (OpenOutput(job_->outputName, false) != 0) {
-        Report(kMsgError, 9, job_->outputName);
-        result_ = 9;
+        Report(kMsgError, msg::error::kCannotCreate, job_->outputName);
+        result_ = result::kWriteFailed;
         return false;
     }
     outputOpen_ = true;
@@ -478,7 +479,7 @@ void WriteThread::CorrectFirstSector(size_t& got) {
     }
     if (config_->sequenceCorrection == 1 && !config_->DisableHeaderCorrection) {
         WriteSystemHeaders();
-        Log(kIndent + lang_->core(6));
+        Log(kIndent + lang_->core(msg::core::kSequenceCorrection));
         if (FindCode(kSystemHeaderStart, 4, s, got) < 0) {
             // Skip to the first sector that holds a GOP: what comes before it
             // cannot be decoded without the headers we just wrote.
@@ -506,8 +507,8 @@ void WriteThread::CorrectFirstSector(size_t& got) {
 // A read that came back short before the end the file had when it was
 // opened: the file shrank or the disk failed. The output is incomplete.
 WriteThread::LoopEnd WriteThread::SourceUnreadable() {
-    Report(kMsgError, 6, SourceName());
-    if (result_ == 0) result_ = 4;
+    Report(kMsgError, msg::error::kCannotOpen, SourceName());
+    if (result_ == 0) result_ = result::kCannotOpen;
     return LoopEnd::Failed;
 }
 
@@ -599,9 +600,9 @@ void WriteThread::PatchDatHeader() {
     const uint64_t size = outputBytes_;
     if (size - 8 > 0xFFFFFFFFull) {
         // Refused before writing as a rule; never a wrong size field.
-        Report(kMsgError, 9, job_->outputName + ": a dat file holds at most 4 GiB");
+        Report(kMsgError, msg::error::kCannotCreate, job_->outputName + ": a dat file holds at most 4 GiB");
         writeError_ = true;
-        if (result_ == 0) result_ = 9;
+        if (result_ == 0) result_ = result::kWriteFailed;
         return;
     }
     uint8_t field[4];
@@ -619,16 +620,16 @@ void WriteThread::TrackEnd() {
         method_ == Code(Method::RawToDat)) {
         PatchDatHeader();
         if (!writeError_ && !outputFile_->Flush()) {
-            Report(kMsgError, 9, job_->outputName);
+            Report(kMsgError, msg::error::kCannotCreate, job_->outputName);
             writeError_ = true;
-            if (result_ == 0) result_ = 9;
+            if (result_ == 0) result_ = result::kWriteFailed;
         }
         if (writeError_) return;
     }
     if (outputKind_ == kMpegKind && config_->ToastEnable && job_->outputName != "nul" && trackBytes_ > 0) {
         if (!WriteToastResource(job_->outputName)) {
-            Report(kMsgError, 14, job_->outputName + ".rsrc");
-            if (result_ == 0) result_ = 14;
+            Report(kMsgError, msg::error::kCannotCreateResource, job_->outputName + ".rsrc");
+            if (result_ == 0) result_ = result::kNoResourceFile;
         }
     }
     if (result_ == 0 && pageMode_ == 0) {

@@ -9,6 +9,7 @@
 #include "core/file_io.h"
 #include "core/helpers.h"
 #include "core/language_set.h"
+#include "core/result_codes.h"
 #include "disc/track_table.h"
 
 namespace {
@@ -156,9 +157,9 @@ int GetFilesFromTOC(const std::string& imagePath, TJob& job, int32_t trackLength
     };
 
     TFileIO file(&job);
-    if (file.OpenForRead(imagePath) != 0) return refuse(6, 4);
+    if (file.OpenForRead(imagePath) != 0) return refuse(msg::error::kCannotOpen, result::kCannotOpen);
     const int32_t sectorSize = job.readSectorSize;
-    if (sectorSize <= 0) return refuse(24, 5);
+    if (sectorSize <= 0) return refuse(msg::error::kUnknownSectorSize, result::kNoMpegStream);
 
     std::vector<uint8_t> buffer(kChunk);
     const uint64_t limit = std::min<uint64_t>(file.size, kSearchCap);
@@ -168,13 +169,13 @@ int GetFilesFromTOC(const std::string& imagePath, TJob& job, int32_t trackLength
         music = true;
         match = FindFirstRecord(file, kMusic0, limit, buffer.data());
     }
-    if (match < 0) return refuse(10, 5);
+    if (match < 0) return refuse(msg::error::kNoVideoTracks, result::kNoMpegStream);
 
     std::vector<ScannedTrack> tracks;
     ScanEnd end = ScanRecords(file, static_cast<uint64_t>(match) - 32, music, sectorSize, trackLengthAdjust,
                               buffer.data(), tracks);
     file.Close();
-    if (end == ScanEnd::Broken || tracks.empty()) return refuse(10, 5);
+    if (end == ScanEnd::Broken || tracks.empty()) return refuse(msg::error::kNoVideoTracks, result::kNoMpegStream);
 
     if (!job.trackTable) job.trackTable = new TTrackTable();
     TTrackTable& table = *job.trackTable;
@@ -217,9 +218,9 @@ int ScanDiscImage(DiscImageKind kind, const std::string& imagePath, TJob& job, p
     case DiscImageKind::Bin: {
         TFileIO file(&job);
         if (file.OpenForRead(imagePath) != 0) {
-            reporter.report(kMsgError, 6, ExtractName(imagePath));
+            reporter.report(kMsgError, msg::error::kCannotOpen, ExtractName(imagePath));
             if (startButton) startButton->setEnabled(false);
-            return 4;
+            return result::kCannotOpen;
         }
         job.readSectorSize = DetectSectorSize(file);
         file.Close();
@@ -233,7 +234,7 @@ std::string ReadVolumeLabel(const std::string& imagePath, uint64_t offset, const
                             bool trimTrailingBlanks) {
     TFileIO file;
     if (file.OpenForRead(imagePath) != 0) {
-        reporter.report(kMsgError, 6, ExtractName(imagePath));
+        reporter.report(kMsgError, msg::error::kCannotOpen, ExtractName(imagePath));
         return {};
     }
     std::vector<uint8_t> block(kLabelBlock);
@@ -287,7 +288,7 @@ std::string FillTrackList(platform::ListBox& listBox, TTrackTable& table, bool i
         listBox.add(FormatTrackListLine(static_cast<int>(i), table.minutes[i], table.seconds[i], table.frames[i],
                                         table.sectorSize[i], table.start[i], table.end[i]));
     }
-    const std::string& text = texts.core(1);
+    const std::string& text = texts.core(msg::core::kAllTracksSelected);
     if (trackMsgLabel) trackMsgLabel->setCaption(text);
     return text;
 }

@@ -37,9 +37,10 @@ inline constexpr int32_t kCifTrackLengthAdjust = 174300;  // 75 x 2324
 // one row per track from 1 (start, end, time), first track 1, last track =
 // last index = the track count; `trackLengths` (when given) holds the length
 // of track k at k - 1; the list box (when given) one line per track; the
-// start button (when given) is enabled. Results: 0; 4 the image cannot be
-// opened (error 6); 5 no tracks or a broken directory (error 10), or no
-// sector size (error 24). On 4 and 5 the track table, the list box and the
+// start button (when given) is enabled. Results: 0; result::kCannotOpen the
+// image cannot be opened (error kCannotOpen); kNoMpegStream no tracks or a
+// broken directory (error kNoVideoTracks), or no sector size (error
+// kUnknownSectorSize). On a failure the track table, the list box and the
 // lengths are left as they were and the start button is disabled, so a
 // refused image can never start a job on the previous image's tracks.
 // Uses job.readSectorSize; makes job.trackTable when missing.

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/result_codes.h"
 #include "core/temp_file.h"
 #include "engine/methods.h"
 
@@ -150,15 +151,15 @@ bool EncodeTaskProject(const TaskProject& p, std::string& bytes) {
 
 int ReadTaskProjectFile(const std::string& path, TaskProject& out) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return 6;
+    if (fd < 0) return msg::error::kCannotOpen;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return 6;
+        return msg::error::kCannotOpen;
     }
     if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > kTaskProjectMaxBytes) {
         ::close(fd);
-        return 15;
+        return msg::error::kInvalidProject;
     }
     // One byte more than allowed shows a file that grew meanwhile.
     std::string data(static_cast<size_t>(st.st_size) + 1, '\0');
@@ -168,27 +169,27 @@ int ReadTaskProjectFile(const std::string& path, TaskProject& out) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             ::close(fd);
-            return 6;
+            return msg::error::kCannotOpen;
         }
         if (n == 0) break;
         got += static_cast<size_t>(n);
     }
     ::close(fd);
-    if (got > kTaskProjectMaxBytes) return 15;
-    return ParseTaskProject(reinterpret_cast<const uint8_t*>(data.data()), got, out) ? 0 : 15;
+    if (got > kTaskProjectMaxBytes) return msg::error::kInvalidProject;
+    return ParseTaskProject(reinterpret_cast<const uint8_t*>(data.data()), got, out) ? 0 : msg::error::kInvalidProject;
 }
 
 int WriteTaskProjectFile(const std::string& path, const std::string& bytes) {
-    if (path.empty()) return 9;
+    if (path.empty()) return msg::error::kCannotCreate;
     const size_t slash = path.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (base.empty()) return 9;
+    if (base.empty()) return msg::error::kCannotCreate;
     // A folder of that name would take the rename in none of the cases.
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return 9;
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return msg::error::kCannotCreate;
     const std::string temp = CreateTempFile("." + base + ".", ".part", dir);
-    if (temp.empty()) return 9;
+    if (temp.empty()) return msg::error::kCannotCreate;
     bool ok = false;
     if (FILE* f = std::fopen(temp.c_str(), "wb")) {
         ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
@@ -204,5 +205,5 @@ int WriteTaskProjectFile(const std::string& path, const std::string& bytes) {
     }
     if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) std::remove(temp.c_str());
-    return ok ? 0 : 9;
+    return ok ? 0 : msg::error::kCannotCreate;
 }

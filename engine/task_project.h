@@ -63,11 +63,12 @@ bool ParseTaskProject(const uint8_t* data, size_t size, TaskProject& out);
 // inputs for the page).
 bool EncodeTaskProject(const TaskProject& project, std::string& bytes);
 
-// Reads and parses a project file: 0, 6 it cannot be opened or is not a
-// regular file, 15 it is no valid project.
+// Reads and parses a project file: 0, or the error to report:
+// msg::error::kCannotOpen it cannot be opened or is not a regular file,
+// kInvalidProject it is no valid project.
 int ReadTaskProjectFile(const std::string& path, TaskProject& out);
 
 // Writes the bytes to a new file beside path and renames it over path, so a
 // failed write leaves no partial file and an existing project as it was:
-// 0, or 9 the file cannot be made.
+// 0, or msg::error::kCannotCreate the file cannot be made.
 int WriteTaskProjectFile(const std::string& path, const std::string& bytes);

@@ -14,6 +14,7 @@
 #include "core/helpers.h"
 #include "core/language_set.h"
 #include "core/message_reporter.h"
+#include "core/result_codes.h"
 #include "disc/time_code.h"
 #include "disc/track_table.h"
 #include "engine/image_build.h"
@@ -273,12 +274,14 @@ int WriteThread::SelectMethod(int32_t index, int32_t pageMode) {
 
 void WriteThread::LogSettings() {
     const int level = config_->PriorityLevel;
-    const std::string word = level >= 0 && level <= 6 ? lang_->core(12 + level) : lang_->core(15);
-    Log(kIndent + lang_->core(11) + " : " + word);
-    Log(kIndent + lang_->core(19) + " : " + KindWord(inputKind_) + " => " + KindWord(outputKind_));
+    const std::string word = level >= 0 && level <= 6 ? lang_->core(msg::core::kPriorityIdle + level)
+                                                      : lang_->core(msg::core::kPriorityNormal);
+    Log(kIndent + lang_->core(msg::core::kThreadPriority) + " : " + word);
+    Log(kIndent + lang_->core(msg::core::kProcessingMethod) + " : " + KindWord(inputKind_) + " => " +
+        KindWord(outputKind_));
     if (inputKind_ != kCueKind && method_ != Code(Method::TocBinToMpeg)) {
-        Log(kIndent + lang_->core(41) + ": " + std::to_string(job_->readSectorSize));
-        Log(kIndent + lang_->core(42) + ": " + std::to_string(job_->writeSectorSize));
+        Log(kIndent + lang_->core(msg::core::kReadSizeSetTo) + ": " + std::to_string(job_->readSectorSize));
+        Log(kIndent + lang_->core(msg::core::kWriteSizeSetTo) + ": " + std::to_string(job_->writeSectorSize));
     }
 }
 
@@ -287,14 +290,15 @@ void WriteThread::FinishJob() {
     if (controls_->titleLabel) controls_->titleLabel->setCaption(start_.mainCaption);
     if (controls_->etaLabel) controls_->etaLabel->setCaption("");
     if (controls_->statusLabel) controls_->statusLabel->setCaption("");
-    if (controls_->completedLabel) controls_->completedLabel->setCaption(lang_->component(4) + ": ");
+    if (controls_->completedLabel)
+        controls_->completedLabel->setCaption(lang_->component(msg::component::kCompleted) + ": ");
     if (controls_->progressBar) controls_->progressBar->setPosition(0);
 }
 
 void WriteThread::ShowCounters() {
-    const std::string fixes = lang_->component(91) + ": ";
-    const std::string splits = lang_->component(92) + ": ";
-    const std::string padding = lang_->component(99) + ": ";
+    const std::string fixes = lang_->component(msg::component::kFixes) + ": ";
+    const std::string splits = lang_->component(msg::component::kSplits) + ": ";
+    const std::string padding = lang_->component(msg::component::kPadding) + ": ";
     if (config_->FixMPEGErrors) {
         if (start_.fixLabel) start_.fixLabel->setCaption(fixes + std::to_string(fixCount_));
         if (start_.splitLabel)
@@ -316,7 +320,8 @@ void WriteThread::ProgressStep() {
     if (!s.changed || !controls_) return;
     if (controls_->progressBar) controls_->progressBar->setPosition(s.percent);
     if (controls_->completedLabel)
-        controls_->completedLabel->setCaption(lang_->component(4) + ": " + std::to_string(s.percent) + "%");
+        controls_->completedLabel->setCaption(lang_->component(msg::component::kCompleted) + ": " +
+                                              std::to_string(s.percent) + "%");
     char eta[32];
     std::snprintf(eta, sizeof eta, "%02d:%02d:%02d", s.hours, s.minutes, s.seconds);
     if (controls_->etaLabel) controls_->etaLabel->setCaption(eta);
@@ -333,15 +338,15 @@ void WriteThread::ProgressStep() {
 void WriteThread::Execute() {
     if (!controls_ || !lang_) {
         // Nothing to report to: the job cannot run.
-        result_ = 12;
+        result_ = result::kFailed;
         EndOfRun();
         return;
     }
     progress_.Reset();
 
     if (pageMode_ == 0) {
-        if (start_.fixLabel) start_.fixLabel->setCaption(lang_->component(91) + ":");
-        if (start_.splitLabel) start_.splitLabel->setCaption(lang_->component(92) + ":");
+        if (start_.fixLabel) start_.fixLabel->setCaption(lang_->component(msg::component::kFixes) + ":");
+        if (start_.splitLabel) start_.splitLabel->setCaption(lang_->component(msg::component::kSplits) + ":");
         if (start_.statusIndicator) start_.statusIndicator->setColor(kGrey);
     }
 
@@ -367,8 +372,8 @@ void WriteThread::Execute() {
     outputFile_->searchContext = inputFile_->searchContext;
 
     Log("");
-    Log("## Pellmor " + lang_->core(28) + " : " + NowText() + " ##");
-    Log(kIndent + lang_->core(47) + " '" + config_->MultiFileFormat + "'");
+    Log("## Pellmor " + lang_->core(msg::core::kActive) + " : " + NowText() + " ##");
+    Log(kIndent + lang_->core(msg::core::kMultiFileConvention) + " '" + config_->MultiFileFormat + "'");
 
     // Stopped before it began: nothing is opened, so no opener reports a
     // search it did not finish.
@@ -378,17 +383,19 @@ void WriteThread::Execute() {
     }
 
     const int32_t code = SelectMethod(method_, pageMode_);
-    if (code == 12 && openerResult_ == 3) {
+    if (code == kNoMethodCode && openerResult_ == result::kCancelled) {
         // Stopped while the opener searched: a cancel, not a bad source.
         EndCancelled();
         return;
     }
-    if (code == 12) {
+    if (code == kNoMethodCode) {
         // The opener's own result says more than "no method" (5 no stream,
         // 4 cannot open, 9 bad pack size) and it reported it; a method the
         // table lacks is reported here. The batch sees a failure either way.
-        if (openerResult_ == 0) Report(kMsgError, 12, lang_->core(19) + " " + std::to_string(method_));
-        result_ = openerResult_ != 0 ? openerResult_ : 12;
+        if (openerResult_ == 0)
+            Report(kMsgError, msg::error::kNoMpeg2Stream,
+                   lang_->core(msg::core::kProcessingMethod) + " " + std::to_string(method_));
+        result_ = openerResult_ != 0 ? openerResult_ : int(result::kNoMethod);
         FinishJob();
         EndOfRun();
         return;
@@ -441,7 +448,7 @@ void WriteThread::Execute() {
 
     // After the tracks.
     // A track the source holds only in part lost stream data: never a success.
-    if (result_ == 0 && (streamCut_ || (streamMissing_ && jobBytes_ == 0))) result_ = 5;
+    if (result_ == 0 && (streamCut_ || (streamMissing_ && jobBytes_ == 0))) result_ = result::kNoMpegStream;
     if (result_ == 0 && !config_->passive) {
         if (start_.previewButton && !spec_->generatedFiles.empty())
             start_.previewButton->setEnabled(true);
@@ -449,9 +456,9 @@ void WriteThread::Execute() {
     }
     if (outputOpen_) {
         if (!outputFile_->Flush()) {
-            if (!writeError_) Report(kMsgError, 9, job_->outputName);
+            if (!writeError_) Report(kMsgError, msg::error::kCannotCreate, job_->outputName);
             writeError_ = true;
-            if (result_ == 0) result_ = 9;
+            if (result_ == 0) result_ = result::kWriteFailed;
             DropFailedOutput();
         }
         outputFile_->Close();
@@ -461,10 +468,11 @@ void WriteThread::Execute() {
 
     ShowCounters();
     if (config_->FixMPEGErrors) {
-        Log(kIndent + std::to_string(fixCount_) + " " + lang_->core(9));
+        Log(kIndent + std::to_string(fixCount_) + " " + lang_->core(msg::core::kBlockCorrections));
         if (config_->DisableMPEGFileSplit == 0 && outputKind_ == kMpegKind)
-            Log(kIndent + std::to_string(splitCount_) + " " + lang_->core(34));
-        if (config_->DisableMPEGPadding == 0) Log(kIndent + std::to_string(paddingCount_) + " " + lang_->core(40));
+            Log(kIndent + std::to_string(splitCount_) + " " + lang_->core(msg::core::kSplitsMade));
+        if (config_->DisableMPEGPadding == 0)
+            Log(kIndent + std::to_string(paddingCount_) + " " + lang_->core(msg::core::kBlocksPadded));
     }
     if (pageMode_ == 0 && start_.statusIndicator) {
         int32_t colour = config_->Error_Clr;
@@ -478,7 +486,7 @@ void WriteThread::Execute() {
         }
         start_.statusIndicator->setColor(colour);
     }
-    Log("## Pellmor " + lang_->core(27) + " : " + NowText() + " ##");
+    Log("## Pellmor " + lang_->core(msg::core::kCompleted) + " : " + NowText() + " ##");
     Log("");
     EndOfRun();
 }
@@ -511,16 +519,16 @@ bool WriteThread::DatTooLarge() {
                       : inputFile_->size / r + 1;
     }
     if (44 + sectors * 2352 - 8 <= 0xFFFFFFFFull) return false;
-    Report(kMsgError, 9, job_->outputName + ": a dat file holds at most 4 GiB");
-    result_ = 9;
+    Report(kMsgError, msg::error::kCannotCreate, job_->outputName + ": a dat file holds at most 4 GiB");
+    result_ = result::kWriteFailed;
     return true;
 }
 
 void WriteThread::EndCancelled() {
-    result_ = 3;
-    Log(std::string(kIndent) + "[ " + lang_->core(7) + " ]");
+    result_ = result::kCancelled;
+    Log(std::string(kIndent) + "[ " + lang_->core(msg::core::kAbortedProcessing) + " ]");
     if (pageMode_ == 0 && start_.statusIndicator) start_.statusIndicator->setColor(config_->Error_Clr);
-    Log("## Pellmor " + lang_->core(27) + " : " + NowText() + " ##");
+    Log("## Pellmor " + lang_->core(msg::core::kCompleted) + " : " + NowText() + " ##");
     Log("");
     FinishJob();
     EndOfRun();
@@ -530,12 +538,12 @@ void WriteThread::SkipTrack(int32_t track) {
     if (inputKind_ != kNrgKind && inputKind_ != kCifKind && inputKind_ != kBinKind) return;
     if (inputFile_->SearchJobPattern(search_.data(), search_.size()) != 0) {
         if (!Running()) {
-            Log(std::string(kIndent) + "[ " + lang_->core(7) + " ]");
-            result_ = 3;
+            Log(std::string(kIndent) + "[ " + lang_->core(msg::core::kAbortedProcessing) + " ]");
+            result_ = result::kCancelled;
             return;
         }
-        Report(kMsgError, 7, SourceName());
-        result_ = 5;
+        Report(kMsgError, msg::error::kNoMpegStream, SourceName());
+        result_ = result::kNoMpegStream;
         return;
     }
     const size_t row = static_cast<size_t>(track);
@@ -558,8 +566,8 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
     } else if (options & kOptPerTrack) {
         std::string name;
         if (!MakeOutputName(*job_, *config_, track, name)) {
-            Report(kMsgError, 9, config_->MultiFileFormat);
-            result_ = 9;
+            Report(kMsgError, msg::error::kCannotCreate, config_->MultiFileFormat);
+            result_ = result::kWriteFailed;
             return;
         }
         job_->outputName = name;
@@ -576,20 +584,20 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
             const std::string previous = outputFile_->name;
             outputOpen_ = false;
             if (outputFile_->Close() != 0) {
-                if (!writeError_) Report(kMsgError, 9, previous);
-                result_ = 9;
+                if (!writeError_) Report(kMsgError, msg::error::kCannotCreate, previous);
+                result_ = result::kWriteFailed;
                 return;
             }
         }
         if (DatTooLarge()) return;
         const int r = OpenOutput(job_->outputName, false);
-        if (r == 1 || r == 2) {
-            Report(kMsgError, 9, job_->outputName);
-            result_ = 9;
+        if (r == result::kCannotCreate || r == result::kOverwriteRefused) {
+            Report(kMsgError, msg::error::kCannotCreate, job_->outputName);
+            result_ = result::kWriteFailed;
             return;
         }
-        if (r == 3) {
-            result_ = 3;
+        if (r == result::kCancelled) {
+            result_ = result::kCancelled;
             return;
         }
         outputOpen_ = true;
@@ -601,7 +609,7 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
     if (pageMode_ == 0 && (method_ == Code(Method::CueBinToMpeg) || method_ == Code(Method::TocBinToMpeg))) {
         char text[64];
         std::snprintf(text, sizeof text, "Track %d:   ", track);
-        Status(text + lang_->core(4) + "...");
+        Status(text + lang_->core(msg::core::kSearching) + "...");
         // Only inside this track: a stream further on belongs to another.
         found = SearchPattern(job_, 4, trackEnd_) == 0;
     }
@@ -610,9 +618,9 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
         if (options & (kOptBuildImage | kOptPerTrack)) {
             char text[64];
             std::snprintf(text, sizeof text, "Track %d:   ", track);
-            Status(text + lang_->core(5) + "...");
+            Status(text + lang_->core(msg::core::kWriting) + "...");
         } else {
-            Status(lang_->core(5) + "...");
+            Status(lang_->core(msg::core::kWriting) + "...");
         }
         sectorsDone_ = 0;
         progress_.Reset();
@@ -623,41 +631,43 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
     if (end == LoopEnd::Cancelled || !Running()) {
         // The cut output stays, named so that nobody takes it for whole.
         const bool cut = outputOpen_ && job_->outputName != "nul" && outputBytes_ > 0;
-        Log(std::string(kIndent) + "[ " + lang_->core(7) + " ]" + (cut ? " " + job_->outputName : std::string()));
-        result_ = 3;
+        Log(std::string(kIndent) + "[ " + lang_->core(msg::core::kAbortedProcessing) + " ]" +
+            (cut ? " " + job_->outputName : std::string()));
+        result_ = result::kCancelled;
     } else if (end == LoopEnd::Failed) {
-        if (result_ == 0) result_ = 9;
+        if (result_ == 0) result_ = result::kWriteFailed;
         if (writeError_) DropFailedOutput();
     } else if (end == LoopEnd::NoStream && trackBytes_ == 0) {
         // Reported, and the job fails at its end when no track had a stream
         // or this one lies past the source's end.
-        Report(kMsgError, 7, TrackContext());
+        Report(kMsgError, msg::error::kNoMpegStream, TrackContext());
         streamMissing_ = true;
         streamCut_ = streamCut_ || trackCut_;
     } else {
         if (end != LoopEnd::Done) {
-            Report(kMsgError, 7, TrackContext());
+            Report(kMsgError, msg::error::kNoMpegStream, TrackContext());
             streamMissing_ = true;
         }
         if (trackCut_) {
             // The source ends inside the track: what it held is written, the
             // rest is missing.
-            Report(kMsgError, 13, TrackContext());
+            Report(kMsgError, msg::error::kTrackTruncated, TrackContext());
             streamMissing_ = streamCut_ = true;
         }
         // A full disk must show before the track is called processed.
         if (outputOpen_ && !outputFile_->Flush()) {
-            if (!writeError_) Report(kMsgError, 9, job_->outputName);
+            if (!writeError_) Report(kMsgError, msg::error::kCannotCreate, job_->outputName);
             writeError_ = true;
-            if (result_ == 0) result_ = 9;
+            if (result_ == 0) result_ = result::kWriteFailed;
         }
         if (!writeError_) TrackEnd();
         if (writeError_) DropFailedOutput();
         if (result_ == 0) {
             const int64_t elapsed = (NowSeconds() - trackStartTime) % 86400;
-            Log(kIndent + lang_->core(23) + " " + std::to_string(track) + " : " + std::to_string(elapsed / 3600) + " " +
-                lang_->core(24) + " " + std::to_string(elapsed % 3600 / 60) + " " + lang_->core(25) + " " +
-                std::to_string(elapsed % 60) + " " + lang_->core(26));
+            Log(kIndent + lang_->core(msg::core::kProcessedTrack) + " " + std::to_string(track) + " : " +
+                std::to_string(elapsed / 3600) + " " + lang_->core(msg::core::kHours) + " " +
+                std::to_string(elapsed % 3600 / 60) + " " + lang_->core(msg::core::kMins) + " " +
+                std::to_string(elapsed % 60) + " " + lang_->core(msg::core::kSeconds));
         }
     }
     FinishJob();
@@ -667,7 +677,7 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
     // Only a track that wrote into its own output names it; a removed
     // output is no output.
     if (!writeError_ && (trackOutputOpened_ || trackBytes_ > 0)) {
-        if (trackOutputOpened_ && trackBytes_ == 0 && job_->outputName != "nul" && result_ != 3) {
+        if (trackOutputOpened_ && trackBytes_ == 0 && job_->outputName != "nul" && result_ != result::kCancelled) {
             // The stream was not there: leave no empty file behind.
             outputFile_->Close();
             outputOpen_ = false;
@@ -685,10 +695,11 @@ void WriteThread::EndOfRun() {
     if (lang_) FinishJob();
     if (controls_) {
         if (controls_->startButton) {
-            controls_->startButton->setCaption(lang_ ? lang_->component(0) : "start");
-            controls_->startButton->setHint(lang_ ? lang_->hint(9) : "");
+            controls_->startButton->setCaption(lang_ ? lang_->component(msg::component::kStart) : "start");
+            controls_->startButton->setHint(lang_ ? lang_->hint(msg::hint::kStart) : "");
         }
-        if (controls_->completedLabel) controls_->completedLabel->setCaption((lang_ ? lang_->component(4) : "") + ":");
+        if (controls_->completedLabel)
+            controls_->completedLabel->setCaption((lang_ ? lang_->component(msg::component::kCompleted) : "") + ":");
         if (controls_->stats) {
             controls_->stats->warnings.store(0);
             controls_->stats->errors.store(0);

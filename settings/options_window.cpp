@@ -17,6 +17,7 @@
 #include <QTabWidget>
 
 #include "core/message_reporter.h"
+#include "core/result_codes.h"
 #include "platform/qt/controls_qt.h"
 #include "platform/qt/text.h"
 #include "platform/qt/widget_make.h"
@@ -447,7 +448,8 @@ void TForm2::SetCdiPath(int index, const std::string& path, bool emptyShowsUndef
     cdiPaths_[static_cast<size_t>(index)] = path;
     QPushButton* b = CdiButtons()[static_cast<size_t>(index)];
     b->setToolTip(toQt(path));
-    b->setText(toQt(CdiButtonCaption(path, emptyShowsUndefined ? language_.component(68) : std::string())));
+    const std::string undefined = emptyShowsUndefined ? language_.component(msg::component::kUndefined) : std::string();
+    b->setText(toQt(CdiButtonCaption(path, undefined)));
 }
 
 // ---------------------------------------------------------------- ways out
@@ -550,7 +552,7 @@ int TForm2::Report(int kind, int index, const std::string& text) {
 }
 
 void TForm2::uninstallButtonClick() {
-    if (Report(kMsgQuestion, 3, "") != platform::kYes) return;
+    if (Report(kMsgQuestion, msg::query::kUninstall, "") != platform::kYes) return;
     model_->Uninstall();
     for (QCheckBox* b : {disableErrorBox, disableHeaderBox, disableSplitBox, disableAudio, includeCUEPath})
         b->setChecked(false);
@@ -598,63 +600,68 @@ void TForm2::langSelButtonClick() {
     RestoreOpeningLanguage();
     ApplyLanguage();
     ShowLanguageToMain();
-    if (status == TLanguageSet::kWrongCount) Report(kMsgError, 22, "#" + section);
-    else Report(kMsgError, status == TLanguageSet::kInvalidFile ? 21 : 6, chosen);
+    if (status == TLanguageSet::kWrongCount)
+        Report(kMsgError, msg::error::kLanguageEntryCount, "#" + section);
+    else
+        Report(kMsgError,
+               status == TLanguageSet::kInvalidFile ? msg::error::kInvalidLanguageFile : msg::error::kCannotOpen,
+               chosen);
 }
 
 void TForm2::ApplyLanguage() {
+    using namespace msg::component;
     const TLanguageSet& L = language_;
     auto C = [&](int i) { return toQt(L.component(i)); };
     auto CC = [&](int i) { return toQt(L.component(i) + " :"); };
-    for (int i = 0; i < 7; ++i) priorityNames[static_cast<size_t>(i)] = L.core(12 + i);
+    for (int i = 0; i < 7; ++i) priorityNames[static_cast<size_t>(i)] = L.core(msg::core::kPriorityIdle + i);
     pLevel->setText(toQt(priorityNames[static_cast<size_t>(priority)]));
-    OptionsPage->setTabText(OptionsPage->indexOf(TabSheet1), C(65));
-    OptionsPage->setTabText(OptionsPage->indexOf(TabSheet2), C(66));
-    OptionsPage->setTabText(OptionsPage->indexOf(TabSheet3), C(62));
-    OptionsPage->setTabText(OptionsPage->indexOf(TabSheet4), C(93));
-    OptionsPage->setTabText(OptionsPage->indexOf(TabSheet6), C(30));
-    langIDLabel->setText(toQt(L.text(LangSection::LANGUAGE_SET_INFO, 0)));
-    verLabel->setText(toQt(L.text(LangSection::LANGUAGE_SET_INFO, 1)));
-    transLabel->setText(toQt(L.text(LangSection::LANGUAGE_SET_INFO, 2)));
+    OptionsPage->setTabText(OptionsPage->indexOf(TabSheet1), C(kGeneral));
+    OptionsPage->setTabText(OptionsPage->indexOf(TabSheet2), C(kDirectories));
+    OptionsPage->setTabText(OptionsPage->indexOf(TabSheet3), C(kLanguage));
+    OptionsPage->setTabText(OptionsPage->indexOf(TabSheet4), C(kDisplay));
+    OptionsPage->setTabText(OptionsPage->indexOf(TabSheet6), C(kUninstall));
+    langIDLabel->setText(toQt(L.text(LangSection::LANGUAGE_SET_INFO, msg::info::kLanguage)));
+    verLabel->setText(toQt(L.text(LangSection::LANGUAGE_SET_INFO, msg::info::kVersion)));
+    transLabel->setText(toQt(L.text(LangSection::LANGUAGE_SET_INFO, msg::info::kTranslator)));
     commentMemo->viewport()->update();
-    OptionBox->setTitle(C(24));
-    langSetGroup->setTitle(C(61));
-    commentsGroup->setTitle(C(69));
-    disableHeaderBox->setText(C(25));
-    disableErrorBox->setText(C(26));
-    disablePadBox->setText(C(100));
-    disableAudio->setText(C(27));
-    disableSplitBox->setText(C(76));
-    includeCUEPath->setText(C(28));
-    addCDIAppBox->setText(C(67));
-    PhilipsCheckBox->setText(C(103));
-    OptionsOk->setText(C(31));
-    OptionsCancel->setText(C(32));
-    uninstallButton->setText(C(138));
-    langSelButton->setText(C(58));
-    SVCDdirItems[0]->setText(C(144));
-    SVCDdirItems[1]->setText(C(145));
-    SVCDentryItems[0]->setText(C(146));
-    SVCDentryItems[1]->setText(C(147));
-    archiverBrowse->setToolTip(C(58));
-    tmpDirSelectButton->setToolTip(C(58));
-    priorityLabel->setText(CC(29));
-    decompressLabel->setText(CC(59));
-    decompParamLabel->setText(CC(60));
-    compParamLabel->setText(CC(77));
-    tempDirLabel->setText(CC(70));
-    langDirLabel->setText(CC(105));
-    manDirLabel->setText(CC(106));
-    langLabel->setText(CC(62));
-    langVerLabel->setText(CC(63));
-    langBy->setText(CC(64));
-    PassLabel->setText(CC(94));
-    WarnLabel->setText(CC(95));
-    ErrorLabel->setText(CC(96));
-    ShowPassLabel->setText(CC(97));
-    ShowWarnLabel->setText(CC(98));
-    DispFixLabel1->setText(C(91));
-    DispFixLabel2->setText(C(91));
+    OptionBox->setTitle(C(kOptionsTitle));
+    langSetGroup->setTitle(C(kLanguageSetInfo));
+    commentsGroup->setTitle(C(kComments));
+    disableHeaderBox->setText(C(kDisableHeaderCorrection));
+    disableErrorBox->setText(C(kDisableErrorPrompts));
+    disablePadBox->setText(C(kDisablePadding));
+    disableAudio->setText(C(kDisableAudioBeep));
+    disableSplitBox->setText(C(kDisableSplitting));
+    includeCUEPath->setText(C(kCueFullPath));
+    addCDIAppBox->setText(C(kAddCdiApplication));
+    PhilipsCheckBox->setText(C(kCompliantSvcd));
+    OptionsOk->setText(C(kOk));
+    OptionsCancel->setText(C(kCancel));
+    uninstallButton->setText(C(kUninstallTitle));
+    langSelButton->setText(C(kSelect));
+    SVCDdirItems[0]->setText(C(kMpeg2Directory));
+    SVCDdirItems[1]->setText(C(kMpegavDirectory));
+    SVCDentryItems[0]->setText(C(kEntryVcd));
+    SVCDentryItems[1]->setText(C(kEntrySvd));
+    archiverBrowse->setToolTip(C(kSelect));
+    tmpDirSelectButton->setToolTip(C(kSelect));
+    priorityLabel->setText(CC(kPriority));
+    decompressLabel->setText(CC(kRarDecompressor));
+    decompParamLabel->setText(CC(kDecompressionParams));
+    compParamLabel->setText(CC(kCompressionParams));
+    tempDirLabel->setText(CC(kTempDir));
+    langDirLabel->setText(CC(kLanguageDir));
+    manDirLabel->setText(CC(kManualDir));
+    langLabel->setText(CC(kLanguage));
+    langVerLabel->setText(CC(kVersion));
+    langBy->setText(CC(kTranslationBy));
+    PassLabel->setText(CC(kPass));
+    WarnLabel->setText(CC(kWarnings));
+    ErrorLabel->setText(CC(kErrors));
+    ShowPassLabel->setText(CC(kPassColourBelow));
+    ShowWarnLabel->setText(CC(kWarningColourBelow));
+    DispFixLabel1->setText(C(kFixes));
+    DispFixLabel2->setText(C(kFixes));
     // An empty CD-i path says so in the chosen language.
     for (int i = 0; i < 4; ++i)
         if (cdiPaths_[static_cast<size_t>(i)].empty()) SetCdiPath(i, "", true);

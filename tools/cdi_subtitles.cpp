@@ -6,6 +6,7 @@
 
 #include "core/file_io.h"
 #include "core/helpers.h"
+#include "core/result_codes.h"
 #include "engine/methods.h"
 
 namespace {
@@ -207,7 +208,7 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
                                                              int64_t dataLength, bool sub) {
     const std::string last = SafeOutputName(name);
     const std::string outputName = last + (sub ? ".sub" : ".srt");
-    if (last.empty()) return {9, name};
+    if (last.empty()) return {msg::error::kCannotCreate, name};
     const std::string path = outputDir.empty() ? outputName
                              : (outputDir.back() == '/' ? outputDir : outputDir + "/") + outputName;
 
@@ -222,7 +223,7 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
                                   : static_cast<uint64_t>(extent + sectorOffset + b) * size +
                                         static_cast<uint64_t>(geometry.userOffset);
         if (extent + sectorOffset < 0 || src.Seek(at) != 0 || src.Read(block, kBlock) != static_cast<size_t>(kBlock))
-            return {6, src.name.empty() ? name : src.name};
+            return {msg::error::kCannotOpen, src.name.empty() ? name : src.name};
         const uint32_t blockEnd = BigU32(block + 4);
         int position = 8;
         if (continues) {
@@ -251,11 +252,11 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
     }
 
     TFileIO out;
-    if (out.OpenForWrite(path) != 0) return {9, outputName};
+    if (out.OpenForWrite(path) != 0) return {msg::error::kCannotCreate, outputName};
     const bool written = out.Write(text.data(), text.size()) == text.size();
     if (out.Close() != 0 || !written) {
         std::remove(path.c_str());
-        return {9, outputName};
+        return {msg::error::kCannotCreate, outputName};
     }
     return {0, path};
 }

@@ -44,9 +44,10 @@ struct TCdiSubtitle {
     bool continues = false;  // its second line opens the next block
 };
 
-// What converting one file came to: 0 converted, 6 the source read short
-// (name: the source), 9 the output not written or its name refused (name:
-// the output).
+// What converting one file came to, as the error to report: 0 converted,
+// msg::error::kCannotOpen the source read short (name: the source),
+// kCannotCreate the output not written or its name refused (name: the
+// output).
 struct CdiConvertResult {
     int code = 0;
     std::string name;

@@ -8,6 +8,7 @@
 
 #include "core/file_io.h"
 #include "core/language_set.h"
+#include "core/result_codes.h"
 #include "disc/time_code.h"
 #include "engine/system_header.h"
 #include "tools/mpeg_packets.h"
@@ -211,21 +212,21 @@ std::string SampleOutputPath(const std::string& name, const std::string& directo
 int WriteSample(const TSampleClipDescription& clip, const std::string& directory, const SampleWriteHandles& h) {
     const int kind = clip.discKind == 2 ? 2 : 1;
     TFileIO source;
-    if (clip.sourcePath.empty() || source.OpenForRead(clip.sourcePath) != 0) return 4;
+    if (clip.sourcePath.empty() || source.OpenForRead(clip.sourcePath) != 0) return result::kCannotOpen;
     const int64_t size = static_cast<int64_t>(source.Size());
     const int64_t step = static_cast<int64_t>(kSector);
     if (clip.inOffset < 0 || clip.inOffset % step != 0 || clip.inOffset >= size || clip.outOffset <= clip.inOffset ||
         clip.outOffset % step != 0)
-        return 4;
+        return result::kCannotOpen;
 
     std::vector<uint8_t> sector(kSector);
     // A clip from the first GOP starts with the source itself.
     int64_t start = clip.inOffset;
     if (clip.inFrame == 0 && NoGopBefore(source, clip.inOffset)) start = 0;
     source.Seek(static_cast<uint64_t>(start));
-    if (source.Read(sector.data(), kSector) != kSector) return 4;
+    if (source.Read(sector.data(), kSector) != kSector) return result::kCannotOpen;
     const PsSector first = ParsePsSector(sector.data(), kSector);
-    if (first.packKind == 0) return 4;
+    if (first.packKind == 0) return result::kCannotOpen;
     const int64_t inScr = static_cast<int64_t>(kind == 1 ? TGopTimeCode::DecodeMpeg1Scr(sector.data() + 4)
                                                          : TGopTimeCode::DecodeMpeg2Scr(sector.data() + 4));
     // One sector time at the stream's rate (1200 ticks at 75 sectors a second).
@@ -237,9 +238,10 @@ int WriteSample(const TSampleClipDescription& clip, const std::string& directory
 
     const std::string path = SampleOutputPath(clip.outputName, directory);
     TFileIO out;
-    if (path.empty() || out.OpenForWrite(path) != 0) return 4;
+    if (path.empty() || out.OpenForWrite(path) != 0) return result::kCannotOpen;
 
-    const std::string generating = h.texts ? h.texts->core(46) : std::string("Generating sample...");
+    const std::string generating =
+        h.texts ? h.texts->core(msg::core::kGeneratingSample) : std::string("Generating sample...");
     if (h.status) h.status->setCaption(generating);
     if (h.eta) h.eta->setCaption("");
     if (h.window) h.window->showWith(generating);
@@ -327,8 +329,9 @@ int WriteSample(const TSampleClipDescription& clip, const std::string& directory
                     if (h.window) h.window->setPosition(percent);
                     if (h.progress) h.progress->setPosition(percent);
                     if (h.completed)
-                        h.completed->setCaption((h.texts ? h.texts->component(4) : std::string("Completed")) + ": " +
-                                                std::to_string(percent) + "%");
+                        h.completed->setCaption(
+                            (h.texts ? h.texts->component(msg::component::kCompleted) : std::string("Completed")) +
+                            ": " + std::to_string(percent) + "%");
                 }
                 at = g + here;
             }
@@ -406,7 +409,7 @@ int WriteSample(const TSampleClipDescription& clip, const std::string& directory
     if (h.window) h.window->hideAndReset();
     if (!ok || !closed) {
         std::remove(path.c_str());
-        return 4;
+        return result::kCannotOpen;
     }
     if (h.generatedFiles) *h.generatedFiles += "\"" + path + "\" ";
     return 0;

@@ -34,6 +34,6 @@ struct SampleWriteHandles {
 // (the name alone when the directory is empty).
 std::string SampleOutputPath(const std::string& name, const std::string& directory);
 
-// 0 written; 4 nothing written (no source, no clip between the points, or
+// 0 written; result::kCannotOpen nothing written (no source, no clip between the points, or
 // the output could not be created or written: a partial file is removed).
 int WriteSample(const TSampleClipDescription& clip, const std::string& directory, const SampleWriteHandles& handles);

@@ -9,9 +9,11 @@
 #include "core/helpers.h"
 #include "core/language_set.h"
 #include "core/records.h"
+#include "core/result_codes.h"
 #include "disc/mpeg_file_list.h"
 #include "disc/time_code.h"
 #include "disc/vcd_track_list.h"
+#include "platform/dialogs.h"
 #include "platform/media_player.h"
 
 namespace {
@@ -94,9 +96,9 @@ int TSampleClipEditor::OpenMpegFile(const std::string& path) {
     ResetEditor();
     plainFile = 1;
     clipSet = 0;
-    commentsLabel = texts_ ? texts_->hint(27) : std::string();
+    commentsLabel = texts_ ? texts_->hint(msg::hint::kSetStart) : std::string();
     grid.assign(2, std::vector<std::string>(5));
-    grid[0][2] = texts_ ? texts_->component(107) : std::string("Source");
+    grid[0][2] = texts_ ? texts_->component(msg::component::kSource) : std::string("Source");
     grid[1][2] = path;
     rows_ = {TSampleSourceRow{path, 0, 1}};
     preview = config_ && config_->PreviewVideo;
@@ -109,7 +111,7 @@ int TSampleClipEditor::OpenTrackList(const std::vector<std::vector<std::string>>
     ResetEditor();
     plainFile = 0;
     clipSet = 0;
-    commentsLabel = texts_ ? texts_->hint(27) : std::string();
+    commentsLabel = texts_ ? texts_->hint(msg::hint::kSetStart) : std::string();
     grid = cells;
     if (grid.empty()) grid.assign(2, std::vector<std::string>(5));
     for (auto& r : grid) r.resize(std::max<size_t>(r.size(), 5));
@@ -124,7 +126,7 @@ int TSampleClipEditor::OpenTrackList(const TVcdTrackList& list, const TMpegFileL
     // entries (a list without a grid has only those).
     std::vector<std::vector<std::string>> cells(1, std::vector<std::string>(5));
     cells[0][0] = "#";
-    cells[0][2] = texts_ ? texts_->component(107) : std::string("Source");
+    cells[0][2] = texts_ ? texts_->component(msg::component::kSource) : std::string("Source");
     std::vector<TSampleSourceRow> sources;
     const size_t rows = std::min<size_t>(static_cast<size_t>(std::max(list.RowCount(), 0)), files.entries.size());
     for (size_t i = 0; i < rows; ++i) {
@@ -137,7 +139,7 @@ int TSampleClipEditor::OpenTrackList(const TVcdTrackList& list, const TMpegFileL
 }
 
 int TSampleClipEditor::FailSource(int code, const std::string& path) {
-    if (code == 7 && reportError_) reportError_(7, path);
+    if (code == msg::error::kNoMpegStream && reportError_) reportError_(code, path);
     ResetEditor();
     return code;
 }
@@ -155,7 +157,7 @@ int TSampleClipEditor::TrackListGridClick(int r) {
     row = r;
     if (rows_.empty() || r < 1 || r > static_cast<int>(rows_.size()) || r >= static_cast<int>(grid.size()) ||
         grid[static_cast<size_t>(r)][2].empty())
-        return 4;
+        return result::kCannotOpen;
     const TSampleSourceRow& src = rows_[static_cast<size_t>(r - 1)];
     source_ = std::make_unique<TFileIO>();
     frameRate = 1.0;
@@ -165,7 +167,7 @@ int TSampleClipEditor::TrackListGridClick(int r) {
         seekPosition = 0;
         seekEnabled = false;
         clipSet = 0;
-        return 4;
+        return result::kCannotOpen;
     }
     if (preview && player_) player_->setFileName(src.path);
     seekEnabled = true;
@@ -173,7 +175,7 @@ int TSampleClipEditor::TrackListGridClick(int r) {
         frameRate = DetectFrameRate(*source_);
         filenameText = WithoutExtension(src.path) + "-sample.mpg";
         mpeg2 = IsMpeg2Stream(*source_) ? 1 : 0;
-        if (!mpeg2 && !IsMpegProgramStream(*source_)) return FailSource(7, src.path);
+        if (!mpeg2 && !IsMpegProgramStream(*source_)) return FailSource(msg::error::kNoMpegStream, src.path);
     } else {
         frameRate = src.frameRate >= 1.0 ? src.frameRate : 29.97;
         mpeg2 = src.discKind == 2 ? 1 : 0;
@@ -182,9 +184,11 @@ int TSampleClipEditor::TrackListGridClick(int r) {
     defaultClipName = filenameText;
     // A source without a GOP has no position to show: refuse it as a file
     // that holds no MPEG stream.
-    if (!(cursor.FindFirstGop(*source_, sector_.data()) & kGopFound)) return FailSource(7, src.path);
+    if (!(cursor.FindFirstGop(*source_, sector_.data()) & kGopFound))
+        return FailSource(msg::error::kNoMpegStream, src.path);
     firstGopFrame = GopFrames();
-    if (!(cursor.FindLastGop(*source_, sector_.data()) & kGopFound)) return FailSource(7, src.path);
+    if (!(cursor.FindLastGop(*source_, sector_.data()) & kGopFound))
+        return FailSource(msg::error::kNoMpegStream, src.path);
     lastGopFrame = GopFrames();
     cursor.GopInSector(*source_, sector_.data(), cursor.lowerBound);
     timeBase = firstGopFrame;
@@ -280,7 +284,7 @@ void TSampleClipEditor::markButtonClick() {
     selectionStart = seekPosition;
     sampleTCEnabled = true;
     inLabel = "In: " + FormatTimeCode(currentPosition);
-    commentsLabel = texts_ ? texts_->hint(28) : std::string();
+    commentsLabel = texts_ ? texts_->hint(msg::hint::kSetEnd) : std::string();
 }
 
 void TSampleClipEditor::clearButtonClick() {
@@ -295,7 +299,7 @@ void TSampleClipEditor::clearButtonClick() {
     outLabel = "Out:";
     currentTC = sampleTC = kZeroTime;
     sampleTCEnabled = false;
-    commentsLabel = texts_ ? texts_->hint(27) : std::string();
+    commentsLabel = texts_ ? texts_->hint(msg::hint::kSetStart) : std::string();
     okEnabled = false;
     // The position shown is 0 again: so is the cursor.
     if (source_ && cursor.upperBound > 0) cursor.GopInSector(*source_, sector_.data(), cursor.lowerBound);
@@ -354,13 +358,13 @@ int TSampleClipEditor::okButtonClick() {
     if (inMarked) {
         if (!filenameText.empty()) {
             clipSet = 1;
-            return 1;
+            return platform::kOk;
         }
         FilenameTextExit();
         return 0;
     }
     clipSet = 0;
-    return 2;
+    return platform::kCancel;
 }
 
 int TSampleClipEditor::cancelButtonClick() {
@@ -375,7 +379,7 @@ int TSampleClipEditor::cancelButtonClick() {
         }
         clipSet = cancelMarked_ ? wasSet : 0;
     }
-    return 2;
+    return platform::kCancel;
 }
 
 void TSampleClipEditor::FormShow() {

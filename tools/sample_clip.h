@@ -87,7 +87,8 @@ public:
     void ResetEditor();
 
     // Handlers, as the window calls them.
-    int TrackListGridClick(int row);  // 0 open, 4 not openable, 7 no MPEG stream
+    int TrackListGridClick(int row);  // 0 open, result::kCannotOpen not openable,
+                                      // msg::error::kNoMpegStream (reported) no stream
     void SeekBarChange(int position);
     void vidTCUpDownClick(bool up);
     void markButtonClick();
@@ -99,8 +100,8 @@ public:
     void Button60Click() { SetSampleLength(60); }
     void ButtonRandomClick();
     void randomButtonClick();
-    int okButtonClick();      // modal result: 0 stay open, 1 OK, 2 Cancel
-    int cancelButtonClick();  // 2
+    int okButtonClick();      // 0 stay open, platform::kOk, platform::kCancel
+    int cancelButtonClick();  // platform::kCancel
     void FormShow();
     void FilenameTextExit();
     void SetFilenameText(const std::string& text) { filenameText = text; }

@@ -293,8 +293,8 @@ void TSampleCreateForm::randomButtonClick() {
 
 void TSampleCreateForm::Close(int result) {
     Refresh();
-    if (result == 1) accept();
-    if (result == 2) reject();
+    if (result == platform::kOk) accept();
+    if (result == platform::kCancel) reject();
 }
 
 void TSampleCreateForm::okButtonClick() { Close(model_->okButtonClick()); }

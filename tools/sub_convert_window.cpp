@@ -10,6 +10,7 @@
 #include "core/helpers.h"
 #include "core/language_set.h"
 #include "core/message_reporter.h"
+#include "core/result_codes.h"
 #include "platform/qt/text.h"
 #include "settings/registry_settings.h"
 #include "tools/window_parts.h"
@@ -53,9 +54,9 @@ void TSubConvertForm::ApplyLanguage() {
     const TLanguageSet* t = services_.texts;
     Title->setText("Subtitle Conversion");
     Comments->setText("Select the subtitles to extract and convert");
-    OKButton->setText(toQt(t ? t->component(31) : "OK"));
-    CancelButton->setText(toQt(t ? t->component(32) : "Cancel"));
-    SRTSUBBox->setTitle(toQt(t ? t->component(18) : "Output"));
+    OKButton->setText(toQt(t ? t->component(msg::component::kOk) : "OK"));
+    CancelButton->setText(toQt(t ? t->component(msg::component::kCancel) : "Cancel"));
+    SRTSUBBox->setTitle(toQt(t ? t->component(msg::component::kExtraction) : "Output"));
     srtButton->setText("Convert to SRT format");
     subButton->setText("Convert to SUB format");
 }
@@ -90,7 +91,7 @@ void TSubConvertForm::Open(const std::string& path, bool plain, const CdiGeometr
     if (source_->OpenForRead(path) != 0) {
         source_.reset();
         scanner_.reset();
-        if (services_.report) services_.report(kMsgError, 6, path);
+        if (services_.report) services_.report(kMsgError, msg::error::kCannotOpen, path);
         return;
     }
     if (plain) {

@@ -16,6 +16,7 @@
 
 #include "core/file_io.h"
 #include "core/helpers.h"
+#include "core/result_codes.h"
 #include "disc/mpeg_file_list.h"
 #include "disc/time_code.h"
 #include "disc/track_table.h"
@@ -425,7 +426,7 @@ TEST(MpegFileList, UnsplittableFileIsRefusedWhole) {
     const std::string before = rig.State();
     EXPECT_EQ(rig.list.AddFile(oneGop), 8);
     EXPECT_EQ(rig.State(), before);
-    EXPECT_TRUE(LogHas(rig.log, rig.texts.message(8)));
+    EXPECT_TRUE(LogHas(rig.log, rig.texts.message(msg::error::kNoSequenceHeader)));
     // Without spanning the same file is taken whole.
     rig.list.SetCapacityOverride(-1);
     EXPECT_EQ(rig.list.AddFile(oneGop), 0);

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "core/language_set.h"
+#include "core/result_codes.h"
 #include "core/temp_file.h"
 #include "disc/track_table.h"
 #include "engine/methods.h"
@@ -219,7 +220,7 @@ TEST(Estimate, UnreadableInputIsError6) {
     EXPECT_EQ(EstimateOutputBytes(in, r.reporter, bytes), 4);
     ASSERT_EQ(r.dialogs.shown().size(), 1u);
     EXPECT_EQ(r.dialogs.shown()[0].kind, "error");
-    EXPECT_EQ(r.dialogs.shown()[0].message, r.texts.message(6));
+    EXPECT_EQ(r.dialogs.shown()[0].message, r.texts.message(msg::error::kCannotOpen));
     EXPECT_EQ(r.dialogs.shown()[0].caption, "track.dat");
 }
 

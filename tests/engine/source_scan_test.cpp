@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "core/language_set.h"
+#include "core/result_codes.h"
 #include "core/temp_file.h"
 #include "disc/track_table.h"
 #include "tests/support/fakes.h"
@@ -566,7 +567,7 @@ TEST(VolumeLabel, BrokenPlacesGiveNoLabel) {
 
     EXPECT_EQ(ReadVolumeLabel(dir.file("gone.nrg"), 0, s.reporter), "");
     ASSERT_EQ(s.errors().size(), 1u);
-    EXPECT_EQ(s.errors()[0], s.texts.message(6) + " | gone.nrg");
+    EXPECT_EQ(s.errors()[0], s.texts.message(msg::error::kCannotOpen) + " | gone.nrg");
 }
 
 // ---------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/file_io.h"
+#include "core/result_codes.h"
 #include "core/temp_file.h"
 #include "tests/engine/job_harness.h"
 
@@ -258,7 +259,7 @@ TEST_F(CdiConvert, HostileStreamsConvertOrAreRefused) {
         {"a data length not a multiple of 2048", Block(ok, 45000), 3000, 0,
          "1\r\n00:00:01,000 --> 00:00:02,000\r\nfine\r\n\r\n"},
         {"an empty stream", "", -1, 0, ""},
-        {"a length past the file", Block(ok, 45000, false), 8192, 6, ""},
+        {"a length past the file", Block(ok, 45000, false), 8192, msg::error::kCannotOpen, ""},
         {"a second line past the block", Block(Entry(1, 0, 9, std::string(2020, 'b')), 9), -1, 0, ""},
         // The stale end time: a first block whose word 2 is 0 still converts.
         {"a first block ending at time 0", Block(Entry(0, 0, 0, "zero"), 0, false) + Block(ok, 45000), -1, 0,
@@ -276,7 +277,7 @@ TEST_F(CdiConvert, HostileStreamsConvertOrAreRefused) {
         if (c.code == 0 && !c.srt.empty()) {
             EXPECT_EQ(ReadFile(dir / "s.en.srt"), c.srt);
         }
-        if (c.code == 6) {
+        if (c.code == msg::error::kCannotOpen) {
             EXPECT_EQ(r.name, dir / "s.bin");
             std::filesystem::remove(dir / "s.en.srt");
         }
@@ -296,11 +297,11 @@ TEST_F(CdiConvert, OutputNamesStayInTheChosenFolder) {
     EXPECT_TRUE(harness::Exists(dir / "out/b.fr.sub"));
     for (const std::string& name : {std::string("x/.."), std::string(".."), std::string("dir/"), std::string("a\x01.en")}) {
         const CdiConvertResult r = scanner.ConvertCdiSubtitleFile(file, true, dir / "out", name, 0, 2048, false);
-        EXPECT_EQ(r.code, 9) << name;
+        EXPECT_EQ(r.code, msg::error::kCannotCreate) << name;
     }
     // A folder that is not there: error 9 naming the output.
     const CdiConvertResult r = scanner.ConvertCdiSubtitleFile(file, true, dir / "none", "s.en", 0, 2048, false);
-    EXPECT_EQ(r.code, 9);
+    EXPECT_EQ(r.code, msg::error::kCannotCreate);
     EXPECT_EQ(r.name, "s.en.srt");
 
     EXPECT_EQ(CdiGeometryForMethod(2), kCdiRawGeometry);
@@ -318,8 +319,8 @@ TEST_F(CdiConvert, RunSubtitlesStatuses) {
     EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "MOVIE.FR.sub"), sub));
     EXPECT_FALSE(harness::Exists(dir / "MOVIE.EN.sub"));
     EXPECT_EQ(run("--source " + Fixture("vcd_pal3.bin") + " --output " + dir.path), 1);
-    EXPECT_EQ(run("--source " + (dir / "missing.bin") + " --output " + dir.path), 6);
-    EXPECT_EQ(run("--source " + Fixture("cdi_subs.bin") + " --output " + (dir / "none")), 9);
+    EXPECT_EQ(run("--source " + (dir / "missing.bin") + " --output " + dir.path), msg::error::kCannotOpen);
+    EXPECT_EQ(run("--source " + Fixture("cdi_subs.bin") + " --output " + (dir / "none")), msg::error::kCannotCreate);
 }
 
 }  // namespace

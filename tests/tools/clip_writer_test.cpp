@@ -12,6 +12,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "core/result_codes.h"
 #include "disc/time_code.h"
 #include "engine/system_header.h"
 #include "tests/engine/job_harness.h"
@@ -150,15 +151,19 @@ TEST(ClipWriter, ClipsPlayCleanly) {
 TEST(ClipWriter, RunClipStatuses) {
     const harness::TempFolder dir;
     EXPECT_EQ(RunClip("--source " + Fixture("sample_no_video.mpg") + " --in-frame 0 --out-frame 9 --output " +
-                      (dir / "a.mpg")).status, 7);
+                      (dir / "a.mpg")).status,
+              msg::error::kNoMpegStream);
     EXPECT_EQ(RunClip("--source " + Fixture("bad_random.bin") + " --in-frame 0 --out-frame 9 --output " +
-                      (dir / "a.mpg")).status, 7);
+                      (dir / "a.mpg")).status,
+              msg::error::kNoMpegStream);
     // In and out at the last GOP: no clip between them.
     EXPECT_EQ(RunClip("--source " + Fixture("sample_pal_vcd.mpg") + " --in-frame 500 --out-frame 600 --output " +
-                      (dir / "b.mpg")).status, 4);
+                      (dir / "b.mpg")).status,
+              result::kCannotOpen);
     EXPECT_FALSE(harness::Exists(dir / "b.mpg"));
     EXPECT_EQ(RunClip("--source " + Fixture("sample_pal_vcd.mpg") + " --in-frame 0 --out-frame 15 --output " +
-                      (dir / "no/such/folder.mpg")).status, 4);
+                      (dir / "no/such/folder.mpg")).status,
+              result::kCannotOpen);
     EXPECT_EQ(RunClip("--source " + Fixture("sample_pal_vcd.mpg") + " --in-frame x").status, 2);
 }
 
@@ -289,7 +294,7 @@ TEST(ClipWriter, OutputNamesAndFailures) {
     }
     int status_ = 0;
     ASSERT_EQ(::waitpid(child, &status_, 0), child);
-    EXPECT_EQ(WEXITSTATUS(status_), 4);
+    EXPECT_EQ(WEXITSTATUS(status_), result::kCannotOpen);
     EXPECT_FALSE(harness::Exists(full));
 }
 
@@ -329,7 +334,7 @@ TEST(ClipWriter, BuildAddsTheClip) {
     std::filesystem::create_directories(dir / "taken");
     harness::WriteFile(dir / "taken/SAMPLE", "a file");
     r = build(dir / "taken/movie.bin", "--folders");
-    EXPECT_EQ(r.status, 9) << r.out;
+    EXPECT_EQ(r.status, result::kWriteFailed) << r.out;
     EXPECT_NE(r.out.find("Sample file"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Unable to create output file."), std::string::npos);
 }

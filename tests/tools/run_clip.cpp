@@ -12,6 +12,7 @@
 
 #include "core/language_set.h"
 #include "core/records.h"
+#include "core/result_codes.h"
 #include "tools/clip_writer.h"
 #include "tools/sample_clip.h"
 
@@ -59,7 +60,8 @@ int main(int argc, char** argv) {
         std::printf("error %d: %s %s\n", index, texts.message(index).c_str(), text.c_str());
     });
     const int opened = editor.OpenMpegFile(source);
-    if (opened != 0) return opened == 7 || reported == 7 ? 7 : 4;
+    const bool noStream = opened == msg::error::kNoMpegStream || reported == msg::error::kNoMpegStream;
+    if (opened != 0) return noStream ? msg::error::kNoMpegStream : int(result::kCannotOpen);
     editor.StepToFrame(inFrame);
     editor.markButtonClick();
     editor.StepToFrame(outFrame);

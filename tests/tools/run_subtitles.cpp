@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/file_io.h"
+#include "core/result_codes.h"
 #include "tools/cdi_subtitles.h"
 
 namespace {
@@ -64,8 +65,8 @@ int main(int argc, char** argv) {
 
     TFileIO file;
     if (file.OpenForRead(source) != 0) {
-        std::printf("error 6: %s\n", source.c_str());
-        return 6;
+        std::printf("error %d: %s\n", msg::error::kCannotOpen, source.c_str());
+        return msg::error::kCannotOpen;
     }
     TCdiSubtitleScanner scanner(&file);
     if (plain) {

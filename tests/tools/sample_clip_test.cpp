@@ -10,6 +10,7 @@
 
 #include "core/language_set.h"
 #include "core/records.h"
+#include "core/result_codes.h"
 #include "tests/engine/job_harness.h"
 #include "disc/mpeg_file_list.h"
 #include "disc/time_code.h"
@@ -102,16 +103,16 @@ TEST_F(Editor, RefusesSourcesWithoutAGop) {
     std::ofstream(dir / "short.mpg", std::ios::binary) << std::string("\x00\x00\x01\xBA\x21", 5);
     for (const std::string& path : {Fixture("sample_no_video.mpg"), dir / "short.mpg", Fixture("bad_random.bin")}) {
         errors.clear();
-        EXPECT_EQ(editor.OpenMpegFile(path), 7) << path;
+        EXPECT_EQ(editor.OpenMpegFile(path), msg::error::kNoMpegStream) << path;
         ASSERT_EQ(errors.size(), 1u) << path;
-        EXPECT_EQ(errors[0], std::make_pair(7, path));
+        EXPECT_EQ(errors[0], std::make_pair(msg::error::kNoMpegStream, path));
         EXPECT_FALSE(editor.SourceOpen());
         EXPECT_FALSE(editor.HasRows());
         EXPECT_EQ(editor.filenameText, "");
     }
     // Not openable: no message, no source.
     errors.clear();
-    EXPECT_EQ(editor.OpenMpegFile(dir / "missing.mpg"), 4);
+    EXPECT_EQ(editor.OpenMpegFile(dir / "missing.mpg"), result::kCannotOpen);
     EXPECT_TRUE(errors.empty());
     EXPECT_FALSE(editor.seekEnabled);
 }
@@ -155,16 +156,16 @@ TEST_F(Editor, StatesAndTheOutPointNeverBeforeTheIn) {
     // No source: nothing to edit.
     editor.FormShow();
     EXPECT_FALSE(editor.editingEnabled);
-    EXPECT_EQ(editor.okButtonClick(), 2);
+    EXPECT_EQ(editor.okButtonClick(), platform::kCancel);
     EXPECT_EQ(editor.clipSet, 0);
 
     Open("sample_pal_vcd.mpg");
     editor.FormShow();
     EXPECT_TRUE(editor.editingEnabled);
     EXPECT_FALSE(editor.okEnabled);
-    EXPECT_EQ(editor.commentsLabel, texts.hint(27));
+    EXPECT_EQ(editor.commentsLabel, texts.hint(msg::hint::kSetStart));
     // OK without an in point closes as Cancel does.
-    EXPECT_EQ(editor.okButtonClick(), 2);
+    EXPECT_EQ(editor.okButtonClick(), platform::kCancel);
     EXPECT_EQ(editor.clipSet, 0);
 
     editor.SeekBarChange(50);
@@ -174,7 +175,7 @@ TEST_F(Editor, StatesAndTheOutPointNeverBeforeTheIn) {
     editor.markButtonClick();
     EXPECT_TRUE(editor.okEnabled);
     EXPECT_EQ(editor.inLabel, "In: " + editor.FormatTimeCode(in));
-    EXPECT_EQ(editor.commentsLabel, texts.hint(28));
+    EXPECT_EQ(editor.commentsLabel, texts.hint(msg::hint::kSetEnd));
 
     // Seeking or stepping before the in point stays at it.
     editor.SeekBarChange(5);
@@ -195,7 +196,7 @@ TEST_F(Editor, StatesAndTheOutPointNeverBeforeTheIn) {
     EXPECT_EQ(editor.outOffset, inOffset);
 
     editor.SeekBarChange(100);
-    EXPECT_EQ(editor.okButtonClick(), 1);
+    EXPECT_EQ(editor.okButtonClick(), platform::kOk);
     EXPECT_EQ(editor.clipSet, 1);
     const TSampleClipDescription d = editor.Description();
     EXPECT_EQ(d.inFrame, in);
@@ -311,7 +312,7 @@ TEST_F(Editor, CancelRestoresTheStateShown) {
     editor.FormShow();
     editor.SeekBarChange(90);
     editor.SetFilenameText("");
-    EXPECT_EQ(editor.cancelButtonClick(), 2);
+    EXPECT_EQ(editor.cancelButtonClick(), platform::kCancel);
     EXPECT_EQ(editor.Description().outFrame, shown.outFrame);
     EXPECT_EQ(editor.filenameText, Fixture("sample_pal_vcd-sample.mpg"));
 }
@@ -337,7 +338,7 @@ TEST_F(Editor, PlayerCalls) {
     EXPECT_EQ(editor.durationLabel, "6.00");
     editor.markButtonClick();
     player.calls.clear();
-    EXPECT_EQ(editor.okButtonClick(), 1);
+    EXPECT_EQ(editor.okButtonClick(), platform::kOk);
     EXPECT_EQ(player.calls, (std::vector<std::string>{"Stop"}));
     // Reset unloads it.
     editor.ResetEditor();
