@@ -9,13 +9,13 @@
 #include <filesystem>
 
 #include "batch/command_line.h"
+#include "core/constants.h"
 #include "core/helpers.h"
 #include "core/result_codes.h"
 #include "engine/methods.h"
 
 namespace {
 
-constexpr const char* kIndent = "     ";
 constexpr int16_t kBatchBitsKept = 0x1FFF;
 constexpr int16_t kBatchRuns = static_cast<int16_t>(0x8000);
 constexpr int16_t kBatchAnswersYes = 0x4000;
@@ -169,7 +169,7 @@ void TBatchSequencer::RunFrom(int row) {
     for (; row <= list.taskCount(); ++row) {
         services_.host->ResetPage(services_.host->pageMode());
         Log("-- Task #" + std::to_string(row) + " " + std::string(43, '-'));
-        Log(kIndent + runningText());
+        Log(kLogIndent + runningText());
         Log("");
         currentRow_ = row;
         list.setStatus(row, runningText());
@@ -249,7 +249,7 @@ bool TBatchSequencer::ExpandPrevious(std::string& params) {
     if (!EndsWithPrevious(params)) return true;
     const std::string files = services_.host->generatedFiles();
     if (files.empty()) {
-        Log(kIndent + texts().message(msg::error::kNoPreviousOutput));
+        Log(kLogIndent + texts().message(msg::error::kNoPreviousOutput));
         Log("");
         return false;
     }
@@ -276,7 +276,7 @@ int TBatchSequencer::DecompressTask(int row, const std::string& params) {
     }
     const std::string archiver = Archiver();
     if (archiver.empty()) {
-        Log(kIndent + texts().message(msg::error::kNoDecompressor));
+        Log(kLogIndent + texts().message(msg::error::kNoDecompressor));
         Log("");
         return msg::error::kNoDecompressor;
     }
@@ -297,13 +297,13 @@ int TBatchSequencer::CompressTask(int row, std::string params) {
     if (!ExpandPrevious(params)) return result::kTaskFailed;
     const std::string archiver = Archiver();
     if (archiver.empty()) {
-        Log(kIndent + texts().message(msg::error::kNoDecompressor));
+        Log(kLogIndent + texts().message(msg::error::kNoDecompressor));
         Log("");
         return msg::error::kNoDecompressor;
     }
     if (!CanCreateRar(archiver)) {
         Log(Upper(texts().core(msg::core::kFailed)) + ":");
-        Log(std::string(kIndent) + "RAR archives can only be created with rar; " + archiver + " cannot.");
+        Log(std::string(kLogIndent) + "RAR archives can only be created with rar; " + archiver + " cannot.");
         Log("");
         return 1;
     }
@@ -331,7 +331,7 @@ int TBatchSequencer::CommandTask(int row, const std::string& params) {
         const std::string error = RunBuiltin(builtin);
         if (error.empty()) return 0;
         Log(Upper(texts().core(msg::core::kFailed)) + ":");
-        Log(kIndent + builtin.folder + ": " + error);
+        Log(kLogIndent + builtin.folder + ": " + error);
         Log("");
         return 1;
     }
@@ -365,7 +365,7 @@ int TBatchSequencer::DeleteTask(bool& bypassed) {
     lastArchive_.clear();
     if (::unlink(archive.c_str()) != 0) {
         Log(Upper(texts().core(msg::core::kFailed)) + ":");
-        Log(kIndent + archive);
+        Log(kLogIndent + archive);
         Log("");
         return 1;
     }
@@ -380,7 +380,7 @@ void TBatchSequencer::RunAndWait(const std::vector<std::string>& argv, int r,
         if (!end.started) {
             // Nothing ran: say why, as a failed command's lines would.
             Log(Upper(texts().core(msg::core::kFailed)) + ":");
-            Log(kIndent + (end.errorOutput.empty() ? std::string("cannot run the program") : end.errorOutput));
+            Log(kLogIndent + (end.errorOutput.empty() ? std::string("cannot run the program") : end.errorOutput));
             Log("");
         }
         const int result = then(end);
@@ -432,12 +432,12 @@ bool TBatchSequencer::TakeChainedInput(const std::string& projectOutput, std::st
         }
     }
     if (generatedFile_.empty() || !IsRegularFile(generatedFile_)) {
-        Log(std::string(kIndent) + "[ no output of the previous task to take ]");
+        Log(std::string(kLogIndent) + "[ no output of the previous task to take ]");
         Log("");
         return false;
     }
     input = generatedFile_;
-    Log(std::string(kIndent) + "[ previous task output ] " + input);
+    Log(std::string(kLogIndent) + "[ previous task output ] " + input);
     return true;
 }
 

@@ -1,9 +1,8 @@
 #include "core/message_reporter.h"
 
-namespace {
+#include "core/constants.h"
 
-constexpr const char* kProgramTitle = "Pellmor v3.56 build 050213 beta";
-constexpr const char* kIndent = "     ";
+namespace {
 
 // Bits 13..15 of the prompt flags speak to the batch run; the rest switch the
 // error boxes off.
@@ -24,7 +23,7 @@ void Log4(platform::ListBox* log, const std::string& context, const std::string&
     if (!log) return;
     log->add("");
     log->add(context);
-    log->add(kIndent + message);
+    log->add(kLogIndent + message);
     log->add("");
 }
 
@@ -32,7 +31,7 @@ void Log4(platform::ListBox* log, const std::string& context, const std::string&
 
 int ReportMessage(const MessageServices& services, int kind, int index, const std::string& text, uint8_t quiet,
                   int16_t promptFlags, platform::ListBox* log) {
-    const std::string context = text.empty() ? std::string(kProgramTitle) : text;
+    const std::string context = text.empty() ? std::string(kProgramCaption) : text;
     // Widened with its sign: bit 15 then fills the high bits, so a batch run
     // counts as "prompts off" as well.
     const int32_t flags = promptFlags;

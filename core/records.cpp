@@ -2,15 +2,6 @@
 
 #include "core/language_set.h"
 #include "core/result_codes.h"
-#include "disc/track_table.h"
-
-TJob::TJob() : batchContext(new TBatchContext()) {}
-
-TJob::~TJob() {
-    delete controls;
-    delete batchContext;
-    delete trackTable;
-}
 
 void TStats::Show() { Show(languageSet); }
 

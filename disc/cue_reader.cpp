@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/constants.h"
 #include "core/helpers.h"
 #include "core/path_lookup.h"
 #include "core/records.h"
@@ -81,8 +82,8 @@ int TCueReader::Parse() {
                 // cannot be read as one image. Say so, not that the sheet
                 // is broken.
                 std::string second = words.size() > 1 ? words[1].text : std::string();
-                Services().Refuse("     [" + ExtractName(sheetPath_) + "] " + kSeveralFiles + " (FILE \"" + second +
-                                  "\")");
+                Services().Refuse(std::string(kLogIndent) + "[" + ExtractName(sheetPath_) + "] " + kSeveralFiles +
+                                  " (FILE \"" + second + "\")");
                 if (!imageFile->IsClosed()) imageFile->Close();
                 return 0;
             }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/constants.h"
 #include "core/file_io.h"
 #include "core/helpers.h"
 #include "core/result_codes.h"
@@ -99,6 +100,6 @@ int verifyDiskSpace(uint64_t bytes, int64_t freeBytes, const LoadReporter& repor
 }
 
 int verifyDiskSpace(uint64_t bytes, const std::string& outputName, const LoadReporter& reporter) {
-    if (outputName == "nul") return 0;
+    if (outputName == kPassiveOutput) return 0;
     return verifyDiskSpace(bytes, FreeSpaceForOutput(outputName), reporter);
 }

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "core/constants.h"
 #include "core/file_io.h"
 #include "core/helpers.h"
 #include "core/language_set.h"
@@ -27,7 +28,6 @@
 
 namespace {
 
-constexpr const char* kIndent = "     ";
 constexpr uint8_t kPackStart5[5] = {0x00, 0x00, 0x01, 0xBA, 0x21};
 constexpr uint8_t kGopStart[4] = {0x00, 0x00, 0x01, 0xB8};
 constexpr uint8_t kSequenceHeaderStart[4] = {0x00, 0x00, 0x01, 0xB3};
@@ -184,7 +184,7 @@ int WriteThread::CheckBuildLimits() {
     TImageBuild& b = *build_;
     const bool isVcd = start_.vcdChecked;
     const std::string& image = job_->baseOutputName;
-    if (!config_->passive && image != "nul" &&
+    if (!config_->passive && image != kPassiveOutput &&
         !SheetCanName(outputKind_ != kTocKind && config_->CUEIndexFullPath ? image : ExtractName(image))) {
         // Its sheet could not name the image: refused before a byte is written.
         Report(kMsgError, msg::error::kCannotCreate, ExtractName(image));
@@ -243,8 +243,8 @@ int WriteThread::OpenEntryInput(size_t entry) {
 // ---- The track loop ----
 
 bool WriteThread::ImageOutputName(int32_t image, std::string& name) {
-    if (config_->passive || job_->baseOutputName == "nul") {
-        name = "nul";
+    if (config_->passive || job_->baseOutputName == kPassiveOutput) {
+        name = kPassiveOutput;
         return true;
     }
     if (!build_->manyImages) {
@@ -291,13 +291,13 @@ void WriteThread::RunBuild() {
         progress_.Start(NowSeconds());
         const LoopEnd end = BuildTrack(e);
         if (end == LoopEnd::Cancelled || !Running()) {
-            Log(std::string(kIndent) + "[ " + lang_->core(msg::core::kAbortedProcessing) + " ]");
+            Log(std::string(kLogIndent) + "[ " + lang_->core(msg::core::kAbortedProcessing) + " ]");
             result_ = result::kCancelled;
         } else if (end != LoopEnd::Done) {
             if (result_ == 0) result_ = result::kWriteFailed;
         } else {
             const int64_t elapsed = (NowSeconds() - trackStartTime) % 86400;
-            Log(kIndent + lang_->core(msg::core::kProcessedTrack) + " " + std::to_string(track) + " : " +
+            Log(kLogIndent + lang_->core(msg::core::kProcessedTrack) + " " + std::to_string(track) + " : " +
                 std::to_string(elapsed / 3600) + " " + lang_->core(msg::core::kHours) + " " +
                 std::to_string(elapsed % 3600 / 60) + " " + lang_->core(msg::core::kMins) + " " +
                 std::to_string(elapsed % 60) + " " + lang_->core(msg::core::kSeconds));
@@ -600,7 +600,7 @@ int WriteThread::EndImage(size_t lastEntry) {
         if (!writeError_) Report(kMsgError, msg::error::kCannotCreate, name);
         return result::kWriteFailed;
     }
-    if (name == "nul") {
+    if (name == kPassiveOutput) {
         b.image.reset();
         return 0;
     }
@@ -638,11 +638,11 @@ int WriteThread::EndImage(size_t lastEntry) {
 // The sample clip, after the images: into SAMPLE under the output folder
 // when the images go into folders of their own, else beside them.
 int WriteThread::WriteBuildSample() {
-    if (config_->passive || job_->baseOutputName == "nul") return 0;
+    if (config_->passive || job_->baseOutputName == kPassiveOutput) return 0;
     std::string dir = ExtractFolder(job_->baseOutputName);
     if (start_.yesFolder) {
         dir += "/SAMPLE";
-        Log(kIndent + lang_->core(msg::core::kGeneratingSample));
+        Log(kLogIndent + lang_->core(msg::core::kGeneratingSample));
         std::error_code ec;
         std::filesystem::create_directories(dir, ec);
     }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/constants.h"
 #include "core/records.h"
 #include "disc/mpeg_file_list.h"
 #include "platform/controls.h"
@@ -37,7 +38,7 @@ struct TJobStart {
     platform::Button* previewButton = nullptr;
     platform::CheckBox* toastCheckBox = nullptr;  // unticked for image builds
     bool toastChecked = false;
-    std::string mainCaption = "Pellmor v3.56 build 050213 beta";  // title after a track
+    std::string mainCaption = kProgramCaption;  // title after a track
     // Only for WriteThread's older entry point, which takes the window's list
     // this way; the worker itself never sees it.
     std::string* generatedFiles = nullptr;

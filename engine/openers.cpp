@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/constants.h"
 #include "core/file_io.h"
 #include "core/helpers.h"
 #include "core/language_set.h"
@@ -17,24 +18,17 @@
 
 namespace {
 
-constexpr const char* kIndent = "     ";
 constexpr uint8_t kPackStart5[5] = {0x00, 0x00, 0x01, 0xBA, 0x21};
 constexpr uint8_t kPackStart4[4] = {0x00, 0x00, 0x01, 0xBA};
-constexpr uint8_t kExtensionStart[4] = {0x00, 0x00, 0x01, 0xB5};
 constexpr uint8_t kSequenceEnd[4] = {0x00, 0x00, 0x01, 0xB9};
 constexpr uint8_t kBumperName[11] = {'C', 'D', 'I', '_', 'B', 'U', 'M', '.', 'D', 'A', 'T'};
 constexpr uint8_t kRiff[4] = {'R', 'I', 'F', 'F'};
-constexpr uint64_t kMpeg2ProbeRange = 0x200000;
 constexpr uint64_t kBumperLimit = 0xF00000;
-
-bool IsReadSize(int32_t size) {
-    return size == 2048 || size == 2324 || size == 2332 || size == 2336 || size == 2352;
-}
 
 // The sector-size error tells the user to tick Force Read: a ticked one with a
 // usable size stands in for the size that could not be detected.
 bool TakeForcedReadSize(const TJobStart& start, TJob& job) {
-    if (!start.forceRead || !IsReadSize(job.forcedReadSize)) return false;
+    if (!start.forceRead || !IsSectorSize(job.forcedReadSize)) return false;
     job.readSectorSize = job.forcedReadSize;
     return true;
 }
@@ -50,7 +44,7 @@ int WriteThread::CheckSyncDistance(uint64_t at) {
     // A sync one read size on stands where it should (a look-alike in the
     // payload may come before it).
     if (distance == 0 || distance == job_->readSectorSize || SyncAt(*inputFile_, first + 2352)) return 0;
-    Log(kIndent + std::string("[") + SourceName() + "] " + lang_->core(msg::core::kDetectedSectorSize) + ": " +
+    Log(kLogIndent + std::string("[") + SourceName() + "] " + lang_->core(msg::core::kDetectedSectorSize) + ": " +
         std::to_string(distance));
     Report(kMsgError, msg::error::kUnknownSectorSize, SourceName());
     return result::kNoSectorSize;
@@ -66,7 +60,7 @@ int WriteThread::StreamNotFound() {
 
 int WriteThread::CheckSectorSizes() {
     const int32_t r = job_->readSectorSize;
-    if (!IsReadSize(r)) {
+    if (!IsSectorSize(r)) {
         Report(kMsgError, msg::error::kUnknownSectorSize, SourceName());
         return result::kNoSectorSize;
     }
@@ -112,7 +106,7 @@ int WriteThread::OpenInput() {
 }
 
 int WriteThread::OpenOutput(const std::string& name, bool overwriteAll) {
-    if (name != "nul") {
+    if (name != kPassiveOutput) {
         // Creating the output would empty the source we are reading: never,
         // whatever the overwrite answer.
         struct stat out, in;
@@ -120,32 +114,32 @@ int WriteThread::OpenOutput(const std::string& name, bool overwriteAll) {
             out.st_dev == in.st_dev && out.st_ino == in.st_ino)
             return result::kCannotCreate;
     }
-    if (name != "nul" && !overwriteAll) {
+    if (name != kPassiveOutput && !overwriteAll) {
         struct stat st;
         // The resource companion is part of the output: one answer covers both.
         const bool companion = outputKind_ == kMpegKind && config_->ToastEnable;
         if (::stat(name.c_str(), &st) == 0 || (companion && ::stat((name + ".rsrc").c_str(), &st) == 0)) {
             const int answer = Report(kMsgQuestion, msg::query::kOverwrite, ExtractName(name));
             if (answer == platform::kYes) {
-                Log(kIndent + lang_->core(msg::core::kOutputExists) + " " + lang_->core(msg::core::kYes));
+                Log(kLogIndent + lang_->core(msg::core::kOutputExists) + " " + lang_->core(msg::core::kYes));
             } else if (answer == platform::kNo) {
-                Log(kIndent + lang_->core(msg::core::kOutputExists) + " " + lang_->core(msg::core::kNo));
+                Log(kLogIndent + lang_->core(msg::core::kOutputExists) + " " + lang_->core(msg::core::kNo));
                 return result::kOverwriteRefused;
             } else {
-                Log(kIndent + lang_->core(msg::core::kCancelledProcessing));
+                Log(kLogIndent + lang_->core(msg::core::kCancelledProcessing));
                 return result::kCancelled;
             }
         }
     }
     // Passive mode writes into the null sink: nothing is created.
-    if (outputFile_->OpenForWrite(name == "nul" ? std::string("/dev/null") : name) != 0) return result::kCannotCreate;
+    if (outputFile_->OpenForWrite(name == kPassiveOutput ? std::string("/dev/null") : name) != 0) return result::kCannotCreate;
     job_->outputFile = outputFile_.get();
     return 0;
 }
 
 int WriteThread::LogDetectedSectorSize() {
     const int n = DetectSectorSize(*inputFile_);
-    Log(kIndent + std::string("[") + SourceName() + "] " + lang_->core(msg::core::kDetectedSectorSize) + ": " +
+    Log(kLogIndent + std::string("[") + SourceName() + "] " + lang_->core(msg::core::kDetectedSectorSize) + ": " +
         std::to_string(n));
     return n;
 }
@@ -159,13 +153,13 @@ int WriteThread::OpenRawOrMpegSource() {
         if (!Running()) return result::kCancelled;
         job_->readSectorSize = size;
         if (size != 2324) {
-            Log(kIndent + std::string("[") + SourceName() + "] " + lang_->core(msg::core::kDetectedSectorSize) + ": " +
+            Log(kLogIndent + std::string("[") + SourceName() + "] " + lang_->core(msg::core::kDetectedSectorSize) + ": " +
                 std::to_string(size));
             inputFile_->Seek(0);
             uint8_t head[4] = {};
             const size_t got = inputFile_->Read(head, 4);
             if (got == 4 && std::memcmp(head, kRiff, 4) == 0) {
-                Log(kIndent + lang_->core(msg::core::kFoundXaHeader));
+                Log(kLogIndent + lang_->core(msg::core::kFoundXaHeader));
                 job_->readSectorSize = 2352;
                 job_->writeSectorSize = 2324;
             } else {
@@ -177,7 +171,7 @@ int WriteThread::OpenRawOrMpegSource() {
             job_->writeSectorSize = 2324;
         }
     }
-    if (!IsReadSize(job_->readSectorSize)) {
+    if (!IsSectorSize(job_->readSectorSize)) {
         if (!TakeForcedReadSize(start_, *job_)) return CheckSectorSizes();
         const int32_t r = job_->readSectorSize;
         job_->writeSectorSize = (r == 2352 || r == 2336) ? 2324 : r;
@@ -205,7 +199,7 @@ int WriteThread::OpenMpegForDat() {
         if (SearchPattern(job_, 4) == 0) return 0;
         return StreamNotFound();
     }
-    Log(kIndent + std::string("[") + SourceName() + "] " + lang_->core(msg::core::kDetectedSectorSize) + ": " +
+    Log(kLogIndent + std::string("[") + SourceName() + "] " + lang_->core(msg::core::kDetectedSectorSize) + ": " +
         std::to_string(size));
     Report(kMsgError, msg::error::kInvalidPackSize, SourceName());
     return result::kBadPackSize;
@@ -215,8 +209,8 @@ int WriteThread::OpenRawTrackForDat() {
     if (OpenInput() != 0) return result::kCannotOpen;
     job_->searchPattern = kPackStart5;
     int n = LogDetectedSectorSize();
-    if (!IsReadSize(n) && TakeForcedReadSize(start_, *job_)) n = job_->readSectorSize;
-    if (n > 0 && IsReadSize(n)) {
+    if (!IsSectorSize(n) && TakeForcedReadSize(start_, *job_)) n = job_->readSectorSize;
+    if (n > 0 && IsSectorSize(n)) {
         job_->readSectorSize = n;
         job_->writeSectorSize = n;
         trackTable_->sectorCount = static_cast<int64_t>(inputFile_->size / static_cast<uint64_t>(n));
@@ -251,7 +245,7 @@ int WriteThread::OpenSectorImage() {
         job_->sectorHeaderSize = 24;
         break;
     }
-    if (!IsReadSize(job_->readSectorSize) && !TakeForcedReadSize(start_, *job_)) {
+    if (!IsSectorSize(job_->readSectorSize) && !TakeForcedReadSize(start_, *job_)) {
         Report(kMsgError, msg::error::kUnknownSectorSize, SourceName());
         return result::kNoSectorSize;
     }
@@ -265,7 +259,7 @@ int WriteThread::OpenDatFile() {
     uint64_t headerLength = 0;
     if (got == 44 && std::memcmp(header, kRiff, 4) == 0) {
         headerLength = 44;
-        Log(kIndent + lang_->core(msg::core::kFoundXaHeader));
+        Log(kLogIndent + lang_->core(msg::core::kFoundXaHeader));
     } else {
         Report(kMsgWarning, msg::warning::kBadXaHeader, SourceName());
     }
@@ -283,7 +277,7 @@ int WriteThread::OpenDatFile() {
     } else if (p == 2324) {
         Report(kMsgWarning, msg::warning::kDatMayBeMpeg, SourceName());
         job_->readSectorSize = job_->writeSectorSize = 2324;
-    } else if (p > 2352 || !IsReadSize(p)) {
+    } else if (p > 2352 || !IsSectorSize(p)) {
         // A failed probe gives no size at all: never a sector size of its own.
         Report(kMsgError, msg::error::kInvalidPackSize, SourceName());
         return result::kBadPackSize;
@@ -379,16 +373,6 @@ int WriteThread::SetupTrack(int32_t track) {
     return 0;
 }
 
-bool WriteThread::Mpeg2FromHere() {
-    // Two MiB from where the track's stream stands, not from the file start,
-    // so a track deep inside an image is probed where it is.
-    const uint64_t here = inputFile_->position;
-    const uint64_t limit = std::min<uint64_t>(inputFile_->size, here + kMpeg2ProbeRange);
-    const bool found = inputFile_->Search(kExtensionStart, 4, search_.data(), limit, search_.size(), false);
-    inputFile_->Seek(here);
-    return found;
-}
-
 void WriteThread::RemoveCdiBumper() {
     const uint64_t limit = std::min<uint64_t>(inputFile_->size, kBumperLimit);
     inputFile_->Seek(0);
@@ -408,10 +392,10 @@ void WriteThread::RemoveCdiBumper() {
         } else {
             inputFile_->Seek(after);
         }
-        Log(kIndent + lang_->core(msg::core::kCdiSequence));
+        Log(kLogIndent + lang_->core(msg::core::kCdiSequence));
     } else {
         inputFile_->Seek(0);
-        Log(kIndent + lang_->core(msg::core::kNoCdiSequence));
+        Log(kLogIndent + lang_->core(msg::core::kNoCdiSequence));
     }
     Status("");
     if (controls_ && controls_->progressBar) controls_->progressBar->setPosition(0);

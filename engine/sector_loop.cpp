@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "core/constants.h"
 #include "core/file_io.h"
 #include "core/helpers.h"
 #include "core/language_set.h"
@@ -23,7 +24,6 @@
 
 namespace {
 
-constexpr const char* kIndent = "     ";
 constexpr uint8_t kPackStart[4] = {0x00, 0x00, 0x01, 0xBA};
 constexpr uint8_t kShortPackStart[3] = {0x00, 0x01, 0xBA};
 constexpr uint8_t kSystemHeaderStart[4] = {0x00, 0x00, 0x01, 0xBB};
@@ -150,7 +150,9 @@ void WriteThread::WriteSector(const uint8_t* data, size_t got) {
 }
 
 void WriteThread::WriteSystemHeaders() {
-    const bool mpeg2 = Mpeg2FromHere();
+    // Probed from where the track's stream stands, so a track deep inside an
+    // image is probed where it is.
+    const bool mpeg2 = IsMpeg2FromHere(*inputFile_);
     const bool raw = RawOutput();
     const uint64_t before = outputFile_->bytesWritten;
     const bool ok = mpeg2 ? WriteMpeg2SystemHeaderSector(*outputFile_, raw, &address_)
@@ -479,7 +481,7 @@ void WriteThread::CorrectFirstSector(size_t& got) {
     }
     if (config_->sequenceCorrection == 1 && !config_->DisableHeaderCorrection) {
         WriteSystemHeaders();
-        Log(kIndent + lang_->core(msg::core::kSequenceCorrection));
+        Log(kLogIndent + lang_->core(msg::core::kSequenceCorrection));
         if (FindCode(kSystemHeaderStart, 4, s, got) < 0) {
             // Skip to the first sector that holds a GOP: what comes before it
             // cannot be decoded without the headers we just wrote.
@@ -596,7 +598,7 @@ WriteThread::LoopEnd WriteThread::FixLoop() {
 }
 
 void WriteThread::PatchDatHeader() {
-    if (job_->outputName == "nul" || outputBytes_ < 44) return;
+    if (job_->outputName == kPassiveOutput || outputBytes_ < 44) return;
     const uint64_t size = outputBytes_;
     if (size - 8 > 0xFFFFFFFFull) {
         // Refused before writing as a rule; never a wrong size field.
@@ -626,7 +628,7 @@ void WriteThread::TrackEnd() {
         }
         if (writeError_) return;
     }
-    if (outputKind_ == kMpegKind && config_->ToastEnable && job_->outputName != "nul" && trackBytes_ > 0) {
+    if (outputKind_ == kMpegKind && config_->ToastEnable && job_->outputName != kPassiveOutput && trackBytes_ > 0) {
         if (!WriteToastResource(job_->outputName)) {
             Report(kMsgError, msg::error::kCannotCreateResource, job_->outputName + ".rsrc");
             if (result_ == 0) result_ = result::kNoResourceFile;

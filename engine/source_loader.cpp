@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "core/constants.h"
 #include "core/helpers.h"
 #include "core/language_set.h"
 #include "core/path_lookup.h"
@@ -167,13 +168,13 @@ bool Loader::Choose(bool& firstCancelled) {
 }
 
 void Loader::LoadChosen() {
-    if (!save_.FileName.empty() && save_.FileName != "nul") config_.DefaultSaveDir = ExtractFolder(save_.FileName);
+    if (!save_.FileName.empty() && save_.FileName != kPassiveOutput) config_.DefaultSaveDir = ExtractFolder(save_.FileName);
     if (in_.batchTask) {
         open_.FileName.clear();
         open_.Files.clear();
     }
     if (in_.passive)
-        save_.FileName = "nul";
+        save_.FileName = kPassiveOutput;
     else
         out_.namingUsable = true;
     if (in_.inputFileField) in_.inputFileField->setText(open_.FileName);

@@ -28,7 +28,7 @@ struct SourceLoad {
     // dialog states already hold the source and output names, a sheet that
     // does not parse fails the load, and archives are refused.
     bool unattended = false;
-    bool passive = false;    // PassiveBox: no output, the save name is "nul"
+    bool passive = false;    // PassiveBox: no output, the save name is kPassiveOutput
     bool batchTask = false;  // batchTask: the names are taken for a batch task, nothing is read
     bool toast = false;      // toastCheckBox: outputs named .mpeg
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/constants.h"
 #include "core/file_io.h"
 #include "core/helpers.h"
 #include "core/language_set.h"
@@ -342,7 +343,4 @@ std::string SectorSizeFieldExit(const std::string& text, int32_t& forcedSize) {
     return std::to_string(forcedSize);
 }
 
-bool IsAcceptedForcedSize(int32_t size) {
-    static constexpr std::array<int32_t, 5> kSizes{2048, 2324, 2332, 2336, 2352};
-    return std::find(kSizes.begin(), kSizes.end(), size) != kSizes.end();
-}
+bool IsAcceptedForcedSize(int32_t size) { return IsSectorSize(size); }

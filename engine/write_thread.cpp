@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "core/constants.h"
 #include "core/file_io.h"
 #include "core/helpers.h"
 #include "core/language_set.h"
@@ -22,12 +23,11 @@
 
 namespace {
 
-constexpr const char* kIndent = "     ";
 constexpr uint8_t kPackStart5[5] = {0x00, 0x00, 0x01, 0xBA, 0x21};
 constexpr int32_t kGrey = 0xC0C0C0;
 
 // Workers not yet joined. A finished worker is joined by the next Create or
-// by WaitForAll, never by itself.
+// by whoever waits for it, never by itself.
 std::mutex gWorkersMutex;
 std::vector<std::shared_ptr<WriteThread>> gWorkers;
 
@@ -156,15 +156,6 @@ std::shared_ptr<WriteThread> WriteThread::Create(TJob* job, TConfig* config, TJo
     return Create(std::move(spec));
 }
 
-void WriteThread::WaitForAll() {
-    std::vector<std::shared_ptr<WriteThread>> workers;
-    {
-        std::lock_guard<std::mutex> lock(gWorkersMutex);
-        workers.swap(gWorkers);
-    }
-    for (auto& w : workers) w->WaitFor();
-}
-
 void WriteThread::WaitFor() {
     std::lock_guard<std::mutex> lock(joinMutex_);
     if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
@@ -256,7 +247,7 @@ int64_t WriteThread::NowSeconds() const {
 bool WriteThread::Running() const { return runState_ && runState_->running.load(std::memory_order_relaxed) == 1; }
 
 void WriteThread::AppendGenerated(const std::string& name) {
-    if (!name.empty() && name != "nul") spec_->generatedFiles += "\"" + name + "\" ";
+    if (!name.empty() && name != kPassiveOutput) spec_->generatedFiles += "\"" + name + "\" ";
 }
 
 // ---- Frame operations ----
@@ -276,12 +267,12 @@ void WriteThread::LogSettings() {
     const int level = config_->PriorityLevel;
     const std::string word = level >= 0 && level <= 6 ? lang_->core(msg::core::kPriorityIdle + level)
                                                       : lang_->core(msg::core::kPriorityNormal);
-    Log(kIndent + lang_->core(msg::core::kThreadPriority) + " : " + word);
-    Log(kIndent + lang_->core(msg::core::kProcessingMethod) + " : " + KindWord(inputKind_) + " => " +
+    Log(kLogIndent + lang_->core(msg::core::kThreadPriority) + " : " + word);
+    Log(kLogIndent + lang_->core(msg::core::kProcessingMethod) + " : " + KindWord(inputKind_) + " => " +
         KindWord(outputKind_));
     if (inputKind_ != kCueKind && method_ != Code(Method::TocBinToMpeg)) {
-        Log(kIndent + lang_->core(msg::core::kReadSizeSetTo) + ": " + std::to_string(job_->readSectorSize));
-        Log(kIndent + lang_->core(msg::core::kWriteSizeSetTo) + ": " + std::to_string(job_->writeSectorSize));
+        Log(kLogIndent + lang_->core(msg::core::kReadSizeSetTo) + ": " + std::to_string(job_->readSectorSize));
+        Log(kLogIndent + lang_->core(msg::core::kWriteSizeSetTo) + ": " + std::to_string(job_->writeSectorSize));
     }
 }
 
@@ -373,7 +364,7 @@ void WriteThread::Execute() {
 
     Log("");
     Log("## Pellmor " + lang_->core(msg::core::kActive) + " : " + NowText() + " ##");
-    Log(kIndent + lang_->core(msg::core::kMultiFileConvention) + " '" + config_->MultiFileFormat + "'");
+    Log(kLogIndent + lang_->core(msg::core::kMultiFileConvention) + " '" + config_->MultiFileFormat + "'");
 
     // Stopped before it began: nothing is opened, so no opener reports a
     // search it did not finish.
@@ -468,11 +459,11 @@ void WriteThread::Execute() {
 
     ShowCounters();
     if (config_->FixMPEGErrors) {
-        Log(kIndent + std::to_string(fixCount_) + " " + lang_->core(msg::core::kBlockCorrections));
+        Log(kLogIndent + std::to_string(fixCount_) + " " + lang_->core(msg::core::kBlockCorrections));
         if (config_->DisableMPEGFileSplit == 0 && outputKind_ == kMpegKind)
-            Log(kIndent + std::to_string(splitCount_) + " " + lang_->core(msg::core::kSplitsMade));
+            Log(kLogIndent + std::to_string(splitCount_) + " " + lang_->core(msg::core::kSplitsMade));
         if (config_->DisableMPEGPadding == 0)
-            Log(kIndent + std::to_string(paddingCount_) + " " + lang_->core(msg::core::kBlocksPadded));
+            Log(kLogIndent + std::to_string(paddingCount_) + " " + lang_->core(msg::core::kBlocksPadded));
     }
     if (pageMode_ == 0 && start_.statusIndicator) {
         int32_t colour = config_->Error_Clr;
@@ -500,15 +491,15 @@ void WriteThread::DropFailedOutput() {
         outputOpen_ = false;
     }
     struct stat st;
-    if (name.empty() || name == "nul" || ::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    if (name.empty() || name == kPassiveOutput || ::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
     std::error_code ec;
-    if (std::filesystem::remove(name, ec)) Log(std::string(kIndent) + "[ incomplete output removed ] " + name);
+    if (std::filesystem::remove(name, ec)) Log(std::string(kLogIndent) + "[ incomplete output removed ] " + name);
 }
 
 // The two size fields of a dat are 32-bit: an output they cannot describe is
 // refused before it is written.
 bool WriteThread::DatTooLarge() {
-    if (outputKind_ != kDatKind || job_->outputName == "nul") return false;
+    if (outputKind_ != kDatKind || job_->outputName == kPassiveOutput) return false;
     uint64_t sectors = 0;
     if (method_ == Code(Method::MpegToDat)) {
         sectors = 30 + inputFile_->size / 2324 + 1;
@@ -526,7 +517,7 @@ bool WriteThread::DatTooLarge() {
 
 void WriteThread::EndCancelled() {
     result_ = result::kCancelled;
-    Log(std::string(kIndent) + "[ " + lang_->core(msg::core::kAbortedProcessing) + " ]");
+    Log(std::string(kLogIndent) + "[ " + lang_->core(msg::core::kAbortedProcessing) + " ]");
     if (pageMode_ == 0 && start_.statusIndicator) start_.statusIndicator->setColor(config_->Error_Clr);
     Log("## Pellmor " + lang_->core(msg::core::kCompleted) + " : " + NowText() + " ##");
     Log("");
@@ -538,7 +529,7 @@ void WriteThread::SkipTrack(int32_t track) {
     if (inputKind_ != kNrgKind && inputKind_ != kCifKind && inputKind_ != kBinKind) return;
     if (inputFile_->SearchJobPattern(search_.data(), search_.size()) != 0) {
         if (!Running()) {
-            Log(std::string(kIndent) + "[ " + lang_->core(msg::core::kAbortedProcessing) + " ]");
+            Log(std::string(kLogIndent) + "[ " + lang_->core(msg::core::kAbortedProcessing) + " ]");
             result_ = result::kCancelled;
             return;
         }
@@ -561,8 +552,8 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
     trackOutputOpened_ = false;
 
     // Output name of the track.
-    if (config_->passive || job_->baseOutputName == "nul") {
-        job_->outputName = "nul";
+    if (config_->passive || job_->baseOutputName == kPassiveOutput) {
+        job_->outputName = kPassiveOutput;
     } else if (options & kOptPerTrack) {
         std::string name;
         if (!MakeOutputName(*job_, *config_, track, name)) {
@@ -630,8 +621,8 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
 
     if (end == LoopEnd::Cancelled || !Running()) {
         // The cut output stays, named so that nobody takes it for whole.
-        const bool cut = outputOpen_ && job_->outputName != "nul" && outputBytes_ > 0;
-        Log(std::string(kIndent) + "[ " + lang_->core(msg::core::kAbortedProcessing) + " ]" +
+        const bool cut = outputOpen_ && job_->outputName != kPassiveOutput && outputBytes_ > 0;
+        Log(std::string(kLogIndent) + "[ " + lang_->core(msg::core::kAbortedProcessing) + " ]" +
             (cut ? " " + job_->outputName : std::string()));
         result_ = result::kCancelled;
     } else if (end == LoopEnd::Failed) {
@@ -664,7 +655,7 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
         if (writeError_) DropFailedOutput();
         if (result_ == 0) {
             const int64_t elapsed = (NowSeconds() - trackStartTime) % 86400;
-            Log(kIndent + lang_->core(msg::core::kProcessedTrack) + " " + std::to_string(track) + " : " +
+            Log(kLogIndent + lang_->core(msg::core::kProcessedTrack) + " " + std::to_string(track) + " : " +
                 std::to_string(elapsed / 3600) + " " + lang_->core(msg::core::kHours) + " " +
                 std::to_string(elapsed % 3600 / 60) + " " + lang_->core(msg::core::kMins) + " " +
                 std::to_string(elapsed % 60) + " " + lang_->core(msg::core::kSeconds));
@@ -677,7 +668,7 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
     // Only a track that wrote into its own output names it; a removed
     // output is no output.
     if (!writeError_ && (trackOutputOpened_ || trackBytes_ > 0)) {
-        if (trackOutputOpened_ && trackBytes_ == 0 && job_->outputName != "nul" && result_ != result::kCancelled) {
+        if (trackOutputOpened_ && trackBytes_ == 0 && job_->outputName != kPassiveOutput && result_ != result::kCancelled) {
             // The stream was not there: leave no empty file behind.
             outputFile_->Close();
             outputOpen_ = false;

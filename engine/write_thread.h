@@ -96,8 +96,6 @@ public:
     // them on the worker's thread (and the result word into a wired
     // returnSignal).
     static std::shared_ptr<WriteThread> Create(TJob* job, TConfig* config, TJobStart start);
-    // Waits for every worker still running (window close, after the stop).
-    static void WaitForAll();
 
     ~WriteThread();
     WriteThread(const WriteThread&) = delete;
@@ -145,7 +143,6 @@ private:
     int CheckSyncDistance(uint64_t at);
     void EndCancelled();
     void RemoveCdiBumper();
-    bool Mpeg2FromHere();
 
     // Sector loop.
     enum class LoopEnd { Done, NoStream, LostAlignment, Cancelled, Failed };

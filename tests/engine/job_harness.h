@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/constants.h"
 #include "core/records.h"
 #include "core/temp_file.h"
 #include "engine/write_thread.h"
@@ -171,7 +172,7 @@ struct Job : RecordingRig {
     // Runs the job to its end on the worker thread; its result.
     int Run(int method, const std::string& output) {
         job.method = method;
-        job.outputName = config.passive ? "nul" : output;
+        job.outputName = config.passive ? kPassiveOutput : output;
         job.baseOutputName = job.outputName;
         return RunJob(config, start);
     }

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/constants.h"
 #include "core/helpers.h"
 #include "core/records.h"
 #include "disc/mpeg_file_list.h"
@@ -173,7 +174,7 @@ int RunBuildJob(RigT& rig, TJob& job, TConfig& config, int method, const BuildJo
     job.volumeName = a.volume;
     job.forcedReadSize = a.forcedRead;
     job.forcedWriteSize = a.forcedWrite;
-    job.outputName = a.passive ? "nul" : a.output;
+    job.outputName = a.passive ? kPassiveOutput : a.output;
     job.baseOutputName = job.outputName;
     TTrackTable& table = *job.trackTable;
     table.firstTrack = 1;
