@@ -37,10 +37,8 @@ int main(int argc, char** argv) {
     TForm1::ApplyApplicationStyle();
     try {
         TForm1 window;
-        Form1 = &window;
         window.show();
         app.exec();
-        Form1 = nullptr;
     } catch (const std::exception& e) {
         Application::ShowException(e.what());
     }

@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "app/main_window/main_window.h"
+#include "core/constants.h"
 #include "engine/methods.h"
 #include "platform/qt/text.h"
 #include "platform/qt/widget_make.h"
@@ -127,7 +128,7 @@ void TExtractionPage::PassiveBoxClick() {
     if (PassiveBox->isChecked()) {
         if (!w_.OpenDialog.FileName.empty()) {
             w_.SaveDialog.Files.clear();
-            w_.SaveDialog.FileName = "nul";
+            w_.SaveDialog.FileName = kPassiveOutput;
             w_.SetUsable(namingLabel2, false);
         }
         w_.MainConfig->passive = 1;

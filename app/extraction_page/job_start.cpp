@@ -18,6 +18,7 @@
 #include "app/main_window/main_window.h"
 #include "app/main_window/tools_menu.h"
 #include "app/video_cd_page/video_cd_page.h"
+#include "core/constants.h"
 #include "core/file_io.h"
 #include "core/helpers.h"
 #include "engine/disk_space.h"
@@ -75,7 +76,7 @@ private:
 
 int TExtractionPage::verifyDiskSpace(uint64_t bytes) {
     const std::string& output = w_.MainJob->outputName;
-    if (output == "nul") return 0;
+    if (output == kPassiveOutput) return 0;
     const int64_t freeBytes = w_.freeSpace_ ? w_.freeSpace_(output) : FreeSpaceForOutput(output);
     return ::verifyDiskSpace(bytes, freeBytes, w_.Reporter());
 }
@@ -157,7 +158,7 @@ bool TExtractionPage::StartExtractionChecks() {
     w_.trackTable->selectedBytes = static_cast<int64_t>(bytes);
 
     if (w_.MainJob->outputName.empty()) return false;
-    if (w_.MainJob->outputName != "nul" && verifyDiskSpace(bytes) == 3) return false;
+    if (w_.MainJob->outputName != kPassiveOutput && verifyDiskSpace(bytes) == 3) return false;
     if (ProbeCdiSubtitles() != 0) return false;
 
     w_.MainConfig->FixMPEGErrors = fixErrorCheckBox->isEnabled() && fixErrorCheckBox->isChecked() ? 1 : 0;
@@ -206,7 +207,7 @@ void TExtractionPage::startButtonClick() {
     startHandle->setHint(w_.languageSet->hint(17));
     w_.SetUsable(previewButton, false);
     w_.previewIndex = 0;
-    if (PassiveBox->isChecked()) w_.SaveDialog.FileName = "nul";
+    if (PassiveBox->isChecked()) w_.SaveDialog.FileName = kPassiveOutput;
     w_.MainConfig->FixMPEGErrors = fixErrorCheckBox->isChecked() ? 1 : 0;
     if (build && VideoCdMethod(w_.methodIndex).load == SourceForm::BuildFiles) {
         w_.MainJob->sourceName = w_.OpenDialog.FileName;

@@ -38,8 +38,6 @@
 using platform::qt::fromQt;
 using platform::qt::toQt;
 
-TForm1* Form1 = nullptr;
-
 namespace {
 
 constexpr int kClientWidth = 680;
@@ -156,7 +154,6 @@ TForm1::~TForm1() {
     delete BatchForm;
     BatchForm = nullptr;
     onJobEnded = nullptr;
-    if (Form1 == this) Form1 = nullptr;
     // Freed in the close's order: the run state, the texts, the options, then
     // the job with its track table, then the counters.
     FreeScanObjects();

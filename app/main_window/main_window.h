@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/constants.h"
 #include "core/language_set.h"
 #include "core/records.h"
 #include "disc/track_table.h"
@@ -43,7 +44,7 @@ class QtDialogs;
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    static constexpr const char* kCaption = "Pellmor v3.56 build 050213 beta";
+    static constexpr const char* kCaption = kProgramCaption;
     static constexpr const char* kApplicationTitle = "Pellmor v3.56";
     static constexpr int kMaxBuildTracks = 99;
 
@@ -302,9 +303,6 @@ private:
     bool created_ = false;
     bool closed_ = false;
 };
-
-// The one main window of the run (set by the start-up).
-extern TForm1* Form1;
 
 // The entries of generatedFiles, each with its double quotes.
 std::vector<std::string> GeneratedFileEntries(const std::string& generated);
