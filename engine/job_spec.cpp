@@ -37,7 +37,6 @@ std::unique_ptr<TJobSpec> TakeJobSpec(const TJob& job, const TConfig& config, co
         own.controls->saveDialog = &spec->saveDialog;
     }
     spec->generatedFiles = generatedFiles;
-    start.generatedFiles = nullptr;
     spec->start = std::move(start);
     return spec;
 }

@@ -39,9 +39,6 @@ struct TJobStart {
     platform::CheckBox* toastCheckBox = nullptr;  // unticked for image builds
     bool toastChecked = false;
     std::string mainCaption = kProgramCaption;  // title after a track
-    // Only for WriteThread's older entry point, which takes the window's list
-    // this way; the worker itself never sees it.
-    std::string* generatedFiles = nullptr;
     // The caller raised TRunState.running before the worker started (so that
     // a second click cannot start a second worker); the worker then leaves
     // the flag as it is, and a stop asked before the worker began still holds.

@@ -135,27 +135,6 @@ std::shared_ptr<WriteThread> WriteThread::Create(std::unique_ptr<TJobSpec> spec)
     return worker;
 }
 
-std::shared_ptr<WriteThread> WriteThread::Create(TJob* job, TConfig* config, TJobStart start) {
-    std::string* generated = start.generatedFiles;
-    // The block becomes the spec's: the window's job no longer holds one.
-    std::unique_ptr<TJobControls> controls(job->controls);
-    job->controls = nullptr;
-    auto spec = TakeJobSpec(*job, *config, controls.get(), generated ? *generated : std::string(), std::move(start));
-    platform::Edit* word = job->batchContext ? job->batchContext->returnSignal : nullptr;
-    spec->batchListening = word != nullptr;
-    platform::FileDialogState* open = controls ? controls->openDialog : nullptr;
-    platform::FileDialogState* save = controls ? controls->saveDialog : nullptr;
-    std::shared_ptr<const TLanguageSet> texts = controls ? controls->languageSet : nullptr;
-    spec->onEnd = [job, config, open, save, generated, word, texts](TJobOutcome outcome) {
-        platform::FileDialogState unusedOpen, unusedSave;
-        std::string unusedList;
-        ApplyJobOutcome(outcome, *job, *config, open ? *open : unusedOpen, save ? *save : unusedSave,
-                        generated ? *generated : unusedList);
-        if (outcome.batchTask && word && texts) word->setText(outcome.result == 0 ? texts->core(30) : texts->core(31));
-    };
-    return Create(std::move(spec));
-}
-
 void WriteThread::WaitFor() {
     std::lock_guard<std::mutex> lock(joinMutex_);
     if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();

@@ -90,12 +90,6 @@ public:
     // the caller has set the run state. The thread object is kept alive by
     // the worker itself until it ends, so the caller may drop the pointer.
     static std::shared_ptr<WriteThread> Create(std::unique_ptr<TJobSpec> spec);
-    // The older entry point, kept for the window until it builds its own
-    // spec: copies job, config, the dialog states job->controls points at
-    // and start.generatedFiles, and at the end writes the outcome back into
-    // them on the worker's thread (and the result word into a wired
-    // returnSignal).
-    static std::shared_ptr<WriteThread> Create(TJob* job, TConfig* config, TJobStart start);
 
     ~WriteThread();
     WriteThread(const WriteThread&) = delete;

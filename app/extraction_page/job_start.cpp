@@ -23,6 +23,7 @@
 #include "core/helpers.h"
 #include "engine/disk_space.h"
 #include "engine/methods.h"
+#include "engine/job_spec.h"
 #include "engine/write_thread.h"
 #include "platform/qt/gui_thread.h"
 #include "platform/qt/text.h"
@@ -236,7 +237,7 @@ void TExtractionPage::startButtonClick() {
     controls->openDialog = &w_.OpenDialog;
     controls->saveDialog = &w_.SaveDialog;
     controls->runState = w_.runState;
-    controls->dialogs = &w_.JobDialogs();
+    controls->dialogs = &w_.WorkerDialogs(w_.MainConfig->DisableErrorPrompts);
     controls->fileDialogs = w_.fileDialogs_;
     controls->stats = w_.stats.get();
     if (!w_.titleHandle_) w_.titleHandle_ = std::make_unique<WindowTitleLabel>(&w_);
@@ -258,7 +259,6 @@ void TExtractionPage::startButtonClick() {
     start.toastCheckBox = w_.handles_.toastCheckBox.get();
     start.toastChecked = toastCheckBox->isChecked();
     start.mainCaption = TForm1::kCaption;
-    start.generatedFiles = &w_.generatedFiles;
     start.runningRaisedByCaller = true;
 
     startHandle->setCaption(w_.languageSet->component(1));
@@ -270,8 +270,13 @@ void TExtractionPage::startButtonClick() {
     w_.runState->pageMode = w_.pageMode;
     w_.runState->running = 1;
     w_.stopRequested_ = false;
-    w_.MainJob->controls = controls.release();
-    w_.worker_ = WriteThread::Create(w_.MainJob.get(), w_.MainConfig.get(), std::move(start));
+    // The worker gets copies of the records, taken here; it hands back what
+    // the window keeps once, at its end (TForm1::JobEnded).
+    auto spec = TakeJobSpec(*w_.MainJob, *w_.MainConfig, controls.get(), w_.generatedFiles, std::move(start));
+    controls.reset();
+    spec->batchListening = static_cast<bool>(w_.onJobEnded);
+    spec->onEnd = w_.QueuedJobEnd();
+    w_.worker_ = WriteThread::Create(std::move(spec));
     std::shared_ptr<WriteThread> worker = w_.worker_;
     w_.SetRunningJob([worker] { return worker->Finished(); }, [worker] { worker->WaitFor(); });
 

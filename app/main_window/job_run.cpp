@@ -9,7 +9,9 @@
 #include "app/extraction_page/extraction_page.h"
 #include "app/main_window/main_window.h"
 #include "app/video_cd_page/video_cd_page.h"
+#include "engine/job_spec.h"
 #include "engine/write_thread.h"
+#include "platform/qt/gui_thread.h"
 
 namespace {
 
@@ -20,7 +22,10 @@ constexpr int16_t kPromptAnswersYes = 0x4000;
 // boxes stay closed (the logPage->log holds every message).
 class UnattendedDialogs final : public platform::Dialogs {
 public:
-    explicit UnattendedDialogs(TForm1& window) : w_(window) {}
+    // A job's boxes answer with the prompt flags the job started with: the
+    // worker never reads the window's options.
+    explicit UnattendedDialogs(TForm1& window, std::optional<int16_t> jobFlags = std::nullopt)
+        : w_(window), jobFlags_(jobFlags) {}
     int ask(const std::string& message, const std::string& caption) override {
         if (unattended()) return (flags() & kPromptAnswersYes) ? platform::kYes : platform::kNo;
         return w_.dialogs().ask(message, caption);
@@ -40,8 +45,12 @@ public:
 
 private:
     bool unattended() const { return w_.batchActive.load() == 1; }
-    int16_t flags() const { return w_.MainConfig ? w_.MainConfig->DisableErrorPrompts : 0; }
+    int16_t flags() const {
+        if (jobFlags_) return *jobFlags_;
+        return w_.MainConfig ? w_.MainConfig->DisableErrorPrompts : 0;
+    }
     TForm1& w_;
+    const std::optional<int16_t> jobFlags_;
 };
 
 }  // namespace
@@ -49,6 +58,27 @@ private:
 platform::Dialogs& TForm1::JobDialogs() {
     if (!jobDialogs_) jobDialogs_ = std::make_unique<UnattendedDialogs>(*this);
     return *jobDialogs_;
+}
+
+platform::Dialogs& TForm1::WorkerDialogs(int16_t promptFlags) {
+    // No worker runs when a start makes them: the last job's are free.
+    workerDialogs_ = std::make_unique<UnattendedDialogs>(*this, promptFlags);
+    return *workerDialogs_;
+}
+
+std::function<void(TJobOutcome)> TForm1::QueuedJobEnd() {
+    auto slot = std::make_shared<TJobOutcome>();
+    jobEnd_ = slot;
+    // On the worker's thread: the end is kept for JobEnded, which reads it
+    // after joining the worker, and JobEnded is queued to this thread.
+    return [this, slot](TJobOutcome outcome) {
+        *slot = std::move(outcome);
+        // A start that found the worker finished may have ended this job
+        // already and started the next: then this call is not for it.
+        platform::qt::postToGui(this, [this, slot] {
+            if (slot == jobEnd_) JobEnded();
+        });
+    };
 }
 
 LoadReporter TForm1::Reporter() {
@@ -95,30 +125,35 @@ void TForm1::SetJobControlsUsable(bool on) {
     }
 }
 
+// Holds a stop until the worker ends; the end itself comes queued.
 void TForm1::WatchJob() {
-    if (!worker_) {
+    if (!worker_ || worker_->Finished()) {
         jobTimer_->stop();
         return;
     }
-    if (!worker_->Finished()) {
-        // A stop, once asked (or the close), holds until the worker ends.
-        if ((stopRequested_ || closed_) && runState->running.load() != 0) runState->running = 0;
-        return;
-    }
-    JobEnded();
+    // A stop, once asked (or the close), holds until the worker ends.
+    if ((stopRequested_ || closed_) && runState->running.load() != 0) runState->running = 0;
 }
 
+// The one place a job ends, on the GUI thread: the worker is joined first,
+// so only one ever exists, then its end is taken back. Called queued by the
+// worker's last act (after which it only returns), or earlier by a start
+// that finds the worker finished; whichever comes second finds nothing to do.
 void TForm1::JobEnded() {
-    jobTimer_->stop();
+    if (!worker_) return;
+    if (jobTimer_) jobTimer_->stop();
     worker_->WaitFor();
-    const int result = worker_->Result();
-    const bool batchJob = batchActive == 1 && (MainConfig->DisableErrorPrompts & 0x8000) != 0;
     worker_.reset();
+    const TJobOutcome end = jobEnd_ ? *jobEnd_ : TJobOutcome{};
+    jobEnd_.reset();
+    ApplyJobOutcome(end, *MainJob, *MainConfig, OpenDialog, SaveDialog, generatedFiles);
     stopRequested_ = false;
     // The close waits through these hooks itself.
     if (!closed_) SetRunningJob(nullptr, nullptr);
     SetJobControlsUsable(true);
     // Clicks in the track list during the job were not taken over.
     extractionPage->TrackListBoxClick();
-    if (batchJob && onJobEnded) onJobEnded(result);
+    // The batch hears the job's own code (a close waits for it too: it
+    // stops the batch first).
+    if (end.batchTask && onJobEnded) onJobEnded(end.result);
 }

@@ -35,6 +35,7 @@ class TExtractionPage;
 class TLogPage;
 class TVideoCdPage;
 class TForm3;
+struct TJobOutcome;
 class BatchHost;
 
 namespace platform::qt {
@@ -174,7 +175,9 @@ public:
     bool BatchRuns() const;
     // The batch window, from the first openBatchListClick to the end of the run.
     TForm3* BatchForm = nullptr;
-    // Called with a batch job's result code once its worker has gone.
+    // Called by JobEnded with a batch job's result code (0 success) once
+    // its worker has gone; the next job may start from here. A job is a batch
+    // task only while this is set (and batchActive and the batch prompt bit).
     std::function<void(int result)> onJobEnded;
 
     // Whether the window means a control to be usable; controls whose
@@ -262,6 +265,11 @@ private:
     // unattended its questions are answered by the prompt flags.
     LoadReporter Reporter();
     platform::Dialogs& JobDialogs();
+    // The boxes of the job a start makes, with the job's prompt flags.
+    platform::Dialogs& WorkerDialogs(int16_t promptFlags);
+    // The worker's end callback of the job a start makes: keeps the end and
+    // queues JobEnded to this thread.
+    std::function<void(TJobOutcome)> QueuedJobEnd();
     void SetJobControlsUsable(bool on);
     void WatchJob();
     void JobEnded();
@@ -295,6 +303,8 @@ private:
     void ApplyBatchLock();
     std::function<int64_t(const std::string&)> freeSpace_;
     std::unique_ptr<platform::Dialogs> jobDialogs_;
+    std::unique_ptr<platform::Dialogs> workerDialogs_;
+    std::shared_ptr<TJobOutcome> jobEnd_;  // the running job's end, once it came
     std::unique_ptr<platform::Label> titleHandle_;
     std::shared_ptr<WriteThread> worker_;
     QTimer* jobTimer_ = nullptr;

@@ -217,6 +217,57 @@ TEST_F(Extraction, CueSheetListsItsTracksAndExtractsTheSelectedOnes) {
     EXPECT_EQ(shownOf("error"), 0);
 }
 
+// The worker runs from copies taken at the start: what the window changes
+// meanwhile reaches neither the job's outputs nor its end, and the end
+// leaves the window's own changes be.
+TEST_F(Extraction, ChangesDuringAJobReachNeitherItsOutputsNorItsEnd) {
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    ASSERT_EQ(tracks()->count(), 3);
+    start()->click();
+    w->MainConfig->MultiFileFormat = "-changed%d";
+    w->MainConfig->passive = 1;
+    w->MainConfig->ToastEnable = 1;
+    w->OpenDialog.FileName = Fixture("vcd_ntsc.cue");
+    w->SaveDialog.FileName = out("other.mpg");
+    w->generatedFiles = "\"changed.mpg\" ";
+    waitForJob();
+
+    const auto ripped = Manifest().at("vcd_pal3.cue");
+    ASSERT_EQ(outputs(), (std::vector<std::string>{"movie_01.mpg", "movie_02.mpg", "movie_03.mpg"}));
+    std::string listed;
+    for (size_t i = 0; i < ripped.size(); ++i) {
+        const std::string name = out("movie_0" + std::to_string(i + 1) + ".mpg");
+        EXPECT_EQ(Md5(name), ripped[i].md5) << name;
+        listed += "\"" + name + "\" ";
+    }
+    EXPECT_EQ(w->generatedFiles, listed);
+    EXPECT_EQ(w->MainConfig->MultiFileFormat, "-changed%d");
+    EXPECT_EQ(w->SaveDialog.FileName, out("other.mpg"));
+}
+
+// A start that finds the last worker finished before its queued end came
+// ends that job itself; the late end then touches neither the new job nor
+// the window.
+TEST_F(Extraction, ALateEndOfTheLastJobLeavesTheNextAlone) {
+    load(Index(Method::MpegToMpeg), Fixture("clip_pal_vcd.mpg"), out("a.mpg"));
+    start()->click();
+    // No events meanwhile: the end stays queued.
+    QElapsedTimer t;
+    t.start();
+    while (w->JobRunning() && t.elapsed() < 20000) QThread::msleep(1);
+    ASSERT_FALSE(w->JobRunning());
+    ASSERT_TRUE(w->WorkerBusy());
+    w->SaveDialog.FileName = out("b.mpg");
+    start()->click();
+    EXPECT_EQ(start()->text(), QString("stop")) << "the second job did not start";
+    waitForJob();
+    const std::string clip = ReadFile(Fixture("clip_pal_vcd.mpg"));
+    EXPECT_TRUE(harness::SameBytes(ReadFile(out("a.mpg")), clip));
+    EXPECT_TRUE(harness::SameBytes(ReadFile(out("b.mpg")), clip));
+    EXPECT_EQ(w->generatedFiles, "\"" + out("b.mpg") + "\" ");
+    EXPECT_EQ(logged("## Pellmor completed"), 2);
+}
+
 TEST_F(Extraction, ACueSheetWithALatinOneNameLoadsAndExtracts) {
     // Names written by older programs: Latin-1 bytes, not UTF-8.
     const std::string folder = out("vid\xE9os");
