@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "core/helpers.h"
+#include "core/result_codes.h"
 #include "core/temp_file.h"
 #include "engine/methods.h"
 
@@ -24,13 +25,13 @@ int ArchiveTargetMethod(int method) { return ExtractionMethod(method).archiveTar
 int WriteTempTaskProject(const TaskProject& project, const std::string& tempDir, std::string& path) {
     path.clear();
     std::string bytes;
-    if (!EncodeTaskProject(project, bytes)) return 9;
+    if (!EncodeTaskProject(project, bytes)) return msg::error::kCannotCreate;
     // Made exclusively: two projects written at once never share a name.
     const std::string made = CreateTempFile("~", "_tmp.ktp", tempDir);
-    if (made.empty()) return 9;
+    if (made.empty()) return msg::error::kCannotCreate;
     if (WriteTaskProjectFile(made, bytes) != 0) {
         std::remove(made.c_str());
-        return 9;
+        return msg::error::kCannotCreate;
     }
     path = made;
     return 0;

@@ -15,7 +15,8 @@
 int ArchiveTargetMethod(int method);
 
 // Writes a task project to a new "~<unique>_tmp.ktp" in tempDir, created
-// exclusively: 0 and its path, or 9 with nothing left behind.
+// exclusively: 0 and its path, or msg::error::kCannotCreate with nothing left
+// behind.
 int WriteTempTaskProject(const TaskProject& project, const std::string& tempDir, std::string& path);
 
 // The folder commands the rows of an archive carry; the sequencer carries

@@ -6,6 +6,7 @@
 #include "core/helpers.h"
 #include "core/language_set.h"
 #include "core/path_lookup.h"
+#include "core/result_codes.h"
 #include "disc/cue_reader.h"
 #include "disc/mpeg_file_list.h"
 #include "disc/toc_reader.h"
@@ -82,7 +83,7 @@ SourceLoadOutcome Loader::Run() {
     // Archives become batch tasks; unattended there is nobody to choose them.
     const bool archive = ExtractionMethod(in_.method).load == SourceForm::Archive;
     if (archive && in_.unattended) {
-        out_.result = 12;
+        out_.result = result::kFailed;
         return out_;
     }
     if (!in_.unattended || in_.passive) {
@@ -97,7 +98,7 @@ SourceLoadOutcome Loader::Run() {
     }
     bool firstCancelled = false;
     if (!in_.batchTask && !Choose(firstCancelled)) {
-        out_.result = 12;
+        out_.result = result::kFailed;
         return out_;
     }
     if (in_.sourceChosen) in_.sourceChosen();
@@ -117,7 +118,7 @@ SourceLoadOutcome Loader::Run() {
             std::string folder = config_.DefaultSaveDir.empty() ? "." : config_.DefaultSaveDir;
             if (!in_.fileDialogs ||
                 !in_.fileDialogs->selectDirectory("Select directory to save output files to:", folder)) {
-                out_.result = 12;
+                out_.result = result::kFailed;
                 return out_;
             }
             save_.Files = OutputNamesForSources(open_.Files, folder, in_.method);
@@ -146,7 +147,7 @@ SourceLoadOutcome Loader::Run() {
         Fail();
     }
     if (firstCancelled) {
-        out_.result = 12;
+        out_.result = result::kFailed;
         return out_;
     }
     StoreTrackSelection(0, in_.trackListBox, 0, table(), config_);
@@ -186,7 +187,7 @@ void Loader::LoadChosen() {
     switch (form) {
     case SourceForm::CueSheet:
     case SourceForm::TocSheet:
-        if (!LoadSheet(form == SourceForm::TocSheet)) out_.result = 4;
+        if (!LoadSheet(form == SourceForm::TocSheet)) out_.result = result::kCannotOpen;
         break;
     case SourceForm::BinImage: LoadImage(DiscImageKind::Bin); break;
     case SourceForm::CifImage: LoadImage(DiscImageKind::Cif); break;
@@ -217,7 +218,7 @@ bool Loader::LoadSheet(bool toc) {
     auto parse = [&](auto& reader) {
         if (reader.Open(path) != 0) {
             // A sheet that cannot be read is no source.
-            reporter_.report(kMsgError, 6, ExtractName(path));
+            reporter_.report(kMsgError, msg::error::kCannotOpen, ExtractName(path));
             Fail();
             return false;
         }
@@ -229,7 +230,7 @@ bool Loader::LoadSheet(bool toc) {
                 FillTrackList(*in_.trackListBox, table(), zero, *texts_, in_.trackMsgLabel);
             } else {
                 table().firstTrack = zero ? 0 : 1;
-                if (in_.trackMsgLabel) in_.trackMsgLabel->setCaption(texts_->core(1));
+                if (in_.trackMsgLabel) in_.trackMsgLabel->setCaption(texts_->core(msg::core::kAllTracksSelected));
             }
             if (in_.startButton) in_.startButton->setEnabled(true);
             if (in_.trackZeroBox) in_.trackZeroBox->setEnabled(true);
@@ -343,7 +344,7 @@ const char* SourceOpenFilter(int method) { return ExtractionMethod(method).openF
 int LoadImageForBuild(int videoCdMethod, const std::string& source, TJob& job, TMpegFileList& list,
                       const LoadReporter& reporter, std::vector<int64_t>* trackLengths, std::string* volumeLabel) {
     const SourceForm form = VideoCdMethod(videoCdMethod).load;
-    if (form != SourceForm::CifImage && form != SourceForm::NrgImage) return 12;
+    if (form != SourceForm::CifImage && form != SourceForm::NrgImage) return result::kFailed;
     const DiscImageKind kind = form == SourceForm::CifImage ? DiscImageKind::Cif : DiscImageKind::Nrg;
     job.sourceName = source;
     std::vector<int64_t> lengths;

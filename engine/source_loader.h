@@ -68,8 +68,9 @@ struct SourceLoad {
 
 struct SourceLoadOutcome {
     // 0 loaded (also after a failure the user was shown, or files chosen
-    // for the batch), 4 the source or its sheet cannot be opened or read, 5
-    // no video tracks, 12 cancelled (or an archive with nobody to choose it).
+    // for the batch), result::kCannotOpen the source or its sheet cannot be
+    // opened or read, kNoMpegStream no video tracks, kFailed cancelled (or an
+    // archive with nobody to choose it).
     int result = 0;
     // The previous source is gone and nothing may start: the table, the
     // list, the names in the dialogs and the job are emptied.

@@ -21,6 +21,7 @@
 #include "core/constants.h"
 #include "core/file_io.h"
 #include "core/helpers.h"
+#include "core/result_codes.h"
 #include "engine/disk_space.h"
 #include "engine/methods.h"
 #include "engine/job_spec.h"
@@ -86,7 +87,8 @@ void TExtractionPage::AbandonStart(std::unique_ptr<TJobControls>& controls) {
     controls.reset();
     w_.MainJob->controls = nullptr;
     w_.batchActive = 0;
-    (w_.pageMode == 1 ? w_.handles_.startVCDButton : w_.handles_.startButton)->setHint(w_.languageSet->hint(9));
+    (w_.pageMode == 1 ? w_.handles_.startVCDButton : w_.handles_.startButton)
+        ->setHint(w_.languageSet->hint(msg::hint::kStart));
 }
 
 // Only the sector sizes the engine reads and writes may start a job.
@@ -97,7 +99,8 @@ bool TExtractionPage::ForcedSizesAccepted() {
     };
     for (const Field& f : {Field{forceRead, w_.MainJob->forcedReadSize}, Field{forceWrite, w_.MainJob->forcedWriteSize}}) {
         if (!f.box->isChecked() || IsAcceptedForcedSize(f.size)) continue;
-        w_.Reporter().report(kMsgError, 24, fromQt(f.box->text()) + ": " + std::to_string(f.size));
+        w_.Reporter().report(kMsgError, msg::error::kUnknownSectorSize,
+                             fromQt(f.box->text()) + ": " + std::to_string(f.size));
         return false;
     }
     return true;
@@ -112,8 +115,8 @@ int TExtractionPage::ProbeCdiSubtitles() {
     const std::string& source = w_.MainJob->sourceName;
     TFileIO file(w_.MainJob.get());
     if (file.OpenForRead(source) != 0) {
-        w_.Reporter().report(kMsgError, 6, "Subtitle Check->" + source);
-        return 4;
+        w_.Reporter().report(kMsgError, msg::error::kCannotOpen, "Subtitle Check->" + source);
+        return result::kCannotOpen;
     }
     const bool found = TCdiSubtitleScanner::HasCdiSubtitles(file, *geometry);
     file.Close();
@@ -159,7 +162,7 @@ bool TExtractionPage::StartExtractionChecks() {
     w_.trackTable->selectedBytes = static_cast<int64_t>(bytes);
 
     if (w_.MainJob->outputName.empty()) return false;
-    if (w_.MainJob->outputName != kPassiveOutput && verifyDiskSpace(bytes) == 3) return false;
+    if (w_.MainJob->outputName != kPassiveOutput && verifyDiskSpace(bytes) == result::kCancelled) return false;
     if (ProbeCdiSubtitles() != 0) return false;
 
     w_.MainConfig->FixMPEGErrors = fixErrorCheckBox->isEnabled() && fixErrorCheckBox->isChecked() ? 1 : 0;
@@ -180,7 +183,7 @@ bool TExtractionPage::StartBuildChecks() {
     w_.trackTable->selectedBytes = static_cast<int64_t>(bytes);
     w_.MainConfig->ToastEnable = toastCheckBox->isChecked() ? 1 : 0;
     w_.MainConfig->RemoveCDIBumper = 0;
-    return initialise || verifyDiskSpace(bytes) != 3;
+    return initialise || verifyDiskSpace(bytes) != result::kCancelled;
 }
 
 void TExtractionPage::startButtonClick() {
@@ -191,7 +194,7 @@ void TExtractionPage::startButtonClick() {
     if (w_.runState->running.load() != 0) {
         platform::Button* button =
             w_.runState->pageMode.load() == 1 ? w_.handles_.startVCDButton.get() : w_.handles_.startButton.get();
-        button->setHint(w_.languageSet->hint(9));
+        button->setHint(w_.languageSet->hint(msg::hint::kStart));
         w_.runState->running = 0;
         w_.stopRequested_ = true;
         return;
@@ -205,7 +208,7 @@ void TExtractionPage::startButtonClick() {
     w_.StartAfresh(false);
 
     w_.trackTable->selectedBytes = 0;
-    startHandle->setHint(w_.languageSet->hint(17));
+    startHandle->setHint(w_.languageSet->hint(msg::hint::kStop));
     w_.SetUsable(previewButton, false);
     w_.previewIndex = 0;
     if (PassiveBox->isChecked()) w_.SaveDialog.FileName = kPassiveOutput;
@@ -261,8 +264,8 @@ void TExtractionPage::startButtonClick() {
     start.mainCaption = TForm1::kCaption;
     start.runningRaisedByCaller = true;
 
-    startHandle->setCaption(w_.languageSet->component(1));
-    startHandle->setHint(w_.languageSet->hint(17));
+    startHandle->setCaption(w_.languageSet->component(msg::component::kStop));
+    startHandle->setHint(w_.languageSet->hint(msg::hint::kStop));
     w_.SetJobControlsUsable(false);
 
     // Started before the worker exists, so that a second click is a stop

@@ -15,6 +15,7 @@
 #include "batch/batch_window.h"
 #include "batch/handoff.h"
 #include "core/message_reporter.h"
+#include "core/result_codes.h"
 #include "engine/source_loader.h"
 #include "engine/source_scan.h"
 #include "platform/qt/controls_qt.h"
@@ -119,7 +120,7 @@ void TExtractionPage::HandOffSources() {
 void TExtractionPage::TakeTasks(const HandoffTasks& tasks) {
     for (const std::string& p : tasks.projects) w_.RegisterTempProject(p);
     for (const std::string& f : tasks.folders) w_.RegisterTempFolder(f);
-    for (const std::string& name : tasks.refused) w_.Report(kMsgError, 9, name);
+    for (const std::string& name : tasks.refused) w_.Report(kMsgError, msg::error::kCannotCreate, name);
 }
 
 void TExtractionPage::TrackListBoxClick() {
@@ -132,7 +133,7 @@ void TExtractionPage::TrackListBoxClick() {
 void TExtractionPage::trackZeroBoxClick() {
     if (!w_.trackTable || !w_.languageSet) return;
     FillTrackList(*w_.handles_.TrackListBox, *w_.trackTable, trackZeroBox->isChecked(), *w_.languageSet);
-    TrackMsgLabel->setText(toQt(w_.languageSet->core(1)));
+    TrackMsgLabel->setText(toQt(w_.languageSet->core(msg::core::kAllTracksSelected)));
     w_.MainConfig->selectedTracksOnly = 0;
     if (trackZeroBox->isChecked()) {
         // Track 0 holds no bumper to remove.

@@ -18,6 +18,7 @@
 #include "batch/batch_window.h"
 #include "batch/handoff.h"
 #include "core/helpers.h"
+#include "core/result_codes.h"
 #include "core/temp_file.h"
 #include "disc/mpeg_file_list.h"
 #include "engine/write_thread.h"
@@ -106,7 +107,7 @@ void TForm1::transferJobButtonClick() {
     if ((pageMode != 0 && pageMode != 1) || SaveDialog.FileName.empty()) return;
     std::string path;
     if (WriteTempTaskProject(TakeTaskProject(), TempFolder(), path) != 0) {
-        Report(kMsgError, 9, TempFolder() + "/~_tmp.ktp");
+        Report(kMsgError, msg::error::kCannotCreate, TempFolder() + "/~_tmp.ktp");
         return;
     }
     RegisterTempProject(path);

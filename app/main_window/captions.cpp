@@ -12,6 +12,7 @@
 #include "app/log_page/log_page.h"
 #include "app/video_cd_page/video_cd_page.h"
 #include "app/main_window/main_window.h"
+#include "core/result_codes.h"
 #include "platform/qt/text.h"
 
 using platform::qt::toQt;
@@ -36,6 +37,7 @@ void SetCaption(QWidget* w, const std::string& text) {
 void TForm1::ApplyLanguageCaptions() {
     if (!languageSet) return;
     const TLanguageSet& L = *languageSet;
+    using namespace msg::component;
     auto C = [&](int i) { return L.component(i); };
     auto P = [&](int i) { return L.core(i); };
 
@@ -49,25 +51,25 @@ void TForm1::ApplyLanguageCaptions() {
         Suffix suffix;
     };
     const Row rows[] = {
-        {extractionPage->startButton, C(0), kNone},
-        {videoCdPage->startVCDButton, C(0), kNone},
-        {videoCdPage->addTrackButton, C(10), kNone},
-        {videoCdPage->removeTrackButton, C(11), kNone},
-        {videoCdPage->clearListButton, C(12), kNone},
-        {logPage->clearPanel, C(13), kNone},
-        {logPage->copyPanel, C(104), kNone},
-        {extractionPage->browseButton, C(14), kNone},
-        {videoCdPage->saveButton, C(33), kNone},
-        {taskButton, C(34), kLower},
-        {docButton, C(72), kLower},
-        {optionsButton, C(73), kLower},
-        {aboutButton, C(74), kLower},
-        {extractionPage->fixErrorCheckBox, C(5), kNone},
-        {extractionPage->bumperCheckBox, C(6), kNone},
-        {extractionPage->forceRead, C(7), kNone},
-        {extractionPage->forceWrite, C(8), kNone},
-        {extractionPage->toastCheckBox, C(9), kNone},
-        {extractionPage->trackZeroBox, C(16), kNone},
+        {extractionPage->startButton, C(kStart), kNone},
+        {videoCdPage->startVCDButton, C(kStart), kNone},
+        {videoCdPage->addTrackButton, C(kAddTrack), kNone},
+        {videoCdPage->removeTrackButton, C(kRemoveTrack), kNone},
+        {videoCdPage->clearListButton, C(kClearTrackList), kNone},
+        {logPage->clearPanel, C(kClear), kNone},
+        {logPage->copyPanel, C(kCopy), kNone},
+        {extractionPage->browseButton, C(kLoad), kNone},
+        {videoCdPage->saveButton, C(kSave), kNone},
+        {taskButton, C(kTask), kLower},
+        {docButton, C(kDocumentation), kLower},
+        {optionsButton, C(kOptions), kLower},
+        {aboutButton, C(kAbout), kLower},
+        {extractionPage->fixErrorCheckBox, C(kFixMpegErrors), kNone},
+        {extractionPage->bumperCheckBox, C(kRemoveBumper), kNone},
+        {extractionPage->forceRead, C(kForceReadSize), kNone},
+        {extractionPage->forceWrite, C(kForceWriteSize), kNone},
+        {extractionPage->toastCheckBox, C(kToastOutput), kNone},
+        {extractionPage->trackZeroBox, C(kIncludeTrackZero), kNone},
     };
     auto apply = [](const Row& r) {
         switch (r.suffix) {
@@ -83,44 +85,44 @@ void TForm1::ApplyLanguageCaptions() {
     if (extractionPage->forceWrite->isChecked()) extractionPage->sectorWriteField->setText(QString::number(MainJob->forcedWriteSize));
 
     const Row more[] = {
-        {videoCdPage->videoRes, C(2), kBlankColon},
-        {videoCdPage->vidBitrate, C(3), kBlankColon},
-        {videoCdPage->audInfo, C(101), kBlankColon},
-        {videoCdPage->audBitrate, C(102), kBlankColon},
-        {extractionPage->compLabel1, C(4), kColon},
-        {videoCdPage->compLabel2, C(4), kColon},
-        {videoCdPage->volNameLabel, C(17), kColon},
-        {videoCdPage->trackPauseLabel, C(115), kColon},
-        {videoCdPage->spanLabel, C(116), kColon},
-        {videoCdPage->imgNone, C(117), kNone},
-        {videoCdPage->folderLabel, C(118), kNone},
-        {extractionPage->FixLabel, C(91), kColon},
-        {extractionPage->SplitLabel, C(92), kColon},
-        {extractionPage->PaddingLabel, C(99), kColon},
-        {videoCdPage->VCDOptionLink, "[+] " + C(109), kNone},
-        {videoCdPage->yesSample, P(35), kNone},
-        {videoCdPage->noSample, P(36), kNone},
-        {videoCdPage->yesFolder, P(35), kNone},
-        {videoCdPage->noFolder, P(36), kNone},
-        {videoCdPage->imgNumLabel, C(119), kColon},
-        {videoCdPage->totalImageTime, C(120), kColon},
-        {videoCdPage->namingLabel, "<< " + C(135), kNone},
+        {videoCdPage->videoRes, C(kResolution), kBlankColon},
+        {videoCdPage->vidBitrate, C(kVideoBitrate), kBlankColon},
+        {videoCdPage->audInfo, C(kAudio), kBlankColon},
+        {videoCdPage->audBitrate, C(kAudioBitrate), kBlankColon},
+        {extractionPage->compLabel1, C(kCompleted), kColon},
+        {videoCdPage->compLabel2, C(kCompleted), kColon},
+        {videoCdPage->volNameLabel, C(kVolumeName), kColon},
+        {videoCdPage->trackPauseLabel, C(kTrackPause), kColon},
+        {videoCdPage->spanLabel, C(kSpanImagesAt), kColon},
+        {videoCdPage->imgNone, C(kDontSpan), kNone},
+        {videoCdPage->folderLabel, C(kSeparateFolders), kNone},
+        {extractionPage->FixLabel, C(kFixes), kColon},
+        {extractionPage->SplitLabel, C(kSplits), kColon},
+        {extractionPage->PaddingLabel, C(kPadding), kColon},
+        {videoCdPage->VCDOptionLink, "[+] " + C(kVcdOptions), kNone},
+        {videoCdPage->yesSample, P(msg::core::kYes), kNone},
+        {videoCdPage->noSample, P(msg::core::kNo), kNone},
+        {videoCdPage->yesFolder, P(msg::core::kYes), kNone},
+        {videoCdPage->noFolder, P(msg::core::kNo), kNone},
+        {videoCdPage->imgNumLabel, C(kImageNumber), kColon},
+        {videoCdPage->totalImageTime, C(kTotalPlaytime), kColon},
+        {videoCdPage->namingLabel, "<< " + C(kMultiFileNaming), kNone},
     };
     for (const Row& r : more) apply(r);
     extractionPage->namingLabel2->setText(videoCdPage->namingLabel->text());
 
     const Row groups[] = {
-        {videoCdPage->addSampleLabel, C(143), kNone},
-        {extractionPage->sfvCheck, C(148), kNone},
-        {extractionPage->ExtractionGroup, C(18), kNone},
-        {extractionPage->TrackListGroup, C(19), kNone},
-        {videoCdPage->VCDMethodGroup, C(20), kNone},
-        {videoCdPage->vidInfoGroup, C(21), kNone},
-        {videoCdPage->VCDTrackListGroup, C(22), kNone},
-        {videoCdPage->AdditionGroup, C(23), kNone},
-        {extractionPage->AdditionGroup2, C(23), kNone},
-        {extractionPage->PassiveBox, C(88), kNone},
-        {extractionPage->batchTask, C(89), kNone},
+        {videoCdPage->addSampleLabel, C(kAddSampleClip), kNone},
+        {extractionPage->sfvCheck, C(kSfvCheckFirst), kNone},
+        {extractionPage->ExtractionGroup, C(kExtraction), kNone},
+        {extractionPage->TrackListGroup, C(kTrackList), kNone},
+        {videoCdPage->VCDMethodGroup, C(kVcdMethod), kNone},
+        {videoCdPage->vidInfoGroup, C(kVideoTrackInfo), kNone},
+        {videoCdPage->VCDTrackListGroup, C(kVcdTrackList), kNone},
+        {videoCdPage->AdditionGroup, C(kAdditionalOptions), kNone},
+        {extractionPage->AdditionGroup2, C(kAdditionalOptions), kNone},
+        {extractionPage->PassiveBox, C(kPassive), kNone},
+        {extractionPage->batchTask, C(kPreviousOutputAsInput), kNone},
     };
     for (const Row& r : groups) apply(r);
 
@@ -133,17 +135,37 @@ void TForm1::ApplyLanguageCaptions() {
 
 void TForm1::ApplyLanguageHints() {
     if (!languageSet) return;
+    using namespace msg::hint;
     const struct {
         QWidget* control;
         int index;
     } hints[] = {
-        {extractionPage->methodBox, 0},          {extractionPage->fixErrorCheckBox, 1},   {extractionPage->bumperCheckBox, 2},   {extractionPage->forceRead, 3},
-        {extractionPage->forceWrite, 4},         {extractionPage->toastCheckBox, 5},      {extractionPage->trackZeroBox, 7},     {extractionPage->browseButton, 8},
-        {extractionPage->startButton, 9},        {videoCdPage->buildVCDMethod, 10},    {videoCdPage->addTrackButton, 11},  {videoCdPage->removeTrackButton, 12},
-        {videoCdPage->moveTrackUp, 13},       {videoCdPage->moveTrackDown, 14},     {videoCdPage->clearListButton, 15}, {videoCdPage->startVCDButton, 9},
-        {transferJobButton, 16}, {videoCdPage->trackPauseLabel, 23},   {videoCdPage->spanLabel, 24},       {videoCdPage->folderLabel, 25},
-        {extractionPage->PassiveBox, 18},        {extractionPage->batchTask, 19},         {logPage->clearPanel, 20},      {logPage->copyPanel, 21},
-        {extractionPage->previewButton, 22},     {ClearButton, 26},
+        {extractionPage->methodBox, kMethod},
+        {extractionPage->fixErrorCheckBox, kFixMpegErrors},
+        {extractionPage->bumperCheckBox, kRemoveBumper},
+        {extractionPage->forceRead, kForceReadSize},
+        {extractionPage->forceWrite, kForceWriteSize},
+        {extractionPage->toastCheckBox, kToastOutput},
+        {extractionPage->trackZeroBox, kIncludeTrackZero},
+        {extractionPage->browseButton, kLoad},
+        {extractionPage->startButton, kStart},
+        {videoCdPage->buildVCDMethod, kVcdMethod},
+        {videoCdPage->addTrackButton, kAddTrack},
+        {videoCdPage->removeTrackButton, kRemoveTrack},
+        {videoCdPage->moveTrackUp, kMoveTrackUp},
+        {videoCdPage->moveTrackDown, kMoveTrackDown},
+        {videoCdPage->clearListButton, kClearTrackList},
+        {videoCdPage->startVCDButton, kStart},
+        {transferJobButton, kTransferJob},
+        {videoCdPage->trackPauseLabel, kTrackPause},
+        {videoCdPage->spanLabel, kSpanImages},
+        {videoCdPage->folderLabel, kSeparateFolders},
+        {extractionPage->PassiveBox, kPassive},
+        {extractionPage->batchTask, kPreviousOutput},
+        {logPage->clearPanel, kClearLog},
+        {logPage->copyPanel, kCopyLog},
+        {extractionPage->previewButton, kPreview},
+        {ClearButton, kClearPage},
     };
     for (const auto& h : hints) h.control->setToolTip(toQt(languageSet->hint(h.index)));
 }

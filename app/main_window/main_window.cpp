@@ -28,6 +28,7 @@
 #include "app/video_cd_page/video_cd_page.h"
 #include "batch/batch_window.h"
 #include "core/message_reporter.h"
+#include "core/result_codes.h"
 #include "engine/methods.h"
 #include "platform/qt/controls_qt.h"
 #include "platform/qt/dialogs_qt.h"
@@ -371,8 +372,8 @@ void TForm1::pellmorButtonClick() {
         }
         ShowPage(0);
         pageMode = 0;
-        extractionPage->FixLabel->setText(toQt(languageSet->component(91) + ":"));
-        extractionPage->SplitLabel->setText(toQt(languageSet->component(92) + ":"));
+        extractionPage->FixLabel->setText(toQt(languageSet->component(msg::component::kFixes) + ":"));
+        extractionPage->SplitLabel->setText(toQt(languageSet->component(msg::component::kSplits) + ":"));
         handles_.StatusIndicator->setColor(0xC0C0C0);
         return;
     }
@@ -472,7 +473,7 @@ int TForm1::BuildListRows() const { return videoCdPage ? videoCdPage->Rows() : 0
 
 int TForm1::ResetPage(int page) {
     if (!batchActive) {
-        int answer = Report(kMsgQuestion, 1, "");
+        int answer = Report(kMsgQuestion, msg::query::kLoseTrackEntries, "");
         if (answer != platform::kYes) return answer;
     }
     if (page == 0) {

@@ -12,6 +12,7 @@
 #include "app/video_cd_page/video_cd_page.h"
 #include "core/helpers.h"
 #include "core/path_lookup.h"
+#include "core/result_codes.h"
 #include "engine/task_project.h"
 #include "platform/qt/text.h"
 
@@ -76,14 +77,14 @@ TaskProject TForm1::TakeTaskProject() {
 }
 
 int TForm1::WriteTaskProject(const std::string& path) {
-    if ((pageMode != 0 && pageMode != 1) || SaveDialog.FileName.empty()) return 12;
+    if ((pageMode != 0 && pageMode != 1) || SaveDialog.FileName.empty()) return result::kFailed;
     // Whatever happens below, the next job writes to the page's output,
     // never to the project.
     DialogStateGuard keep(SaveDialog);
     std::string bytes;
     if (!EncodeTaskProject(TakeTaskProject(), bytes)) {
-        Report(kMsgError, 9, path.empty() ? SaveDialog.FileName : path);
-        return 12;
+        Report(kMsgError, msg::error::kCannotCreate, path.empty() ? SaveDialog.FileName : path);
+        return result::kFailed;
     }
     std::string target = path;
     if (target.empty()) {
@@ -97,18 +98,18 @@ int TForm1::WriteTaskProject(const std::string& path) {
         target = SaveDialog.FileName;
     }
     if (WriteTaskProjectFile(target, bytes) != 0) {
-        Report(kMsgError, 9, target);
-        return 12;
+        Report(kMsgError, msg::error::kCannotCreate, target);
+        return result::kFailed;
     }
     return 0;
 }
 
 int TForm1::ReadTaskProject(const std::string& path, TaskProject* read) {
-    if (JobRunning()) return 12;
+    if (JobRunning()) return result::kFailed;
     TaskProject p;
     if (const int r = ReadTaskProjectFile(path, p); r != 0) {
         Report(kMsgError, r, ExtractName(path));
-        return 12;
+        return result::kFailed;
     }
     if (read) *read = p;
 
@@ -117,7 +118,8 @@ int TForm1::ReadTaskProject(const std::string& path, TaskProject* read) {
     const bool wasPassive = extractionPage->PassiveBox->isChecked();
     const bool holds = extractionPage->TrackListBox->count() > 0 || !extractionPage->inputFileField->text().isEmpty() ||
                        !OpenDialog.FileName.empty() || BuildListRows() > 0;
-    if (holds && !wasActive && Report(kMsgQuestion, 1, "") != platform::kYes) return 12;
+    if (holds && !wasActive && Report(kMsgQuestion, msg::query::kLoseTrackEntries, "") != platform::kYes)
+        return result::kFailed;
     struct Unattended {
         TForm1& w;
         uint8_t wasActive;
@@ -181,7 +183,7 @@ int TForm1::ReadTaskProject(const std::string& path, TaskProject* read) {
         // Unattended: the page takes the names the open dialog holds.
         loaded = OpenDialog.Files.empty() ? 0 : videoCdPage->LoadFromDialog();
     }
-    return loaded == 0 ? 0 : 12;
+    return loaded == 0 ? result::kOk : result::kFailed;
 }
 
 void TForm1::ApplyTrackSelection(const TaskProject& p) {

@@ -6,6 +6,7 @@
 #include "app/main_window/main_window.h"
 #include "core/helpers.h"
 #include "core/message_reporter.h"
+#include "core/result_codes.h"
 #include "tools/clip_writer.h"
 #include "tools/sample_clip_window.h"
 #include "tools/sample_generate_window.h"
@@ -44,7 +45,8 @@ void RunClipEditor(TForm1& w) {
     handles.window = w.pageMode == 0 ? &progress : nullptr;
     handles.generatedFiles = &w.generatedFiles;
     handles.texts = w.languageSet.get();
-    if (WriteSample(editor.model().Description(), "", handles) != 0) w.Report(kMsgError, 9, "Sample File");
+    if (WriteSample(editor.model().Description(), "", handles) != 0)
+        w.Report(kMsgError, msg::error::kCannotCreate, "Sample File");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "core/language_set.h"
 #include "core/message_reporter.h"
 #include "core/records.h"
+#include "core/result_codes.h"
 #include "core/text_format.h"
 #include "disc/vcd_track_list.h"
 #include "disc/video_cd_image.h"
@@ -53,9 +54,9 @@ int TBuildListEditor::AddFile(const std::string& path) {
     if (result != 0) return result;
     if (MostTracksInAnImage() > kMaxTracksPerImage) {
         RemoveEntries(before, list_.entries.size());
-        Report(kMsgError, 20, ExtractName(path));
+        Report(kMsgError, msg::error::kTooManyVideoTracks, ExtractName(path));
         ListChanged();
-        return 12;
+        return result::kFailed;
     }
     ListChanged();
     return 0;
@@ -152,18 +153,23 @@ void TBuildListEditor::ListChanged() {
 
 TRowFacts RowFacts(const TMpegFileInfo& e, const TLanguageSet& t) {
     TRowFacts f;
-    f.videoRes = t.component(2) + " : " + std::to_string(e.width) + "x" + std::to_string(e.height) + " " +
-                 (e.pal ? "PAL" : "NTSC") + " @ " + TMpegFileList::FrameRateText(e.frameRateCode) + " fps";
-    f.vidBitrate = t.component(3) + " : " + std::to_string(e.videoBitRate / 1000) + " kbits";
+    f.videoRes = t.component(msg::component::kResolution) + " : " + std::to_string(e.width) + "x" +
+                 std::to_string(e.height) + " " + (e.pal ? "PAL" : "NTSC") + " @ " +
+                 TMpegFileList::FrameRateText(e.frameRateCode) + " fps";
+    f.vidBitrate =
+        t.component(msg::component::kVideoBitrate) + " : " + std::to_string(e.videoBitRate / 1000) + " kbits";
     // The layer field counts down: code 3 is Layer I, 1 Layer III, 0 reserved.
     const std::string layer = e.audioLayer >= 1 && e.audioLayer <= 3 ? std::to_string(4 - e.audioLayer) : "?";
-    f.audInfo = t.component(101) + " : MPEG Layer-" + layer + " / " + std::to_string(e.audioSampleRate) + "Hz";
-    f.audBitrate = t.component(102) + " : " + std::to_string(e.audioBitRate / 1000) + " kbits";
+    f.audInfo = t.component(msg::component::kAudio) + " : MPEG Layer-" + layer + " / " +
+                std::to_string(e.audioSampleRate) + "Hz";
+    f.audBitrate =
+        t.component(msg::component::kAudioBitrate) + " : " + std::to_string(e.audioBitRate / 1000) + " kbits";
     return f;
 }
 
 TRowFacts EmptyRowFacts(const TLanguageSet& t) {
-    return {t.component(2) + " : ", t.component(3) + " : ", t.component(101) + " : ", t.component(102) + " : "};
+    return {t.component(msg::component::kResolution) + " : ", t.component(msg::component::kVideoBitrate) + " : ",
+            t.component(msg::component::kAudio) + " : ", t.component(msg::component::kAudioBitrate) + " : "};
 }
 
 std::optional<int> ParsePause(const std::string& text) {
@@ -188,10 +194,10 @@ std::string NamingExampleText(const std::string& outputName, const std::string& 
     config.MultiFileFormat = pattern;
     std::string names[2];
     for (int n = 1; n <= 2; ++n) {
-        if (!MakeOutputName(job, config, n, names[n - 1])) return t.core(48) + ":  ";
+        if (!MakeOutputName(job, config, n, names[n - 1])) return t.core(msg::core::kMultiFileExample) + ":  ";
         names[n - 1] = ExtractName(names[n - 1]);
     }
-    return t.core(48) + ":  " + names[0] + ", " + names[1] + " ...";
+    return t.core(msg::core::kMultiFileExample) + ":  " + names[0] + ", " + names[1] + " ...";
 }
 
 std::optional<std::string> VolumeExampleText(const std::string& volumeName, const TLanguageSet& t) {
@@ -202,5 +208,5 @@ std::optional<std::string> VolumeExampleText(const std::string& volumeName, cons
         image.SetVolumeLabel(volumeName, n);
         labels[n - 1] = image.volumeLabel();
     }
-    return t.core(49) + ":  " + labels[0] + ", " + labels[1] + " ...";
+    return t.core(msg::core::kVolumeLabelExample) + ":  " + labels[0] + ", " + labels[1] + " ...";
 }

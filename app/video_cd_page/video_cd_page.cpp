@@ -18,6 +18,7 @@
 #include "app/main_window/main_window.h"
 #include "core/helpers.h"
 #include "core/message_reporter.h"
+#include "core/result_codes.h"
 #include "engine/methods.h"
 #include "engine/source_loader.h"
 #include "platform/qt/controls_qt.h"
@@ -329,8 +330,8 @@ int TVideoCdPage::LoadFromDialog() {
     bool chosen = false;
     if (!w.batchActive) chosen = w.fileDialogs().executeOpen(open);
     if (!chosen && w.extractionPage->PassiveBox->isChecked()) chosen = w.fileDialogs().executeOpen(open);
-    if (!chosen && !w.batchActive) return 12;
-    if (!chosen && open.FileName.empty()) return 12;
+    if (!chosen && !w.batchActive) return result::kFailed;
+    if (!chosen && open.FileName.empty()) return result::kFailed;
     if (!open.FileName.empty()) w.MainConfig->DefaultLoadDir = ExtractFolder(open.FileName);
     w.MainJob->pageMode = 1;
     if (!w.MainConfig->DefaultSaveDir.empty()) w.SaveDialog.InitialDir = w.MainConfig->DefaultSaveDir;
@@ -416,8 +417,8 @@ void TVideoCdPage::ResetControls() {
     imageTrackLengths.clear();
     ShowEmptyFacts();
     const TLanguageSet& t = *w_.languageSet;
-    imgNumLabel->setText(toQt(t.component(119) + ":"));
-    totalImageTime->setText(toQt(t.component(120) + ":"));
+    imgNumLabel->setText(toQt(t.component(msg::component::kImageNumber) + ":"));
+    totalImageTime->setText(toQt(t.component(msg::component::kTotalPlaytime) + ":"));
     EmptyListControls();
     w_.SetUsable(namingLabel, false);
     totalErrWarnings2->hide();
@@ -514,14 +515,18 @@ void TVideoCdPage::noFolderClick() { yesFolder->setChecked(!noFolder->isChecked(
 void TVideoCdPage::namingLabelClick() {
     TConfig& config = *w_.MainConfig;
     const TLanguageSet& t = *w_.languageSet;
-    std::optional<std::string> typed = w_.dialogs().inputBox(t.component(139), t.component(140), config.MultiFileFormat);
+    std::optional<std::string> typed =
+        w_.dialogs().inputBox(t.component(msg::component::kMultipleFileNaming),
+                              t.component(msg::component::kFileNamingHelp), config.MultiFileFormat);
     if (typed) config.MultiFileFormat = AcceptedNamingPattern(*typed, config.MultiFileFormat);
     w_.dialogs().info(NamingExampleText(w_.SaveDialog.FileName, config.MultiFileFormat, t), "");
 }
 
 void TVideoCdPage::volumeExpandButtonClick() {
     const TLanguageSet& t = *w_.languageSet;
-    std::optional<std::string> typed = w_.dialogs().inputBox(t.component(17), t.component(141), fromQt(volName->text()));
+    std::optional<std::string> typed =
+        w_.dialogs().inputBox(t.component(msg::component::kVolumeName), t.component(msg::component::kVolumeNamingHelp),
+                              fromQt(volName->text()));
     if (!typed) return;
     volName->setText(toQt(*typed));
     if (std::optional<std::string> example = VolumeExampleText(*typed, t)) w_.dialogs().info(*example, "");

@@ -12,6 +12,7 @@
 
 #include "core/language_set.h"
 #include "core/records.h"
+#include "core/result_codes.h"
 #include "disc/track_table.h"
 #include "tests/support/build_list_rig.h"
 #include "tests/support/mpeg_clips.h"
@@ -234,7 +235,7 @@ TEST(VideoCdTexts, PauseFieldTakesWholeNumbersZeroToSixteen) {
 // pattern the formatter refuses is not stored.
 TEST(VideoCdTexts, NamingPatternTypedStoredShown) {
     const TLanguageSet texts;
-    const std::string prefix = texts.core(48) + ":  ";
+    const std::string prefix = texts.core(msg::core::kMultiFileExample) + ":  ";
     struct Case {
         const char* typed;
         const char* stored;
@@ -261,7 +262,7 @@ TEST(VideoCdTexts, NamingPatternTypedStoredShown) {
 // a "%" only; a name the formatter refuses is written as typed.
 TEST(VideoCdTexts, VolumeNameExamplesAreTheWrittenLabels) {
     const TLanguageSet texts;
-    const std::string prefix = texts.core(49) + ":  ";
+    const std::string prefix = texts.core(msg::core::kVolumeLabelExample) + ":  ";
     struct Case {
         const char* typed;
         std::optional<std::string> shown;

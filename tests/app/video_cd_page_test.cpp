@@ -3,6 +3,7 @@
 // pause, the example boxes, cif and nrg sources, and the lock during a job.
 #include <gtest/gtest.h>
 
+#include "core/result_codes.h"
 #include "engine/methods.h"
 #include "tests/app/window_test_app.h"
 #include "tests/app/video_cd_page_fixture.h"
@@ -24,8 +25,8 @@ TEST_F(Page, SeveralClipsAtOnceFillTheGridAndTheFacts) {
     ASSERT_EQ(grid()->rowCount(), 3);
     EXPECT_EQ(grid()->columnCount(), 4);
     const TLanguageSet& t = *w->languageSet;
-    const QString headers[] = {"+", "#", QString::fromStdString(t.component(107)),
-                               QString::fromStdString(t.component(108))};
+    const QString headers[] = {"+", "#", QString::fromStdString(t.component(msg::component::kSource)),
+                               QString::fromStdString(t.component(msg::component::kPlaytime))};
     for (int c = 0; c < 4; ++c) EXPECT_EQ(grid()->horizontalHeaderItem(c)->text(), headers[c]);
     EXPECT_EQ(column(0), (std::vector<std::string>{"1", "1", "1"}));
     EXPECT_EQ(column(1), (std::vector<std::string>{"1", "2", "3"}));
@@ -248,7 +249,8 @@ TEST_F(Page, NamingAndVolumeBoxes) {
     EXPECT_EQ(w->MainConfig->MultiFileFormat, "-%03d");
     auto infos = shownOf("info");
     ASSERT_EQ(infos.size(), 2u);
-    EXPECT_EQ(infos[1].message, w->languageSet->core(48) + ":  movie-001.bin, movie-002.bin ...");
+    EXPECT_EQ(infos[1].message,
+              w->languageSet->core(msg::core::kMultiFileExample) + ":  movie-001.bin, movie-002.bin ...");
 
     dialogs.scriptInput(std::string("PELL_%d"));
     click("volumeExpandButton");
@@ -258,7 +260,7 @@ TEST_F(Page, NamingAndVolumeBoxes) {
     EXPECT_EQ(find<QLineEdit>("volName")->text(), QString("PELLTEST"));
     infos = shownOf("info");
     ASSERT_EQ(infos.size(), 3u) << "no example without a %";
-    EXPECT_EQ(infos[2].message, w->languageSet->core(49) + ":  PELL_1, PELL_2 ...");
+    EXPECT_EQ(infos[2].message, w->languageSet->core(msg::core::kVolumeLabelExample) + ":  PELL_1, PELL_2 ...");
 }
 
 // cif and nrg builds choose their source, then the output; the nrg's volume

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "batch/command_line.h"
+#include "core/result_codes.h"
 #include "core/temp_file.h"
 #include "engine/methods.h"
 
@@ -202,7 +203,7 @@ TEST_F(Handoff, TemporaryProjectsAreMadeExclusively) {
     TaskProject tooMany = page_;
     tooMany.inputs.assign(2, "x");
     std::string path = "unchanged";
-    EXPECT_EQ(WriteTempTaskProject(tooMany, temp_, path), 9);
+    EXPECT_EQ(WriteTempTaskProject(tooMany, temp_, path), msg::error::kCannotCreate);
     EXPECT_TRUE(path.empty());
     EXPECT_EQ(TempEntries(), 2u);
 }

@@ -30,6 +30,7 @@
 #include "app/log_page/log_page.h"
 #include "app/main_window/main_window.h"
 #include "batch/batch_window.h"
+#include "core/result_codes.h"
 #include "platform/qt/text.h"
 #include "settings/registry_settings.h"
 #include "tests/support/fakes.h"
@@ -215,7 +216,7 @@ int main(int argc, char** argv) {
             for (int r = 1; r <= list.taskCount(); ++r) {
                 const std::string& s = list.cell(r, 2);
                 std::printf("task %d: %s\n", r, s.c_str());
-                if (s != texts.core(27) && s != texts.core(32)) failed = true;
+                if (s != texts.core(msg::core::kCompleted) && s != texts.core(msg::core::kBypassed)) failed = true;
             }
             std::fflush(stdout);
             status = stopped ? 3 : failed ? 1 : 0;
