@@ -140,7 +140,7 @@ SourceLoadOutcome Loader::Run() {
     const bool saved = in_.unattended || (in_.fileDialogs && in_.fileDialogs->executeSave(save_));
     if (saved) {
         LoadChosen();
-        if (out_.result != 0 || in_.batchTask) return out_;
+        if (out_.result != result::kOk || in_.batchTask) return out_;
     } else {
         // Without an output the new source is not loaded, and the previous
         // one is gone from the dialogs: nothing may start.
@@ -348,7 +348,7 @@ int LoadImageForBuild(int videoCdMethod, const std::string& source, TJob& job, T
     const DiscImageKind kind = form == SourceForm::CifImage ? DiscImageKind::Cif : DiscImageKind::Nrg;
     job.sourceName = source;
     std::vector<int64_t> lengths;
-    if (const int r = ScanDiscImage(kind, source, job, nullptr, nullptr, reporter, &lengths); r != 0) {
+    if (const int r = ScanDiscImage(kind, source, job, nullptr, nullptr, reporter, &lengths); r != result::kOk) {
         job.sourceName.clear();
         return r;
     }
@@ -364,5 +364,5 @@ int LoadImageForBuild(int videoCdMethod, const std::string& source, TJob& job, T
     if (trackLengths) *trackLengths = std::move(lengths);
     if (volumeLabel && kind == DiscImageKind::Nrg)
         *volumeLabel = ReadVolumeLabel(source, kNrgVolumeLabelOffset, reporter, true);
-    return 0;
+    return result::kOk;
 }

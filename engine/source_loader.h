@@ -67,10 +67,10 @@ struct SourceLoad {
 };
 
 struct SourceLoadOutcome {
-    // 0 loaded (also after a failure the user was shown, or files chosen
-    // for the batch), result::kCannotOpen the source or its sheet cannot be
-    // opened or read, kNoMpegStream no video tracks, kFailed cancelled (or an
-    // archive with nobody to choose it).
+    // result::kOk (0) loaded, also after a failure the user was shown or
+    // with files chosen for the batch; kCannotOpen (4) the source or its
+    // sheet cannot be opened or read; kNoMpegStream (5) no video tracks;
+    // kFailed (12) cancelled, or an archive with nobody to choose it.
     int result = 0;
     // The previous source is gone and nothing may start: the table, the
     // list, the names in the dialogs and the job are emptied.
@@ -103,8 +103,9 @@ const char* SourceOpenFilter(int method);
 // nrg image): the image's tracks become the build list's entries, one per
 // track with the track's length as its size, and an nrg gives its volume
 // label (trailing blanks off; a cif leaves the label alone). The job's
-// source name and read sector size are set; 0, or the scan's 4 or 5 with
-// the list unchanged and no source name; 12 for a method that loads no image.
+// source name and read sector size are set; kOk, or the scan's kCannotOpen
+// or kNoMpegStream with the list unchanged and no source name; kFailed for
+// a method that loads no image.
 int LoadImageForBuild(int videoCdMethod, const std::string& source, TJob& job, TMpegFileList& list,
                       const LoadReporter& reporter, std::vector<int64_t>* trackLengths = nullptr,
                       std::string* volumeLabel = nullptr);

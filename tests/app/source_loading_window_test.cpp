@@ -11,6 +11,7 @@
 
 #include "app/extraction_page/extraction_page.h"
 #include "app/main_window/main_window.h"
+#include "core/result_codes.h"
 #include "core/temp_file.h"
 #include "engine/methods.h"
 #include "engine/source_loader.h"
@@ -42,7 +43,7 @@ Loaded LoadAsRunJob(Method method, const std::string& source, const std::string&
         return LoadSource(l);
     };
     if (!first.empty()) {
-        EXPECT_EQ(load(M::CueBinToMpeg, first).result, 0);
+        EXPECT_EQ(load(M::CueBinToMpeg, first).result, result::kOk);
     }
     const SourceLoadOutcome out = load(method, source);
     return {out.result, Rows(*job.job.trackTable), list.lines(), out.startable};
@@ -115,7 +116,7 @@ void CheckSources(WindowLoad& t, const std::vector<sources::Source>& list) {
     for (const sources::Source& s : list) {
         SCOPED_TRACE(std::to_string(Index(s.method)) + " " + s.path);
         const Loaded engine = LoadAsRunJob(s.method, s.path);
-        ASSERT_EQ(engine.result, 0);
+        ASSERT_EQ(engine.result, result::kOk);
         const Loaded user = t.LoadAsUser(s.method, s.path);
         ExpectSame(user, engine);
         EXPECT_TRUE(user.startable);

@@ -14,6 +14,7 @@
 
 #include "core/temp_file.h"
 #include "disc/track_table.h"
+#include "core/result_codes.h"
 #include "engine/methods.h"
 
 namespace sources {
@@ -76,7 +77,7 @@ struct ScriptImages {
 };
 
 // A source a load refuses, with the result unattended (a batch run, run_job)
-// and with the user there (who saw the parser's message: 0).
+// and with the user there (who was shown the parser's message: kOk).
 struct Refused {
     Method method;
     std::string path;
@@ -91,18 +92,22 @@ inline std::vector<Refused> RefusedSources(const std::string& dir) {
     std::error_code ec;
     std::filesystem::copy_file(Fixture("vcd_pal3.bin"), dir + "/vcd_pal3.bin",
                                std::filesystem::copy_options::overwrite_existing, ec);
+    const int unreadable = result::kCannotOpen, noTracks = result::kNoMpegStream, shown = result::kOk;
+    const char* cannotOpen = "Source file could not be opened or accessed.";
+    const char* noRecords = "Unable to locate AVSEQ/MUSIC MPEG tracks.";
+    const char* noSectorSize = "Unable to determine image sector size.";
     return {
-        {M::CueBinToMpeg, dir + "/absent.cue", 4, 4, "Source file could not be opened or accessed."},
-        {M::TocBinToMpeg, dir + "/absent.toc", 4, 4, "Source file could not be opened or accessed."},
-        {M::CueBinToMpeg, Fixture("bad_missing_bin.cue"), 4, 0, "Binary image file specified inside CUE"},
-        {M::CueBinToMpeg, dir + "/broken.cue", 4, 0, ""},
-        {M::CueBinToMpeg, dir + "/no_tracks.cue", 4, 0, ""},
-        {M::BinToMpeg, dir + "/absent.bin", 4, 4, "Source file could not be opened or accessed."},
-        {M::BinToMpeg, Fixture("bad_empty.bin"), 5, 5, "Unable to determine image sector size."},
-        {M::BinToMpeg, Fixture("bad_random.bin"), 5, 5, "Unable to determine image sector size."},
-        {M::BinToMpeg, Fixture("bad_no_mpeg.bin"), 5, 5, "Unable to locate AVSEQ/MUSIC MPEG tracks."},
-        {M::NrgToMpeg, Fixture("bad_random.bin"), 5, 5, "Unable to locate AVSEQ/MUSIC MPEG tracks."},
-        {M::CifToMpeg, dir + "/absent.cif", 4, 4, "Source file could not be opened or accessed."},
+        {M::CueBinToMpeg, dir + "/absent.cue", unreadable, unreadable, cannotOpen},
+        {M::TocBinToMpeg, dir + "/absent.toc", unreadable, unreadable, cannotOpen},
+        {M::CueBinToMpeg, Fixture("bad_missing_bin.cue"), unreadable, shown, "Binary image file specified inside CUE"},
+        {M::CueBinToMpeg, dir + "/broken.cue", unreadable, shown, ""},
+        {M::CueBinToMpeg, dir + "/no_tracks.cue", unreadable, shown, ""},
+        {M::BinToMpeg, dir + "/absent.bin", unreadable, unreadable, cannotOpen},
+        {M::BinToMpeg, Fixture("bad_empty.bin"), noTracks, noTracks, noSectorSize},
+        {M::BinToMpeg, Fixture("bad_random.bin"), noTracks, noTracks, noSectorSize},
+        {M::BinToMpeg, Fixture("bad_no_mpeg.bin"), noTracks, noTracks, noRecords},
+        {M::NrgToMpeg, Fixture("bad_random.bin"), noTracks, noTracks, noRecords},
+        {M::CifToMpeg, dir + "/absent.cif", unreadable, unreadable, cannotOpen},
     };
 }
 

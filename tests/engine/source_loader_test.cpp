@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "core/language_set.h"
+#include "core/result_codes.h"
 #include "core/path_lookup.h"
 #include "disc/mpeg_file_list.h"
 #include "disc/track_table.h"
@@ -108,7 +109,7 @@ void ExpectSameLoadBothWays(const sources::Source& s) {
     SCOPED_TRACE(std::to_string(Index(s.method)) + " " + s.path);
     Page page;
     const SourceLoadOutcome out = page.Load(s.method, s.path);
-    ASSERT_EQ(out.result, 0) << ::testing::PrintToString(page.log.lines());
+    ASSERT_EQ(out.result, result::kOk) << ::testing::PrintToString(page.log.lines());
     EXPECT_TRUE(out.startable);
     EXPECT_FALSE(out.cleared);
     EXPECT_EQ(out.trackZeroUsable, IsSheetMethod(Index(s.method)));
@@ -123,7 +124,7 @@ void ExpectSameLoadBothWays(const sources::Source& s) {
 
     // run_job's load: unattended, the names given.
     harness::Job batch;
-    ASSERT_EQ(batch.Load(Index(s.method), s.path), 0) << ::testing::PrintToString(batch.Lines());
+    ASSERT_EQ(batch.Load(Index(s.method), s.path), result::kOk) << ::testing::PrintToString(batch.Lines());
     EXPECT_EQ(Rows(*batch.job.trackTable), Rows(*page.job.trackTable));
     EXPECT_EQ(batch.job.readSectorSize, page.job.readSectorSize);
     EXPECT_EQ(batch.job.sourceName, page.job.sourceName);
@@ -148,7 +149,7 @@ TEST(SourceLoader, RefusedSourcesLeaveNothingToStart) {
         SCOPED_TRACE(std::to_string(Index(c.method)) + " " + c.path);
         for (const bool unattended : {false, true}) {
             Page page;
-            ASSERT_EQ(page.Load(M::CueBinToMpeg, sources::Fixture("vcd_pal3.cue")).result, 0);
+            ASSERT_EQ(page.Load(M::CueBinToMpeg, sources::Fixture("vcd_pal3.cue")).result, result::kOk);
             ASSERT_EQ(page.list.count(), 3);
             if (!unattended) {
                 page.files.scriptOpen(c.path);
@@ -198,7 +199,7 @@ TEST(SourceLoader, SaveDialogOffersTheMethodsOutput) {
         Page page;
         page.toast = c.toast;
         // No output chosen: the source is not loaded.
-        EXPECT_EQ(page.Load(c.method, sources::Fixture(c.source), std::nullopt).result, 0);
+        EXPECT_EQ(page.Load(c.method, sources::Fixture(c.source), std::nullopt).result, result::kOk);
         const platform::FileDialogState offered = page.files.lastShown();
         EXPECT_EQ(offered.FileName, c.name);
         EXPECT_EQ(offered.DefaultExt, c.ext);
@@ -208,7 +209,7 @@ TEST(SourceLoader, SaveDialogOffersTheMethodsOutput) {
     }
     Page page;
     page.config.DefaultSaveDir = "/srv/out";
-    ASSERT_EQ(page.Load(M::MpegToMpeg, sources::Fixture("clip_pal_vcd.mpg"), "/tmp/pick/o.mpg").result, 0);
+    ASSERT_EQ(page.Load(M::MpegToMpeg, sources::Fixture("clip_pal_vcd.mpg"), "/tmp/pick/o.mpg").result, result::kOk);
     EXPECT_EQ(page.files.lastShown().InitialDir, "/srv/out");
     EXPECT_EQ(page.config.DefaultSaveDir, "/tmp/pick");
     EXPECT_EQ(page.save.FileName, "/tmp/pick/o.mpg");
@@ -216,11 +217,11 @@ TEST(SourceLoader, SaveDialogOffersTheMethodsOutput) {
 
 TEST(SourceLoader, CancelsAndHeldNames) {
     Page page;
-    ASSERT_EQ(page.Load(M::TocBinToMpeg, sources::Fixture("vcd_pal3.toc")).result, 0);
+    ASSERT_EQ(page.Load(M::TocBinToMpeg, sources::Fixture("vcd_pal3.toc")).result, result::kOk);
     const std::string loaded = Rows(*page.job.trackTable);
     // Open dialog cancelled: the page stays as it was.
     page.files.scriptOpen(std::nullopt);
-    EXPECT_EQ(LoadSource(page.Request(M::BinToMpeg, false)).result, 12);
+    EXPECT_EQ(LoadSource(page.Request(M::BinToMpeg, false)).result, result::kFailed);
     EXPECT_EQ(Rows(*page.job.trackTable), loaded);
     EXPECT_EQ(page.list.count(), 3);
     EXPECT_TRUE(page.start.enabled());
@@ -228,11 +229,11 @@ TEST(SourceLoader, CancelsAndHeldNames) {
     // Archives in a batch run: nobody chooses them.
     page.open.FileName = sources::Fixture("rar/vcd_ntsc.rar");
     for (Method archive : {M::RarToCueBinToMpeg, M::RarToBinToMpeg})
-        EXPECT_EQ(LoadSource(page.Request(archive, true)).result, 12);
+        EXPECT_EQ(LoadSource(page.Request(archive, true)).result, result::kFailed);
     EXPECT_EQ(Rows(*page.job.trackTable), loaded);
     // Unattended with no source held: nothing to load.
     page.open.FileName.clear();
-    EXPECT_EQ(LoadSource(page.Request(M::CueBinToMpeg, true)).result, 12);
+    EXPECT_EQ(LoadSource(page.Request(M::CueBinToMpeg, true)).result, result::kFailed);
     EXPECT_EQ(page.chosen, 1);
 }
 
@@ -240,11 +241,11 @@ TEST(SourceLoader, CancelsAndHeldNames) {
 // batch: nothing is listed or may start, and the names stay for the tasks.
 TEST(SourceLoader, ArchivesAndSeveralSourcesAreForTheBatch) {
     Page archive;
-    ASSERT_EQ(archive.Load(M::CueBinToMpeg, sources::Fixture("vcd_pal3.cue")).result, 0);
+    ASSERT_EQ(archive.Load(M::CueBinToMpeg, sources::Fixture("vcd_pal3.cue")).result, result::kOk);
     archive.config.selectedTracksOnly = 1;
     archive.files.scriptOpenFiles({"/a/one.rar", "/a/two.rar"});
     const SourceLoadOutcome a = LoadSource(archive.Request(M::RarToCueBinToMpeg, false));
-    EXPECT_EQ(a.result, 0);
+    EXPECT_EQ(a.result, result::kOk);
     EXPECT_TRUE(a.forBatch);
     EXPECT_TRUE(archive.open.multiSelect);
     EXPECT_EQ(archive.files.saves(), 1) << "only the first load's output was asked for";
@@ -266,7 +267,7 @@ TEST(SourceLoader, ArchivesAndSeveralSourcesAreForTheBatch) {
         several.files.scriptOpenFiles({"/in/x.cue", "/in/y.cue"});
         several.files.scriptDirectory("/out");
         const SourceLoadOutcome s = LoadSource(several.Request(c.method, false));
-        EXPECT_EQ(s.result, 0);
+        EXPECT_EQ(s.result, result::kOk);
         EXPECT_TRUE(s.forBatch);
         EXPECT_EQ(several.save.Files, c.outputs);
         EXPECT_EQ(several.config.DefaultSaveDir, "/out");
@@ -277,7 +278,7 @@ TEST(SourceLoader, ArchivesAndSeveralSourcesAreForTheBatch) {
     Page cancelled;
     cancelled.files.scriptOpenFiles({"/in/x.cue", "/in/y.cue"});
     cancelled.files.scriptDirectory(std::nullopt);
-    EXPECT_EQ(LoadSource(cancelled.Request(M::CueBinToMpeg, false)).result, 12);
+    EXPECT_EQ(LoadSource(cancelled.Request(M::CueBinToMpeg, false)).result, result::kFailed);
     EXPECT_TRUE(cancelled.save.Files.empty());
     // mpeg -> mpeg takes one file only: a second name is no batch.
     Page single;
@@ -293,7 +294,7 @@ TEST(SourceLoader, PassiveAndBatchTaskLoads) {
     Page passive;
     passive.passive = true;
     const SourceLoadOutcome p = passive.Load(M::CueBinToMpeg, sources::Fixture("vcd_pal3.cue"), "named.mpg");
-    EXPECT_EQ(p.result, 0);
+    EXPECT_EQ(p.result, result::kOk);
     EXPECT_EQ(passive.save.FileName, "nul");
     EXPECT_FALSE(p.namingUsable);
     EXPECT_EQ(passive.list.count(), 3);
@@ -304,7 +305,7 @@ TEST(SourceLoader, PassiveAndBatchTaskLoads) {
     task.open.FileName = sources::Fixture("vcd_pal3.cue");
     task.files.scriptSave("task.mpg");
     const SourceLoadOutcome t = LoadSource(task.Request(M::CueBinToMpeg, false));
-    EXPECT_EQ(t.result, 0);
+    EXPECT_EQ(t.result, result::kOk);
     EXPECT_EQ(task.files.opens(), 0);
     EXPECT_TRUE(t.namingUsable);
     EXPECT_FALSE(t.startable);
@@ -317,7 +318,7 @@ TEST(SourceLoader, PassiveAndBatchTaskLoads) {
 TEST(SourceLoader, TrackZeroListsTheSheetsFirstTrack) {
     Page sheet;
     sheet.zero.setChecked(true);
-    ASSERT_EQ(sheet.Load(M::CueBinToMpeg, sources::Fixture("vcd_pal3.cue")).result, 0);
+    ASSERT_EQ(sheet.Load(M::CueBinToMpeg, sources::Fixture("vcd_pal3.cue")).result, result::kOk);
     ASSERT_EQ(sheet.list.count(), 4);
     EXPECT_EQ(sheet.list.item(0).rfind("Track #00   ", 0), 0u) << sheet.list.item(0);
     EXPECT_EQ(sheet.job.trackTable->firstTrack, 0);
@@ -325,7 +326,7 @@ TEST(SourceLoader, TrackZeroListsTheSheetsFirstTrack) {
     // An image has no track 0 to list.
     Page image;
     image.zero.setChecked(true);
-    ASSERT_EQ(image.Load(M::BinToMpeg, sources::Fixture("vcd_pal3.bin")).result, 0);
+    ASSERT_EQ(image.Load(M::BinToMpeg, sources::Fixture("vcd_pal3.bin")).result, result::kOk);
     EXPECT_EQ(image.job.trackTable->firstTrack, 1);
     EXPECT_EQ(image.list.count(), 3);
     EXPECT_EQ(image.lengths.size(), 3u);
@@ -341,12 +342,12 @@ TEST(SourceLoader, ImageForBuildGivesEntriesAndLabel) {
     std::vector<int64_t> lengths;
     const int cif = Index(VcdMethod::CifToCueBin), nrg = Index(VcdMethod::NrgToCueBin);
     ASSERT_EQ(LoadImageForBuild(cif, sources::Fixture("vcd_ntsc.cif"), page.job, list, reporter, &lengths, &label),
-              0);
+              result::kOk);
     EXPECT_EQ(label, "kept");
     ASSERT_EQ(list.entries.size(), 1u);
     list.entries.clear();
     ASSERT_EQ(LoadImageForBuild(nrg, sources::Fixture("vcd_pal3.nrg"), page.job, list, reporter, &lengths, &label),
-              0);
+              result::kOk);
     EXPECT_EQ(label, "PELLTEST");
     EXPECT_EQ(page.job.sourceName, sources::Fixture("vcd_pal3.nrg"));
     ASSERT_EQ(list.entries.size(), 3u);
@@ -360,14 +361,14 @@ TEST(SourceLoader, ImageForBuildGivesEntriesAndLabel) {
     }
     // A refused image leaves the list and the label alone and names no source.
     EXPECT_EQ(LoadImageForBuild(nrg, sources::Fixture("bad_random.bin"), page.job, list, reporter, &lengths, &label),
-              5);
+              result::kNoMpegStream);
     EXPECT_EQ(list.entries.size(), 3u);
     EXPECT_EQ(label, "PELLTEST");
     EXPECT_EQ(page.job.sourceName, "");
     // A build-list method loads no image.
     EXPECT_EQ(LoadImageForBuild(Index(VcdMethod::MpegToCueBin), sources::Fixture("vcd_pal3.nrg"), page.job, list,
                                 reporter),
-              12);
+              result::kFailed);
     EXPECT_EQ(list.entries.size(), 3u);
 }
 
