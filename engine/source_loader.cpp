@@ -169,7 +169,8 @@ bool Loader::Choose(bool& firstCancelled) {
 }
 
 void Loader::LoadChosen() {
-    if (!save_.FileName.empty() && save_.FileName != kPassiveOutput) config_.DefaultSaveDir = ExtractFolder(save_.FileName);
+    if (!save_.FileName.empty() && save_.FileName != kPassiveOutput)
+        config_.DefaultSaveDir = ExtractFolder(save_.FileName);
     if (in_.batchTask) {
         open_.FileName.clear();
         open_.Files.clear();
