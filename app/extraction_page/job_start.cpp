@@ -262,6 +262,7 @@ void TExtractionPage::startButtonClick() {
     start.toastCheckBox = w_.handles_.toastCheckBox.get();
     start.toastChecked = toastCheckBox->isChecked();
     start.mainCaption = TForm1::kCaption;
+    if (build) start.sampleClip = w_.videoCdPage->SampleClip();
     start.runningRaisedByCaller = true;
 
     startHandle->setCaption(w_.languageSet->component(msg::component::kStop));

@@ -35,6 +35,7 @@
 #include "platform/qt/registry_qt.h"
 #include "platform/qt/shell_qt.h"
 #include "platform/qt/text.h"
+#include "tools/sample_clip_window.h"
 
 using platform::qt::fromQt;
 using platform::qt::toQt;
@@ -131,16 +132,6 @@ TForm1::TForm1(Services services, QWidget* parent) : QWidget(parent) {
     // Clicks and keys anywhere in the window close the pop-up lists.
     QCoreApplication::instance()->installEventFilter(this);
 
-    // The sample clip choice of the video-cd page has no handlers yet; until
-    // then its controls stay disabled.
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             videoCdPage->OpenSampleButton, videoCdPage->yesSample, videoCdPage->noSample})
-        notYetAvailable_.insert(w);
-    for (const QWidget* w : notYetAvailable_) {
-        auto* widget = const_cast<QWidget*>(w);
-        SetUsable(widget, widget->isEnabled());
-    }
-
     // Centred on the screen.
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect r = screen->availableGeometry();
@@ -155,6 +146,8 @@ TForm1::~TForm1() {
     delete BatchForm;
     BatchForm = nullptr;
     onJobEnded = nullptr;
+    // The editor holds the options and the job.
+    sampleCreateForm_.reset();
     // Freed in the close's order: the run state, the texts, the options, then
     // the job with its track table, then the counters.
     FreeScanObjects();
@@ -221,7 +214,7 @@ void TForm1::ConnectHandlers() {
 
 void TForm1::SetUsable(QWidget* control, bool on) {
     control->setProperty("pellmorWanted", on);
-    control->setEnabled(on && !notYetAvailable_.count(control) && !BatchLocked(control));
+    control->setEnabled(on && !BatchLocked(control));
 }
 
 bool TForm1::WantsEnabled(const QWidget* control) const {
@@ -538,6 +531,7 @@ void TForm1::ClearButtonClick() {
         return;
     const uint8_t before = batchActive;
     batchActive = 1;
+    if (sampleCreateForm_) sampleCreateForm_->ResetEditor();
     ResetPage(pageMode);
     if (BatchForm) BatchForm->clearBatchListClick();
     batchActive = before;

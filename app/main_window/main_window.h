@@ -33,6 +33,7 @@ class QTabWidget;
 class TVcdTrackList;
 class TExtractionPage;
 class TLogPage;
+class TSampleCreateForm;
 class TVideoCdPage;
 class TForm3;
 struct TJobOutcome;
@@ -154,6 +155,11 @@ public:
     void saveTaskClick();
     TaskProject TakeTaskProject();
 
+    // The window's own sample clip editor (sampleCreateForm), which works on
+    // the build list; made when first needed.
+    TSampleCreateForm& OwnSampleEditor();
+    bool HasOwnSampleEditor() const { return sampleCreateForm_ != nullptr; }
+
     // A temporary task project this run wrote; the close deletes it.
     void RegisterTempProject(const std::string& path);
     // A private decompression folder this run made; the close removes it
@@ -180,8 +186,8 @@ public:
     // task only while this is set (and batchActive and the batch prompt bit).
     std::function<void(int result)> onJobEnded;
 
-    // Whether the window means a control to be usable; controls whose
-    // handlers are not there yet stay disabled whatever this says.
+    // Whether the window means a control to be usable; a batch run keeps
+    // some disabled whatever this says.
     bool WantsEnabled(const QWidget* control) const;
 
     // Services and handles.
@@ -277,6 +283,7 @@ private:
     std::unique_ptr<TExtractionPage> extractionPageOwned_;
     std::unique_ptr<TVideoCdPage> videoCdPageOwned_;
     std::unique_ptr<TLogPage> logPageOwned_;
+    std::unique_ptr<TSampleCreateForm> sampleCreateForm_;
     std::unique_ptr<platform::LatchedRegistry> registry_;
     bool taskRunning_ = false;  // the batch window runs its list
     platform::Dialogs* dialogs_ = nullptr;
@@ -288,7 +295,6 @@ private:
     std::unique_ptr<platform::Shell> ownShell_;
     std::unique_ptr<RegistrySettings> settings_;
     Handles handles_;
-    std::set<const QWidget*> notYetAvailable_;
     std::function<bool()> jobFinished_;
     std::function<void()> jobJoin_;
     std::vector<std::string> tempProjects_, tempFolders_;

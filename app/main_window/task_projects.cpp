@@ -70,6 +70,9 @@ TaskProject TForm1::TakeTaskProject() {
             p.inputs.push_back(OpenDialog.FileName);
     }
     p.volumeName = fromQt(videoCdPage->volName->text());
+    // The editor's marked clip first refreshes the window's copy.
+    TSampleClipState clip;
+    if (videoCdPage->TakeSampleState(clip, sampleClipName)) clip.Store(sampleClipBytes.data());
     p.sampleClip = sampleClipBytes;
     p.sampleClipName = sampleClipName;
     p.outputName = SaveDialog.FileName;
@@ -160,7 +163,7 @@ int TForm1::ReadTaskProject(const std::string& path, TaskProject* read) {
         MainConfig->selectedTracksOnly = 0;
     }
     videoCdPage->volName->setText(toQt(p.volumeName));
-    // Kept as read until the build list's clip editor takes them.
+    // Replayed in the clip editor once the list is loaded.
     sampleClipBytes = p.sampleClip;
     sampleClipName = p.sampleClipName;
 
@@ -182,6 +185,7 @@ int TForm1::ReadTaskProject(const std::string& path, TaskProject* read) {
     } else {
         // Unattended: the page takes the names the open dialog holds.
         loaded = OpenDialog.Files.empty() ? 0 : videoCdPage->LoadFromDialog();
+        if (loaded == 0) videoCdPage->ReplaySample(TSampleClipState::Load(sampleClipBytes.data()), sampleClipName);
     }
     return loaded == 0 ? result::kOk : result::kFailed;
 }

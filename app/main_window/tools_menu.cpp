@@ -17,11 +17,7 @@ namespace {
 constexpr const char* kMpegFilter =
     "*.mpg,*.mpeg,*.m2v,*.m2s (mpeg video)|*.mpg;*.mpeg;*.m2v;*.m2s|All files|*.*";
 
-void RunClipEditor(TForm1& w) {
-    platform::FileDialogState open;
-    open.Filter = kMpegFilter;
-    open.InitialDir = w.MainConfig->DefaultLoadDir;
-    if (!w.fileDialogs().executeOpen(open)) return;
+TSampleCreateForm::Services EditorServices(TForm1& w) {
     TSampleCreateForm::Services services;
     services.config = w.MainConfig.get();
     services.job = w.MainJob.get();
@@ -29,7 +25,15 @@ void RunClipEditor(TForm1& w) {
     services.fileDialogs = &w.fileDialogs();
     services.dialogs = &w.dialogs();
     services.report = [&w](int kind, int index, const std::string& text) { return w.Report(kind, index, text); };
-    TSampleCreateForm editor(services, &w);
+    return services;
+}
+
+void RunClipEditor(TForm1& w) {
+    platform::FileDialogState open;
+    open.Filter = kMpegFilter;
+    open.InitialDir = w.MainConfig->DefaultLoadDir;
+    if (!w.fileDialogs().executeOpen(open)) return;
+    TSampleCreateForm editor(EditorServices(w), &w);
     if (editor.OpenMpegFile(open.FileName) != 0) return;
     if (editor.exec() != QDialog::Accepted) return;
     w.repaint();
@@ -50,6 +54,11 @@ void RunClipEditor(TForm1& w) {
 }
 
 }  // namespace
+
+TSampleCreateForm& TForm1::OwnSampleEditor() {
+    if (!sampleCreateForm_) sampleCreateForm_ = std::make_unique<TSampleCreateForm>(EditorServices(*this), this);
+    return *sampleCreateForm_;
+}
 
 void RunSubtitleConverter(TForm1& w, int mode) {
     TSubConvertForm::Services services;

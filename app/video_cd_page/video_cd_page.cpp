@@ -215,6 +215,14 @@ void TVideoCdPage::ConnectHandlers() {
     QObject::connect(totalErrWarnings2, &TClickLabel::clicked, &w_, [this] { totalErrWarnings2Click(); });
     QObject::connect(playTrackButton, &QPushButton::clicked, &w_, [this] { playTrackButtonClick(); });
     QObject::connect(startVCDButton, &QPushButton::clicked, &w_, [this] { w_.extractionPage->startButtonClick(); });
+    // Ticking "Yes", from code as by a click, opens the clip editor.
+    QObject::connect(yesSample, &QRadioButton::toggled, &w_, [this](bool on) {
+        if (on) yesSampleClick();
+    });
+    QObject::connect(noSample, &QRadioButton::toggled, &w_, [this](bool on) {
+        if (on) noSampleClick();
+    });
+    QObject::connect(OpenSampleButton, &QPushButton::clicked, &w_, [this] { OpenSampleButtonClick(); });
 }
 
 TVideoCdPage::~TVideoCdPage() {

@@ -6,12 +6,14 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/video_cd_page/build_list_editor.h"
 #include "disc/mpeg_file_list.h"
 #include "disc/vcd_track_list.h"
+#include "tools/sample_clip.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -27,6 +29,7 @@ class QTableWidget;
 class QWidget;
 class TClickLabel;
 class TForm1;
+class TSampleCreateForm;
 
 namespace platform::qt {
 class QtStringGrid;
@@ -61,6 +64,9 @@ public:
     void pauseTimeMsgChange();
     void yesFolderClick();
     void noFolderClick();
+    void yesSampleClick();
+    void noSampleClick();
+    void OpenSampleButtonClick();
     void namingLabelClick();
     void volumeExpandButtonClick();
     void saveButtonClick();
@@ -83,6 +89,16 @@ public:
     // Start is usable for MPEG methods only while the list has entries.
     void UpdateStart();
     void SetTexts();
+
+    // The clip a build adds: only with "Yes" ticked and a clip marked in
+    // the window's editor.
+    std::optional<TSampleClipDescription> SampleClip();
+    // The marked clip as a task project stores it, and its file name; false
+    // when the editor holds none.
+    bool TakeSampleState(TSampleClipState& state, std::string& name);
+    // A task project's clip, replayed over the loaded list when "Yes" is
+    // ticked; false when it does not fit the list (no clip then).
+    bool ReplaySample(const TSampleClipState& state, const std::string& name);
 
     int Rows() const { return rows_->RowCount(); }
     TMpegFileList& List() { return *list_; }
@@ -131,6 +147,9 @@ private:
     // What the page does after files were added or the list was made anew.
     void AfterAdd();
     void EmptyListControls();
+    // The editor closed without OK: "Yes" stays only with a marked clip of
+    // this list.
+    void AfterEditorCancel(TSampleCreateForm& editor);
     void ShowEmptyFacts();
 
     void Layout(QWidget* sheet);

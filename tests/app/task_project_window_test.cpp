@@ -313,7 +313,10 @@ TEST_F(TaskProjects, VideoCdPageComesBackAsSaved) {
         for (const char* clip : {"clip_pal_vcd_c.mpg", "clip_pal_vcd.mpg", "clip_pal_vcd_b.mpg"})
             ASSERT_EQ(w->videoCdPage->AddFiles({Fixture(clip)}), 0);
         find<QRadioButton>(c.span)->setChecked(true);
+        // Ticked as a task does it, so that the clip editor is not shown.
+        w->batchActive = 1;
         find<QRadioButton>(c.sample ? "yesSample" : "noSample")->setChecked(true);
+        w->batchActive = 0;
         find<QLineEdit>("volName")->setText("MY_DISC");
         w->SaveDialog.FileName = out("image");
         find<QLineEdit>("saveFileField")->setText(QString::fromStdString(out("image")));

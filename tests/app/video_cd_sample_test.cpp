@@ -1,0 +1,209 @@
+// The video-cd page's sample clip choice through the real window: "Yes"
+// opens the window's own clip editor on a copy of the build list, the
+// choice stays "Yes" only with a marked clip, the build writes that clip,
+// and a task project carries it.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+
+#include "tests/app/window_test_app.h"
+#include "tests/app/video_cd_page_fixture.h"
+#include "tests/engine/job_harness.h"
+#include "tests/support/media_player_fake.h"
+#include "tools/sample_clip_window.h"
+
+using namespace vcdpage;
+
+namespace {
+
+// Six seconds in ten GOPs: room for a clip of several GOPs.
+const std::string kLong = Fixture("sample_pal_vcd.mpg");
+
+struct Sample : Page {
+    int editorShown = 0;
+
+    void SetUp() override {
+        Page::SetUp();
+        TSampleCreateForm::playerFactory = [](QWidget*, QWidget**) {
+            return std::unique_ptr<platform::MediaPlayer>(new fakes::RecordingMediaPlayer);
+        };
+    }
+    void TearDown() override {
+        Page::TearDown();
+        TSampleCreateForm::playerFactory = nullptr;
+    }
+    // What the user does in the editor once it is shown modally.
+    void inEditor(std::function<void(TSampleCreateForm&)> act) {
+        QTimer::singleShot(0, [this, act] {
+            auto* editor = qobject_cast<TSampleCreateForm*>(QApplication::activeModalWidget());
+            ASSERT_NE(editor, nullptr) << "the clip editor is not shown";
+            ++editorShown;
+            act(*editor);
+        });
+    }
+    // Row `row` of the editor's grid (row 0 holds the titles); one GOP in,
+    // mark, `gops` GOPs on, the name, OK.
+    static void markClip(TSampleCreateForm& e, int row, int gops, const std::string& name) {
+        e.TrackListGrid->setCurrentCell(row, 2);
+        e.TrackListGridClick();
+        e.vidTCUp->click();
+        e.markButton->click();
+        for (int i = 0; i < gops; ++i) e.vidTCUp->click();
+        e.FilenameText->setText(QString::fromStdString(name));
+        e.FilenameTextChange();
+        e.okButton->click();
+    }
+    bool yes() { return find<QRadioButton>("yesSample")->isChecked(); }
+    bool no() { return find<QRadioButton>("noSample")->isChecked(); }
+};
+
+// Yes shows the editor on the page's rows; the clip marked there is written
+// by the build, beside the image or in SAMPLE/ with separate folders, and
+// holds exactly the frames between the marks.
+TEST_F(Sample, MarkedClipIsWrittenByTheBuild) {
+    if (std::system("ffprobe -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffprobe missing";
+    for (bool folders : {false, true}) {
+        SCOPED_TRACE(folders ? "separate folders" : "beside the image");
+        Open();
+        EXPECT_FALSE(find<QWidget>("yesSample")->isEnabled()) << "no list, no clip";
+        add({kA, kLong, kC});
+        for (const char* name : {"yesSample", "noSample", "OpenSampleButton"})
+            EXPECT_TRUE(find<QWidget>(name)->isEnabled()) << name;
+        if (folders) click("yesFolder");
+        TSampleClipEditor* model = nullptr;
+        inEditor([&](TSampleCreateForm& e) {
+            model = &e.model();
+            ASSERT_EQ(e.model().grid.size(), 4u) << "title row and the three entries";
+            EXPECT_EQ(e.model().grid[1][2], kA);
+            EXPECT_EQ(e.model().grid[3][2], kC);
+            QDir().mkpath(QString(PELLMOR_BUILD_DIR) + "/screenshots");
+            if (!folders) e.grab().save(QString(PELLMOR_BUILD_DIR) + "/screenshots/sample-editor-on-build-list.png");
+            markClip(e, 2, 2, "pick.mpg");
+        });
+        click("yesSample");
+        ASSERT_EQ(editorShown, folders ? 2 : 1);
+        ASSERT_NE(model, nullptr);
+        EXPECT_TRUE(yes());
+        EXPECT_FALSE(no());
+        const TSampleClipDescription clip = model->Description();
+        EXPECT_EQ(clip.sourcePath, kLong);
+        ASSERT_GT(clip.outFrame, clip.inFrame);
+
+        files.scriptSave(dir + "/movie.bin");
+        click("saveButton");
+        click("startVCDButton");
+        ASSERT_TRUE(waitForJob());
+        const std::string sample = dir + (folders ? "/SAMPLE/pick.mpg" : "/pick.mpg");
+        ASSERT_TRUE(harness::Exists(sample));
+        EXPECT_NE(w->generatedFiles.find("\"" + sample + "\""), std::string::npos) << w->generatedFiles;
+        EXPECT_EQ(harness::Frames(sample), std::to_string(clip.outFrame - clip.inFrame));
+        EXPECT_TRUE(harness::Exists(dir + "/movie.cue"));
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+}
+
+// Yes stays ticked only while the editor holds a marked clip of the list;
+// the button reopens the editor, and its Cancel keeps the clip.
+TEST_F(Sample, YesStaysOnlyWithAMarkedClip) {
+    struct Case {
+        const char* what;
+        std::function<void(TSampleCreateForm&)> first;
+        std::function<void(TSampleCreateForm&)> reopen;  // through OpenSampleButton; none: not reopened
+        bool yesAfter;
+    };
+    const auto cancel = [](TSampleCreateForm& e) { e.cancelButton->click(); };
+    const auto mark = [](TSampleCreateForm& e) { markClip(e, 1, 1, "a-sample.mpg"); };
+    const Case cases[] = {
+        {"cancelled", cancel, nullptr, false},
+        {"closed with the close box", [](TSampleCreateForm& e) { e.close(); }, nullptr, false},
+        {"marked", mark, nullptr, true},
+        {"marked, reopened, cancelled", mark, cancel, true},
+        {"marked, reopened, cleared, closed", mark,
+         [](TSampleCreateForm& e) {
+             e.clearButton->click();
+             e.close();
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Open();
+        add({kLong, kA});
+        inEditor(c.first);
+        click("yesSample");
+        TSampleClipState before{};
+        if (c.reopen) {
+            ASSERT_TRUE(w->OwnSampleEditor().model().SaveClipState(before));
+            inEditor(c.reopen);
+            click("OpenSampleButton");
+        }
+        EXPECT_EQ(yes(), c.yesAfter);
+        EXPECT_NE(no(), c.yesAfter);
+        EXPECT_EQ(w->videoCdPage->SampleClip().has_value(), c.yesAfter);
+        if (c.yesAfter && c.reopen) {
+            TSampleClipState after{};
+            ASSERT_TRUE(w->OwnSampleEditor().model().SaveClipState(after));
+            EXPECT_EQ(after, before) << "Cancel keeps the clip";
+        }
+    }
+}
+
+// While a task is loaded or run, Yes copies the list but shows nothing; [x]
+// forgets the clip.
+TEST_F(Sample, BatchTicksWithoutTheEditorAndClearForgetsTheClip) {
+    Open();
+    add({kLong, kA});
+    w->batchActive = 1;
+    QTimer::singleShot(0, [this] {
+        if (auto* m = QApplication::activeModalWidget()) {
+            ++editorShown;
+            m->close();
+        }
+    });
+    find<QRadioButton>("yesSample")->setChecked(true);
+    QCoreApplication::processEvents();
+    w->batchActive = 0;
+    EXPECT_EQ(editorShown, 0);
+    EXPECT_TRUE(yes());
+    EXPECT_EQ(w->OwnSampleEditor().model().grid.size(), 3u) << "the list was copied";
+
+    inEditor([](TSampleCreateForm& e) { markClip(e, 1, 1, "x.mpg"); });
+    click("OpenSampleButton");
+    ASSERT_TRUE(w->videoCdPage->SampleClip().has_value());
+    click("ClearButton");
+    EXPECT_FALSE(w->videoCdPage->SampleClip().has_value());
+    EXPECT_FALSE(w->OwnSampleEditor().model().clipSet);
+    EXPECT_TRUE(no());
+}
+
+// A task project keeps the marked clip and its name: opened in a new
+// window, the same clip is marked again over the loaded list.
+TEST_F(Sample, TaskProjectCarriesTheClip) {
+    Open();
+    add({kA, kB, kLong});
+    inEditor([](TSampleCreateForm& e) { markClip(e, 3, 2, "kept-name.mpg"); });
+    click("yesSample");
+    const TSampleClipDescription saved = w->OwnSampleEditor().model().Description();
+    w->SaveDialog.FileName = dir + "/image.bin";
+    const std::string project = dir + "/clip.ktp";
+    ASSERT_EQ(w->WriteTaskProject(project), 0);
+
+    Open();
+    ASSERT_EQ(w->ReadTaskProject(project), 0);
+    EXPECT_EQ(editorShown, 1) << "loading shows no editor";
+    EXPECT_TRUE(yes());
+    const std::optional<TSampleClipDescription> read = w->videoCdPage->SampleClip();
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->sourcePath, kLong);
+    EXPECT_EQ(read->inOffset, saved.inOffset);
+    EXPECT_EQ(read->outOffset, saved.outOffset);
+    EXPECT_EQ(read->inFrame, saved.inFrame);
+    EXPECT_EQ(read->outFrame, saved.outFrame);
+    EXPECT_EQ(read->outputName, "kept-name.mpg");
+}
+
+}  // namespace
