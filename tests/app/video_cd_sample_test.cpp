@@ -35,14 +35,14 @@ struct Sample : Page {
         Page::TearDown();
         TSampleCreateForm::playerFactory = nullptr;
     }
-    // What the user does in the editor once it is shown modally.
-    void inEditor(std::function<void(TSampleCreateForm&)> act) {
-        QTimer::singleShot(0, [this, act] {
-            auto* editor = qobject_cast<TSampleCreateForm*>(QApplication::activeModalWidget());
-            ASSERT_NE(editor, nullptr) << "the clip editor is not shown";
-            ++editorShown;
-            act(*editor);
-        });
+    // Clicks the button, then does what the user does in the clip editor it
+    // shows modally.
+    void inEditor(const char* button, const std::function<void(TSampleCreateForm&)>& act) {
+        WhileModal<TSampleCreateForm>([&] { click(button); },
+                                      [&](TSampleCreateForm& e) {
+                                          ++editorShown;
+                                          act(e);
+                                      });
     }
     // Row `row` of the editor's grid (row 0 holds the titles); one GOP in,
     // mark, `gops` GOPs on, the name, OK.
@@ -74,7 +74,7 @@ TEST_F(Sample, MarkedClipIsWrittenByTheBuild) {
             EXPECT_TRUE(find<QWidget>(name)->isEnabled()) << name;
         if (folders) click("yesFolder");
         TSampleClipEditor* model = nullptr;
-        inEditor([&](TSampleCreateForm& e) {
+        inEditor("yesSample", [&](TSampleCreateForm& e) {
             model = &e.model();
             ASSERT_EQ(e.model().grid.size(), 4u) << "title row and the three entries";
             EXPECT_EQ(e.model().grid[1][2], kA);
@@ -83,7 +83,6 @@ TEST_F(Sample, MarkedClipIsWrittenByTheBuild) {
             if (!folders) e.grab().save(QString(PELLMOR_BUILD_DIR) + "/screenshots/sample-editor-on-build-list.png");
             markClip(e, 2, 2, "pick.mpg");
         });
-        click("yesSample");
         ASSERT_EQ(editorShown, folders ? 2 : 1);
         ASSERT_NE(model, nullptr);
         EXPECT_TRUE(yes());
@@ -133,13 +132,11 @@ TEST_F(Sample, YesStaysOnlyWithAMarkedClip) {
         SCOPED_TRACE(c.what);
         Open();
         add({kLong, kA});
-        inEditor(c.first);
-        click("yesSample");
+        inEditor("yesSample", c.first);
         TSampleClipState before{};
         if (c.reopen) {
             ASSERT_TRUE(w->OwnSampleEditor().model().SaveClipState(before));
-            inEditor(c.reopen);
-            click("OpenSampleButton");
+            inEditor("OpenSampleButton", c.reopen);
         }
         EXPECT_EQ(yes(), c.yesAfter);
         EXPECT_NE(no(), c.yesAfter);
@@ -171,8 +168,7 @@ TEST_F(Sample, BatchTicksWithoutTheEditorAndClearForgetsTheClip) {
     EXPECT_TRUE(yes());
     EXPECT_EQ(w->OwnSampleEditor().model().grid.size(), 3u) << "the list was copied";
 
-    inEditor([](TSampleCreateForm& e) { markClip(e, 1, 1, "x.mpg"); });
-    click("OpenSampleButton");
+    inEditor("OpenSampleButton", [](TSampleCreateForm& e) { markClip(e, 1, 1, "x.mpg"); });
     ASSERT_TRUE(w->videoCdPage->SampleClip().has_value());
     click("ClearButton");
     EXPECT_FALSE(w->videoCdPage->SampleClip().has_value());
@@ -185,8 +181,7 @@ TEST_F(Sample, BatchTicksWithoutTheEditorAndClearForgetsTheClip) {
 TEST_F(Sample, TaskProjectCarriesTheClip) {
     Open();
     add({kA, kB, kLong});
-    inEditor([](TSampleCreateForm& e) { markClip(e, 3, 2, "kept-name.mpg"); });
-    click("yesSample");
+    inEditor("yesSample", [](TSampleCreateForm& e) { markClip(e, 3, 2, "kept-name.mpg"); });
     const TSampleClipDescription saved = w->OwnSampleEditor().model().Description();
     w->SaveDialog.FileName = dir + "/image.bin";
     const std::string project = dir + "/clip.ktp";

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "app/main_window/main_window.h"
+#include "platform/qt/media_player_qt.h"
 
 // Fontconfig keeps its caches for the life of the process; that is not ours.
 // Not inline: the sanitizer looks the symbol up, so it must be emitted (each
@@ -20,6 +21,8 @@ inline QApplication& WindowTestApp() {
     static char name[] = "window_test";
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
+        // The media backend the program chooses at its start.
+        platform::qt::ChooseMediaBackend();
         auto* a = new QApplication(argc, argv);
         TForm1::ApplyApplicationStyle();
         return a;
