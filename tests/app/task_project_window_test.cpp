@@ -74,6 +74,8 @@ struct TaskProjects : ::testing::Test {
     fakes::ScriptedFileDialogs files;
     fakes::RecordingShell shell;
     std::string dir;
+    // The window's own clip editor is made when "Yes" is ticked.
+    FakeClipEditorPlayer fakePlayer;
     std::unique_ptr<TForm1> w;
 
     void SetUp() override {

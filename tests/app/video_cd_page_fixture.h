@@ -48,6 +48,8 @@ struct Page : ::testing::Test {
     fakes::ScriptedFileDialogs files;
     fakes::RecordingShell shell;
     std::string dir;
+    // The window's own clip editor is made when "Yes" is ticked.
+    FakeClipEditorPlayer fakePlayer;
     std::unique_ptr<TForm1> w;
 
     void SetUp() override {

@@ -12,7 +12,6 @@
 #include "tests/app/window_test_app.h"
 #include "tests/app/video_cd_page_fixture.h"
 #include "tests/engine/job_harness.h"
-#include "tests/support/media_player_fake.h"
 #include "tools/sample_clip_window.h"
 
 using namespace vcdpage;
@@ -25,16 +24,6 @@ const std::string kLong = Fixture("sample_pal_vcd.mpg");
 struct Sample : Page {
     int editorShown = 0;
 
-    void SetUp() override {
-        Page::SetUp();
-        TSampleCreateForm::playerFactory = [](QWidget*, QWidget**) {
-            return std::unique_ptr<platform::MediaPlayer>(new fakes::RecordingMediaPlayer);
-        };
-    }
-    void TearDown() override {
-        Page::TearDown();
-        TSampleCreateForm::playerFactory = nullptr;
-    }
     // Clicks the button, then does what the user does in the clip editor it
     // shows modally.
     void inEditor(const char* button, const std::function<void(TSampleCreateForm&)>& act) {

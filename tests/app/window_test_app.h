@@ -10,6 +10,8 @@
 
 #include "app/main_window/main_window.h"
 #include "platform/qt/media_player_qt.h"
+#include "tests/support/media_player_fake.h"
+#include "tools/sample_clip_window.h"
 
 // Fontconfig keeps its caches for the life of the process; that is not ours.
 // Not inline: the sanitizer looks the symbol up, so it must be emitted (each
@@ -29,6 +31,19 @@ inline QApplication& WindowTestApp() {
     }();
     return *app;
 }
+
+// While it lives, clip editors get the recording player instead of the Qt
+// one, whose media backend is not what window tests are about.
+struct FakeClipEditorPlayer {
+    FakeClipEditorPlayer() {
+        TSampleCreateForm::playerFactory = [](QWidget*, QWidget**) {
+            return std::unique_ptr<platform::MediaPlayer>(new fakes::RecordingMediaPlayer);
+        };
+    }
+    ~FakeClipEditorPlayer() { TSampleCreateForm::playerFactory = nullptr; }
+    FakeClipEditorPlayer(const FakeClipEditorPlayer&) = delete;
+    FakeClipEditorPlayer& operator=(const FakeClipEditorPlayer&) = delete;
+};
 
 // Clicks something that opens a modal window of type W, runs act while it is
 // shown and returns the modal result it ended with (-1: none was shown).
