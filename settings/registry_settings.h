@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/records.h"
+#include "engine/methods.h"
 #include "platform/registry.h"
 
 inline constexpr const char* kSettingsKey = "\\Software\\Pellmor";
@@ -65,8 +66,8 @@ private:
 // The main-window side of the settings: what the load sets and the save reads.
 struct MainWindowValues {
     // Set by the full load (always: stored or default).
-    int32_t lastMethod = 2;
-    int32_t lastBuildVCDMethod = 1;
+    int32_t lastMethod = Index(Method::CueBinToMpeg);
+    int32_t lastBuildVCDMethod = Index(VcdMethod::MpegToCueBin);
     bool fixErrors = false, removeBumper = false, toast = false;
     int32_t trackPause = 5;
     bool videoCdMode = true;

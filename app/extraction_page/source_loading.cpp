@@ -16,6 +16,7 @@
 #include "batch/handoff.h"
 #include "core/message_reporter.h"
 #include "core/result_codes.h"
+#include "engine/methods.h"
 #include "engine/source_loader.h"
 #include "engine/source_scan.h"
 #include "platform/qt/controls_qt.h"
@@ -84,7 +85,7 @@ void TExtractionPage::loadButtonClick() {
     if (r != 0 || w_.pageMode != 0 || w_.batchActive) return;
     // Archives and several chosen files become batch tasks; a single
     // source needs nothing more.
-    if (w_.methodIndex == 0 || w_.methodIndex == 1)
+    if (ExtractionMethod(w_.methodIndex).load == SourceForm::Archive)
         HandOffArchives();
     else if (LoadsSeveralSources(w_.methodIndex) && w_.OpenDialog.Files.size() > 1 &&
              w_.SaveDialog.Files.size() == w_.OpenDialog.Files.size())

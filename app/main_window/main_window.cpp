@@ -249,9 +249,10 @@ void TForm1::FormCreate() {
     videoCdPage->Start(imageCapacity_, imageMargin_);
 
     runState->running = 0;
-    extractionPage->methodBox->setCurrentIndex(0);
-    videoCdPage->buildVCDMethod->setCurrentIndex(0);
-    methodIndex = 0;
+    // The first item of each box until the settings name the last methods.
+    extractionPage->methodBox->setCurrentIndex(Index(Method::RarToCueBinToMpeg));
+    videoCdPage->buildVCDMethod->setCurrentIndex(Index(VcdMethod::MpegToTocBin));
+    methodIndex = Index(Method::RarToCueBinToMpeg);
     previewIndex = 0;
     MainConfig->passive = 0;
     batchListOpen = 0;

@@ -23,6 +23,7 @@
 #include "app/main_window/main_window.h"
 #include "batch/batch_window.h"
 #include "core/temp_file.h"
+#include "engine/methods.h"
 #include "engine/task_project.h"
 #include "platform/qt/text.h"
 #include "settings/registry_settings.h"
@@ -140,7 +141,7 @@ struct BatchHandoff : ::testing::Test {
         std::ofstream f(source, std::ios::binary);
         for (int i = 0; i < 1000; ++i) f.write(clip.data(), static_cast<std::streamsize>(clip.size()));
         TaskProject p;
-        p.method = 10;
+        p.method = Index(Method::MpegToMpeg);
         p.inputs = {source};
         p.outputName = out + "/long_out.mpg";
         return p;
@@ -161,7 +162,7 @@ TEST_F(BatchHandoff, TransferAddsOneTaskAndOneFileEachTime) {
     ASSERT_NE(w->BatchForm, nullptr);
     EXPECT_TRUE(w->BatchForm->isVisible());
     EXPECT_EQ(batch().list().taskCount(), 0) << "nothing to hand over without an output name";
-    load(2, Fixture("vcd_pal3.cue"), out + "/movie.mpg");
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out + "/movie.mpg");
     taskItem(2);
     EXPECT_EQ(batch().list().taskCount(), 0) << "the batch list item adds no task";
     transfer();
@@ -214,7 +215,7 @@ TEST_F(BatchHandoff, ThreeCueSheetsBecomeThreeTasksThatGiveEveryClip) {
     EXPECT_TRUE(dialogs.shown().empty()) << dialogs.shown().front().message;
 
     // A job started by hand afterwards does not answer the batch window.
-    load(2, Fixture("vcd_ntsc.cue"), out + "/by_hand.mpg");
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_ntsc.cue"), out + "/by_hand.mpg");
     find<QPushButton>("startButton")->click();
     ASSERT_TRUE(waitFor([this] { return !w->WorkerBusy(); }));
     EXPECT_EQ(Md5(out + "/by_hand_01.mpg"), manifest.at("vcd_ntsc.cue")[0].md5);
@@ -226,7 +227,7 @@ TEST_F(BatchHandoff, ThreeCueSheetsBecomeThreeTasksThatGiveEveryClip) {
 // cue/bin extraction that is movie_01.mpg. Chained on through a dat and back,
 // the clip comes out whole.
 TEST_F(BatchHandoff, ChainedProjectsTakeThePreviousJobsFirstFile) {
-    load(2, Fixture("vcd_pal3.cue"), out + "/movie.mpg");
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out + "/movie.mpg");
     transfer();
     // "Use previous task output as input file": only the output is asked.
     method(9);
@@ -260,7 +261,7 @@ TEST_F(BatchHandoff, ChainedProjectsTakeThePreviousJobsFirstFile) {
 // Batch" the next task runs, with "Stop Batch" none does; no box opens.
 TEST_F(BatchHandoff, ProjectsThatFailSendFailed) {
     TaskProject good;
-    good.method = 2;
+    good.method = Index(Method::CueBinToMpeg);
     good.inputs = {Fixture("vcd_ntsc.cue")};
     good.outputName = out + "/good.mpg";
     TaskProject missingSource = good;
@@ -335,7 +336,7 @@ TEST_F(BatchHandoff, ArchivesGiveTheirRowsAndRunThroughTheirProjects) {
 TEST_F(BatchHandoff, CloseKeepsOnlyTheProjectsASavedListNames) {
     const std::string other = temp + "/~other_tmp.ktp";
     std::ofstream(other) << "x";
-    load(2, Fixture("vcd_ntsc.cue"), out + "/movie.mpg");
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_ntsc.cue"), out + "/movie.mpg");
     transfer();
     transfer();
     files.scriptSave(dir + "/list.ktq");
@@ -354,7 +355,7 @@ TEST_F(BatchHandoff, CloseKeepsOnlyTheProjectsASavedListNames) {
 // While a batch runs the main window's job controls stay disabled and "[x]"
 // leaves the list alone; closing the window stops the batch and its child.
 TEST_F(BatchHandoff, RunningBatchLocksTheJobControlsAndTheCloseStopsIt) {
-    load(2, Fixture("vcd_ntsc.cue"), out + "/movie.mpg");
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_ntsc.cue"), out + "/movie.mpg");
     ASSERT_TRUE(find<QPushButton>("startButton")->isEnabled());
     const std::string pidFile = dir + "/pid";
     batch().AddCommandTask("echo $$ > '" + pidFile + "'; exec sleep 60");
@@ -381,7 +382,7 @@ TEST_F(BatchHandoff, ControlsComeBackAndClearEmptiesTheListAfterTheBatch) {
     for (const char* name : {"browseButton", "methodBox", "taskButton", "ClearButton", "PassiveBox"})
         EXPECT_TRUE(find<QWidget>(name)->isEnabled()) << name;
     // The batch reset the page before its task; a new load may start again.
-    load(2, Fixture("vcd_ntsc.cue"), out + "/movie.mpg");
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_ntsc.cue"), out + "/movie.mpg");
     EXPECT_TRUE(find<QPushButton>("startButton")->isEnabled());
     w->ClearButtonClick();
     EXPECT_EQ(batch().list().taskCount(), 0);
@@ -390,7 +391,7 @@ TEST_F(BatchHandoff, ControlsComeBackAndClearEmptiesTheListAfterTheBatch) {
 // A batch task that finds CD-i subtitles with the box ticked logs it and
 // opens no window that nobody would close.
 TEST_F(BatchHandoff, SubtitlesFoundInABatchOpenNoWindow) {
-    load(2, Fixture("cdi_subs.cue"), out + "/subs.mpg");
+    load(Index(Method::CueBinToMpeg), Fixture("cdi_subs.cue"), out + "/subs.mpg");
     find<QCheckBox>("subCheckBox")->setChecked(true);
     transfer();
     bool modal = false;
@@ -414,7 +415,7 @@ TEST_F(BatchHandoff, SubtitlesFoundInABatchOpenNoWindow) {
 TEST_F(BatchHandoff, StopDuringAJobFailsItsRowAndRunsNothingAfter) {
     const TaskProject longJob = LongJob();
     TaskProject after;
-    after.method = 2;
+    after.method = Index(Method::CueBinToMpeg);
     after.inputs = {Fixture("vcd_ntsc.cue")};
     after.outputName = out + "/after.mpg";
     batch().list().AppendStored({{"Load task project", "Continue Batch / Query YES", writeProject(longJob), ""},

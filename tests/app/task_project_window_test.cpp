@@ -447,7 +447,7 @@ TEST_F(TaskProjects, NamesAreBytesAndWindowsPathsAreFound) {
     fs::copy_file(Fixture("vcd_pal3.cue"), out("movie.cue"));
     fs::create_symlink(Fixture("vcd_pal3.bin"), out("vcd_pal3.bin"));
     TaskProject p;
-    p.method = 2;
+    p.method = Index(Method::CueBinToMpeg);
     p.outputName = out("movie.mpg");
     p.inputs = {"C:\\rips\\movie.cue"};
     std::string bytes;

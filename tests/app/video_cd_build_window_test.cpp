@@ -132,13 +132,14 @@ TEST_F(Build, SvcdCueAndVcdTocReadBack) {
     NEED_TOOLS();
     struct Case {
         bool svcd;
-        int method;
+        VcdMethod method;
         std::vector<std::string> clips;
         const char* detected;
-    } cases[] = {{true, 1, {kSvcd}, "SVCD detected"}, {false, 0, {kA, kB}, "VCD 2.0 detected"}};
+    } cases[] = {{true, VcdMethod::MpegToCueBin, {kSvcd}, "SVCD detected"},
+                   {false, VcdMethod::MpegToTocBin, {kA, kB}, "VCD 2.0 detected"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.detected);
-        Open(-1, c.method);
+        Open(-1, Index(c.method));
         find<QCheckBox>(c.svcd ? "SVCDCheckBox" : "VCDCheckBox")->setChecked(true);
         add(c.clips);
         const std::string out = dir + (c.svcd ? "/svcd" : "/vcd");
@@ -146,7 +147,7 @@ TEST_F(Build, SvcdCueAndVcdTocReadBack) {
         startInto(out + "/movie.bin");
         ASSERT_TRUE(waitForJob());
         std::string args;
-        if (c.method == 0) {
+        if (c.method == VcdMethod::MpegToTocBin) {
             const std::string toc = Tool("cdrdao show-toc " + Quote(out + "/movie.toc"));
             int tracks = 0;
             for (size_t at = toc.find("Mode MODE2_RAW"); at != std::string::npos; at = toc.find("Mode MODE2_RAW", at + 1))
@@ -201,14 +202,15 @@ TEST_F(Build, SpannedImagesEachHoldTheirOwnClips) {
 TEST_F(Build, CifAndNrgBecomeCueBin) {
     NEED_TOOLS();
     struct Case {
-        int method;
+        VcdMethod method;
         const char* source;
         const char* reference;  // the same disc as cue/bin
         const char* volume;
-    } cases[] = {{3, "vcd_pal3.nrg", "vcd_pal3.cue", "PELLTEST"}, {2, "vcd_ntsc.cif", "vcd_ntsc.cue", ""}};
+    } cases[] = {{VcdMethod::NrgToCueBin, "vcd_pal3.nrg", "vcd_pal3.cue", "PELLTEST"},
+                   {VcdMethod::CifToCueBin, "vcd_ntsc.cif", "vcd_ntsc.cue", ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source);
-        Open(-1, c.method);
+        Open(-1, Index(c.method));
         const std::string out = dir + "/" + c.source;
         std::filesystem::create_directories(out);
         files.scriptOpen(Fixture(c.source));

@@ -28,6 +28,7 @@
 #include "core/helpers.h"
 #include "core/records.h"
 #include "disc/mpeg_file_list.h"
+#include "engine/methods.h"
 #include "settings/registry_settings.h"
 #include "tests/support/fakes.h"
 
@@ -75,7 +76,7 @@ struct Page : ::testing::Test {
         return s;
     }
     // The window on its video-cd page with an MPEG method chosen.
-    TForm1& Open(int64_t capacity = -1, int method = 1) {
+    TForm1& Open(int64_t capacity = -1, int method = Index(VcdMethod::MpegToCueBin)) {
         w = std::make_unique<TForm1>(Services(capacity));
         w->show();
         w->buildVCDButtonClick();

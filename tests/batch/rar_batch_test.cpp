@@ -39,7 +39,7 @@ public:
             sequencer->SetDecompressing(0);
             source = sequencer->GetGeneratedFile();
             harness::Job job;
-            result = job.LoadAndRun(2, source, output_);
+            result = job.LoadAndRun(Method::CueBinToMpeg, source, output_);
         }
         Answer(result);
     }
