@@ -7,7 +7,9 @@
 #include "platform/qt/text.h"
 
 #ifdef PELLMOR_HAVE_MULTIMEDIA
+#include <QAudioDevice>
 #include <QAudioOutput>
+#include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QVideoWidget>
 #endif
@@ -20,17 +22,21 @@ void ChooseMediaBackend() {
 
 #ifdef PELLMOR_HAVE_MULTIMEDIA
 
+// The outputs are declared first so that the player, which holds them, goes
+// before them.
 struct QtMediaPlayer::Impl {
-    QMediaPlayer player;
     QAudioOutput audio;
     QVideoWidget* video = nullptr;
+    QMediaPlayer player;
     std::string file;
 };
 
 QtMediaPlayer::QtMediaPlayer(QWidget* parent) : impl_(std::make_unique<Impl>()) {
     impl_->video = new QVideoWidget(parent);
     impl_->video->setObjectName("ActiveMovie1");
-    impl_->player.setAudioOutput(&impl_->audio);
+    // Without a sound device the ffmpeg backend's audio thread writes to a
+    // sink that was never opened and crashes; play such a machine silently.
+    if (!QMediaDevices::audioOutputs().isEmpty()) impl_->player.setAudioOutput(&impl_->audio);
     impl_->player.setVideoOutput(impl_->video);
     QObject::connect(&impl_->player, &QMediaPlayer::mediaStatusChanged, [this](QMediaPlayer::MediaStatus s) {
         if (s == QMediaPlayer::LoadedMedia && ReadyStateChange) ReadyStateChange(kReady);
@@ -38,8 +44,10 @@ QtMediaPlayer::QtMediaPlayer(QWidget* parent) : impl_(std::make_unique<Impl>()) 
 }
 
 QtMediaPlayer::~QtMediaPlayer() {
+    QObject::disconnect(&impl_->player, nullptr, nullptr, nullptr);
     impl_->player.stop();
     impl_->player.setVideoOutput(static_cast<QObject*>(nullptr));
+    impl_->player.setAudioOutput(nullptr);
 }
 
 QWidget* QtMediaPlayer::videoWidget() const { return impl_->video; }
