@@ -32,7 +32,7 @@ struct TBatchContext {
 };
 
 // A job's worker runs on its own copy of this record: a field the worker
-// reads must also be copied by TakeJobSpec (engine/job_spec.cpp).
+// reads must also be copied by TakeJobCopy (engine/job_copy.cpp).
 // Made and destroyed in the disc layer (disc/track_table.cpp), which knows
 // the track table the job owns.
 struct TJob {

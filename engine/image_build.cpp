@@ -157,9 +157,9 @@ int WriteThread::SelectBuildMethod(const TMethodEntry& e) {
     method_ = e.code;
     build_ = std::make_unique<TImageBuild>();
     TImageBuild& b = *build_;
-    if (!spec_->hasBuildList || spec_->buildList.empty()) return kNoMethodCode;
-    b.entries = spec_->buildList;
-    b.ptsOffset = spec_->buildPtsOffset;
+    if (!jobCopy_->hasBuildList || jobCopy_->buildList.empty()) return kNoMethodCode;
+    b.entries = jobCopy_->buildList;
+    b.ptsOffset = jobCopy_->buildPtsOffset;
     b.conversion = e.opener == Opener::BuildImage;
     b.manyImages = b.entries.back().image != b.entries.front().image;
     job_->writeSectorSize = 2352;
@@ -651,7 +651,7 @@ int WriteThread::WriteBuildSample() {
     h.eta = controls_->etaLabel;
     h.progress = controls_->progressBar;
     h.completed = controls_->completedLabel;
-    h.generatedFiles = &spec_->generatedFiles;
+    h.generatedFiles = &jobCopy_->generatedFiles;
     h.texts = lang_.get();
     if (WriteSample(*start_.sampleClip, dir, h) == 0) return 0;
     Report(kMsgError, msg::error::kCannotCreate, start_.yesFolder ? "Sample file" : "Sample File");

@@ -92,8 +92,8 @@ TProgressMeter::Shown TProgressMeter::Step(int64_t done, int64_t total, int64_t 
 
 // ---- Construction and thread ----
 
-WriteThread::WriteThread(std::unique_ptr<TJobSpec> spec)
-    : spec_(std::move(spec)), job_(&spec_->job), config_(&spec_->config), start_(spec_->start),
+WriteThread::WriteThread(std::unique_ptr<TJobCopy> jobCopy)
+    : jobCopy_(std::move(jobCopy)), job_(&jobCopy_->job), config_(&jobCopy_->config), start_(jobCopy_->start),
       controls_(job_->controls) {
     method_ = job_->method;
     pageMode_ = static_cast<int16_t>(job_->pageMode & 0xFFFF);
@@ -119,8 +119,8 @@ WriteThread::~WriteThread() {
     }
 }
 
-std::shared_ptr<WriteThread> WriteThread::Create(std::unique_ptr<TJobSpec> spec) {
-    std::shared_ptr<WriteThread> worker(new WriteThread(std::move(spec)));
+std::shared_ptr<WriteThread> WriteThread::Create(std::unique_ptr<TJobCopy> jobCopy) {
+    std::shared_ptr<WriteThread> worker(new WriteThread(std::move(jobCopy)));
     std::lock_guard<std::mutex> lock(gWorkersMutex);
     for (auto it = gWorkers.begin(); it != gWorkers.end();) {
         if ((*it)->Finished()) {
@@ -156,7 +156,7 @@ void WriteThread::Run() {
     Execute();
     // The end goes out once, after the worker's last touch of its job; the
     // receiver may join this thread, which then only has to return.
-    if (spec_->onEnd) spec_->onEnd(Outcome());
+    if (jobCopy_->onEnd) jobCopy_->onEnd(Outcome());
     finished_.store(true);
 }
 
@@ -164,7 +164,7 @@ TJobOutcome WriteThread::Outcome() const {
     TJobOutcome o;
     o.result = result_;
     o.batchTask = batchTask_;
-    o.generatedFiles = spec_->generatedFiles;
+    o.generatedFiles = jobCopy_->generatedFiles;
     o.readSectorSize = job_->readSectorSize;
     o.writeSectorSize = job_->writeSectorSize;
     o.sectorHeaderSize = job_->sectorHeaderSize;
@@ -226,7 +226,7 @@ int64_t WriteThread::NowSeconds() const {
 bool WriteThread::Running() const { return runState_ && runState_->running.load(std::memory_order_relaxed) == 1; }
 
 void WriteThread::AppendGenerated(const std::string& name) {
-    if (!name.empty() && name != kPassiveOutput) spec_->generatedFiles += "\"" + name + "\" ";
+    if (!name.empty() && name != kPassiveOutput) jobCopy_->generatedFiles += "\"" + name + "\" ";
 }
 
 // ---- Frame operations ----
@@ -394,7 +394,7 @@ void WriteThread::Execute() {
     // Set only by the first sector's check, and never with the option on.
     config_->sequenceCorrection = 0;
 
-    spec_->generatedFiles.clear();
+    jobCopy_->generatedFiles.clear();
 
     if (result_ == 0 && !build && config_->RemoveCDIBumper && !config_->bumperRemoved) {
         RemoveCdiBumper();
@@ -420,7 +420,7 @@ void WriteThread::Execute() {
     // A track the source holds only in part lost stream data: never a success.
     if (result_ == 0 && (streamCut_ || (streamMissing_ && jobBytes_ == 0))) result_ = result::kNoMpegStream;
     if (result_ == 0 && !config_->passive) {
-        if (start_.previewButton && !spec_->generatedFiles.empty())
+        if (start_.previewButton && !jobCopy_->generatedFiles.empty())
             start_.previewButton->setEnabled(true);
         if (!build) outputSize_ = static_cast<int64_t>(outputBytes_);
     }
@@ -688,9 +688,9 @@ void WriteThread::EndOfRun() {
     // The result answers the batch window only when a batch task really runs
     // this job (the prompt flags carry the batch bit) and the batch listens.
     batchTask_ = controls_ && controls_->batchFlag && controls_->batchFlag->load() == 1 &&
-                 (config_->DisableErrorPrompts & 0x8000) && spec_->batchListening;
+                 (config_->DisableErrorPrompts & 0x8000) && jobCopy_->batchListening;
     if (batchTask_) {
-        for (platform::FileDialogState* d : {&spec_->openDialog, &spec_->saveDialog}) {
+        for (platform::FileDialogState* d : {&jobCopy_->openDialog, &jobCopy_->saveDialog}) {
             d->Files.clear();
             d->FileName.clear();
         }

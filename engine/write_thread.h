@@ -1,7 +1,7 @@
 // The worker that runs one job from start to end on its own thread: opens the
 // source, walks the selected tracks sector by sector, repairs, pads and splits
 // the stream and writes the outputs. It reports only through the job's
-// controls block and ReportMessage. It runs from a TJobSpec, its own copy of
+// controls block and ReportMessage. It runs from a TJobCopy, its own copy of
 // everything it reads from the window, and hands back a TJobOutcome at the end.
 #pragma once
 
@@ -16,7 +16,7 @@
 
 #include "core/records.h"
 #include "engine/methods.h"
-#include "engine/job_spec.h"
+#include "engine/job_copy.h"
 #include "platform/controls.h"
 
 class TFileIO;
@@ -85,11 +85,11 @@ private:
 
 class WriteThread {
 public:
-    // Starts the job at once on a new thread; the worker owns the spec. The
-    // spec's controls block is a new one, freed by the worker at the end, and
+    // Starts the job at once on a new thread; the worker owns the copy. The
+    // copy's controls block is a new one, freed by the worker at the end, and
     // the caller has set the run state. The thread object is kept alive by
     // the worker itself until it ends, so the caller may drop the pointer.
-    static std::shared_ptr<WriteThread> Create(std::unique_ptr<TJobSpec> spec);
+    static std::shared_ptr<WriteThread> Create(std::unique_ptr<TJobCopy> jobCopy);
 
     ~WriteThread();
     WriteThread(const WriteThread&) = delete;
@@ -102,7 +102,7 @@ public:
     int Result() const { return result_; }
 
 private:
-    explicit WriteThread(std::unique_ptr<TJobSpec> spec);
+    explicit WriteThread(std::unique_ptr<TJobCopy> jobCopy);
     void Run();
     TJobOutcome Outcome() const;
     void Execute();
@@ -192,9 +192,9 @@ private:
     bool RawOutput() const;
     size_t OutWrite(const void* data, size_t count);
 
-    std::unique_ptr<TJobSpec> spec_;
-    TJob* job_;        // the spec's
-    TConfig* config_;  // the spec's
+    std::unique_ptr<TJobCopy> jobCopy_;
+    TJob* job_;        // the copy's
+    TConfig* config_;  // the copy's
     TJobStart& start_;
     TJobControls* controls_;
     std::shared_ptr<const TLanguageSet> lang_;

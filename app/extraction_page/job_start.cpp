@@ -24,7 +24,7 @@
 #include "core/result_codes.h"
 #include "engine/disk_space.h"
 #include "engine/methods.h"
-#include "engine/job_spec.h"
+#include "engine/job_copy.h"
 #include "engine/write_thread.h"
 #include "platform/qt/gui_thread.h"
 #include "platform/qt/text.h"
@@ -276,11 +276,11 @@ void TExtractionPage::startButtonClick() {
     w_.stopRequested_ = false;
     // The worker gets copies of the records, taken here; it hands back what
     // the window keeps once, at its end (TForm1::JobEnded).
-    auto spec = TakeJobSpec(*w_.MainJob, *w_.MainConfig, controls.get(), w_.generatedFiles, std::move(start));
+    auto jobCopy = TakeJobCopy(*w_.MainJob, *w_.MainConfig, controls.get(), w_.generatedFiles, std::move(start));
     controls.reset();
-    spec->batchListening = static_cast<bool>(w_.onJobEnded);
-    spec->onEnd = w_.QueuedJobEnd();
-    w_.worker_ = WriteThread::Create(std::move(spec));
+    jobCopy->batchListening = static_cast<bool>(w_.onJobEnded);
+    jobCopy->onEnd = w_.QueuedJobEnd();
+    w_.worker_ = WriteThread::Create(std::move(jobCopy));
     std::shared_ptr<WriteThread> worker = w_.worker_;
     w_.SetRunningJob([worker] { return worker->Finished(); }, [worker] { worker->WaitFor(); });
 

@@ -9,7 +9,7 @@
 #include "app/extraction_page/extraction_page.h"
 #include "app/main_window/main_window.h"
 #include "app/video_cd_page/video_cd_page.h"
-#include "engine/job_spec.h"
+#include "engine/job_copy.h"
 #include "engine/write_thread.h"
 #include "platform/qt/gui_thread.h"
 

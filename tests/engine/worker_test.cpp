@@ -161,15 +161,15 @@ TEST(JobEnd, ComesOnceAfterTheWorkersLastTouch) {
     ASSERT_EQ(job.Load(Index(Method::MpegToMpeg), Fixture("clip_pal_vcd.mpg")), 0);
     job.job.method = Index(Method::MpegToMpeg);
     job.job.outputName = job.job.baseOutputName = dir / "o.mpg";
-    auto spec = job.TakeSpec(job.config, job.start);
+    auto jobCopy = job.TakeCopy(job.config, job.start);
     int ends = 0, running = -1;
     TJobOutcome end;
-    spec->onEnd = [&](TJobOutcome o) {
+    jobCopy->onEnd = [&](TJobOutcome o) {
         ++ends;
         running = job.runState.running.load();
         end = std::move(o);
     };
-    WriteThread::Create(std::move(spec))->WaitFor();
+    WriteThread::Create(std::move(jobCopy))->WaitFor();
     EXPECT_EQ(ends, 1);
     EXPECT_EQ(running, 0);
     EXPECT_TRUE(end.batchTask);

@@ -13,7 +13,7 @@
 #include "core/language_set.h"
 #include "core/records.h"
 #include "disc/track_table.h"
-#include "engine/job_spec.h"
+#include "engine/job_copy.h"
 #include "engine/source_loader.h"
 #include "engine/write_thread.h"
 #include "platform/controls.h"
@@ -84,18 +84,18 @@ struct Rig {
         start.previewButton = &previewButton;
     }
 
-    // The spec the start button takes: copies of config, the job (the rig's
+    // The copy the start button takes: copies of config, the job (the rig's
     // unless another is given), the dialog states and the generated list,
     // with the rig's handles.
-    std::unique_ptr<TJobSpec> TakeSpec(const TConfig& config, TJobStart start) {
-        return TakeSpec(job, config, std::move(start));
+    std::unique_ptr<TJobCopy> TakeCopy(const TConfig& config, TJobStart start) {
+        return TakeCopy(job, config, std::move(start));
     }
-    std::unique_ptr<TJobSpec> TakeSpec(const TJob& from, const TConfig& config, TJobStart start) {
+    std::unique_ptr<TJobCopy> TakeCopy(const TJob& from, const TConfig& config, TJobStart start) {
         Wire(start);
         const TJobControls controls = Controls();
-        auto spec = TakeJobSpec(from, config, &controls, generated, std::move(start));
-        spec->batchListening = batchListening;
-        return spec;
+        auto jobCopy = TakeJobCopy(from, config, &controls, generated, std::move(start));
+        jobCopy->batchListening = batchListening;
+        return jobCopy;
     }
 
     // Runs a job to its end as the window does; its end is taken back into
@@ -103,12 +103,12 @@ struct Rig {
     // returns). The job's result.
     int RunJob(TConfig& config, TJobStart start) { return RunJob(job, config, std::move(start)); }
     int RunJob(TJob& from, TConfig& config, TJobStart start) {
-        auto spec = TakeSpec(from, config, std::move(start));
-        spec->onEnd = [this, &from, &config](TJobOutcome outcome) {
+        auto jobCopy = TakeCopy(from, config, std::move(start));
+        jobCopy->onEnd = [this, &from, &config](TJobOutcome outcome) {
             ApplyJobOutcome(outcome, from, config, openDialog, saveDialog, generated);
             outcomes.push_back(std::move(outcome));
         };
-        auto worker = WriteThread::Create(std::move(spec));
+        auto worker = WriteThread::Create(std::move(jobCopy));
         worker->WaitFor();
         return worker->Result();
     }

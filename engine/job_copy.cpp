@@ -1,14 +1,14 @@
-#include "engine/job_spec.h"
+#include "engine/job_copy.h"
 
 #include "disc/track_table.h"
 
-TJobSpec::TJobSpec() { job.trackTable = new TTrackTable(); }
+TJobCopy::TJobCopy() { job.trackTable = new TTrackTable(); }
 
-std::unique_ptr<TJobSpec> TakeJobSpec(const TJob& job, const TConfig& config, const TJobControls* controls,
+std::unique_ptr<TJobCopy> TakeJobCopy(const TJob& job, const TConfig& config, const TJobControls* controls,
                                      const std::string& generatedFiles, TJobStart start) {
-    auto spec = std::make_unique<TJobSpec>();
-    spec->config = config;
-    TJob& own = spec->job;
+    auto jobCopy = std::make_unique<TJobCopy>();
+    jobCopy->config = config;
+    TJob& own = jobCopy->job;
     own.readSectorSize = job.readSectorSize;
     own.writeSectorSize = job.writeSectorSize;
     own.forcedReadSize = job.forcedReadSize;
@@ -25,20 +25,20 @@ std::unique_ptr<TJobSpec> TakeJobSpec(const TJob& job, const TConfig& config, co
     own.volumeName = job.volumeName;
     if (job.trackTable) *own.trackTable = *job.trackTable;
     if (job.mpegList) {
-        spec->hasBuildList = true;
-        spec->buildList = job.mpegList->entries;
-        spec->buildPtsOffset = job.mpegList->ptsOffset;
+        jobCopy->hasBuildList = true;
+        jobCopy->buildList = job.mpegList->entries;
+        jobCopy->buildPtsOffset = job.mpegList->ptsOffset;
     }
     if (controls) {
-        if (controls->openDialog) spec->openDialog = *controls->openDialog;
-        if (controls->saveDialog) spec->saveDialog = *controls->saveDialog;
+        if (controls->openDialog) jobCopy->openDialog = *controls->openDialog;
+        if (controls->saveDialog) jobCopy->saveDialog = *controls->saveDialog;
         own.controls = new TJobControls(*controls);
-        own.controls->openDialog = &spec->openDialog;
-        own.controls->saveDialog = &spec->saveDialog;
+        own.controls->openDialog = &jobCopy->openDialog;
+        own.controls->saveDialog = &jobCopy->saveDialog;
     }
-    spec->generatedFiles = generatedFiles;
-    spec->start = std::move(start);
-    return spec;
+    jobCopy->generatedFiles = generatedFiles;
+    jobCopy->start = std::move(start);
+    return jobCopy;
 }
 
 void ApplyJobOutcome(const TJobOutcome& outcome, TJob& job, TConfig& config, platform::FileDialogState& openDialog,

@@ -15,7 +15,7 @@ using harness::Fixture;
 
 namespace {
 
-// The window's side: it takes the spec, starts the worker, and handles the
+// The window's side: it takes the copy, starts the worker, and handles the
 // queued end as JobEnded does (join the worker first, then take the end).
 struct Window {
     explicit Window(harness::Job& job) : job(job) {}
@@ -23,12 +23,12 @@ struct Window {
     void Start(int method, const std::string& output) {
         job.job.method = method;
         job.job.outputName = job.job.baseOutputName = output;
-        auto spec = job.TakeSpec(job.config, job.start);
-        spec->onEnd = [this](TJobOutcome outcome) {
+        auto jobCopy = job.TakeCopy(job.config, job.start);
+        jobCopy->onEnd = [this](TJobOutcome outcome) {
             events.post([this, outcome = std::move(outcome)] { JobEnded(outcome); });
         };
         ASSERT_EQ(worker, nullptr) << "a second worker";
-        worker = WriteThread::Create(std::move(spec));
+        worker = WriteThread::Create(std::move(jobCopy));
     }
 
     void JobEnded(const TJobOutcome& outcome) {
@@ -46,7 +46,7 @@ struct Window {
     std::function<void(int)> onJobEnded;
 };
 
-TEST(JobSpec, WindowChangesDuringAJobLeaveItsOutputsAlone) {
+TEST(JobCopy, WindowChangesDuringAJobLeaveItsOutputsAlone) {
     harness::TempFolder dir;
     harness::Job job;
     job.config.FixMPEGErrors = 1;
@@ -124,7 +124,7 @@ TEST(JobSpec, WindowChangesDuringAJobLeaveItsOutputsAlone) {
     EXPECT_EQ(job.config.MultiFileFormat, "-x" + std::to_string(round) + "_%d");
 }
 
-TEST(JobSpec, QueuedEndsRunABatchOneWorkerAtATime) {
+TEST(JobCopy, QueuedEndsRunABatchOneWorkerAtATime) {
     // The batch's next job starts from the end's handler, after the old
     // worker was joined; the result travels as the job's code.
     harness::TempFolder dir;

@@ -68,10 +68,10 @@ struct TJobOutcome {
     uint32_t fixes = 0, splits = 0, padding = 0;
 };
 
-struct TJobSpec {
-    TJobSpec();
-    TJobSpec(const TJobSpec&) = delete;
-    TJobSpec& operator=(const TJobSpec&) = delete;
+struct TJobCopy {
+    TJobCopy();
+    TJobCopy(const TJobCopy&) = delete;
+    TJobCopy& operator=(const TJobCopy&) = delete;
 
     TConfig config;
     TJob job;  // its own track table; no MPEG list (see buildList)
@@ -91,9 +91,9 @@ struct TJobSpec {
 };
 
 // Copies a start on the GUI thread. `controls` (may be null) is the job's
-// block of handles: the spec keeps its own copy of it, whose dialog states
-// point at the spec's copies of the states the block pointed at.
-std::unique_ptr<TJobSpec> TakeJobSpec(const TJob& job, const TConfig& config, const TJobControls* controls,
+// block of handles: the job's copy keeps a block of its own, whose dialog
+// states point at its own copies of the states the block pointed at.
+std::unique_ptr<TJobCopy> TakeJobCopy(const TJob& job, const TConfig& config, const TJobControls* controls,
                                      const std::string& generatedFiles, TJobStart start);
 
 // The window's side of the end, on the GUI thread: the generated files, the
