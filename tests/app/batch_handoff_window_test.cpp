@@ -40,13 +40,8 @@ using harness::Md5;
 using platform::qt::fromQt;
 using Strings = std::vector<std::string>;
 
-struct BatchHandoff : ::testing::Test {
-    fakes::MemoryRegistry reg;
-    fakes::ScriptedDialogs dialogs{platform::kYes};
-    fakes::ScriptedFileDialogs files;
-    fakes::RecordingShell shell;
+struct BatchHandoff : ::testing::Test, MainWindowRig {
     std::string dir, temp, out;
-    std::unique_ptr<TForm1> w;
 
     void SetUp() override {
         WindowTestApp();
@@ -64,24 +59,6 @@ struct BatchHandoff : ::testing::Test {
         w.reset();
         std::error_code ec;
         fs::remove_all(dir, ec);
-    }
-    std::unique_ptr<TForm1> MakeWindow() {
-        TForm1::Services s;
-        s.registry = &reg;
-        s.dialogs = &dialogs;
-        s.fileDialogs = &files;
-        s.shell = &shell;
-        s.exeDir = std::string(PELLMOR_BUILD_DIR) + "/";
-        s.freeSpace = [](const std::string&) { return int64_t{1} << 40; };
-        auto window = std::make_unique<TForm1>(std::move(s));
-        window->show();
-        return window;
-    }
-    template <class T>
-    T* find(const char* name) {
-        T* c = w->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
     }
     TForm3& batch() {
         if (!w->BatchForm) w->openBatchListClick();

@@ -68,15 +68,10 @@ std::ostream& operator<<(std::ostream& os, const PageState& s) {
     return os;
 }
 
-struct TaskProjects : ::testing::Test {
-    fakes::MemoryRegistry reg;
-    fakes::ScriptedDialogs dialogs{platform::kYes};
-    fakes::ScriptedFileDialogs files;
-    fakes::RecordingShell shell;
+struct TaskProjects : ::testing::Test, MainWindowRig {
     std::string dir;
     // The window's own clip editor is made when "Yes" is ticked.
     FakeClipEditorPlayer fakePlayer;
-    std::unique_ptr<TForm1> w;
 
     void SetUp() override {
         WindowTestApp();
@@ -87,24 +82,6 @@ struct TaskProjects : ::testing::Test {
         w.reset();
         std::error_code ec;
         fs::remove_all(dir, ec);
-    }
-    std::unique_ptr<TForm1> MakeWindow() {
-        TForm1::Services s;
-        s.registry = &reg;
-        s.dialogs = &dialogs;
-        s.fileDialogs = &files;
-        s.shell = &shell;
-        s.exeDir = std::string(PELLMOR_BUILD_DIR) + "/";
-        s.freeSpace = [](const std::string&) { return int64_t{1} << 40; };
-        auto window = std::make_unique<TForm1>(std::move(s));
-        window->show();
-        return window;
-    }
-    template <class T>
-    T* find(const char* name) {
-        T* c = w->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
     }
     std::string out(const std::string& name) const { return dir + "/" + name; }
     QListWidget* tracks() { return find<QListWidget>("TrackListBox"); }

@@ -6,10 +6,15 @@
 #include <QApplication>
 #include <QDialog>
 #include <QTimer>
+#include <QLatin1String>
+#include <cstdint>
 #include <functional>
+#include <memory>
+#include <string>
 
 #include "app/main_window/main_window.h"
 #include "platform/qt/media_player_qt.h"
+#include "tests/support/fakes.h"
 #include "tests/support/media_player_fake.h"
 #include "tools/sample_clip_window.h"
 
@@ -31,6 +36,35 @@ inline QApplication& WindowTestApp() {
     }();
     return *app;
 }
+
+// The fakes a main window test hands the window, the window made on them
+// (shown), and its controls by object name.
+struct MainWindowRig {
+    fakes::MemoryRegistry reg;
+    fakes::ScriptedDialogs dialogs{platform::kYes};
+    fakes::ScriptedFileDialogs files;
+    fakes::RecordingShell shell;
+    std::unique_ptr<TForm1> w;
+
+    std::unique_ptr<TForm1> MakeWindow() {
+        TForm1::Services s;
+        s.registry = &reg;
+        s.dialogs = &dialogs;
+        s.fileDialogs = &files;
+        s.shell = &shell;
+        s.exeDir = std::string(PELLMOR_BUILD_DIR) + "/";
+        s.freeSpace = [](const std::string&) { return int64_t{1} << 40; };
+        auto window = std::make_unique<TForm1>(std::move(s));
+        window->show();
+        return window;
+    }
+    template <class T>
+    T* find(const char* name) {
+        T* c = w->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+};
 
 // While it lives, clip editors get the recording player instead of the Qt
 // one, whose media backend is not what window tests are about.
