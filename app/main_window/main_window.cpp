@@ -470,8 +470,15 @@ int TForm1::ResetPage(int page) {
         int answer = Report(kMsgQuestion, msg::query::kLoseTrackEntries, "");
         if (answer != platform::kYes) return answer;
     }
+    // A cleared page starts its counts afresh: the next refusal is the first.
+    if (stats) {
+        stats->warnings = 0;
+        stats->errors = 0;
+    }
     if (page == 0) {
         extractionPage->TrackListBox->clear();
+        extractionPage->totalErrWarnings->hide();
+        SetUsable(extractionPage->previewButton, false);
         trackTable->Reset();
         ClearAllFileFields();
         SetUsable(extractionPage->startButton, false);

@@ -471,6 +471,24 @@ TEST_F(Extraction, CountersStartFromZeroAtEachLoadAndEachJob) {
     EXPECT_EQ(logged("Unable to create output file."), 1);
 }
 
+// Clearing the page after a job zeroes its counters, hides them and leaves
+// nothing to preview.
+TEST_F(Extraction, ClearingThePageAfterAJobLeavesNothingOfIt) {
+    load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("movie.mpg"));
+    start()->click();
+    waitForJob();
+    ASSERT_TRUE(find<QPushButton>("previewButton")->isEnabled());
+    w->stats->warnings = 2;
+    w->stats->errors = 3;
+    find<QLabel>("totalErrWarnings")->show();
+    dialogs.script({platform::kYes});
+    ASSERT_EQ(w->ResetPage(0), platform::kYes);
+    EXPECT_FALSE(find<QPushButton>("previewButton")->isEnabled());
+    EXPECT_TRUE(find<QLabel>("totalErrWarnings")->isHidden());
+    EXPECT_EQ(w->stats->warnings.load(), 0);
+    EXPECT_EQ(w->stats->errors.load(), 0);
+}
+
 TEST_F(Extraction, ANewLoadForgetsThePreviousJobsOutputs) {
     load(Index(Method::CueBinToMpeg), Fixture("vcd_pal3.cue"), out("movie.mpg"));
     start()->click();

@@ -160,6 +160,22 @@ TEST_F(Page, ClearListAsksAndClearAllDoesNot) {
     EXPECT_EQ(w->batchActive.load(), 0);
 }
 
+// A cleared page counts afresh: a refused add after a clear is the first error.
+TEST_F(Page, ClearingThePageZeroesTheCounters) {
+    Open();
+    add({kA});
+    files.scriptOpenFiles({Fixture("gone.mpg")});
+    w->extractionPage->loadButton();
+    EXPECT_EQ(label("totalErrWarnings2"), "0 Warnings / 1 Errors");
+    dialogs.script({platform::kYes});
+    click("clearListButton");
+    EXPECT_EQ(w->stats->errors.load(), 0);
+    EXPECT_TRUE(find<QLabel>("totalErrWarnings2")->isHidden());
+    files.scriptOpenFiles({Fixture("gone.mpg")});
+    w->extractionPage->loadButton();
+    EXPECT_EQ(label("totalErrWarnings2"), "0 Warnings / 1 Errors");
+}
+
 // A spanning change rebuilds the list only: order, pauses, the output and
 // volume names stay; "+"/"-" work with "Don't span" only; Custom spans as
 // 80min does and is stored as it.
