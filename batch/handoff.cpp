@@ -1,7 +1,15 @@
 #include "batch/handoff.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <set>
 
 #include "core/helpers.h"
 #include "core/result_codes.h"
@@ -96,4 +104,81 @@ HandoffTasks AddArchiveTasks(BatchList& list, const TaskProject& page, const std
         list.AddCommandTask(RemoveFolderCommand(folder));
     }
     return tasks;
+}
+
+std::string HandoffFolder(const std::string& base, bool create) {
+    std::string dir = base.empty() ? TempDir() : base;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    dir += "/pellmor-" + std::to_string(::getuid());
+    if (create && ::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return {};
+    // Never a link or a folder someone else made: the projects name inputs and outputs.
+    struct stat st {};
+    if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) return {};
+    return dir;
+}
+
+void TempProjectHolds::Hold(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+        ::close(fd);
+        return;
+    }
+    paths_.push_back(path);
+    fds_.push_back(fd);
+}
+
+void TempProjectHolds::Release() {
+    for (int fd : fds_) ::close(fd);
+    fds_.clear();
+    paths_.clear();
+}
+
+namespace {
+
+constexpr const char* kKeptList = "kept.lst";
+
+bool IsTempProjectName(const std::string& name) {
+    return name.size() > 9 && name[0] == '~' && name.ends_with("_tmp.ktp");
+}
+
+}  // namespace
+
+int SweepTempProjects(const std::string& folder, const std::vector<std::string>& keep) {
+    if (folder.empty()) return 0;
+    namespace fs = std::filesystem;
+    const std::string keptPath = folder + "/" + kKeptList;
+    std::set<std::string> kept(keep.begin(), keep.end());
+    {
+        std::ifstream in(keptPath);
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty()) kept.insert(line);
+    }
+    int removed = 0;
+    std::error_code ec;
+    for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
+        const std::string name = e.path().filename().string();
+        if (!IsTempProjectName(name) || !e.is_regular_file(ec) || e.is_symlink(ec)) continue;
+        const std::string path = e.path().string();
+        if (kept.count(path)) continue;
+        // A program that runs still holds its projects under a shared lock.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.c_str()) == 0) ++removed;
+        ::close(fd);
+    }
+    // Only the kept projects that are still there are remembered.
+    std::string list;
+    for (const std::string& p : kept)
+        if (fs::is_regular_file(p, ec)) list += p + "\n";
+    if (list.empty()) {
+        fs::remove(keptPath, ec);
+    } else {
+        const std::string temp = CreateTempFile(".kept", "", folder);
+        if (!temp.empty()) {
+            { std::ofstream(temp, std::ios::trunc) << list; }
+            if (::rename(temp.c_str(), keptPath.c_str()) != 0) fs::remove(temp, ec);
+        }
+    }
+    return removed;
 }

@@ -44,3 +44,32 @@ HandoffTasks AddSourceTasks(BatchList& list, const TaskProject& page, const std:
 // holding a double quote, no folder or project can be made) adds no row.
 HandoffTasks AddArchiveTasks(BatchList& list, const TaskProject& page, const std::vector<std::string>& archives,
                              bool sfvCheck, const std::string& tempDir);
+
+// The folder of this user's own under base (TEMP) that holds the hand-off's
+// temporary projects: made with mode 0700 when missing; "" when it cannot be
+// made (or, without create, is not there), or when what stands there is not a folder this user owns.
+std::string HandoffFolder(const std::string& base, bool create = true);
+
+// The temporary projects a running program holds. Each is kept open under a
+// shared lock until Release, so that another copy's sweep leaves it alone.
+class TempProjectHolds {
+public:
+    TempProjectHolds() = default;
+    TempProjectHolds(const TempProjectHolds&) = delete;
+    TempProjectHolds& operator=(const TempProjectHolds&) = delete;
+    ~TempProjectHolds() { Release(); }
+    void Hold(const std::string& path);
+    const std::vector<std::string>& paths() const { return paths_; }
+    // Drops the locks; the files stay.
+    void Release();
+
+private:
+    std::vector<std::string> paths_;
+    std::vector<int> fds_;
+};
+
+// Removes every "~*_tmp.ktp" in folder that no running program holds, but
+// not those of keep, nor those an earlier sweep was told to keep. The paths
+// of keep are remembered in the folder for later sweeps (a saved batch list
+// names them). Returns the number removed.
+int SweepTempProjects(const std::string& folder, const std::vector<std::string>& keep);

@@ -99,7 +99,7 @@ void TExtractionPage::HandOffArchives() {
     w_.openBatchListClick();
     TaskProject page = w_.TakeTaskProject();
     page.method = w_.methodIndex;
-    TakeTasks(AddArchiveTasks(w_.BatchForm->list(), page, archives, sfvCheck->isChecked(), w_.TempFolder()));
+    TakeTasks(AddArchiveTasks(w_.BatchForm->list(), page, archives, sfvCheck->isChecked(), w_.TempProjectFolder()));
     w_.SaveDialog.FileName.clear();
     w_.SaveDialog.Files.clear();
     w_.SetUsable(namingLabel2, false);
@@ -110,7 +110,7 @@ void TExtractionPage::HandOffArchives() {
 void TExtractionPage::HandOffSources() {
     const std::vector<std::string> sources = w_.OpenDialog.Files, outputs = w_.SaveDialog.Files;
     w_.openBatchListClick();
-    TakeTasks(AddSourceTasks(w_.BatchForm->list(), w_.TakeTaskProject(), sources, outputs, w_.TempFolder()));
+    TakeTasks(AddSourceTasks(w_.BatchForm->list(), w_.TakeTaskProject(), sources, outputs, w_.TempProjectFolder()));
     // The page holds none of them: a later "-->" hands over nothing twice.
     w_.SaveDialog.FileName.clear();
     w_.SaveDialog.Files.clear();

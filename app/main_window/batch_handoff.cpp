@@ -59,6 +59,11 @@ std::string TForm1::TempFolder() const {
     return dir.empty() ? TempDir() : dir;
 }
 
+std::string TForm1::TempProjectFolder() const {
+    const std::string own = HandoffFolder(TempFolder());
+    return own.empty() ? TempFolder() : own;
+}
+
 bool TForm1::BatchRuns() const { return BatchForm && BatchForm->sequencer().running(); }
 
 void TForm1::openBatchListClick() {
@@ -106,8 +111,9 @@ void TForm1::transferJobButtonClick() {
     // Nothing to hand over without an output name.
     if ((pageMode != 0 && pageMode != 1) || SaveDialog.FileName.empty()) return;
     std::string path;
-    if (WriteTempTaskProject(TakeTaskProject(), TempFolder(), path) != 0) {
-        Report(kMsgError, msg::error::kCannotCreate, TempFolder() + "/~_tmp.ktp");
+    const std::string folder = TempProjectFolder();
+    if (WriteTempTaskProject(TakeTaskProject(), folder, path) != 0) {
+        Report(kMsgError, msg::error::kCannotCreate, folder + "/~_tmp.ktp");
         return;
     }
     RegisterTempProject(path);

@@ -247,8 +247,8 @@ void TForm1::taskBoxClick() {
     const int item = taskBox->currentRow();
     if (item == 0) loadTaskClick();
     if (item == 1) saveTaskClick();
-    // Opens the batch window only; "-->" is the way to hand a job over.
-    if (item == 2) openBatchListClick();
+    // The batch list item opens the batch window and hands it the page, as "-->" does.
+    if (item >= 2) transferJobButtonClick();
 }
 
 void TForm1::docBoxClick() {

@@ -330,20 +330,23 @@ void TForm1::FormClose() {
     if (BatchForm) BatchForm->FormClose();
     if (skipSaveSettings != 1) SaveSettings();
     FreeScanObjects();
-    // Only the task projects this run wrote: other instances may still use
-    // theirs. Those a saved batch list names stay for that list.
-    for (const std::string& path : tempProjects_) {
+    // This run's task projects, and those an earlier run left in the
+    // program's folder, but none that another running copy holds. Those a
+    // saved batch list names stay for that list.
+    for (const std::string& path : tempProjects_.paths()) {
         std::error_code ec;
         if (!keptTempPaths_.count(path)) std::filesystem::remove(path, ec);
     }
-    tempProjects_.clear();
+    tempProjects_.Release();
+    SweepTempProjects(HandoffFolder(TempFolder(), false),
+                      std::vector<std::string>(keptTempPaths_.begin(), keptTempPaths_.end()));
     // Only when empty: a folder holding files is not ours to empty here.
     for (const std::string& folder : tempFolders_)
         if (!keptTempPaths_.count(folder)) ::rmdir(folder.c_str());
     tempFolders_.clear();
 }
 
-void TForm1::RegisterTempProject(const std::string& path) { tempProjects_.push_back(path); }
+void TForm1::RegisterTempProject(const std::string& path) { tempProjects_.Hold(path); }
 void TForm1::RegisterTempFolder(const std::string& path) { tempFolders_.push_back(path); }
 
 // ---------------------------------------------------------------- pages

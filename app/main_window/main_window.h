@@ -20,6 +20,7 @@
 #include "platform/latched_registry.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
+#include "batch/handoff.h"
 #include "engine/source_scan.h"
 #include "engine/task_project.h"
 #include "settings/registry_settings.h"
@@ -167,6 +168,9 @@ public:
     void RegisterTempFolder(const std::string& path);
     // The folder temporary projects and decompression folders go in.
     std::string TempFolder() const;
+    // Where the hand-off writes its temporary projects: a folder of the
+    // program's own under TempFolder().
+    std::string TempProjectFolder() const;
 
     // The batch hand-off (app/main_window/batch_handoff.cpp): the batch
     // window made once and shown, "-->", and a task project the batch hands
@@ -297,7 +301,8 @@ private:
     Handles handles_;
     std::function<bool()> jobFinished_;
     std::function<void()> jobJoin_;
-    std::vector<std::string> tempProjects_, tempFolders_;
+    TempProjectHolds tempProjects_;
+    std::vector<std::string> tempFolders_;
     // Paths a batch list saved in this run names: the close keeps them.
     std::set<std::string> keptTempPaths_;
     std::unique_ptr<BatchHost> batchHost_;

@@ -1,5 +1,6 @@
 // The main window, driven offscreen through its controls' object names.
 #include "app/main_window/main_window.h"
+#include "batch/handoff.h"
 #include "app/extraction_page/extraction_page.h"
 #include "app/video_cd_page/video_cd_page.h"
 
@@ -1058,18 +1059,33 @@ TEST_F(MainClose, SkipSaveSettingsLeavesTheStoreAlone) {
     EXPECT_FALSE(reg.keys[kKey].count("LastMethod"));
 }
 
-TEST_F(MainClose, DeletesOnlyTheTaskProjectsOfThisRun) {
+// The close removes this run's temporary projects and those an earlier run
+// left in the program's folder, but none that another running copy holds,
+// none that a saved list was told to keep, and nothing outside the folder.
+TEST_F(MainClose, RemovesLeftoverTaskProjectsThatNoRunningCopyHolds) {
     QTemporaryDir dir;
-    const std::string mine = dir.filePath("~20050213120000_tmp.ktp").toStdString();
-    const std::string other = dir.filePath("~20050212090000_tmp.ktp").toStdString();
-    std::ofstream(mine) << "KTP#";
-    std::ofstream(other) << "KTP#";
+    const std::string base = dir.path().toStdString();
+    const std::string own = HandoffFolder(base);
+    ASSERT_EQ(own, base + "/pellmor-" + std::to_string(::getuid()));
+    const std::string mine = own + "/~mine_tmp.ktp", leftover = own + "/~crashed_tmp.ktp",
+                      held = own + "/~running_tmp.ktp", kept = own + "/~kept_tmp.ktp",
+                      outside = base + "/~other_tmp.ktp", notOurs = own + "/notes.txt";
+    std::ofstream(kept) << "KTP#";
+    SweepTempProjects(own, {kept});  // an earlier run's saved list names it
+    for (const std::string& p : {mine, leftover, held, outside, notOurs}) std::ofstream(p) << "KTP#";
+    // Another running copy holds its project as the window holds its own.
+    TempProjectHolds otherCopy;
+    otherCopy.Hold(held);
     Open();
-    w->MainConfig->TempDirectory = dir.path().toStdString();
+    w->MainConfig->TempDirectory = base;
     w->RegisterTempProject(mine);
     w->close();
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(mine)));
-    EXPECT_TRUE(QFile::exists(QString::fromStdString(other))) << "another instance's project stays";
+    for (const std::string& gone : {mine, leftover}) EXPECT_FALSE(QFile::exists(QString::fromStdString(gone))) << gone;
+    for (const std::string& stays : {held, kept, outside, notOurs})
+        EXPECT_TRUE(QFile::exists(QString::fromStdString(stays))) << stays;
+    otherCopy.Release();
+    EXPECT_EQ(SweepTempProjects(own, {}), 1) << "released, the other copy's project goes too";
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(kept)));
 }
 
 TEST_F(MainClose, WithAJobStopsItAnswersCancelAndWaits) {

@@ -1,5 +1,6 @@
 // run_batch from outside: tasks handed over as "-->" does, a list saved and
 // run again after the program has closed, and the exit statuses.
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -47,7 +48,7 @@ TEST_F(RunBatch, ProjectsRunAndTheSavedListRunsAgain) {
                               " --project 2 " + Fixture("vcd_ntsc.cue") + " " + (dir_ / "out/ntsc.mpg") + " --save " +
                               list + " --print --run");
     ASSERT_EQ(first.status, 0) << first.out;
-    EXPECT_TRUE(Has(first.out, "1\tLoad task project\t\tStop Batch / Query YES\t" + (dir_ / "temp/~"))) << first.out;
+    EXPECT_TRUE(Has(first.out, "1\tLoad task project\t\tStop Batch / Query YES\t" + (dir_ / ("temp/pellmor-" + std::to_string(::getuid()) + "/~")))) << first.out;
     EXPECT_TRUE(Has(first.out, "-- Task #2 "));
     EXPECT_TRUE(Has(first.out, "task 1: completed\ntask 2: completed\n")) << first.out;
     const auto manifest = harness::Manifest();
