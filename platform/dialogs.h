@@ -16,6 +16,11 @@ public:
     virtual ~Dialogs() = default;
     // Yes / No / Cancel question with the exclamation icon; 6, 7 or 2.
     virtual int ask(const std::string& message, const std::string& caption) = 0;
+    // Yes / No question, no Cancel; 6 or 7. A backend without a box of its
+    // own asks Yes/No/Cancel and takes Cancel as No.
+    virtual int askYesNo(const std::string& message, const std::string& caption) {
+        return ask(message, caption) == kYes ? kYes : kNo;
+    }
     // OK box with the exclamation icon.
     virtual void error(const std::string& message, const std::string& caption) = 0;
     // OK box with the information icon.

@@ -135,7 +135,7 @@ int TExtractionPage::ProbeCdiSubtitles() {
     // A ticked box opens the converter at once; a probe that ran only for
     // the option asks first.
     if (subCheckBox->isChecked() ||
-        w_.JobDialogs().ask("CD-i subtitle(s) found in image.  Do you want to extract and convert them?",
+        w_.JobDialogs().askYesNo("CD-i subtitle(s) found in image.  Do you want to extract and convert them?",
                          "Detected CD-i Subtitle(s)") == platform::kYes)
         RunSubtitleConverter(w_, 0);
     return 0;

@@ -30,6 +30,10 @@ public:
         if (unattended()) return (flags() & kPromptAnswersYes) ? platform::kYes : platform::kNo;
         return w_.dialogs().ask(message, caption);
     }
+    int askYesNo(const std::string& message, const std::string& caption) override {
+        if (unattended()) return (flags() & kPromptAnswersYes) ? platform::kYes : platform::kNo;
+        return w_.dialogs().askYesNo(message, caption);
+    }
     void error(const std::string& message, const std::string& caption) override {
         if (!unattended()) w_.dialogs().error(message, caption);
     }

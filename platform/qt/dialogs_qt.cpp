@@ -53,6 +53,22 @@ int QtDialogs::ask(const std::string& message, const std::string& caption) {
     return answer;
 }
 
+int QtDialogs::askYesNo(const std::string& message, const std::string& caption) {
+    int answer = kNo;
+    runOnGui(context(), [&] {
+        if (refuse_) return;
+        QMessageBox box(QMessageBox::Question, toQt(caption), toQt(message), QMessageBox::Yes | QMessageBox::No,
+                        parent_.data());
+        const int button = [&] {
+            OpenBox open;
+            return box.exec();
+        }();
+        if (refuse_) return;
+        answer = button == QMessageBox::Yes ? kYes : kNo;
+    });
+    return answer;
+}
+
 void QtDialogs::error(const std::string& message, const std::string& caption) {
     runOnGui(context(), [&] {
         if (refuse_) return;

@@ -15,6 +15,7 @@ class QtDialogs final : public platform::Dialogs {
 public:
     explicit QtDialogs(QWidget* parent) : parent_(parent) {}
     int ask(const std::string& message, const std::string& caption) override;
+    int askYesNo(const std::string& message, const std::string& caption) override;
     void error(const std::string& message, const std::string& caption) override;
     void info(const std::string& message, const std::string& caption) override;
     std::optional<std::string> inputBox(const std::string& caption, const std::string& prompt,

@@ -139,10 +139,10 @@ struct Extraction : ::testing::Test {
         for (const auto& s : dialogs.shown()) n += s.kind == kind;
         return n;
     }
-    int asked(const std::string& text, const std::string& caption) {
+    int asked(const std::string& text, const std::string& caption, const std::string& kind = "ask") {
         int n = 0;
         for (const auto& s : dialogs.shown())
-            n += s.kind == "ask" && s.message.find(text) == 0 && s.caption == caption;
+            n += s.kind == kind && s.message.find(text) == 0 && s.caption == caption;
         return n;
     }
     bool shownMessage(const std::string& text) {
@@ -642,7 +642,7 @@ TEST_F(Extraction, SubtitleProbeWhenAlwaysScanning) {
     EXPECT_EQ(logged("No CD-i subtitles found."), 1);
     EXPECT_EQ(outputs().size(), 3u);
 
-    // Found: the user is asked, and the job goes on either way.
+    // Found: the user is asked Yes or No (no Cancel), and the job goes on either way.
     const std::string image = CdiImage(out("cdi.raw"));
     load(Index(Method::RawToMpeg), image, out("cdi.mpg"));
     w->MainConfig->AlwaysScanForCDI = 1;
@@ -650,8 +650,9 @@ TEST_F(Extraction, SubtitleProbeWhenAlwaysScanning) {
     start()->click();
     waitForJob();
     EXPECT_EQ(asked("CD-i subtitle(s) found in image.  Do you want to extract and convert them?",
-                    "Detected CD-i Subtitle(s)"),
+                    "Detected CD-i Subtitle(s)", "askYesNo"),
               1);
+    EXPECT_EQ(asked("CD-i subtitle(s) found in image.", "Detected CD-i Subtitle(s)"), 0);
     EXPECT_EQ(logged("## Pellmor active"), 2);
 
     // Unattended, nobody is asked.
@@ -659,7 +660,7 @@ TEST_F(Extraction, SubtitleProbeWhenAlwaysScanning) {
     w->MainConfig->AlwaysScanForCDI = 1;
     w->extractionPage->startButtonClick();
     waitForJob();
-    EXPECT_EQ(asked("CD-i subtitle(s) found in image.", "Detected CD-i Subtitle(s)"), 1);
+    EXPECT_EQ(asked("CD-i subtitle(s) found in image.", "Detected CD-i Subtitle(s)", "askYesNo"), 1);
     EXPECT_EQ(logged("## Pellmor active"), 3);
 }
 

@@ -7,8 +7,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -222,6 +224,28 @@ TEST_F(QtHandles, RefusingDialogsAnswerCancelWithoutABox) {
     });
     EXPECT_EQ(answer, platform::kCancel);
     EXPECT_FALSE(typed.has_value());
+}
+
+}  // namespace
+
+namespace {
+
+// A Yes/No question offers exactly those two buttons, and each gives its answer.
+TEST_F(QtHandles, YesNoQuestionOffersNoCancel) {
+    QWidget parent;
+    QtDialogs d(&parent);
+    for (auto [button, expected] : {std::pair{QMessageBox::Yes, int(platform::kYes)},
+                                    std::pair{QMessageBox::No, int(platform::kNo)}}) {
+        QMessageBox::StandardButtons offered;
+        QTimer::singleShot(0, [&, button = button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            offered = box->standardButtons();
+            box->button(button)->click();
+        });
+        EXPECT_EQ(d.askYesNo("Extract them?", "Pellmor"), expected);
+        EXPECT_EQ(offered, QMessageBox::Yes | QMessageBox::No);
+    }
 }
 
 }  // namespace

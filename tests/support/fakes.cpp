@@ -98,6 +98,14 @@ int ScriptedDialogs::ask(const std::string& message, const std::string& caption)
     answers_.pop_front();
     return a;
 }
+int ScriptedDialogs::askYesNo(const std::string& message, const std::string& caption) {
+    Lock l(m_);
+    shown_.push_back({"askYesNo", message, caption});
+    if (answers_.empty()) return default_;
+    int a = answers_.front();
+    answers_.pop_front();
+    return a;
+}
 void ScriptedDialogs::error(const std::string& message, const std::string& caption) {
     Lock l(m_);
     shown_.push_back({"error", message, caption});

@@ -143,7 +143,7 @@ private:
 class ScriptedDialogs : public platform::Dialogs {
 public:
     struct Shown {
-        std::string kind;  // "ask", "error", "info", "input"
+        std::string kind;  // "ask", "askYesNo", "error", "info", "input"
         std::string message, caption;
     };
     explicit ScriptedDialogs(int defaultAnswer = platform::kYes) : default_(defaultAnswer) {}
@@ -153,6 +153,8 @@ public:
     void scriptColour(std::optional<int32_t> bgr);
 
     int ask(const std::string& message, const std::string& caption) override;
+    // Shown as "askYesNo".
+    int askYesNo(const std::string& message, const std::string& caption) override;
     void error(const std::string& message, const std::string& caption) override;
     void info(const std::string& message, const std::string& caption) override;
     std::optional<std::string> inputBox(const std::string& caption, const std::string& prompt,
