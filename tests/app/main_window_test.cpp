@@ -227,6 +227,8 @@ TEST_F(MainFrame, ScreenshotsOfThePages) {
         save(names[p]);
     }
     w->pellmorButtonClick();
+    // Going to the video-cd page cleared the extraction page and its counters.
+    w->handles().totalErrWarnings->setVisible(true);
     w->docButtonClick();
     save("extraction-documentation-list");
     w->docButtonClick();
