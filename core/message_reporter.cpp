@@ -29,6 +29,19 @@ void Log4(platform::ListBox* log, const std::string& context, const std::string&
 
 }  // namespace
 
+int ReportError(const MessageServices& services, const std::string& message, const std::string& text,
+                int16_t promptFlags, platform::ListBox* log) {
+    const std::string context = text.empty() ? std::string(kProgramCaption) : text;
+    const int32_t flags = promptFlags;
+    if ((flags & ~kBatchBits) == 0 && services.dialogs) services.dialogs->error(message, context);
+    Log4(log, "[" + context + "]", message);
+    if (services.stats) {
+        ++services.stats->errors;
+        services.stats->Show(services.languageSet);
+    }
+    return 0;
+}
+
 int ReportMessage(const MessageServices& services, int kind, int index, const std::string& text, uint8_t quiet,
                   int16_t promptFlags, platform::ListBox* log) {
     const std::string context = text.empty() ? std::string(kProgramCaption) : text;
@@ -37,16 +50,9 @@ int ReportMessage(const MessageServices& services, int kind, int index, const st
     const int32_t flags = promptFlags;
 
     switch (kind) {
-    case kMsgError: {
-        const std::string& message = TableText(services.languageSet, LangSection::ERROR_MSGS, 0, index);
-        if ((flags & ~kBatchBits) == 0 && services.dialogs) services.dialogs->error(message, context);
-        Log4(log, "[" + context + "]", message);
-        if (services.stats) {
-            ++services.stats->errors;
-            services.stats->Show(services.languageSet);
-        }
-        return 0;
-    }
+    case kMsgError:
+        return ReportError(services, TableText(services.languageSet, LangSection::ERROR_MSGS, 0, index), text,
+                           promptFlags, log);
     case kMsgQuestion: {
         if (flags & kBatchRuns) return (flags & kBatchAnswersYes) ? platform::kYes : platform::kNo;
         const std::string& message = TableText(services.languageSet, LangSection::QUERY_MSGS, 31, index);

@@ -22,6 +22,11 @@ struct MessageServices {
 int ReportMessage(const MessageServices& services, int kind, int index, const std::string& text, uint8_t quiet,
                   int16_t promptFlags, platform::ListBox* log);
 
+// An error in words the language set has no entry for, shown, logged and
+// counted as a numbered one is.
+int ReportError(const MessageServices& services, const std::string& message, const std::string& text,
+                int16_t promptFlags, platform::ListBox* log);
+
 // The worker's form: the job's controls block and the options supply the rest.
 int ReportMessage(const TJobControls& controls, const TConfig& config, int kind, int index,
                   const std::string& text);

@@ -29,6 +29,7 @@ enum Code : int {
     kNoSearchTable = 15,
     kNoTrackTable = 16,
     kSplit = 17,            // the MPEG file scan split the file into pieces
+    kScanNoSplit = 18,      // the MPEG file scan found no GOP to split a too long file at
 };
 }  // namespace result
 

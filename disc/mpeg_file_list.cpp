@@ -23,6 +23,8 @@ constexpr uint8_t kGopStart[4] = {0x00, 0x00, 0x01, 0xB8};
 constexpr uint8_t kPictureStart[4] = {0x00, 0x00, 0x01, 0x00};
 constexpr int64_t kScanLimit = 0x500000;  // stream facts come from the first 5 MiB
 constexpr size_t kSector = size_t(TMpegFileList::kSectorBytes);
+// The language set has no entry for this refusal.
+constexpr const char* kNoSplitPoint = "No GOP was found to split the file at: it is too long for one image.";
 
 const TLanguageSet& BuiltInTexts() {
     static const TLanguageSet texts;
@@ -241,6 +243,15 @@ void TMpegFileList::Report(int kind, int index, const std::string& context) {
     ReportMessage(services, kind, index, context, quiet, prompts, controls_.logListBox);
 }
 
+void TMpegFileList::ReportText(const char* error, const std::string& context) {
+    MessageServices services;
+    services.languageSet = controls_.languageSet ? controls_.languageSet : &BuiltInTexts();
+    services.stats = controls_.stats;
+    services.dialogs = controls_.dialogs;
+    const int16_t prompts = config_ ? config_->DisableErrorPrompts : 1;
+    ReportError(services, error, context, prompts, controls_.logListBox);
+}
+
 int32_t TMpegFileList::PauseFromPage() const {
     if (!controls_.pauseTimeMsg) return 0;
     const std::string text = controls_.pauseTimeMsg->text();
@@ -302,13 +313,48 @@ bool TMpegFileList::HasTimeStamps(TFileIO& file) {
 
 uint64_t TMpegFileList::FirstScr(TFileIO& file, int64_t offset) {
     uint8_t s[kSector];
+    auto scr = [&] {
+        return (s[4] & 0xC0) == 0x40 ? TGopTimeCode::DecodeMpeg2Scr(s + 4) : TGopTimeCode::DecodeMpeg1Scr(s + 4);
+    };
+    // A piece begins at a pack of its own, which may lie off the grid.
+    if (offset > packOrigin_ && ReadSector(file, offset, s) && PackHeaderLength(s) != 0) return scr();
     int64_t pos = GridStart(offset);
     for (int n = 0; n < kSearchSectors; ++n, pos += kSectorBytes) {
         if (!ReadSector(file, pos, s)) break;
         if (PackHeaderLength(s) == 0) continue;
-        return (s[4] & 0xC0) == 0x40 ? TGopTimeCode::DecodeMpeg2Scr(s + 4) : TGopTimeCode::DecodeMpeg1Scr(s + 4);
+        return scr();
     }
     return 0;
+}
+
+int64_t TMpegFileList::PackStartOfGop(TFileIO& file, int64_t sector) {
+    const int64_t from = std::max(packOrigin_, sector - kSectorBytes);
+    std::vector<uint8_t> w(size_t(sector - from) + kSector);
+    if (file.Seek(uint64_t(from)) != 0) return -1;
+    w.resize(file.Read(w.data(), w.size()));
+    const size_t own = size_t(sector - from);
+    if (w.size() <= own) return -1;
+    const int64_t gop = FindPattern(kGopStart, 4, w.data() + own, w.size() - own);
+    if (gop < 0) return -1;
+    // The pack holding the GOP began less than one pack before it.
+    const size_t at = own + size_t(gop);
+    const size_t lowest = at >= kSector ? at - kSector + 1 : 0;
+    for (size_t i = at + 1; i-- > lowest;)
+        if (i + 4 <= w.size() && std::memcmp(w.data() + i, kPackStart, 4) == 0) return from + int64_t(i);
+    return -1;
+}
+
+bool TMpegFileList::GopSectorAt(TFileIO& file, int64_t offset, GopSector& out) {
+    uint8_t s[kSector];
+    for (int n = 0; n < kSearchSectors; ++n, offset += kSectorBytes) {
+        if (!ReadSector(file, offset, s)) break;
+        if (HoldsGop(s)) {
+            ProbeGopSector(s, offset, scanRate_, out);
+            return true;
+        }
+    }
+    out = GopSector{};
+    return false;
 }
 
 int64_t TMpegFileList::FirstGopFrame(TFileIO& file) {
@@ -376,14 +422,18 @@ int TMpegFileList::AddFile(const std::string& path) {
         switch (result) {
         case result::kScanNoStream: Report(kMsgError, msg::error::kNoMpegStream, shown); break;
         case result::kScanNoSequence: Report(kMsgError, msg::error::kNoSequenceHeader, shown); break;
+        case result::kScanNoSplit: ReportText(kNoSplitPoint, shown); break;
         case result::kBadPackSize: Report(kMsgError, msg::error::kInvalidPackSize, shown); break;
         default: break;
         }
     }
+    // Checked on the stream from its first pack, whole or split.
+    const bool wholePacks = (int64_t(file.Size()) - packOrigin_) % kSectorBytes == 0;
     file.Close();
     pendingKind_ = 0;
     if (result == result::kSplit) {
         ShowImageInfo();
+        if (!wholePacks) Report(kMsgWarning, msg::warning::kNotConstantPackSize, shown);
         return result::kOk;
     }
     if (result != result::kOk) return result;
@@ -394,7 +444,7 @@ int TMpegFileList::AddFile(const std::string& path) {
         controls_.trackList->AddRow(added.image, added.trackInImage, added.name, added.TimeText());
         controls_.trackList->Renumber();
     }
-    if (added.size % kSectorBytes != 0) Report(kMsgWarning, msg::warning::kNotConstantPackSize, shown);
+    if (!wholePacks) Report(kMsgWarning, msg::warning::kNotConstantPackSize, shown);
     if (controls_.logListBox) {
         if (!config_ || config_->buildListHeaderShown == 0) {
             for (const std::string& line : LogHeader()) controls_.logListBox->add(line);
@@ -508,7 +558,7 @@ int TMpegFileList::SplitFile(TFileIO& file, const TMpegFileInfo& scanned) {
     std::vector<TMpegFileInfo> pieces;
     int64_t start = packOrigin_;
     GopSector startGop;
-    if (!FindGopForward(file, start, startGop)) return result::kScanNoSequence;
+    if (!FindGopForward(file, start, startGop)) return result::kScanNoSplit;
     while (start < length) {
         TMpegFileInfo piece = scanned;
         int64_t end = length;
@@ -525,9 +575,11 @@ int TMpegFileList::SplitFile(TFileIO& file, const TMpegFileInfo& scanned) {
                     break;
                 }
             }
-            if (!found) return result::kScanNoSequence;
-            end = pos;
-            FindGopForward(file, end, endGop);
+            // The cut goes where the pack holding that GOP begins: a piece
+            // starts with a pack header even where the packs left the grid.
+            end = found ? PackStartOfGop(file, pos) : -1;
+            if (end <= start) return result::kScanNoSplit;
+            GopSectorAt(file, end, endGop);
         } else {
             FindGopBackward(file, length - kSectorBytes, endGop);
         }

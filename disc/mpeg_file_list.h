@@ -115,7 +115,8 @@ public:
     int AddFile(const std::string& path);
     // Scans the open file and appends it (or its pieces): 0 whole,
     // result::kSplit split, kScanNoStream no pack start, kScanNoSequence no
-    // sequence header or no split point, kBadPackSize pack size not 2324.
+    // sequence header, kScanNoSplit too long with no GOP to cut it at,
+    // kBadPackSize pack size not 2324.
     // Nothing is appended unless the result is 0 or kSplit.
     int ScanFile(TFileIO& file);
 
@@ -188,8 +189,14 @@ private:
     void TakeDiscKind();
     int32_t DiscKind() const;  // the job's, or the one the first file would set
     int64_t GridStart(int64_t position) const;
+    // Where the pack holding the GOP of the grid sector at sector begins, or -1.
+    int64_t PackStartOfGop(TFileIO& file, int64_t sector);
+    // The first GOP sector from offset on, read from offset itself (a pack
+    // start off the grid), not from the grid.
+    bool GopSectorAt(TFileIO& file, int64_t offset, GopSector& out);
     void SyncTrackTable();
     void Report(int kind, int index, const std::string& context);
+    void ReportText(const char* error, const std::string& context);  // an error of our own words
     int32_t PauseFromPage() const;
     void Renumber();
 

@@ -43,10 +43,37 @@ TVideoCdImage::TVideoCdImage(const TImageOptions& options, const TCdiFiles* cdi)
 }
 
 void TVideoCdImage::SetVolumeLabel(const std::string& pattern, int32_t imageNumber) {
-    // The pattern is the user's text: a refused one is taken as typed.
+    // The pattern is the user's text: a refused one is taken as typed, its
+    // "%%" standing for "%" as in any pattern.
     std::optional<std::string> formatted = FormatCounter(pattern, imageNumber);
-    label_ = formatted ? *formatted : pattern;
-    if (label_.size() > 32) label_.resize(32);
+    if (formatted) {
+        label_ = *formatted;
+    } else {
+        label_.clear();
+        for (size_t i = 0; i < pattern.size(); ++i) {
+            label_ += pattern[i];
+            if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == '%') ++i;
+        }
+    }
+    if (label_.size() > 32) {
+        // Back to the start of the character that would be cut.
+        size_t cut = 32;
+        while (cut > 0 && (static_cast<uint8_t>(label_[cut]) & 0xC0) == 0x80) --cut;
+        label_.resize(cut);
+    }
+    volumeId_.clear();
+    for (size_t i = 0; i < label_.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(label_[i]);
+        if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_') {
+            volumeId_ += char(c);
+        } else if (c >= 'a' && c <= 'z') {
+            volumeId_ += char(c - 'a' + 'A');
+        } else {
+            // One "_" for a whole UTF-8 character: skip its continuation bytes.
+            volumeId_ += '_';
+            while (i + 1 < label_.size() && (static_cast<uint8_t>(label_[i + 1]) & 0xC0) == 0x80) ++i;
+        }
+    }
 }
 
 // ---- Layout ----
@@ -217,7 +244,7 @@ int TVideoCdImage::writeDirectories(TFileIO& out) {
 
 int TVideoCdImage::writeSystemFiles(TFileIO& out) {
     const TSystemFileOptions so{options_.isVcd, options_.useEntryVcd};
-    std::string volumeId = label_;
+    std::string volumeId = volumeId_;
     volumeId.resize(32, ' ');
     std::vector<int32_t> firsts(trackList_.sectors.begin(), trackList_.sectors.end());
     const int32_t n = static_cast<int32_t>(tracks_.size());
@@ -378,7 +405,7 @@ int TVideoCdImage::WriteImage(TFileIO& out) {
         TVolumeFields f;
         f.isVcd = options_.isVcd;
         f.cdiApplication = options_.cdiApplication;
-        f.label = label_;
+        f.label = volumeId_;
         f.date = date_;
         f.volumeSectors = static_cast<uint32_t>(imageByteCount / kRawSectorSize);
         f.pathTableSize = PathTableSize(entries);

@@ -57,7 +57,11 @@ public:
     int WritePlaceholder(TFileIO& out);
 
     // The label: pattern formatted with the image number, or pattern as typed
-    // when the formatter refuses it; cut to 32 bytes.
+    // ("%%" read as "%") when the formatter refuses it; cut to at most 32
+    // bytes, never inside a UTF-8 character. The volume identifier recorded
+    // (and INFO's album identifier, its first 16) is the label in the
+    // characters ISO 9660 allows there: A-Z, 0-9 and "_", lower-case
+    // letters made upper-case and every other character "_".
     void SetVolumeLabel(const std::string& pattern, int32_t imageNumber);
     // The recording time, UTC (from the job's clock).
     void SetDate(const platform::LocalTime& utc) { date_ = MakeIsoDate(utc); }
@@ -86,6 +90,7 @@ public:
     const TIsoFileList& ExtFiles() const { return extList_; }
     const TIsoFileList& CdiFiles() const { return cdiList_; }
     const std::string& volumeLabel() const { return label_; }
+    const std::string& volumeIdentifier() const { return volumeId_; }
     uint64_t imageByteCount = 0;  // the output's length after WriteImage
 
 private:
@@ -108,6 +113,7 @@ private:
     std::vector<TImageTrack> tracks_;
     std::string tableFolder_;
     std::string label_;
+    std::string volumeId_;
     IsoDate date_{};
     std::string failedName_;
     int64_t scanSize_ = 0, searchSize_ = 0;

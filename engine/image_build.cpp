@@ -17,11 +17,13 @@
 #include "core/language_set.h"
 #include "core/message_reporter.h"
 #include "core/result_codes.h"
+#include "disc/program_stream.h"
 #include "disc/sector_encoder.h"
 #include "disc/time_code.h"
 #include "disc/track_table.h"
 #include "engine/block_reader.h"
 #include "engine/output_writers.h"
+#include "engine/source_scan.h"
 #include "engine/system_header.h"
 #include "engine/write_thread.h"
 #include "tools/clip_writer.h"
@@ -338,6 +340,11 @@ int WriteThread::StartImage(size_t entry) {
     const platform::Clock& clock = controls_->clock ? *controls_->clock : platform::defaultClock();
     b.image->SetDate(clock.utcNow());
     b.image->SetVolumeLabel(volumeName_, imageNumber_);
+    if (!b.labelChangeLogged && b.image->volumeIdentifier() != b.image->volumeLabel()) {
+        b.labelChangeLogged = true;
+        Log(kLogIndent + std::string("Volume label \"") + b.image->volumeLabel() + "\" recorded as \"" +
+            b.image->volumeIdentifier() + "\": ISO 9660 allows only A-Z, 0-9 and _ in it");
+    }
     b.image->SetTableFolder(b.tableFolder);
     const uint64_t before = outputFile_->bytesWritten;
     const int placed = b.image->WritePlaceholder(*outputFile_);
@@ -362,8 +369,13 @@ int WriteThread::SetupBuildTrack(size_t entry) {
     TImageBuild& b = *build_;
     const TMpegFileInfo& e = b.entries[entry];
     if (b.conversion) {
-        trackSectors_ = e.size / int64_t(kPayload);
-        if (!inputFile_->Search(kPackStart5, 5, search_.data(), inputFile_->size, kChunk, false)) {
+        // The track's record, less the margins its kind allows for, can fall
+        // short of the data (an SVCD written without margins): the record is
+        // read whole from the first pack; margin and gap sectors at its end
+        // are dropped as the track ends.
+        const int64_t margins = inputKind_ == kCifKind ? kCifTrackLengthAdjust : kNrgTrackLengthAdjust;
+        trackSectors_ = (e.size + margins) / int64_t(kPayload);
+        if (!FindPackOfDiscKind()) {
             Report(kMsgError, msg::error::kNoMpegStream, SourceName());
             return result::kNoMpegStream;
         }
@@ -376,6 +388,22 @@ int WriteThread::SetupBuildTrack(size_t entry) {
     }
     trackTable_->sectorCount = trackSectors_;
     return 0;
+}
+
+// The next pack start of the disc kind's MPEG form: MPEG-1 packs for a VCD,
+// MPEG-2 packs for an SVCD, whatever their clock's high bits.
+bool WriteThread::FindPackOfDiscKind() {
+    const bool mpeg2 = job_->discKind == 2;
+    while (inputFile_->Search(kPackStart5, 4, search_.data(), inputFile_->size, kChunk, false)) {
+        const uint64_t at = inputFile_->position;
+        uint8_t head[5] = {};
+        const bool whole = inputFile_->Read(head, 5) == 5;
+        inputFile_->Seek(at);
+        if (!whole) return false;
+        if (mpeg2 ? (head[4] & 0xC4) == 0x44 : (head[4] & 0xF1) == 0x21) return true;
+        inputFile_->Seek(at + 1);
+    }
+    return false;
 }
 
 bool WriteThread::WriteEmptySectors(int count, const uint8_t* subheader) {
@@ -467,16 +495,10 @@ void WriteThread::BuildPayload(uint8_t* sector, uint8_t* p) {
         }
         if (b.shiftKnown && b.shift > 0) RebaseTimeStamps(p, kPayload, b.shift);
         if (job_->discKind == 2 && !b.sequenceMoved) {
+            // The piece's first video data starts with its sequence header,
+            // moved within its own packet so every packet header stays true.
             b.sequenceMoved = true;
-            if (std::memcmp(p + 36, kSequenceHeaderStart, 4) != 0) {
-                const uint8_t* h = Find(kSequenceHeaderStart, p, kPayload);
-                // Only a header behind offset 36 can move forward to it.
-                if (h && h - p > 36) {
-                    const size_t at = size_t(h - p);
-                    std::memmove(p + 36, p + at, kPayload - at);
-                    std::memset(p + kPayload - (at - 36), 0, at - 36);
-                }
-            }
+            LeadVideoWithSequenceHeader(p, kPayload);
         }
     }
     if (t.fps == 0) {

@@ -52,6 +52,7 @@ struct TImageBuild {
     bool headers = false;      // the image starts with the system-header sectors
     uint64_t headerScr = 0;    // the SCR of the last of them
     bool sequenceMoved = false;
+    bool labelChangeLogged = false;  // once a job, not once an image
 };
 
 // ---- Pieces of the image build the tests reach directly ----

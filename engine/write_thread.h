@@ -170,6 +170,7 @@ private:
     int StartImage(size_t entry);
     int OpenEntryInput(size_t entry);
     int SetupBuildTrack(size_t entry);
+    bool FindPackOfDiscKind();
     LoopEnd BuildTrack(size_t entry);
     LoopEnd BuildDataSectors(size_t entry);
     void BuildPayload(uint8_t* sector, uint8_t* payload);

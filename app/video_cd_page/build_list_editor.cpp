@@ -206,7 +206,7 @@ std::optional<std::string> VolumeExampleText(const std::string& volumeName, cons
     std::string labels[2];
     for (int n = 1; n <= 2; ++n) {
         image.SetVolumeLabel(volumeName, n);
-        labels[n - 1] = image.volumeLabel();
+        labels[n - 1] = image.volumeIdentifier();  // as recorded, in the characters ISO 9660 allows
     }
     return t.core(msg::core::kVolumeLabelExample) + ":  " + labels[0] + ", " + labels[1] + " ...";
 }

@@ -259,7 +259,8 @@ TEST(VideoCdTexts, NamingPatternTypedStoredShown) {
 }
 
 // The volume box shows the labels the image build writes, for a name with
-// a "%" only; a name the formatter refuses is written as typed.
+// a "%" only: a name the formatter refuses is taken as typed ("%%" as "%"),
+// and every label is recorded in the characters ISO 9660 allows.
 TEST(VideoCdTexts, VolumeNameExamplesAreTheWrittenLabels) {
     const TLanguageSet texts;
     const std::string prefix = texts.core(msg::core::kVolumeLabelExample) + ":  ";
@@ -271,9 +272,10 @@ TEST(VideoCdTexts, VolumeNameExamplesAreTheWrittenLabels) {
         {"DISC%02d", "DISC01, DISC02 ..."},
         {"PELLTEST", std::nullopt},
         {"", std::nullopt},
-        {"A%sB", "A%sB, A%sB ..."},
-        {"100%%", "100%%, 100%% ..."},
-        {"100%%_%d", "100%_1, 100%_2 ..."},
+        {"A%sB", "A_SB, A_SB ..."},
+        {"100%%", "100_, 100_ ..."},
+        {"100%%_%d", "100__1, 100__2 ..."},
+        {"disc %d", "DISC_1, DISC_2 ..."},
         {"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_%d", "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345, ABCDEFGHIJKLMNOPQRSTUVWXYZ012345 ..."},
     };
     for (const Case& c : cases) {

@@ -412,24 +412,86 @@ TEST(MpegFileList, SplitAtSmallCapacityKeepsEveryByte) {
     }
 }
 
-// One GOP for the whole clip leaves nowhere to cut: the file is refused
-// whole and nothing of it is added.
-TEST(MpegFileList, UnsplittableFileIsRefusedWhole) {
+// A file too long for an image with nowhere to cut it (one GOP for the
+// whole clip, or nothing but zeros within the search range of the cut) is
+// refused whole with the reason, and nothing of it is added.
+TEST(MpegFileList, UnsplittableFileIsRefusedWholeForWantOfAGop) {
     NEED_FFMPEG();
     const std::string oneGop = clips::Target("pal-vcd", 12, "-g 1000");
     ASSERT_FALSE(oneGop.empty());
     ASSERT_EQ(GopSectors(ReadAll(oneGop)).size(), 1u);
-    fakes::BuildListRig rig;
-    ASSERT_EQ(rig.list.AddFile(clips::Target("pal-vcd", 3)), 0);
-    rig.list.SetCapacityOverride(1300000);
-    rig.list.SetMarginOverride(0);
-    const std::string before = rig.State();
-    EXPECT_EQ(rig.list.AddFile(oneGop), 8);
-    EXPECT_EQ(rig.State(), before);
-    EXPECT_TRUE(LogHas(rig.log, rig.texts.message(msg::error::kNoSequenceHeader)));
-    // Without spanning the same file is taken whole.
-    rig.list.SetCapacityOverride(-1);
-    EXPECT_EQ(rig.list.AddFile(oneGop), 0);
+    // Zeros past the clip, more than the cut's search range of sectors.
+    const std::string zeros = clips::Scratch("zeros.mpg");
+    std::filesystem::copy_file(clips::Target("pal-vcd", 3), zeros);
+    std::filesystem::resize_file(zeros, 40'000'000);
+    const struct {
+        std::string path;
+        int64_t capacity;
+    } cases[] = {{oneGop, 1300000}, {zeros, 20'000'000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        fakes::BuildListRig rig;
+        ASSERT_EQ(rig.list.AddFile(clips::Target("pal-vcd", 3)), 0);
+        rig.list.SetCapacityOverride(c.capacity);
+        rig.list.SetMarginOverride(0);
+        const std::string before = rig.State();
+        const int errors = rig.stats.errors;
+        EXPECT_EQ(rig.list.AddFile(c.path), result::kScanNoSplit);
+        EXPECT_EQ(rig.State(), before);
+        EXPECT_EQ(rig.stats.errors, errors + 1);
+        EXPECT_TRUE(LogHas(rig.log, "[" + ExtractName(c.path) + "]"));
+        EXPECT_TRUE(LogHas(rig.log, "No GOP was found to split the file at"));
+        EXPECT_FALSE(LogHas(rig.log, rig.texts.message(msg::error::kNoSequenceHeader)));
+        // Without spanning the same file is taken whole.
+        rig.list.SetCapacityOverride(-1);
+        EXPECT_EQ(rig.list.AddFile(c.path), 0);
+    }
+}
+
+// A file whose packs leave the 2324-byte grid part way (a cut clip with a
+// whole one after it): every piece still begins at a pack start, the pieces
+// hold every byte, and warning 4 is given as for the file added whole.
+TEST(MpegFileList, PiecesOfAFileOffTheGridBeginAtPackStarts) {
+    NEED_FFMPEG();
+    const std::string clip = ReadAll(clips::Target("pal-vcd", 12));
+    const std::string data = clip.substr(0, 50 * kSector + 1000) + clip;
+    const std::string path = clips::Scratch("off_grid.mpg");
+    WriteAll(path, data);
+    for (const int64_t capacity : {int64_t(1300000), int64_t(-1)}) {
+        SCOPED_TRACE(capacity);
+        fakes::BuildListRig rig;
+        rig.list.SetCapacityOverride(capacity);
+        rig.list.SetMarginOverride(0);
+        ASSERT_EQ(rig.list.AddFile(path), 0);
+        const auto& pieces = rig.list.entries;
+        EXPECT_EQ(rig.stats.warnings, 1);
+        EXPECT_TRUE(LogHas(rig.log, rig.texts.message(35 + 4)));
+        if (capacity < 0) {
+            EXPECT_EQ(pieces.size(), 1u);
+            continue;
+        }
+        ASSERT_GE(pieces.size(), 3u);
+        int64_t expectedStart = 0;
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            SCOPED_TRACE(i);
+            const TMpegFileInfo& p = pieces[i];
+            EXPECT_EQ(p.startOffset, expectedStart);
+            EXPECT_EQ(data.compare(size_t(p.startOffset), 4, "\x00\x00\x01\xBA", 4), 0);
+            if (i > 0) {
+                // The GOP lies in the piece's first pack.
+                EXPECT_NE(data.substr(size_t(p.startOffset), kSector).find(std::string("\x00\x00\x01\xB8", 4)),
+                          std::string::npos);
+                EXPECT_EQ(p.firstScr, TGopTimeCode::DecodeMpeg1Scr(reinterpret_cast<const uint8_t*>(data.data()) +
+                                                                    p.startOffset + 4));
+            }
+            expectedStart = p.endOffset;
+        }
+        EXPECT_EQ(expectedStart, int64_t(data.size()));
+        // Past the joint the packs are off the file's grid; the pieces there are not.
+        EXPECT_GT(pieces[1].startOffset, int64_t(50 * kSector + 1000));
+        EXPECT_NE(pieces[1].startOffset % int64_t(kSector), 0);
+        EXPECT_EQ((pieces[1].startOffset - int64_t(50 * kSector + 1000)) % int64_t(kSector), 0);
+    }
 }
 
 // The video packet carrying the last GOP without a time stamp: the play

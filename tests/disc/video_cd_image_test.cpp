@@ -459,21 +459,45 @@ TEST(ImageSvcdSwitches, NonCompliantValuesGiveExactlyTheirWarning) {
     }
 }
 
+// The label is the user's text, cut at a character boundary; the volume
+// identifier recorded is that label in the characters ISO 9660 allows.
 TEST(ImageLabel, FormattedWithTheImageNumberOrTakenAsTyped) {
+    const std::string ae = "\xC3\x84";  // one two-byte character
     const struct {
         std::string pattern;
         int32_t image;
         std::string label;
-    } cases[] = {{"VOL_%02d", 2, "VOL_02"},
-                 {"HOLIDAY", 1, "HOLIDAY"},
-                 {"100% FUN", 1, "100% FUN"},
-                 {"%s%n", 3, "%s%n"},
-                 {"", 1, ""},
-                 {std::string(40, 'A') + "%d", 1, std::string(32, 'A')}};
+        std::string identifier;
+    } cases[] = {{"VOL_%02d", 2, "VOL_02", "VOL_02"},
+                 {"HOLIDAY", 1, "HOLIDAY", "HOLIDAY"},
+                 {"100% FUN", 1, "100% FUN", "100__FUN"},
+                 {"100%% FUN", 1, "100% FUN", "100__FUN"},
+                 {"100%% FUN %d", 4, "100% FUN 4", "100__FUN_4"},
+                 {"%s%n", 3, "%s%n", "_S_N"},
+                 {"", 1, "", ""},
+                 {"my disc\n", 1, "my disc\n", "MY_DISC_"},
+                 {std::string(40, 'A') + "%d", 1, std::string(32, 'A'), std::string(32, 'A')},
+                 // 33 bytes: the character that would be cut goes whole.
+                 {std::string(31, 'A') + ae, 1, std::string(31, 'A'), std::string(31, 'A')},
+                 {std::string(32, 'A') + ae, 1, std::string(32, 'A'), std::string(32, 'A')},
+                 {[&] {
+                      std::string s;
+                      for (int i = 0; i < 20; ++i) s += ae;
+                      return s;
+                  }(),
+                  1,
+                  [&] {
+                      std::string s;
+                      for (int i = 0; i < 16; ++i) s += ae;
+                      return s;
+                  }(),
+                  std::string(16, '_')},
+                 {"Gr\xC3\xBC\xC3\x9F" "e %d", 1, "Gr\xC3\xBC\xC3\x9F" "e 1", "GR__E_1"}};
     for (const auto& c : cases) {
         TVideoCdImage image(Compliant(), true, nullptr);
         image.SetVolumeLabel(c.pattern, c.image);
         EXPECT_EQ(image.volumeLabel(), c.label) << c.pattern;
+        EXPECT_EQ(image.volumeIdentifier(), c.identifier) << c.pattern;
     }
 }
 
