@@ -500,6 +500,7 @@ void WriteThread::DropGenerated(const std::string& name) {
 
 void WriteThread::RecordInputs() {
     guard_.AddInput(job_->sourceName);
+    if (inputKind_ == kCueKind || inputKind_ == kTocKind) guard_.AddInput(job_->sheetName);
     // A sheet's image is the job's source; the sheet is read too.
     const std::string& chosen = jobCopy_->openDialog.FileName;
     guard_.AddInput(chosen);
