@@ -346,7 +346,8 @@ void WriteThread::RunBuild() {
     }
     if (result_ == 0 && start_.sampleClip) result_ = WriteBuildSample();
     if (outputOpen_) {
-        // A failed or stopped image stays on disk as far as it was written.
+        // A stopped image stays on disk as far as it was written; a failed
+        // one goes at the job's end.
         outputFile_->Close();
         outputOpen_ = false;
         AppendGenerated(job_->outputName);
