@@ -397,6 +397,7 @@ void WriteThread::Execute() {
     config_->sequenceCorrection = 0;
 
     jobCopy_->generatedFiles.clear();
+    if (result_ == 0 && !build && CheckTrackOutputs() != 0) result_ = result::kWriteFailed;
 
     if (result_ == 0 && !build && config_->RemoveCDIBumper && !config_->bumperRemoved) {
         RemoveCdiBumper();
@@ -500,8 +501,9 @@ void WriteThread::DropGenerated(const std::string& name) {
 
 void WriteThread::RecordInputs() {
     guard_.AddInput(job_->sourceName);
-    if (inputKind_ == kCueKind || inputKind_ == kTocKind) guard_.AddInput(job_->sheetName);
     // A sheet's image is the job's source; the sheet is read too.
+    if (inputKind_ == kCueKind || inputKind_ == kTocKind) guard_.AddInput(job_->sheetName);
+    // What the open dialog chose (a RAR load's archive, the files of a list).
     const std::string& chosen = jobCopy_->openDialog.FileName;
     guard_.AddInput(chosen);
     if (inputKind_ == kCueKind) guard_.AddInput(SiblingWithExtension(chosen, "cue"));
@@ -520,6 +522,29 @@ std::string WriteThread::OutputClash(const std::string& name) {
     std::string other = guard_.Clash(name);
     if (!other.empty()) Log(OutputClashLine(name, other));
     return other;
+}
+
+// Every output the tracks will take (and its companion) is checked against
+// the job's sources before the first track is written.
+int WriteThread::CheckTrackOutputs() {
+    if (config_->passive || job_->baseOutputName == kPassiveOutput || !trackTable_) return 0;
+    const int32_t options = (method_ >> 16) & 0xFF;
+    const bool companion = outputKind_ == kMpegKind && config_->ToastEnable;
+    for (int32_t t = trackTable_->firstTrack; t <= trackTable_->lastTrack; ++t) {
+        const size_t row = static_cast<size_t>(t - trackTable_->firstTrack);
+        if (config_->selectedTracksOnly && !(row < start_.selectedRows.size() && start_.selectedRows[row])) continue;
+        std::string name = job_->baseOutputName;
+        if ((options & kOptPerTrack) && !MakeOutputName(*job_, *config_, t, name)) return 0;  // refused per track
+        std::vector<std::string> files{name};
+        if (companion) files.push_back(name + ".rsrc");
+        for (const std::string& file : files) {
+            if (OutputClash(file).empty()) continue;
+            Report(kMsgError, msg::error::kCannotCreate, file);
+            return result::kWriteFailed;
+        }
+        if (!(options & kOptPerTrack)) break;
+    }
+    return 0;
 }
 
 // Split pieces keep clear of the names the job's later tracks will take.

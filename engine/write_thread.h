@@ -169,6 +169,7 @@ private:
     void DropUnfinishedOutputs();
     void DropGenerated(const std::string& name);
     bool PlannedTrackOutput(const std::string& name);
+    int CheckTrackOutputs();
     std::string PieceName(uint32_t number) const;
     bool DatTooLarge();
     void PatchDatHeader();

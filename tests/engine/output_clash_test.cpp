@@ -50,10 +50,11 @@ void Clips(const TempFolder& d) {
     fs::create_hard_link(d / "b.mpg", d / "h.mpg");
 }
 
-// m_01.cue/m_01.bin: track 1 is a.mpg followed by b.mpg (its clock
-// restarts), track 2 c.mpg. Track 1 of an extraction to m.cue or m.bin is
-// named like the sheet or the image.
-void TwoTrackImage(const TempFolder& d) {
+// m_01.cue and its image `bin`: track 1 is a.mpg followed by b.mpg (its
+// clock restarts), track 2 c.mpg. Track 1 of an extraction to m.cue is named
+// like the sheet, track 1 or 2 of one to m.bin like an image m_01.bin or
+// m_02.bin.
+void TwoTrackImage(const TempFolder& d, const std::string& bin = "m_01.bin") {
     harness::WriteFile(d / "ab.mpg", harness::ReadFile(Fixture("clip_pal_vcd.mpg")) +
                                          harness::ReadFile(Fixture("clip_pal_vcd_b.mpg")));
     Copy(d, "clip_pal_vcd_c.mpg", "c.mpg");
@@ -64,9 +65,9 @@ void TwoTrackImage(const TempFolder& d) {
     fs::remove(d / "ab.mpg");
     fs::remove(d / "c.mpg");
     std::string cue = harness::ReadFile(d / "img.cue");
-    cue.replace(cue.find("img.bin"), 7, "m_01.bin");
+    cue.replace(cue.find("img.bin"), 7, bin);
     harness::WriteFile(d / "m_01.cue", cue);
-    fs::rename(d / "img.bin", d / "m_01.bin");
+    fs::rename(d / "img.bin", d / bin);
     fs::remove(d / "img.cue");
 }
 
@@ -91,8 +92,12 @@ std::vector<ClashCase> Cases() {
         {"extraction", "first input", Clips, "run_job --method 10 --source a.mpg --output a.mpg --answer yes"},
         {"extraction", "symlink", Clips, "run_job --method 10 --source a.mpg --output l.mpg --answer yes"},
         {"extraction", "hard link", Clips, "run_job --method 10 --source b.mpg --output h.mpg --answer yes"},
-        {"extraction", "its sheet", TwoTrackImage, "run_job --method 2 --source m_01.cue --output m.cue --answer yes"},
-        {"extraction", "later input", TwoTrackImage,
+        {"extraction", "its sheet", [](const TempFolder& d) { TwoTrackImage(d); },
+         "run_job --method 2 --source m_01.cue --output m.cue --answer yes"},
+        {"extraction", "later input", [](const TempFolder& d) { TwoTrackImage(d); },
+         "run_job --method 2 --source m_01.cue --output m.bin --answer yes"},
+        // Track 2's output is the image: refused before track 1 is written.
+        {"extraction", "later track", [](const TempFolder& d) { TwoTrackImage(d, "m_02.bin"); },
          "run_job --method 2 --source m_01.cue --output m.bin --answer yes"},
         {"dat", "first input", Clips, "run_job --method 9 --source a.mpg --output a.mpg --answer yes"},
         {"dat", "hard link", Clips, "run_job --method 9 --source b.mpg --output h.mpg --answer yes"},
@@ -109,7 +114,7 @@ std::vector<ClashCase> Cases() {
          },
          "run_job --method 10 --toast --source a.mpg --output out.mpg --answer yes"},
         // The piece of track 1 is named like track 1's output under -%04d.
-        {"split piece", "written earlier", TwoTrackImage,
+        {"split piece", "written earlier", [](const TempFolder& d) { TwoTrackImage(d); },
          "run_job --method 2 --source m_01.cue --output movie.mpg --set MultiFileFormat=-%04d --answer yes" + kSplit,
          {"movie-0001.mpg", "movie-0002.mpg", "movie-0003.mpg"}, "[ split piece renamed, movie-0001.mpg is taken ]",
          true},
