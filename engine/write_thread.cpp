@@ -503,11 +503,14 @@ void WriteThread::RecordInputs() {
     guard_.AddInput(job_->sourceName);
     // A sheet's image is the job's source; the sheet is read too.
     if (inputKind_ == kCueKind || inputKind_ == kTocKind) guard_.AddInput(job_->sheetName);
-    // What the open dialog chose (a RAR load's archive, the files of a list).
-    const std::string& chosen = jobCopy_->openDialog.FileName;
-    guard_.AddInput(chosen);
-    if (inputKind_ == kCueKind) guard_.AddInput(SiblingWithExtension(chosen, "cue"));
-    for (const std::string& f : jobCopy_->openDialog.Files) guard_.AddInput(f);
+    // What the open dialog chose for an extraction (a RAR load's archive);
+    // a build reads only its list.
+    if (pageMode_ != 1) {
+        const std::string& chosen = jobCopy_->openDialog.FileName;
+        guard_.AddInput(chosen);
+        if (inputKind_ == kCueKind) guard_.AddInput(SiblingWithExtension(chosen, "cue"));
+        for (const std::string& f : jobCopy_->openDialog.Files) guard_.AddInput(f);
+    }
     if (jobCopy_->hasBuildList)
         for (const TMpegFileInfo& e : jobCopy_->buildList) guard_.AddInput(e.name);
     if (start_.sampleClip) guard_.AddInput(start_.sampleClip->sourcePath);
