@@ -16,6 +16,7 @@
 #include "core/helpers.h"
 #include "core/language_set.h"
 #include "core/message_reporter.h"
+#include "core/output_guard.h"
 #include "core/path_lookup.h"
 #include "core/result_codes.h"
 
@@ -37,6 +38,13 @@ bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
 bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 bool HasWildcard(std::string_view mask) { return mask.find_first_of("*?") != std::string_view::npos; }
+
+// Two folder texts (with their last separator, "./" for none) that name the
+// same folder.
+bool SameFolder(const std::string& a, const std::string& b) {
+    struct stat x, y;
+    return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
 
 // Glob match with "*" and "?" only, backtracking to the last "*".
 bool GlobMatch(std::string_view mask, std::string_view name) {
@@ -313,11 +321,10 @@ bool TSfvChecker::CloseSfv() {
     return ok;
 }
 
-int TSfvChecker::AddSfvEntries(const std::string& mask) {
-    const std::string dir = ExtractDir(mask);
-    const std::string pattern = ExtractName(mask);
-    if (pattern.empty()) return 1;
+namespace {
 
+// The names in the mask's folder that the mask lists, in byte order.
+std::vector<std::string> MaskNames(const std::string& dir, const std::string& pattern) {
     std::vector<std::string> names;
     if (!HasWildcard(pattern)) {
         // A plain name is one file; its letter case may differ on disk.
@@ -336,6 +343,16 @@ int TSfvChecker::AddSfvEntries(const std::string& mask) {
         std::sort(names.begin(), names.end());
         if (!HasWildcard(pattern) && names.size() > 1) names.resize(1);
     }
+    return names;
+}
+
+}  // namespace
+
+int TSfvChecker::AddSfvEntries(const std::string& mask) {
+    const std::string dir = ExtractDir(mask);
+    const std::string pattern = ExtractName(mask);
+    if (pattern.empty()) return 1;
+    const std::vector<std::string> names = MaskNames(dir, pattern);
 
     for (const std::string& name : names) {
         const std::string path = dir + name;
@@ -367,6 +384,23 @@ bool TSfvChecker::CreateSfv(const std::string& parameters) {
     outputText_.clear();
     const std::vector<std::string> tokens = SplitParameterText(parameters);
     const std::string sfv = tokens.empty() ? std::string() : tokens.front();
+    // The SFV file goes over none of the files it is to list. A wildcard
+    // that meets the SFV file under its own name meets the old list, which
+    // is skipped; any other name for it is a file the user asked to list.
+    TOutputGuard listed;
+    for (size_t i = 1; i < tokens.size(); ++i) {
+        const std::string dir = ExtractDir(tokens[i]);
+        const std::string pattern = ExtractName(tokens[i]);
+        if (pattern.empty()) continue;
+        for (const std::string& name : MaskNames(dir, pattern))
+            if (!HasWildcard(pattern) || name != ExtractName(sfv) || !SameFolder(dir, ExtractDir(sfv)))
+                listed.AddInput(dir + name);
+    }
+    if (const std::string other = listed.Clash(sfv); !other.empty()) {
+        Log(OutputClashLine(sfv, other));
+        ReportError(msg::error::kCannotCreate, ExtractName(sfv));
+        return false;
+    }
     if (OpenSfvForWriting(sfv) != 0) return false;
     bool ok = true;
     for (size_t i = 1; i < tokens.size(); ++i) {

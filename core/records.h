@@ -60,6 +60,9 @@ struct TJob {
     TFileIO* inputFile = nullptr;
     TFileIO* outputFile = nullptr;
     std::string sourceName;
+    // The cue sheet or toc file the source's tracks were read from; empty
+    // for a source without one. An output never goes over it.
+    std::string sheetName;
     std::string outputName;
     std::string baseOutputName;
     std::string volumeName;

@@ -162,6 +162,7 @@ int TCueReader::Parse() {
 
     StoreSheetTracks(*trackTable, tracks);
     job->sourceName = imagePath;
+    job->sheetName = sheetPath_;
     if (truncated) services.Error(msg::error::kTrackTruncated, context);
     return 1;
 }

@@ -148,6 +148,7 @@ int TTocReader::Parse() {
     StoreSheetTracks(*trackTable, tracks);
     dataFileName = imagePath;
     job->sourceName = imagePath;
+    job->sheetName = sheetPath_;
     if (truncated) services.Error(msg::error::kTrackTruncated, context);
     return 1;
 }

@@ -193,6 +193,10 @@ int WriteThread::CheckBuildLimits() {
         openerResult_ = result::kWriteFailed;
         return result::kWriteFailed;
     }
+    if (CheckBuildOutputs() != 0) {
+        openerResult_ = result::kWriteFailed;
+        return result::kWriteFailed;
+    }
     int32_t cdiSectors = 0;
     if (isVcd && config_->AddCDIApplication) {
         b.cdi = std::make_unique<TCdiFiles>(*config_);
@@ -231,6 +235,37 @@ int WriteThread::CheckBuildLimits() {
         }
         first = last + 1;
     }
+    return 0;
+}
+
+// No image, sheet or sample of the build goes over one of its sources or
+// over another of its outputs (an image named like its own sheet): refused
+// before a byte is written.
+int WriteThread::CheckBuildOutputs() {
+    const TImageBuild& b = *build_;
+    if (config_->passive || job_->baseOutputName == kPassiveOutput) return 0;
+    TOutputGuard plan = guard_;
+    auto take = [&](const std::string& name) {
+        const std::string other = plan.Clash(name);
+        if (other.empty()) {
+            plan.AddOutput(name);
+            return true;
+        }
+        Log(OutputClashLine(name, other));
+        Report(kMsgError, msg::error::kCannotCreate, ExtractName(name));
+        return false;
+    };
+    for (size_t i = 0; i < b.entries.size(); ++i) {
+        if (i > 0 && b.entries[i].image == b.entries[i - 1].image) continue;
+        std::string image = job_->baseOutputName;
+        if (b.manyImages && start_.yesFolder)
+            image = MakeCdFolderName(*job_, b.entries[i].image);
+        else if (b.manyImages && !MakeOutputName(*job_, *config_, b.entries[i].image, image))
+            return 0;  // the pattern is refused when the image starts
+        if (!take(image) || !take(SheetPathOf(image, outputKind_ == kTocKind))) return result::kWriteFailed;
+    }
+    if (start_.sampleClip && !take(SampleOutputPath(start_.sampleClip->outputName, BuildSampleFolder())))
+        return result::kWriteFailed;
     return 0;
 }
 
@@ -313,7 +348,8 @@ void WriteThread::RunBuild() {
     }
     if (result_ == 0 && start_.sampleClip) result_ = WriteBuildSample();
     if (outputOpen_) {
-        // A failed or stopped image stays on disk as far as it was written.
+        // A stopped image stays on disk as far as it was written; a failed
+        // one goes at the job's end.
         outputFile_->Close();
         outputOpen_ = false;
         AppendGenerated(job_->outputName);
@@ -649,21 +685,33 @@ int WriteThread::EndImage(size_t lastEntry) {
         for (const TBuildGop& g : t.gops) points.AddGop(g.address, double(g.frame - first) / fps);
     }
     const TableReportFn report = [this](int kind, int index, const std::string& text) { Report(kind, index, text); };
-    std::string sheet;
+    std::string sheet = SheetPathOf(name, tables.tocSheet);
+    if (!OutputClash(sheet).empty()) {
+        b.image.reset();
+        Report(kMsgError, msg::error::kCannotCreate, ExtractName(sheet));
+        return result::kWriteFailed;
+    }
     const int r = BuildVcdTables(*b.image, tables, points, b.tableFolder, report, sheet);
     b.image.reset();
     if (r != 0) return r;
     AppendGenerated(sheet);
+    guard_.AddOutput(sheet);
+    guard_.Finish(sheet);
+    guard_.Finish(name);
     return 0;
 }
 
 // The sample clip, after the images: into SAMPLE under the output folder
 // when the images go into folders of their own, else beside them.
+std::string WriteThread::BuildSampleFolder() const {
+    const std::string dir = ExtractFolder(job_->baseOutputName);
+    return start_.yesFolder ? dir + "/SAMPLE" : dir;
+}
+
 int WriteThread::WriteBuildSample() {
     if (config_->passive || job_->baseOutputName == kPassiveOutput) return 0;
-    std::string dir = ExtractFolder(job_->baseOutputName);
+    const std::string dir = BuildSampleFolder();
     if (start_.yesFolder) {
-        dir += "/SAMPLE";
         Log(kLogIndent + lang_->core(msg::core::kGeneratingSample));
         std::error_code ec;
         std::filesystem::create_directories(dir, ec);
@@ -675,7 +723,14 @@ int WriteThread::WriteBuildSample() {
     h.completed = controls_->completedLabel;
     h.generatedFiles = &jobCopy_->generatedFiles;
     h.texts = lang_.get();
-    if (WriteSample(*start_.sampleClip, dir, h) == 0) return 0;
+    h.guard = &guard_;
+    h.log = [this](const std::string& line) { Log(line); };
+    if (WriteSample(*start_.sampleClip, dir, h) == 0) {
+        const std::string path = SampleOutputPath(start_.sampleClip->outputName, dir);
+        guard_.AddOutput(path);
+        guard_.Finish(path);
+        return 0;
+    }
     Report(kMsgError, msg::error::kCannotCreate, start_.yesFolder ? "Sample file" : "Sample File");
     return result::kWriteFailed;
 }

@@ -20,6 +20,7 @@ std::unique_ptr<TJobCopy> TakeJobCopy(const TJob& job, const TConfig& config, co
     own.pageMode = job.pageMode;
     own.searchPattern = job.searchPattern;
     own.sourceName = job.sourceName;
+    own.sheetName = job.sheetName;
     own.outputName = job.outputName;
     own.baseOutputName = job.baseOutputName;
     own.volumeName = job.volumeName;

@@ -106,14 +106,11 @@ int WriteThread::OpenInput() {
 }
 
 int WriteThread::OpenOutput(const std::string& name, bool overwriteAll) {
-    if (name != kPassiveOutput) {
-        // Creating the output would empty the source we are reading: never,
-        // whatever the overwrite answer.
-        struct stat out, in;
-        if (::stat(name.c_str(), &out) == 0 && ::stat(job_->sourceName.c_str(), &in) == 0 &&
-            out.st_dev == in.st_dev && out.st_ino == in.st_ino)
-            return result::kCannotCreate;
-    }
+    // Creating the output would empty a file the job reads or has written:
+    // never, whatever the overwrite answer. The companion is checked with it.
+    const bool withCompanion = outputKind_ == kMpegKind && config_->ToastEnable;
+    if (!OutputClash(name).empty() || (withCompanion && !OutputClash(name + ".rsrc").empty()))
+        return result::kCannotCreate;
     if (name != kPassiveOutput && !overwriteAll) {
         struct stat st;
         // The resource companion is part of the output: one answer covers both.
@@ -133,6 +130,7 @@ int WriteThread::OpenOutput(const std::string& name, bool overwriteAll) {
     }
     // Passive mode writes into the null sink: nothing is created.
     if (outputFile_->OpenForWrite(name == kPassiveOutput ? std::string("/dev/null") : name) != 0) return result::kCannotCreate;
+    if (name != kPassiveOutput) guard_.AddOutput(name);
     job_->outputFile = outputFile_.get();
     return 0;
 }

@@ -41,7 +41,10 @@ int WriteText(const std::string& path, const std::string& text, const SheetError
     if (!f) return Fail(path, onError);
     const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
     const bool closed = std::fclose(f) == 0;
-    return written && closed ? 0 : Fail(path, onError);
+    if (written && closed) return 0;
+    // Created here and cut short: no half sheet stays.
+    std::remove(path.c_str());
+    return Fail(path, onError);
 }
 
 // A full path can be longer than any fixed line: the text is measured first.
@@ -104,6 +107,12 @@ TSheetRange SheetTrackRange(const TTrackTable& table, int32_t methodCode, int32_
         for (size_t i = 0; i < image && i < perImage.size(); ++i) range.skip += perImage[i];
     }
     return range;
+}
+
+std::string SheetPathOf(const std::string& imagePath, bool toc) {
+    std::string path = imagePath;
+    StripExtension(path);
+    return path + (toc ? ".toc" : ".cue");
 }
 
 // A name the sheet's quoted syntax cannot carry would make an unreadable sheet.
@@ -210,9 +219,7 @@ int BuildVcdTables(TVideoCdImage& image, const TImageTables& tables, const TScan
     sheet.range = {1, int32_t(tables.starts.size()), 0};
     sheet.starts = tables.starts;
     sheet.imageSize = image.imageByteCount;
-    std::string path = tables.imagePath;
-    StripExtension(path);
-    path += tables.tocSheet ? ".toc" : ".cue";
+    const std::string path = SheetPathOf(tables.imagePath, tables.tocSheet);
     const SheetErrorFn onError = [&](int index, const std::string& text) {
         if (report) report(kMsgError, index, text);
     };

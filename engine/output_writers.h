@@ -61,6 +61,10 @@ struct TSheetImage {
 // Receives the error index (msg::error::kCannotCreate) and its text when a sheet cannot be written.
 using SheetErrorFn = std::function<void(int index, const std::string& text)>;
 
+// The sheet written beside an image: its name with the last extension cut,
+// then ".toc" or ".cue".
+std::string SheetPathOf(const std::string& imagePath, bool toc);
+
 // False for an image name a sheet cannot quote (a double quote or a line
 // break in it): such a build is refused before anything is written.
 bool SheetCanName(const std::string& name);

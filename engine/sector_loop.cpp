@@ -444,6 +444,12 @@ void WriteThread::PadSector() {
     ShowCounters();
 }
 
+std::string WriteThread::PieceName(uint32_t number) const {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04u", number);
+    return WithoutExtension(job_->baseOutputName) + "-" + text + "." + KindWord(outputKind_);
+}
+
 bool WriteThread::Split() {
     if (outputFile_->Close() != 0 && !writeError_) {
         writeError_ = true;
@@ -453,9 +459,18 @@ bool WriteThread::Split() {
     }
     outputOpen_ = false;
     AppendGenerated(job_->outputName);
-    char number[16];
-    std::snprintf(number, sizeof number, "%04u", splitCount_ + 1);
-    job_->outputName = WithoutExtension(job_->baseOutputName) + "-" + number + "." + KindWord(outputKind_);
+    guard_.Finish(job_->outputName);
+    // A piece never goes over a file of this job (an output of the
+    // MultiFileFormat may carry the same name): it takes the next number
+    // that no file of the job has.
+    const std::string wanted = PieceName(splitCount_ + 1);
+    job_->outputName = wanted;
+    for (uint32_t n = splitCount_ + 2; n < splitCount_ + 10000; ++n) {
+        if (guard_.Clash(job_->outputName).empty() && !PlannedTrackOutput(job_->outputName)) break;
+        job_->outputName = PieceName(n);
+    }
+    if (job_->outputName != wanted)
+        Log(kLogIndent + std::string("[ split piece renamed, ") + wanted + " is taken ] " + job_->outputName);
     ++splitCount_;
     ShowCounters();
     if (OpenOutput(job_->outputName, false) != 0) {
@@ -629,9 +644,16 @@ void WriteThread::TrackEnd() {
         if (writeError_) return;
     }
     if (outputKind_ == kMpegKind && config_->ToastEnable && job_->outputName != kPassiveOutput && trackBytes_ > 0) {
-        if (!WriteToastResource(job_->outputName)) {
-            Report(kMsgError, msg::error::kCannotCreateResource, job_->outputName + ".rsrc");
+        const std::string companion = job_->outputName + ".rsrc";
+        if (!OutputClash(companion).empty()) {
+            Report(kMsgError, msg::error::kCannotCreate, companion);
+            if (result_ == 0) result_ = result::kWriteFailed;
+        } else if (!WriteToastResource(job_->outputName)) {
+            Report(kMsgError, msg::error::kCannotCreateResource, companion);
             if (result_ == 0) result_ = result::kNoResourceFile;
+        } else {
+            guard_.AddOutput(companion);
+            guard_.Finish(companion);
         }
     }
     if (result_ == 0 && pageMode_ == 0) {

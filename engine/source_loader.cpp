@@ -181,6 +181,7 @@ void Loader::LoadChosen() {
         out_.namingUsable = true;
     if (in_.inputFileField) in_.inputFileField->setText(open_.FileName);
     job_.sourceName = open_.FileName;
+    job_.sheetName.clear();  // until a sheet reader names it
     table().lastIndex = -1;
     if (in_.batchTask) return;
 

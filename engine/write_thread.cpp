@@ -15,6 +15,7 @@
 #include "core/helpers.h"
 #include "core/language_set.h"
 #include "core/message_reporter.h"
+#include "core/path_lookup.h"
 #include "core/result_codes.h"
 #include "disc/time_code.h"
 #include "disc/track_table.h"
@@ -236,6 +237,7 @@ int WriteThread::SelectMethod(int32_t index, int32_t pageMode) {
     if (e.code == kNoMethodCode) return kNoMethodCode;
     inputKind_ = e.inputKind;
     outputKind_ = e.outputKind;
+    RecordInputs();
     if (pageMode == 1) return SelectBuildMethod(e);
     method_ = e.code;
     openerResult_ = RunOpener(e.opener);
@@ -395,6 +397,7 @@ void WriteThread::Execute() {
     config_->sequenceCorrection = 0;
 
     jobCopy_->generatedFiles.clear();
+    if (result_ == 0 && !build && CheckTrackOutputs() != 0) result_ = result::kWriteFailed;
 
     if (result_ == 0 && !build && config_->RemoveCDIBumper && !config_->bumperRemoved) {
         RemoveCdiBumper();
@@ -435,6 +438,9 @@ void WriteThread::Execute() {
         outputOpen_ = false;
     }
     inputFile_->Close();
+    // A stopped job keeps what it wrote (the log names a cut output); a
+    // failed one leaves nothing half written.
+    if (result_ != 0 && result_ != result::kCancelled) DropUnfinishedOutputs();
 
     ShowCounters();
     if (config_->FixMPEGErrors) {
@@ -469,10 +475,93 @@ void WriteThread::DropFailedOutput() {
         outputFile_->Close();
         outputOpen_ = false;
     }
-    struct stat st;
-    if (name.empty() || name == kPassiveOutput || ::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
-    std::error_code ec;
-    if (std::filesystem::remove(name, ec)) Log(std::string(kLogIndent) + "[ incomplete output removed ] " + name);
+    if (name.empty() || name == kPassiveOutput) return;
+    if (guard_.Remove(name)) {
+        Log(IncompleteRemovedLine(name));
+        DropGenerated(name);
+    }
+}
+
+void WriteThread::DropUnfinishedOutputs() {
+    if (outputOpen_) {
+        outputFile_->Close();
+        outputOpen_ = false;
+    }
+    for (const std::string& name : guard_.RemoveUnfinished()) {
+        Log(IncompleteRemovedLine(name));
+        DropGenerated(name);
+    }
+}
+
+void WriteThread::DropGenerated(const std::string& name) {
+    const std::string entry = "\"" + name + "\" ";
+    std::string& list = jobCopy_->generatedFiles;
+    for (size_t at = list.find(entry); at != std::string::npos; at = list.find(entry)) list.erase(at, entry.size());
+}
+
+void WriteThread::RecordInputs() {
+    guard_.AddInput(job_->sourceName);
+    // A sheet's image is the job's source; the sheet is read too.
+    if (inputKind_ == kCueKind || inputKind_ == kTocKind) guard_.AddInput(job_->sheetName);
+    // What the open dialog chose for an extraction (a RAR load's archive);
+    // a build reads only its list.
+    if (pageMode_ != 1) {
+        const std::string& chosen = jobCopy_->openDialog.FileName;
+        guard_.AddInput(chosen);
+        if (inputKind_ == kCueKind) guard_.AddInput(SiblingWithExtension(chosen, "cue"));
+        for (const std::string& f : jobCopy_->openDialog.Files) guard_.AddInput(f);
+    }
+    if (jobCopy_->hasBuildList)
+        for (const TMpegFileInfo& e : jobCopy_->buildList) guard_.AddInput(e.name);
+    if (start_.sampleClip) guard_.AddInput(start_.sampleClip->sourcePath);
+    if (config_->AddCDIApplication)
+        for (const std::string* f : {&config_->CDI_ImageFile, &config_->CDI_FontFile, &config_->CDI_ApplicationFile,
+                                     &config_->CDI_ConfigurationFile})
+            guard_.AddInput(*f);
+}
+
+std::string WriteThread::OutputClash(const std::string& name) {
+    if (name.empty() || name == kPassiveOutput) return std::string();
+    std::string other = guard_.Clash(name);
+    if (!other.empty()) Log(OutputClashLine(name, other));
+    return other;
+}
+
+// Every output the tracks will take (and its companion) is checked against
+// the job's sources before the first track is written.
+int WriteThread::CheckTrackOutputs() {
+    if (config_->passive || job_->baseOutputName == kPassiveOutput || !trackTable_) return 0;
+    const int32_t options = (method_ >> 16) & 0xFF;
+    const bool companion = outputKind_ == kMpegKind && config_->ToastEnable;
+    for (int32_t t = trackTable_->firstTrack; t <= trackTable_->lastTrack; ++t) {
+        const size_t row = static_cast<size_t>(t - trackTable_->firstTrack);
+        if (config_->selectedTracksOnly && !(row < start_.selectedRows.size() && start_.selectedRows[row])) continue;
+        std::string name = job_->baseOutputName;
+        if ((options & kOptPerTrack) && !MakeOutputName(*job_, *config_, t, name)) return 0;  // refused per track
+        std::vector<std::string> files{name};
+        if (companion) files.push_back(name + ".rsrc");
+        for (const std::string& file : files) {
+            if (OutputClash(file).empty()) continue;
+            Report(kMsgError, msg::error::kCannotCreate, file);
+            return result::kWriteFailed;
+        }
+        if (!(options & kOptPerTrack)) break;
+    }
+    return 0;
+}
+
+// Split pieces keep clear of the names the job's later tracks will take.
+bool WriteThread::PlannedTrackOutput(const std::string& name) {
+    const int32_t options = (method_ >> 16) & 0xFF;
+    if (!(options & kOptPerTrack) || !trackTable_) return false;
+    if (!plannedOutputs_) {
+        plannedOutputs_.emplace();
+        for (int32_t t = trackTable_->firstTrack; t <= trackTable_->lastTrack; ++t) {
+            std::string planned;
+            if (MakeOutputName(*job_, *config_, t, planned)) plannedOutputs_->AddOutput(planned);
+        }
+    }
+    return !plannedOutputs_->Clash(name).empty();
 }
 
 // The two size fields of a dat are 32-bit: an output they cannot describe is
@@ -573,6 +662,9 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
         outputOpen_ = true;
         trackOutputOpened_ = true;
         outputBytes_ = 0;
+    } else if (outputOpen_) {
+        // Written on: unfinished again until this track is done.
+        guard_.AddOutput(job_->outputName);
     }
 
     bool found = true;
@@ -651,10 +743,10 @@ void WriteThread::ProcessTrack(int32_t track, bool first) {
             // The stream was not there: leave no empty file behind.
             outputFile_->Close();
             outputOpen_ = false;
-            std::error_code ec;
-            std::filesystem::remove(job_->outputName, ec);
+            guard_.Remove(job_->outputName);
         } else {
             AppendGenerated(job_->outputName);
+            if (result_ == 0) guard_.Finish(job_->outputName);
         }
     }
 }

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/output_guard.h"
 #include "core/records.h"
 #include "engine/methods.h"
 #include "engine/job_copy.h"
@@ -160,6 +161,16 @@ private:
     void WriteSystemHeaders();
     void TrackEnd();
     void DropFailedOutput();
+    // The job's sources, recorded before any output is created.
+    void RecordInputs();
+    // Logs and returns the file creating `name` would overwrite; empty when none.
+    std::string OutputClash(const std::string& name);
+    // A failed job leaves none of the outputs it did not finish.
+    void DropUnfinishedOutputs();
+    void DropGenerated(const std::string& name);
+    bool PlannedTrackOutput(const std::string& name);
+    int CheckTrackOutputs();
+    std::string PieceName(uint32_t number) const;
     bool DatTooLarge();
     void PatchDatHeader();
 
@@ -177,6 +188,8 @@ private:
     bool WriteEmptySectors(int count, const uint8_t* subheader);
     int EndImage(size_t lastEntry);
     int WriteBuildSample();
+    int CheckBuildOutputs();
+    std::string BuildSampleFolder() const;
     bool ImageOutputName(int32_t image, std::string& name);
     void EndBuild();
 
@@ -246,6 +259,11 @@ private:
     bool writeError_ = false;
 
     std::unique_ptr<TImageBuild> build_;  // image builds only
+    // What the job reads and what it has created: no output goes over either.
+    TOutputGuard guard_;
+    // The per-track outputs of the job, before they exist (split pieces keep
+    // clear of them).
+    std::optional<TOutputGuard> plannedOutputs_;
 
     std::thread thread_;
     std::mutex joinMutex_;

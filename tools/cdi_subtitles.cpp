@@ -211,6 +211,12 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
     if (last.empty()) return {msg::error::kCannotCreate, name};
     const std::string path = outputDir.empty() ? outputName
                              : (outputDir.back() == '/' ? outputDir : outputDir + "/") + outputName;
+    guard.AddInput(src.name);
+    clashLine.clear();
+    if (const std::string other = guard.Clash(path); !other.empty()) {
+        clashLine = OutputClashLine(path, other);
+        return {msg::error::kCannotCreate, outputName};
+    }
 
     // Each file starts afresh.
     entryNumber = 1;
@@ -253,6 +259,7 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
 
     TFileIO out;
     if (out.OpenForWrite(path) != 0) return {msg::error::kCannotCreate, outputName};
+    guard.AddOutput(path);
     const bool written = out.Write(text.data(), text.size()) == text.size();
     if (out.Close() != 0 || !written) {
         std::remove(path.c_str());

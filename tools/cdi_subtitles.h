@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/output_guard.h"
+
 class TFileIO;
 
 // Where an image keeps a sector's 2048 bytes of user data, and how many
@@ -88,4 +90,9 @@ public:
     TFileIO* source = nullptr;
     std::map<std::string, TCdiFileEntry> entries;
     std::vector<std::string> names;  // in the order found
+    // The source and the files converted so far: no output goes over them.
+    TOutputGuard guard;
+    // After a refused output: the line naming it and the file of this
+    // conversion it would have overwritten (the source or an earlier output).
+    std::string clashLine;
 };

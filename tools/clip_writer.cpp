@@ -8,6 +8,7 @@
 
 #include "core/file_io.h"
 #include "core/language_set.h"
+#include "core/output_guard.h"
 #include "core/result_codes.h"
 #include "disc/time_code.h"
 #include "engine/system_header.h"
@@ -237,6 +238,14 @@ int WriteSample(const TSampleClipDescription& clip, const std::string& directory
         headers ? inScr - ((kind == 1 ? kMpeg1LastHeaderScr : kMpeg2LastHeaderScr) + sectorTicks) : inScr;
 
     const std::string path = SampleOutputPath(clip.outputName, directory);
+    TOutputGuard own;
+    own.AddInput(clip.sourcePath);
+    std::string other = own.Clash(path);
+    if (other.empty() && h.guard) other = h.guard->Clash(path);
+    if (!other.empty()) {
+        if (h.log) h.log(OutputClashLine(path, other));
+        return result::kCannotCreate;
+    }
     TFileIO out;
     if (path.empty() || out.OpenForWrite(path) != 0) return result::kCannotOpen;
 

@@ -4,12 +4,14 @@
 // with a sequence end code at the out GOP).
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/controls.h"
 #include "tools/sample_clip.h"
 
 class TLanguageSet;
+class TOutputGuard;
 
 // The "Generating Sample..." window of the extraction page.
 class SampleProgressWindow {
@@ -28,6 +30,10 @@ struct SampleWriteHandles {
     SampleProgressWindow* window = nullptr;  // none on the video-cd page
     std::string* generatedFiles = nullptr;   // gets "\"path\" " appended
     const TLanguageSet* texts = nullptr;
+    // The files of the job the clip belongs to (a build): the clip goes over
+    // none of them, nor over its own source.
+    const TOutputGuard* guard = nullptr;
+    std::function<void(const std::string&)> log;  // gets the line of a refused name
 };
 
 // An absolute name stands as it is; any other goes into the directory
@@ -35,5 +41,7 @@ struct SampleWriteHandles {
 std::string SampleOutputPath(const std::string& name, const std::string& directory);
 
 // 0 written; result::kCannotOpen nothing written (no source, no clip between the points, or
-// the output could not be created or written: a partial file is removed).
+// the output could not be created or written: a partial file is removed);
+// result::kCannotCreate nothing written, the output is the source or a file
+// of the job (the line naming both went to `log`).
 int WriteSample(const TSampleClipDescription& clip, const std::string& directory, const SampleWriteHandles& handles);

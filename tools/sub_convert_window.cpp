@@ -154,6 +154,10 @@ void TSubConvertForm::OKButtonClick() {
                                                                     e.lengthLE, subButton->isChecked());
         if (r.code != 0) {
             all = false;
+            if (!scanner_->clashLine.empty() && services_.log) {
+                services_.log->add(scanner_->clashLine);
+                services_.log->scrollToEnd();
+            }
             if (services_.report) services_.report(kMsgError, r.code, r.name);
         }
     }

@@ -49,6 +49,10 @@ void RunClipEditor(TForm1& w) {
     handles.window = w.pageMode == 0 ? &progress : nullptr;
     handles.generatedFiles = &w.generatedFiles;
     handles.texts = w.languageSet.get();
+    handles.log = [&h](const std::string& line) {
+        h.log->add(line);
+        h.log->scrollToEnd();
+    };
     if (WriteSample(editor.model().Description(), "", handles) != 0)
         w.Report(kMsgError, msg::error::kCannotCreate, "Sample File");
 }

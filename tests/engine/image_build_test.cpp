@@ -1049,6 +1049,9 @@ TEST(BuildRun, InputCutShortAfterItWasAddedFailsTheJob) {
         EXPECT_TRUE(b.Logged("short.mpg")) << ::testing::PrintToString(b.Lines());
         EXPECT_FALSE(b.Logged("processed Track 2")) << ::testing::PrintToString(b.Lines());
         EXPECT_FALSE(harness::Exists(dir / "movie.cue"));
+        // The image refused after its first track is no image.
+        EXPECT_FALSE(harness::Exists(dir / "movie.bin"));
+        EXPECT_TRUE(b.Logged("[ incomplete output removed ] " + (dir / "movie.bin")));
     }
 }
 
@@ -1065,6 +1068,7 @@ TEST(BuildRun, TablesThatCannotBeWrittenFailTheJob) {
     EXPECT_EQ(b.Build(dir / "movie.bin"), 25);
     EXPECT_TRUE(b.Logged("Temporary SCANDATA.DAT table file"));
     EXPECT_FALSE(harness::Exists(dir / "movie.cue"));
+    EXPECT_FALSE(harness::Exists(dir / "movie.bin"));
 }
 
 TEST(BuildRun, StopMidTrackAbortsWithResultThree) {

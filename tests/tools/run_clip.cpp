@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
     SampleWriteHandles handles;
     handles.generatedFiles = &generated;
     handles.texts = &texts;
+    handles.log = [](const std::string& line) { std::printf("%s\n", line.c_str()); };
     const int r = WriteSample(clip, "", handles);
     std::printf(r == 0 ? "written %s\n" : "nothing written\n", generated.c_str());
     return r;

@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
         const CdiConvertResult r =
             scanner.ConvertCdiSubtitleFile(file, plain, output, name, e.extentLE, e.lengthLE, sub);
         if (r.code != 0) {
+            if (!scanner.clashLine.empty()) std::printf("%s\n", scanner.clashLine.c_str());
             std::printf("error %d: %s\n", r.code, r.name.c_str());
             return r.code;
         }
