@@ -181,6 +181,26 @@ TEST_F(BatchWindow, ListIsSavedOpenedAndRefused) {
     EXPECT_EQ(window_->list().taskCount(), 4);
 }
 
+// A list whose rows this program cannot all run still opens; those rows
+// fail when their turn comes, and the others run.
+TEST_F(BatchWindow, ListWithRowsItCannotRunOpensAndThoseRowsFail) {
+    const std::string path = dir_ + "/old.ktq";
+    const std::vector<StoredTask> tasks = {
+        {"Format hard disk", "Continue Batch / Query YES", "touch '" + dir_ + "/formatted'", ""},
+        {"Execute command", "Continue Batch / Query YES", "true", "2/0/1"},
+        {"Compress archive", "Continue Batch / Query YES", "\"" + dir_ + "/x.rar\" \"" + dir_ + "/a.mpg\"", "9/9/9"},
+    };
+    ASSERT_EQ(WriteBatchListFile(path, tasks), 0);
+    fileDialogs_.scriptOpen(path);
+    EXPECT_EQ(window_->loadBatchListClick(), 0);
+    EXPECT_TRUE(dialogs_.shown().empty());
+    EXPECT_EQ(Column(1), (Strings{"Format hard disk", "Execute command", "Compress archive", ""}));
+    window_->runTaskClick();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Column(2), (Strings{"failed", "completed", "failed", ""}));
+    EXPECT_FALSE(fs::exists(dir_ + "/formatted"));
+}
+
 // SFV tasks run the program's own checker off the GUI thread.
 TEST_F(BatchWindow, SfvTasksRunTheChecker) {
     std::ofstream(dir_ + "/a b.mpg") << std::string(3 << 20, 'x');

@@ -263,6 +263,15 @@ TEST_F(Sequencer, FailingTasksFollowTheirOnErrorChoice) {
         {"no RAR creator", "Compress archive", "\"" + dir_ + "/x.rar\" \"" + dir_ + "/a.mpg\"", "2/0/0",
          "     RAR archives can only be created with rar; " + bin_ + "/unar cannot."},
         {"SFV check fails", "Verify SFV file", "\"" + dir_ + "/a.sfv\"", "", ""},
+        // Rows a list file may hold that no archiver or shell gets.
+        {"type it does not know", "Format hard disk", "touch '" + dir_ + "/formatted'", "",
+         "     \"Format hard disk\" is no task type"},
+        {"volume size 4", "Compress archive", "\"" + dir_ + "/x.rar\" \"" + dir_ + "/a.mpg\"", "4/0/0",
+         "     archive options \"4/0/0\" cannot be used"},
+        {"level 6", "Compress archive", "\"" + dir_ + "/x.rar\" \"" + dir_ + "/a.mpg\"", "2/6/0",
+         "     archive options \"2/6/0\" cannot be used"},
+        {"options not numbers", "Compress archive", "\"" + dir_ + "/x.rar\" \"" + dir_ + "/a.mpg\"", "2/x/0",
+         "     archive options \"2/x/0\" cannot be used"},
     };
     host_.results["/p/bad.ktp"] = 1;
     sfv_.ok = false;
@@ -285,6 +294,7 @@ TEST_F(Sequencer, FailingTasksFollowTheirOnErrorChoice) {
             }
         }
     }
+    EXPECT_FALSE(fs::exists(dir_ + "/formatted")) << "an unknown task is no command line";
 }
 
 TEST_F(Sequencer, CommandErrorOutputIsLoggedUnderTheFailureWord) {
