@@ -126,6 +126,39 @@ TEST_F(ListFile, ListsTheWriterCanProduceAlwaysOpen) {
     EXPECT_EQ(list.Stored(), tasks);
 }
 
+// Saving over a symbolic link writes the file it leads to (through a
+// chain, relative or absolute, or where a dangling one points) and leaves
+// the link; the file keeps its mode.
+TEST_F(ListFile, SaveGoesThroughLinksAndKeepsTheMode) {
+    fs::create_directories(dir_ + "/real");
+    fs::create_directories(dir_ + "/links");
+    const std::string target = dir_ + "/real/list.ktq";
+    std::ofstream(target) << "old bytes";
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink("../real/list.ktq", dir_ + "/links/one.ktq");
+    fs::create_symlink(dir_ + "/links/one.ktq", dir_ + "/links/two.ktq");
+    fs::create_symlink("../real/new.ktq", dir_ + "/links/dangling.ktq");
+    const std::string expected = SerializeBatchList(ThreeTasks());
+    for (const char* link : {"one.ktq", "two.ktq"}) {
+        SCOPED_TRACE(link);
+        std::ofstream(target) << "old bytes";
+        ASSERT_EQ(WriteBatchListFile(dir_ + "/links/" + link, ThreeTasks()), 0);
+        EXPECT_TRUE(fs::is_symlink(dir_ + "/links/" + link));
+        EXPECT_EQ(Bytes(target), expected);
+        EXPECT_EQ(fs::status(target).permissions(),
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    }
+    ASSERT_EQ(WriteBatchListFile(dir_ + "/links/dangling.ktq", ThreeTasks()), 0);
+    EXPECT_TRUE(fs::is_symlink(dir_ + "/links/dangling.ktq"));
+    EXPECT_EQ(Bytes(dir_ + "/real/new.ktq"), expected);
+    // A plain file keeps its mode as well; no temporary file stays behind.
+    fs::permissions(target, fs::perms::owner_all | fs::perms::others_read);
+    ASSERT_EQ(WriteBatchListFile(target, ThreeTasks()), 0);
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_all | fs::perms::others_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_ + "/real"), fs::directory_iterator{}), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_ + "/links"), fs::directory_iterator{}), 3);
+}
+
 TEST_F(ListFile, FailedSaveLeavesTheOldFile) {
     const std::string path = dir_ + "/keep.ktq";
     std::ofstream(path) << "old bytes";

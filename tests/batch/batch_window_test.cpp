@@ -181,6 +181,23 @@ TEST_F(BatchWindow, ListIsSavedOpenedAndRefused) {
     EXPECT_EQ(window_->list().taskCount(), 4);
 }
 
+// "Save list" over a link to a list kept elsewhere updates that list.
+TEST_F(BatchWindow, SavingOverALinkWritesTheListItLeadsTo) {
+    const std::string kept = dir_ + "/kept.ktq", link = dir_ + "/link.ktq";
+    std::ofstream(kept) << "old";
+    fs::permissions(kept, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("kept.ktq", link);
+    window_->AddCommandTask("echo hello");
+    fileDialogs_.scriptSave(link);
+    window_->saveBatchListClick();
+    EXPECT_TRUE(dialogs_.shown().empty());
+    EXPECT_TRUE(fs::is_symlink(link));
+    std::vector<StoredTask> back;
+    ASSERT_EQ(ReadBatchListFile(kept, back), 0);
+    EXPECT_EQ(back, window_->list().Stored());
+    EXPECT_EQ(fs::status(kept).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
 // A list whose rows this program cannot all run still opens; those rows
 // fail when their turn comes, and the others run.
 TEST_F(BatchWindow, ListWithRowsItCannotRunOpensAndThoseRowsFail) {
