@@ -326,6 +326,41 @@ TEST_F(TaskProjects, VideoCdPageComesBackAsSaved) {
     }
 }
 
+// A project whose source has gone says so in a box, on either page, when
+// the user opens it by hand (loading holds the window unattended, but
+// only a batch run keeps boxes closed); the log says it as well.
+TEST_F(TaskProjects, AMissingSourceIsShownInABoxOnBothPages) {
+    for (int page : {0, 1}) {
+        SCOPED_TRACE(page == 0 ? "extraction page" : "video-cd page");
+        w = MakeWindow();
+        const std::string source = out(page == 0 ? "film.cue" : "film.mpg");
+        if (page == 0) {
+            fs::copy_file(Fixture("vcd_pal3.cue"), source, fs::copy_options::overwrite_existing);
+            fs::copy_file(Fixture("vcd_pal3.bin"), out("vcd_pal3.bin"), fs::copy_options::overwrite_existing);
+            load(Index(Method::CueBinToMpeg), source, out("film.mpg"));
+            ASSERT_GT(tracks()->count(), 0);
+        } else {
+            fs::copy_file(Fixture("clip_pal_vcd.mpg"), source, fs::copy_options::overwrite_existing);
+            w->buildVCDButtonClick();
+            ASSERT_EQ(w->videoCdPage->AddFiles({source}), 0);
+            w->SaveDialog.FileName = out("image");
+        }
+        const std::string project = out("missing.ktp");
+        save(project);
+        ASSERT_TRUE(fs::is_regular_file(project));
+        fs::remove(source);
+
+        w = MakeWindow();
+        const size_t before = dialogs.shown().size();
+        open(project);
+        std::vector<std::string> errors;
+        for (size_t i = before; i < dialogs.shown().size(); ++i)
+            if (dialogs.shown()[i].kind == "error") errors.push_back(dialogs.shown()[i].message);
+        EXPECT_EQ(errors, std::vector<std::string>{"Source file could not be opened or accessed."});
+        EXPECT_EQ(logged("Source file could not be opened or accessed."), 1);
+    }
+}
+
 // The project's page is reset before anything is applied: opening twice
 // holds only the second project's names, and a declined question leaves
 // everything as it was.
