@@ -510,6 +510,45 @@ TEST_F(OptionsWindow, LanguageChoiceWorksOnACopyUntilOk) {
     }
 }
 
+// A file that fails after a good one chosen in the same window: the good
+// one stays in force, in the window, in its memo and for OK.
+TEST_F(OptionsWindow, AFailedLanguageChoiceKeepsTheEarlierGoodOne) {
+    const std::string german = German();
+    const struct {
+        const char* what;
+        std::string file;
+        int error;
+    } failures[] = {
+        {"too many entries", Language("many.lng", {}, 1), 22},
+        {"wrong first line", Language("wrong.lng", {}, 0, "#SOMETHING_ELSE"), 21},
+    };
+    for (const auto& c : failures) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(ini());
+        Open();
+        const size_t logBefore = logLines().size();
+        WithOptions([&](TForm2& f) {
+            files.scriptOpen(german);
+            f.langSelButton->click();
+            ASSERT_EQ(TabText(f, f.TabSheet1), QString("Allgemein"));
+            files.scriptOpen(c.file);
+            f.langSelButton->click();
+            EXPECT_EQ(TabText(f, f.TabSheet1), QString("Allgemein"));
+            EXPECT_EQ(f.langIDLabel->text(), QString("Deutsch"));
+            EXPECT_NE(f.commentMemo->toPlainText().toStdString().find("Comments of deutsch.lng"), std::string::npos);
+            EXPECT_EQ(f.language().GetFileName(), german);
+            f.OptionsOk->click();
+        });
+        const std::vector<std::string> log = logLines();
+        ASSERT_EQ(log.size(), logBefore + 4) << "one error";
+        EXPECT_EQ(log[logBefore + 2], "     " + TLanguageSet().message(c.error));
+        EXPECT_EQ(value("LanguageFile").value_or("none").toStdString(), german);
+        EXPECT_EQ(w->languageSet->GetFileName(), german);
+        EXPECT_EQ(find<QPushButton>(w.get(), "optionsButton")->text(), QString("optionen"));
+        w.reset();
+    }
+}
+
 TEST_F(OptionsWindow, TheCounterLabelFollowsTheCopy) {
     const std::string german = German();
     Open();
