@@ -22,6 +22,7 @@
 #include <QSettings>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -31,6 +32,7 @@
 
 #include "app/main_window/main_window.h"
 #include "app/extraction_page/extraction_page.h"
+#include "app/video_cd_page/video_cd_page.h"
 #include "batch/batch_window.h"
 #include "core/temp_file.h"
 #include "tests/app/window_geometry.h"
@@ -583,6 +585,37 @@ TEST_F(OptionsWindow, BatchWindowTakesTheLanguageChosenWithOk) {
     });
     EXPECT_NE(before, QString("Neue Aufgabe"));
     EXPECT_EQ(newTask->text(), QString("Neue Aufgabe"));
+}
+
+// The video-cd grid's column titles follow a language chosen with OK at
+// once, with entries in the list or none.
+TEST_F(OptionsWindow, BuildGridHeadersTakeTheLanguageChosenWithOk) {
+    const std::string titles = Language("titles.lng", {{{LangSection::COMPONENT_MSGS, 107}, "Quelle"},
+                                                       {{LangSection::COMPONENT_MSGS, 108}, "Spielzeit"}});
+    for (bool entries : {false, true}) {
+        SCOPED_TRACE(entries ? "with entries" : "empty list");
+        QFile::remove(ini());
+        Open();
+        w->buildVCDButtonClick();
+        if (entries) {
+            ASSERT_EQ(w->videoCdPage->AddFiles({Fixture("clip_pal_vcd.mpg")}), 0);
+        }
+        auto* grid = find<QTableWidget>(w.get(), "TrackListGrid");
+        auto title = [grid](int c) { return grid->horizontalHeaderItem(c) ? grid->horizontalHeaderItem(c)->text() : QString(); };
+        ASSERT_EQ(title(2), QString("Source"));
+        WithOptions([&](TForm2& f) {
+            files.scriptOpen(titles);
+            f.langSelButton->click();
+            f.OptionsOk->click();
+        });
+        QCoreApplication::processEvents();
+        EXPECT_EQ(title(2), QString("Quelle"));
+        EXPECT_EQ(title(3), QString("Spielzeit"));
+        if (entries) {
+            EXPECT_EQ(grid->item(0, 2)->text().toStdString(), Fixture("clip_pal_vcd.mpg")) << "the entry stays";
+        }
+        w.reset();
+    }
 }
 
 // ---------------------------------------------------------------- colours
