@@ -1,6 +1,8 @@
 #include "batch/batch_list.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdint>
 
 #include "batch/command_line.h"
 
@@ -40,13 +42,35 @@ std::string TaskOptionsText(int16_t onError, int16_t onQuery) {
            std::string(onQuery == kQueryYes ? kYesText : kNoText);
 }
 
+int ScanArchiveOptions(const std::string& text, int* volume, int* level, int* deleteFlag) {
+    int* const out[3] = {volume, level, deleteFlag};
+    size_t at = 0;
+    int read = 0;
+    for (; read < 3; ++read) {
+        if (read > 0) {
+            if (at >= text.size() || text[at] != '/') break;
+            ++at;
+        }
+        // As %d: blanks, a sign, then at least one digit.
+        while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+        bool negative = false;
+        if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
+        if (at >= text.size() || !std::isdigit(static_cast<unsigned char>(text[at]))) break;
+        int64_t v = 0;
+        for (; at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); ++at)
+            v = std::min<int64_t>(v * 10 + (text[at] - '0'), int64_t{1} << 32);
+        v = std::clamp<int64_t>(negative ? -v : v, INT32_MIN, INT32_MAX);
+        if (out[read]) *out[read] = static_cast<int>(v);
+    }
+    return read;
+}
+
 bool ParseArchiveOptions(const std::string& text, int* volume, int* level, int* deleteFlag) {
-    if (text.size() != 5 || text[1] != '/' || text[3] != '/') return false;
-    const int v = text[0] - '0', l = text[2] - '0', x = text[4] - '0';
-    if (v < 0 || v > 3 || l < 0 || l > 5 || x < 0 || x > 1) return false;
+    int v = 0, l = 0, x = 0;
+    if (ScanArchiveOptions(text, &v, &l, &x) != 3 || v < 0 || v > 3 || l < 0 || l > 5) return false;
     if (volume) *volume = v;
     if (level) *level = l;
-    if (deleteFlag) *deleteFlag = x;
+    if (deleteFlag) *deleteFlag = x != 0 ? 1 : 0;
     return true;
 }
 
@@ -91,12 +115,14 @@ bool BatchList::ReadTaskRow(int r) {
     task.type = TaskTypeOf(cell(r, 1), &task.deleteArchive);
     ParseTaskOptions(r);
     task.params = cell(r, 4);
+    // Whatever the numbers say (the dialog shows what it can of them, and
+    // values off its range stay off it); none read leaves no options of an
+    // earlier task behind.
     int v = 0, l = 0, x = 0;
-    if (ParseArchiveOptions(cell(r, 5), &v, &l, &x)) {
-        task.volumeSize = static_cast<int16_t>(v);
-        task.compression = static_cast<int16_t>(l);
-        task.deleteAfterArchiving = static_cast<uint8_t>(x);
-    }
+    ScanArchiveOptions(cell(r, 5), &v, &l, &x);
+    task.volumeSize = static_cast<int16_t>(std::clamp(v, -1, 4));
+    task.compression = static_cast<int16_t>(std::clamp(l, -1, 6));
+    task.deleteAfterArchiving = x != 0 ? 1 : 0;
     task.selectedFiles.clear();
     if (EndsWith(task.params, "<->")) {
         task.params.resize(task.params.size() - 3);

@@ -54,7 +54,11 @@ int16_t TaskTypeOf(const std::string& text, uint8_t* deleteArchive = nullptr);
 bool IsTaskTypeText(const std::string& text);
 std::string TaskTypeText(int16_t type, uint8_t deleteArchive);
 std::string TaskOptionsText(int16_t onError, int16_t onQuery);
-// "V/L/X" with V 0..3, L 0..5, X 0..1; false for anything else.
+// Column 5 read as "%d/%d/%d" reads it: how many of the three numbers
+// were read (each clamped to the int range), the ones not read left alone.
+int ScanArchiveOptions(const std::string& text, int* volume, int* level, int* deleteFlag);
+// Options an archiver can be given: three numbers, V 0..3, L 0..5, any X
+// (not 0: delete, given as 1); false for anything else.
 bool ParseArchiveOptions(const std::string& text, int* volume, int* level, int* deleteFlag);
 // A name goes between double quotes in a row, so it cannot hold one.
 inline bool QuotableName(const std::string& name) { return name.find('"') == std::string::npos; }

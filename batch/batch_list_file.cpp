@@ -22,6 +22,26 @@ uint32_t LittleEndian(std::string_view bytes, size_t at, int count) {
     return v;
 }
 
+// The file a save writes: the end of the chain of symbolic links at path
+// (a link's relative target counts from the link's folder), or path itself.
+std::string SaveTarget(const std::string& path) {
+    std::string at = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+        std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+        const ssize_t n = ::readlink(at.c_str(), target.data(), target.size());
+        if (n <= 0 || static_cast<size_t>(n) >= target.size()) return at;
+        target.resize(static_cast<size_t>(n));
+        if (target.front() != '/') {
+            const size_t slash = at.rfind('/');
+            target = (slash == std::string::npos ? std::string() : at.substr(0, slash + 1)) + target;
+        }
+        at = target;
+    }
+    return at;
+}
+
 }  // namespace
 
 int ParseBatchList(std::string_view bytes, std::vector<StoredTask>& tasks) {
@@ -43,10 +63,8 @@ int ParseBatchList(std::string_view bytes, std::vector<StoredTask>& tasks) {
             column.assign(bytes.substr(at, length));
             at += length;
         }
-        if (!IsTaskTypeText(task[0])) return msg::error::kInvalidBatchList;
-        if (!task[3].empty() && (task[0] != kTaskTypeTexts[kCompressTask] ||
-                                 !ParseArchiveOptions(task[3], nullptr, nullptr, nullptr)))
-            return msg::error::kInvalidBatchList;
+        // The texts of a task are the sequencer's to judge: a row it cannot
+        // run fails when it runs, the list opens.
         read.push_back(std::move(task));
     }
     tasks = std::move(read);
@@ -87,15 +105,25 @@ int WriteBatchListFile(const std::string& path, const std::vector<StoredTask>& t
     for (const StoredTask& task : tasks)
         for (const std::string& column : task)
             if (column.size() > 0xFFFFFFFFu) return msg::error::kCannotCreate;
-    const std::string temp = CreateTempFile("." + ExtractName(path) + ".", ".tmp", ExtractFolder(path));
+    // A link stays a link: the file it leads to is the one replaced, and it
+    // keeps its mode.
+    const std::string target = SaveTarget(path);
+    mode_t mode = 0644;
+    if (struct stat st {}; ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) mode = st.st_mode & 07777;
+    // The temporary file goes beside the target ("/" alone separates here:
+    // a name may hold a "\").
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    const std::string temp = CreateTempFile("." + name + ".", ".tmp", folder);
     if (temp.empty()) return msg::error::kCannotCreate;
     const std::string bytes = SerializeBatchList(tasks);
     TFileIO file;
     bool ok = file.OpenForWrite(temp) == 0;
     ok = ok && file.Write(bytes.data(), bytes.size()) == bytes.size();
     ok = file.Close() == 0 && ok;
-    ok = ok && ::chmod(temp.c_str(), 0644) == 0;
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+    ok = ok && ::chmod(temp.c_str(), mode) == 0;
+    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
         std::remove(temp.c_str());
         return msg::error::kCannotCreate;
     }

@@ -12,8 +12,9 @@ using StoredTask = std::array<std::string, 4>;  // columns 1, 3, 4, 5
 
 inline constexpr int kMaxStoredTasks = 32767;  // the count field is signed
 
-// The tasks of a list file's bytes, every one checked before any is given
-// back: 0, or msg::error::kInvalidBatchList with tasks left empty.
+// The tasks of a list file's bytes, the whole layout checked before any is
+// given back (the columns' texts are taken as they stand): 0, or
+// msg::error::kInvalidBatchList with tasks left empty.
 int ParseBatchList(std::string_view bytes, std::vector<StoredTask>& tasks);
 // 0, msg::error::kCannotOpen when the file cannot be read, or
 // kInvalidBatchList.

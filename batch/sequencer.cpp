@@ -224,6 +224,9 @@ void TBatchSequencer::GoIdle() {
 
 int TBatchSequencer::StartTask(int row, bool& bypassed) {
     BatchList& list = *services_.list;
+    // A list file may name a task this program does not know: it fails,
+    // and is never taken for a command line.
+    if (!IsTaskTypeText(list.cell(row, 1))) return CannotRun("\"" + list.cell(row, 1) + "\" is no task type");
     uint8_t deleteArchive = 0;
     const int16_t type = TaskTypeOf(list.cell(row, 1), &deleteArchive);
     const std::string& params = list.cell(row, 4);
@@ -294,6 +297,9 @@ int TBatchSequencer::DecompressTask(int row, const std::string& params) {
 }
 
 int TBatchSequencer::CompressTask(int row, std::string params) {
+    const std::string& options = services_.list->cell(row, 5);
+    if (!options.empty() && !ParseArchiveOptions(options, nullptr, nullptr, nullptr))
+        return CannotRun("archive options \"" + options + "\" cannot be used");
     if (!ExpandPrevious(params)) return result::kTaskFailed;
     const std::string archiver = Archiver();
     if (archiver.empty()) {
@@ -354,6 +360,13 @@ int TBatchSequencer::CommandTask(int row, const std::string& params) {
         return result;
     });
     return -1;
+}
+
+int TBatchSequencer::CannotRun(const std::string& why) {
+    Log(Upper(texts().core(msg::core::kFailed)) + ":");
+    Log(kLogIndent + why);
+    Log("");
+    return result::kTaskFailed;
 }
 
 int TBatchSequencer::DeleteTask(bool& bypassed) {

@@ -132,6 +132,8 @@ private:
     int SfvTask(int row, bool create, std::string params);
     int CommandTask(int row, const std::string& params);
     int DeleteTask(bool& bypassed);
+    // A row the sequencer cannot run: logged under the failure word.
+    int CannotRun(const std::string& why);
 
     SequencerServices services_;
     SequencerState state_ = SequencerState::Idle;

@@ -34,14 +34,22 @@ void TaskDialogModel::LoadTaskDefaults(platform::Registry& registry) {
     const bool open = registry.openKey(kKey, false);
     deleteTask = ReadFlag(registry, open, "DeleteFilesAfterDecompress");
     createSfvRar = ReadFlag(registry, open, "CreateSFVForRAR");
-    int t = ReadInRange(registry, open, "TaskType", 0, 5, kArchiveRadio);
+    // A missing value opens on an archive; any value the radios do not
+    // know, on the command line (which is what is written for it).
+    int t = kArchiveRadio;
+    if (open)
+        if (const auto v = registry.readInteger("TaskType")) t = *v >= 0 && *v <= 5 ? *v : kExecuteRadio;
     type = t;
-    record_.type = static_cast<int16_t>(t);
+    // A row being edited keeps its own type: the row, not the last choice,
+    // is what the dialog opens on.
+    if (mode_ != 1) record_.type = static_cast<int16_t>(t);
     yesDelete = ReadFlag(registry, open, "DeleteFilesAfterArchiving");
     sourceChoice = ReadInRange(registry, open, "AddArchiveMethod", 0, 1, 0);
     stopBatch = ReadInRange(registry, open, "OnError", INT32_MIN, INT32_MAX, 1) == 1;
     queryYes = ReadInRange(registry, open, "OnQuery", INT32_MIN, INT32_MAX, 1) == 1;
-    volume = ReadInRange(registry, open, "ArchiveVolumeSize", 0, 3, 2);
+    volume = 2;
+    if (open)
+        if (const auto v = registry.readInteger("ArchiveVolumeSize")) volume = *v >= 0 && *v <= 3 ? *v : -1;
     compression = ReadInRange(registry, open, "ArchiveCompression", 0, 5, 0);
     const int from = ReadInRange(registry, open, "TaskFromWith", 0, 2, 0);
     if (from == 2) {
@@ -83,6 +91,8 @@ void TaskDialogModel::LoadFromTask() {
                 archiveDest = t.params.substr(sep + 3);
                 if (!archiveDest.empty()) archiveDest.pop_back();
             }
+            loadedDest_ = archiveDest;
+            loadedDeleteRow_ = t.deleteArchive != 0;
             type = kUnarchiveRadio;
             deleteTask = t.deleteArchive != 0;
             break;
@@ -90,9 +100,13 @@ void TaskDialogModel::LoadFromTask() {
         case kCompressTask:
         case kVerifySfvTask:
         case kCreateSfvTask:
+            // A row is never a CD-folder task: those became their rows.
+            fileInFolder = false;
             if (t.type == kCompressTask) {
                 archiveName = Unquoted(t.params);
                 type = kArchiveRadio;
+                // The SFV box as stored, with the file it would name.
+                setCreateSfvRar(createSfvRar);
                 volume = t.volumeSize >= 0 && t.volumeSize <= 3 ? t.volumeSize : -1;
                 compression = t.compression >= 0 && t.compression <= 5 ? t.compression : 0;
                 // The row's own flag, not the stored default.
@@ -101,7 +115,6 @@ void TaskDialogModel::LoadFromTask() {
                 sfvFile = Unquoted(t.params);
                 type = t.type == kVerifySfvTask ? kCheckSfvRadio : kCreateSfvRadio;
             }
-            fileInFolder = false;
             if (t.fromSelectedFiles) {
                 setSource(0);
                 selFiles = t.selectedFiles;
@@ -122,10 +135,21 @@ bool TaskDialogModel::Ok() {
     TBatchTask& t = record_;
     switch (type) {
         case kUnarchiveRadio: {
+            // An edited "Delete RAR archive" row names no archive: it stays
+            // what it was.
+            if (mode_ == 1 && loadedDeleteRow_ && deleteTask && archiveName.empty() && archiveDest.empty()) {
+                t.type = kDecompressTask;
+                t.deleteArchive = 1;
+                t.params.clear();
+                t.destination.clear();
+                break;
+            }
             if (archiveDest.empty() || archiveName.empty()) return false;
             if (!QuotableName(archiveDest) || !QuotableName(archiveName)) return false;
             std::string dest = archiveDest;
-            if (dest.back() != '/' && dest.back() != '\\') dest += '/';
+            // A folder the row already held is written back as it stood.
+            const bool asLoaded = mode_ == 1 && dest == loadedDest_;
+            if (!asLoaded && dest.back() != '/' && dest.back() != '\\') dest += '/';
             archiveDest = dest;
             std::string names;
             for (size_t at = 0;;) {
@@ -136,7 +160,9 @@ bool TaskDialogModel::Ok() {
                 at = plus + 3;
             }
             t.type = kDecompressTask;
-            t.deleteArchive = deleteTask ? 1 : 0;
+            // Editing adds no rows: a row with an archive stays its
+            // decompression (the deletion is a row of its own).
+            t.deleteArchive = deleteTask && mode_ != 1 ? 1 : 0;
             t.params = Quoted(names) + " " + Quoted(dest);
             t.destination = dest;
             break;
@@ -170,7 +196,10 @@ bool TaskDialogModel::Ok() {
         case kCreateSfvRadio:
             if (sfvFile.empty() || !QuotableName(sfvFile)) return false;
             t.type = type == kCheckSfvRadio ? kVerifySfvTask : kCreateSfvTask;
-            t.params = Quoted(sfvFile) + (sourceChoice == 0 ? " " + selFiles : std::string("<->"));
+            // No files named: the SFV file alone, as the main window writes it.
+            t.params = Quoted(sfvFile) + (sourceChoice != 0 ? std::string("<->")
+                                          : selFiles.empty() ? std::string()
+                                                             : " " + selFiles);
             break;
         default:
             if (extCmdLine.empty()) return false;

@@ -71,6 +71,10 @@ private:
     int mode_;
     std::string outputFileName_;
     bool imgNone_;
+    // What an edited decompression row held, so that OK on it unchanged
+    // writes the same row back.
+    std::string loadedDest_;
+    bool loadedDeleteRow_ = false;
 };
 
 // A program path as sh reads it back unchanged: in double quotes when it

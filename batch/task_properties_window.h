@@ -46,7 +46,7 @@ public:
     void selFileButtonClick();
     void decompDirClick();
 
-protected:
+    // Every close, OK or Cancel, stores the choices first.
     void done(int result) override;
 
 private:

@@ -80,9 +80,10 @@ private:
 };
 
 SourceLoadOutcome Loader::Run() {
-    // Archives become batch tasks; unattended there is nobody to choose them.
+    // Archives become batch tasks; unattended there is nobody to choose them
+    // (passive mode is unattended too, but shows the open dialog).
     const bool archive = ExtractionMethod(in_.method).load == SourceForm::Archive;
-    if (archive && in_.unattended) {
+    if (archive && in_.unattended && !in_.passive) {
         out_.result = result::kFailed;
         return out_;
     }
@@ -107,13 +108,13 @@ SourceLoadOutcome Loader::Run() {
     job_.discKind = 1;
     job_.pageMode = 0;
     const std::string source = open_.FileName;
+    // Archives and several sources are handed to the batch; the page loads
+    // none of them.
+    if (archive && !in_.batchTask) {
+        ForBatch();
+        return out_;
+    }
     if (!in_.unattended && !in_.batchTask) {
-        // Archives and several sources are handed to the batch; the page
-        // loads none of them.
-        if (archive) {
-            ForBatch();
-            return out_;
-        }
         if (open_.Files.size() > 1 && LoadsSeveralSources(in_.method)) {
             std::string folder = config_.DefaultSaveDir.empty() ? "." : config_.DefaultSaveDir;
             if (!in_.fileDialogs ||

@@ -586,6 +586,7 @@ void TForm2::langSelButtonClick() {
     const std::string chosen = dialog.FileName;
 
     // Loaded into a trial copy: a file that fails changes nothing it half read.
+    const std::vector<std::string> previousComments = memo_->lines();
     TLanguageSet trial = language_;
     const int status = trial.LoadFromFile(chosen, memo_.get());
     if (status == TLanguageSet::kLoaded) {
@@ -597,7 +598,10 @@ void TForm2::langSelButtonClick() {
     }
     const std::string section = trial.errorSection;
     trial.comments = nullptr;
-    RestoreOpeningLanguage();
+    // The previous choice stays in force (an earlier good file of this
+    // window too, not only the one it opened with); only the memo, which
+    // the trial wrote into, shows its comments again.
+    memo_->show(previousComments);
     ApplyLanguage();
     ShowLanguageToMain();
     if (status == TLanguageSet::kWrongCount)

@@ -82,7 +82,8 @@ void TExtractionPage::FailLoad() {
 
 void TExtractionPage::loadButtonClick() {
     const int r = loadButton();
-    if (r != 0 || w_.pageMode != 0 || w_.batchActive) return;
+    // Passive mode holds batchActive but the user chose the files.
+    if (r != 0 || w_.pageMode != 0 || (w_.batchActive && !PassiveBox->isChecked())) return;
     // Archives and several chosen files become batch tasks; a single
     // source needs nothing more.
     if (ExtractionMethod(w_.methodIndex).load == SourceForm::Archive)

@@ -13,6 +13,7 @@
 #include "app/video_cd_page/video_cd_page.h"
 #include "app/main_window/main_window.h"
 #include "core/result_codes.h"
+#include "disc/vcd_track_list.h"
 #include "platform/qt/text.h"
 
 using platform::qt::toQt;
@@ -41,8 +42,9 @@ void TForm1::ApplyLanguageCaptions() {
     auto C = [&](int i) { return L.component(i); };
     auto P = [&](int i) { return L.core(i); };
 
-    // Rewriting the build grid's headers belongs to the build list; the grid
-    // keeps its own until then.
+    // The build grid's header cells first: a language chosen in the options
+    // window changes them at once, not at the next start.
+    if (vcdTrackList) vcdTrackList->SetHeaders(languageSet.get());
 
     enum Suffix { kNone, kBlankColon, kColon, kLower };
     struct Row {

@@ -16,16 +16,21 @@
 namespace {
 
 constexpr int16_t kPromptAnswersYes = 0x4000;
+constexpr int16_t kPromptBatchRuns = static_cast<int16_t>(0x8000);
 
-// The window's boxes, except while the job runs unattended: then nobody is
-// there to answer, so questions take the prompt flags' answer and error
-// boxes stay closed (the logPage->log holds every message).
+// The window's boxes. While unattended (a batch, a project being loaded,
+// passive mode) questions take the prompt flags' answer; error and
+// information boxes stay closed only in a real batch run, where nobody is
+// there to close them (the log holds every message). A user who loads a
+// project by hand sees why it did not load.
 class UnattendedDialogs final : public platform::Dialogs {
 public:
     // A job's boxes answer with the prompt flags the job started with: the
     // worker never reads the window's options.
-    explicit UnattendedDialogs(TForm1& window, std::optional<int16_t> jobFlags = std::nullopt)
-        : w_(window), jobFlags_(jobFlags) {}
+    // batchRuns: whether a real batch run is under way (asked on the GUI
+    // thread only: a job's dialogs are given the answer at its start).
+    UnattendedDialogs(TForm1& window, std::function<bool()> batchRuns, std::optional<int16_t> jobFlags = std::nullopt)
+        : w_(window), batchRuns_(std::move(batchRuns)), jobFlags_(jobFlags) {}
     int ask(const std::string& message, const std::string& caption) override {
         if (unattended()) return (flags() & kPromptAnswersYes) ? platform::kYes : platform::kNo;
         return w_.dialogs().ask(message, caption);
@@ -35,10 +40,10 @@ public:
         return w_.dialogs().askYesNo(message, caption);
     }
     void error(const std::string& message, const std::string& caption) override {
-        if (!unattended()) w_.dialogs().error(message, caption);
+        if (!batchRuns()) w_.dialogs().error(message, caption);
     }
     void info(const std::string& message, const std::string& caption) override {
-        if (!unattended()) w_.dialogs().info(message, caption);
+        if (!batchRuns()) w_.dialogs().info(message, caption);
     }
     std::optional<std::string> inputBox(const std::string& caption, const std::string& prompt,
                                         const std::string& initial) override {
@@ -49,24 +54,28 @@ public:
 
 private:
     bool unattended() const { return w_.batchActive.load() == 1; }
+    bool batchRuns() const { return batchRuns_(); }
     int16_t flags() const {
         if (jobFlags_) return *jobFlags_;
         return w_.MainConfig ? w_.MainConfig->DisableErrorPrompts : 0;
     }
     TForm1& w_;
+    const std::function<bool()> batchRuns_;
     const std::optional<int16_t> jobFlags_;
 };
 
 }  // namespace
 
 platform::Dialogs& TForm1::JobDialogs() {
-    if (!jobDialogs_) jobDialogs_ = std::make_unique<UnattendedDialogs>(*this);
+    if (!jobDialogs_) jobDialogs_ = std::make_unique<UnattendedDialogs>(*this, [this] { return taskRunning_ || BatchRuns(); });
     return *jobDialogs_;
 }
 
 platform::Dialogs& TForm1::WorkerDialogs(int16_t promptFlags) {
-    // No worker runs when a start makes them: the last job's are free.
-    workerDialogs_ = std::make_unique<UnattendedDialogs>(*this, promptFlags);
+    // No worker runs when a start makes them: the last job's are free. The
+    // job is a batch task or not for its whole run.
+    const bool batch = taskRunning_ || BatchRuns() || (promptFlags & kPromptBatchRuns) != 0;
+    workerDialogs_ = std::make_unique<UnattendedDialogs>(*this, [batch] { return batch; }, promptFlags);
     return *workerDialogs_;
 }
 

@@ -62,7 +62,8 @@ TaskProject TForm1::TakeTaskProject() {
     } else {
         p.method = videoCdPage->buildVCDMethod->currentIndex();
         p.options[kOptFixErrors] = videoCdPage->imgNone->isChecked() ? 0 : videoCdPage->img74->isChecked() ? 1 : 2;
-        p.options[kOptBumper] = videoCdPage->yesSample->isChecked() ? 1 : 0;
+        // "Yes" only with the clip itself (below).
+        p.options[kOptBumper] = 0;
         // The list's files in its order; a cif or nrg build names its image.
         if (BuildListRows() > 0)
             p.inputs = TBuildListEditor::FileOrder(*mpegList);
@@ -72,7 +73,10 @@ TaskProject TForm1::TakeTaskProject() {
     p.volumeName = fromQt(videoCdPage->volName->text());
     // The editor's marked clip first refreshes the window's copy.
     TSampleClipState clip;
-    if (videoCdPage->TakeSampleState(clip, sampleClipName)) clip.Store(sampleClipBytes.data());
+    if (videoCdPage->TakeSampleState(clip, sampleClipName)) {
+        clip.Store(sampleClipBytes.data());
+        if (pageMode == 1 && videoCdPage->yesSample->isChecked()) p.options[kOptBumper] = 1;
+    }
     p.sampleClip = sampleClipBytes;
     p.sampleClipName = sampleClipName;
     p.outputName = SaveDialog.FileName;
@@ -185,7 +189,9 @@ int TForm1::ReadTaskProject(const std::string& path, TaskProject* read) {
     } else {
         // Unattended: the page takes the names the open dialog holds.
         loaded = OpenDialog.Files.empty() ? 0 : videoCdPage->LoadFromDialog();
-        if (loaded == 0) videoCdPage->ReplaySample(TSampleClipState::Load(sampleClipBytes.data()), sampleClipName);
+        // Also after a refused file: the clip may still fit what was added,
+        // and "Yes" must not stay without it.
+        videoCdPage->ReplaySample(TSampleClipState::Load(sampleClipBytes.data()), sampleClipName);
     }
     return loaded == 0 ? result::kOk : result::kFailed;
 }

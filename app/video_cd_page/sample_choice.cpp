@@ -3,6 +3,9 @@
 // while the editor holds a marked clip of the list.
 #include <QDialog>
 #include <QRadioButton>
+#include <algorithm>
+
+#include "core/constants.h"
 
 #include "app/main_window/main_window.h"
 #include "app/video_cd_page/video_cd_page.h"
@@ -47,17 +50,34 @@ bool TVideoCdPage::TakeSampleState(TSampleClipState& state, std::string& name) {
     if (!w_.HasOwnSampleEditor()) return false;
     const TSampleClipEditor& model = w_.OwnSampleEditor().model();
     if (!model.clipSet || !model.SaveClipState(state)) return false;
+    // The editor counts rows of the list as it was copied; rows may have
+    // moved since. The project stores the list in its order now, so the
+    // clip names the row its file is at now.
+    const std::string source = model.Description().sourcePath;
+    const size_t rows = std::min<size_t>(size_t(std::max(rows_->RowCount(), 0)), list_->entries.size());
+    int at = 0;
+    for (size_t i = 0; i < rows && at == 0; ++i)
+        if (list_->entries[i].name == source) at = int(i) + 1;
+    if (at == 0) return false;
+    state.row = at;
     name = model.filenameText;
     return true;
 }
 
 bool TVideoCdPage::ReplaySample(const TSampleClipState& state, const std::string& name) {
-    if (!yesSample->isChecked() || rows_->RowCount() == 0) return false;
+    if (!yesSample->isChecked()) return false;
     TSampleCreateForm& editor = w_.OwnSampleEditor();
-    editor.OpenTrackList(*rows_, *list_, w_.MainJob->discKind);
     TSampleClipEditor& model = editor.model();
-    if (!model.RestoreClipState(state)) {
+    bool replayed = rows_->RowCount() > 0;
+    if (replayed) {
+        editor.OpenTrackList(*rows_, *list_, w_.MainJob->discKind);
+        replayed = model.RestoreClipState(state);
+    }
+    if (!replayed) {
+        // "Yes" is never left without a clip: the build would quietly add none.
         editor.ResetEditor();
+        noSample->setChecked(true);
+        ClipWarning(name);
         return false;
     }
     // Opening the list named the clip after its source; the project's own
@@ -65,4 +85,19 @@ bool TVideoCdPage::ReplaySample(const TSampleClipState& state, const std::string
     if (!name.empty()) model.SetFilenameText(name);
     model.clipSet = 1;
     return true;
+}
+
+void TVideoCdPage::ClipWarning(const std::string& name) {
+    const TConfig* c = w_.MainConfig.get();
+    if (!(c && c->DisableAudioWarningBell)) w_.dialogs().beep();
+    if (platform::ListBox* log = w_.handles_.log.get()) {
+        log->add("");
+        log->add(name.empty() ? std::string(kProgramCaption) : name);
+        log->add(std::string(kLogIndent) + "The sample clip cannot be replayed on this build list: no sample clip is added.");
+        log->add("");
+    }
+    if (w_.stats) {
+        ++w_.stats->warnings;
+        w_.stats->Show(w_.languageSet.get());
+    }
 }

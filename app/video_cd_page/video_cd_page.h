@@ -97,7 +97,7 @@ public:
     // when the editor holds none.
     bool TakeSampleState(TSampleClipState& state, std::string& name);
     // A task project's clip, replayed over the loaded list when "Yes" is
-    // ticked; false when it does not fit the list (no clip then).
+    // ticked; false when it does not fit the list: then a warning, and "No".
     bool ReplaySample(const TSampleClipState& state, const std::string& name);
 
     int Rows() const { return rows_->RowCount(); }
@@ -150,6 +150,9 @@ private:
     // The editor closed without OK: "Yes" stays only with a marked clip of
     // this list.
     void AfterEditorCancel(TSampleCreateForm& editor);
+    // A project's clip that cannot be replayed: logged and counted as a
+    // warning.
+    void ClipWarning(const std::string& name);
     void ShowEmptyFacts();
 
     void Layout(QWidget* sheet);

@@ -308,6 +308,30 @@ TEST_F(BatchHandoff, ArchivesGiveTheirRowsAndRunThroughTheirProjects) {
     EXPECT_TRUE(fs::exists(in + "/vcd_ntsc_set.rar"));
 }
 
+// With "Enable passive reading/writing" ticked the load button still shows
+// the open dialog for archives and hands them over as their rows; each
+// project writes beside its archive, as without the box.
+TEST_F(BatchHandoff, PassiveModeLoadsArchivesAsTheirRows) {
+    const std::string in = dir + "/in";
+    fs::create_directories(in);
+    for (const char* name : {"vcd_ntsc.rar", "vcd_ntsc_set.rar"})
+        fs::copy_file(Fixture(std::string("rar/") + name), in + "/" + name);
+    find<QCheckBox>("PassiveBox")->setChecked(true);
+    method(0);
+    const int opened = files.opens();
+    files.scriptOpenFiles({in + "/vcd_ntsc.rar", in + "/vcd_ntsc_set.rar"});
+    find<QPushButton>("browseButton")->click();
+    EXPECT_EQ(files.opens(), opened + 1) << "the open dialog was shown";
+    ASSERT_TRUE(w->BatchForm) << "no batch window";
+    EXPECT_EQ(column(1), (Strings{"Execute command", "Decompress archive", "Load task project", "Execute command",
+                                  "Execute command", "Decompress archive", "Load task project", "Execute command"}));
+    TaskProject p;
+    ASSERT_EQ(ReadTaskProjectFile(batch().list().cell(3, 4), p), 0);
+    EXPECT_EQ(p.outputName, in + "/");
+    EXPECT_TRUE(find<QCheckBox>("PassiveBox")->isChecked());
+    EXPECT_EQ(w->batchActive.load(), 1) << "still the box's state";
+}
+
 // The close deletes this run's temporary projects, except those a saved
 // batch list names, and never another program's.
 TEST_F(BatchHandoff, CloseKeepsOnlyTheProjectsASavedListNames) {

@@ -309,6 +309,9 @@ TEST_F(TaskProjects, VideoCdPageComesBackAsSaved) {
         open(project);
         saved.span = c.readBack;
         saved.openFiles = state().openFiles;
+        // "Yes" with no clip marked in the editor is saved as "No": a clip
+        // the project cannot replay is none (Sample tests carry real clips).
+        saved.sample = false;
         const PageState read = state();
         EXPECT_EQ(read.buildFiles, saved.buildFiles) << "in list order";
         EXPECT_EQ(read.page, 1);
@@ -320,6 +323,41 @@ TEST_F(TaskProjects, VideoCdPageComesBackAsSaved) {
         EXPECT_EQ(read.clip, saved.clip);
         EXPECT_EQ(read.clipName, saved.clipName);
         EXPECT_EQ(read.method, c.method);
+    }
+}
+
+// A project whose source has gone says so in a box, on either page, when
+// the user opens it by hand (loading holds the window unattended, but
+// only a batch run keeps boxes closed); the log says it as well.
+TEST_F(TaskProjects, AMissingSourceIsShownInABoxOnBothPages) {
+    for (int page : {0, 1}) {
+        SCOPED_TRACE(page == 0 ? "extraction page" : "video-cd page");
+        w = MakeWindow();
+        const std::string source = out(page == 0 ? "film.cue" : "film.mpg");
+        if (page == 0) {
+            fs::copy_file(Fixture("vcd_pal3.cue"), source, fs::copy_options::overwrite_existing);
+            fs::copy_file(Fixture("vcd_pal3.bin"), out("vcd_pal3.bin"), fs::copy_options::overwrite_existing);
+            load(Index(Method::CueBinToMpeg), source, out("film.mpg"));
+            ASSERT_GT(tracks()->count(), 0);
+        } else {
+            fs::copy_file(Fixture("clip_pal_vcd.mpg"), source, fs::copy_options::overwrite_existing);
+            w->buildVCDButtonClick();
+            ASSERT_EQ(w->videoCdPage->AddFiles({source}), 0);
+            w->SaveDialog.FileName = out("image");
+        }
+        const std::string project = out("missing.ktp");
+        save(project);
+        ASSERT_TRUE(fs::is_regular_file(project));
+        fs::remove(source);
+
+        w = MakeWindow();
+        const size_t before = dialogs.shown().size();
+        open(project);
+        std::vector<std::string> errors;
+        for (size_t i = before; i < dialogs.shown().size(); ++i)
+            if (dialogs.shown()[i].kind == "error") errors.push_back(dialogs.shown()[i].message);
+        EXPECT_EQ(errors, std::vector<std::string>{"Source file could not be opened or accessed."});
+        EXPECT_EQ(logged("Source file could not be opened or accessed."), 1);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QListWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <functional>
@@ -188,6 +189,86 @@ TEST_F(Sample, TaskProjectCarriesTheClip) {
     EXPECT_EQ(read->inFrame, saved.inFrame);
     EXPECT_EQ(read->outFrame, saved.outFrame);
     EXPECT_EQ(read->outputName, "kept-name.mpg");
+}
+
+// The clip belongs to its file: rows moved after it was marked, the saved
+// project names the file's new row, and the opened project marks the same
+// clip, which the build writes.
+TEST_F(Sample, ClipFollowsItsFileThroughMoves) {
+    if (std::system("ffprobe -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffprobe missing";
+    const struct {
+        const char* move;
+        std::vector<std::string> order;
+    } cases[] = {
+        {"moveTrackUp", {kLong, kA, kB}},
+        {"moveTrackDown", {kA, kB, kLong}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.move);
+        Open();
+        add({kA, kLong, kB});
+        inEditor("yesSample", [](TSampleCreateForm& e) { markClip(e, 2, 2, "moved.mpg"); });
+        const TSampleClipDescription saved = w->OwnSampleEditor().model().Description();
+        ASSERT_EQ(saved.sourcePath, kLong);
+        select(1);
+        click(c.move);
+        ASSERT_EQ(TBuildListEditor::FileOrder(*w->mpegList), c.order);
+        w->SaveDialog.FileName = dir + "/movie.bin";
+        const std::string project = dir + "/moved.ktp";
+        ASSERT_EQ(w->WriteTaskProject(project), 0);
+
+        Open();
+        ASSERT_EQ(w->ReadTaskProject(project), 0);
+        EXPECT_TRUE(yes());
+        const std::optional<TSampleClipDescription> read = w->videoCdPage->SampleClip();
+        ASSERT_TRUE(read.has_value());
+        EXPECT_EQ(read->sourcePath, kLong);
+        EXPECT_EQ(read->inOffset, saved.inOffset);
+        EXPECT_EQ(read->outOffset, saved.outOffset);
+        EXPECT_EQ(read->outputName, "moved.mpg");
+        if (c.move == std::string("moveTrackUp")) {
+            click("startVCDButton");
+            ASSERT_TRUE(waitForJob());
+            ASSERT_TRUE(harness::Exists(dir + "/moved.mpg"));
+            EXPECT_EQ(harness::Frames(dir + "/moved.mpg"), std::to_string(saved.outFrame - saved.inFrame));
+        }
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+}
+
+// A project's clip that no longer fits its file (the file changed since) is
+// a warning, and the page says "No": a build then adds no clip, and says so.
+TEST_F(Sample, AClipThatCannotBeReplayedIsAWarningAndNo) {
+    const std::string copy = dir + "/long.mpg";
+    std::filesystem::copy_file(kLong, copy);
+    Open();
+    add({kA, copy});
+    inEditor("yesSample", [](TSampleCreateForm& e) { markClip(e, 2, 3, "gone.mpg"); });
+    w->SaveDialog.FileName = dir + "/movie.bin";
+    const std::string project = dir + "/gone.ktp";
+    ASSERT_EQ(w->WriteTaskProject(project), 0);
+    std::filesystem::copy_file(kA, copy, std::filesystem::copy_options::overwrite_existing);
+
+    Open();
+    ASSERT_EQ(w->ReadTaskProject(project), 0);
+    EXPECT_TRUE(no());
+    EXPECT_FALSE(yes());
+    EXPECT_FALSE(w->videoCdPage->SampleClip().has_value());
+    EXPECT_EQ(w->stats->warnings.load(), 1);
+    EXPECT_EQ(label("totalErrWarnings2"), "1 Warnings / 0 Errors");
+    auto* log = find<QListWidget>("log");
+    bool said = false;
+    for (int i = 0; i + 1 < log->count(); ++i)
+        said = said || (log->item(i)->text() == "gone.mpg" &&
+                        log->item(i + 1)->text().contains("sample clip cannot be replayed"));
+    EXPECT_TRUE(said);
+    // Saved again, the project says "No" as well.
+    ASSERT_EQ(w->WriteTaskProject(project), 0);
+    Open();
+    ASSERT_EQ(w->ReadTaskProject(project), 0);
+    EXPECT_TRUE(no());
+    EXPECT_EQ(w->stats->warnings.load(), 0) << "nothing to replay, nothing to warn of";
 }
 
 }  // namespace

@@ -6,13 +6,16 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "batch/batch_list_file.h"
+#include "batch/task_properties_window.h"
 #include "core/temp_file.h"
 #include "tests/app/window_test_app.h"
 #include "tests/support/fakes.h"
@@ -60,6 +63,7 @@ protected:
         s.cdFolders = [] { return CdFolderSource{1, 2, "/out/"}; };
         s.keepProjects = [this](const Strings& p) { kept_ = p; };
         s.taskDialog = [this](TBatchTask& task, int mode) { return dialog_ && dialog_(task, mode); };
+        services_ = s;
         window_ = std::make_unique<TForm3>(s);
         host_.window = window_.get();
         window_->FormCreate();
@@ -98,6 +102,7 @@ protected:
     TConfig config_;
     std::function<bool(TBatchTask&, int)> dialog_;
     Strings kept_;
+    TForm3::Services services_;
     std::unique_ptr<TForm3> window_;
 };
 
@@ -176,6 +181,43 @@ TEST_F(BatchWindow, ListIsSavedOpenedAndRefused) {
     EXPECT_EQ(window_->list().taskCount(), 4);
 }
 
+// "Save list" over a link to a list kept elsewhere updates that list.
+TEST_F(BatchWindow, SavingOverALinkWritesTheListItLeadsTo) {
+    const std::string kept = dir_ + "/kept.ktq", link = dir_ + "/link.ktq";
+    std::ofstream(kept) << "old";
+    fs::permissions(kept, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("kept.ktq", link);
+    window_->AddCommandTask("echo hello");
+    fileDialogs_.scriptSave(link);
+    window_->saveBatchListClick();
+    EXPECT_TRUE(dialogs_.shown().empty());
+    EXPECT_TRUE(fs::is_symlink(link));
+    std::vector<StoredTask> back;
+    ASSERT_EQ(ReadBatchListFile(kept, back), 0);
+    EXPECT_EQ(back, window_->list().Stored());
+    EXPECT_EQ(fs::status(kept).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// A list whose rows this program cannot all run still opens; those rows
+// fail when their turn comes, and the others run.
+TEST_F(BatchWindow, ListWithRowsItCannotRunOpensAndThoseRowsFail) {
+    const std::string path = dir_ + "/old.ktq";
+    const std::vector<StoredTask> tasks = {
+        {"Format hard disk", "Continue Batch / Query YES", "touch '" + dir_ + "/formatted'", ""},
+        {"Execute command", "Continue Batch / Query YES", "true", "2/0/1"},
+        {"Compress archive", "Continue Batch / Query YES", "\"" + dir_ + "/x.rar\" \"" + dir_ + "/a.mpg\"", "9/9/9"},
+    };
+    ASSERT_EQ(WriteBatchListFile(path, tasks), 0);
+    fileDialogs_.scriptOpen(path);
+    EXPECT_EQ(window_->loadBatchListClick(), 0);
+    EXPECT_TRUE(dialogs_.shown().empty());
+    EXPECT_EQ(Column(1), (Strings{"Format hard disk", "Execute command", "Compress archive", ""}));
+    window_->runTaskClick();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Column(2), (Strings{"failed", "completed", "failed", ""}));
+    EXPECT_FALSE(fs::exists(dir_ + "/formatted"));
+}
+
 // SFV tasks run the program's own checker off the GUI thread.
 TEST_F(BatchWindow, SfvTasksRunTheChecker) {
     std::ofstream(dir_ + "/a b.mpg") << std::string(3 << 20, 'x');
@@ -215,6 +257,68 @@ TEST_F(BatchWindow, DialogTasksAreExpandedAndEditedInPlace) {
     dialog_ = nullptr;  // cancelled: nothing changes
     window_->newTaskButtonClick();
     EXPECT_EQ(window_->list().taskCount(), 2);
+}
+
+// Properties, then OK on the untouched dialog, in the program's own task
+// dialog: every kind of row the program writes comes back as it was, and
+// the dialog opens on the row's type, whatever the last choices stored.
+TEST_F(BatchWindow, PropertiesThenOkGivesBackTheSameRow) {
+    services_.taskDialog = nullptr;  // the real dialog
+    window_ = std::make_unique<TForm3>(services_);
+    window_->show();
+    const struct {
+        StoredTask row;
+        const char* radio;
+    } rows[] = {
+        {{"Load task project", "Stop Batch / Query YES", "/p/my film.ktp", ""}, "loadTask"},
+        {{"Compress archive", "Continue Batch / Query NO", "\"/o/x y.rar\" \"/o/a.mpg\" \"/o/b c.mpg\" ", "2/3/1"},
+         "archiveTask"},
+        {{"Compress archive", "Stop Batch / Query NO", "\"/o/x.rar\"<->", "0/5/0"}, "archiveTask"},
+        {{"Compress archive", "Stop Batch / Query YES", "\"/out/CD1/film-cd1.rar\" \"/out/CD1/*.*\"", "1/0/0"},
+         "archiveTask"},
+        {{"Decompress archive", "Stop Batch / Query YES", "\"/in/a.rar\" \"/tmp/rar~~$$\"", ""}, "unarchiveTask"},
+        {{"Decompress archive", "Continue Batch / Query YES", "\"/in/a b.rar\" \"/tmp/out/\"", ""}, "unarchiveTask"},
+        {{"Delete RAR archive", "Continue Batch / Query NO", "", ""}, "unarchiveTask"},
+        {{"Execute command", "Stop Batch / Query YES", "echo hello", ""}, "executeCmd"},
+        {{"Execute command", "Continue Batch / Query NO", "rmdir \"/tmp/rar~~$$\" /s /q", ""}, "executeCmd"},
+        {{"Verify SFV file", "Stop Batch / Query YES", "\"/in/a.sfv\"", ""}, "chkSFV"},
+        {{"Verify SFV file", "Stop Batch / Query YES", "\"/in/a.sfv\" \"/in/a.rar\"", ""}, "chkSFV"},
+        {{"Verify SFV file", "Continue Batch / Query NO", "\"/in/a.sfv\"<->", ""}, "chkSFV"},
+        {{"Create SFV file", "Stop Batch / Query YES", "\"/o/x.sfv\" \"/o/x.r??\"", ""}, "createSFV"},
+        {{"Create SFV file", "Stop Batch / Query NO", "\"/o/x.sfv\"<->", ""}, "createSFV"},
+    };
+    std::vector<StoredTask> all;
+    for (const auto& r : rows) all.push_back(r.row);
+    window_->list().AppendStored(all);
+    // Nothing stored; each task type; types the radios do not know; and
+    // every other choice away from its default.
+    std::vector<std::map<std::string, int>> stored = {{}};
+    for (int type : {0, 1, 2, 3, 4, 5, 9, -1}) stored.push_back({{"TaskType", type}});
+    stored.push_back({{"TaskType", 1}, {"CreateSFVForRAR", 1}, {"TaskFromWith", 2}, {"AddArchiveMethod", 1},
+                      {"DeleteFilesAfterArchiving", 1}, {"DeleteFilesAfterDecompress", 1}, {"ArchiveVolumeSize", 3},
+                      {"ArchiveCompression", 5}, {"OnError", 2}, {"OnQuery", 2}});
+    auto* grid = Find<QTableWidget>("taskGrid");
+    for (const auto& values : stored) {
+        for (size_t i = 0; i < std::size(rows); ++i) {
+            SCOPED_TRACE("row " + std::to_string(i + 1) + " stored " +
+                         (values.count("TaskType") ? std::to_string(values.at("TaskType")) : std::string("nothing")) +
+                         (values.size() > 1 ? " and the rest" : ""));
+            registry_.keys.clear();
+            registry_.openKey("\\Software\\Pellmor", true);
+            for (const auto& [name, value] : values) registry_.writeInteger(name, value);
+            registry_.closeKey();
+            grid->selectRow(static_cast<int>(i));
+            const int result = WhileModal<TForm4>([&] { window_->PropertiesClick(); }, [&](TForm4& d) {
+                auto* radio = d.findChild<QRadioButton*>(rows[i].radio);
+                ASSERT_NE(radio, nullptr);
+                EXPECT_TRUE(radio->isChecked()) << "opens on the row's own type";
+                d.findChild<QPushButton*>("okButton")->click();
+                if (d.isVisible()) d.reject();
+            });
+            EXPECT_EQ(result, QDialog::Accepted);
+            EXPECT_EQ(window_->list().Stored(), all) << "the list as it was";
+        }
+    }
 }
 
 // The stored place is used only where a screen shows it; closing stores it.

@@ -71,6 +71,7 @@ TEST_F(TaskCommands, CompressArgumentsFollowTheArchiveOptions) {
         {rar, "2/3/1", {"a", "-v20M", "-vn", "-r", "-ep1", "-m3", "-df"}},
         {rar, "", {"a"}},
         {rar, "0/5/0", {"a", "-m5"}},
+        {rar, " 2/0/7 ", {"a", "-v20M", "-vn", "-r", "-ep1", "-m0", "-df"}},  // as %d/%d/%d reads it
         {sized, "1/0/0", {"a", "-v15M", "-r", "-ep1", "-m0"}},
         {dir_ + "/none/rar", "3/1/0", {"a", "-v50M", "-r", "-ep1", "-m1"}},  // cannot be read
     };

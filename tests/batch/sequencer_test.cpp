@@ -222,6 +222,33 @@ TEST_F(Sequencer, ProjectsRunAfterTheInitialiseRunAndAnswerByTheirOwnChoices) {
     EXPECT_FALSE(sequencer_->running());
 }
 
+// After each task the prompt flags keep their 13 stored bits and lose the
+// batch bits, whatever the task's end: the next task answers by its own
+// choice only, and the word is the stored setting again once the batch ends.
+TEST_F(Sequencer, PromptFlagsKeepOnlyTheStoredBitsAfterEveryTask) {
+    for (bool stopAtTheEnd : {false, true}) {
+        SCOPED_TRACE(stopAtTheEnd ? "ends on a failure" : "runs to its end");
+        promptFlags_ = 0x3FFF;  // every stored bit, and a stale "answer no"
+        list_.Clear();
+        host_.flagsAtStart.clear();
+        host_.results["/p/bad.ktp"] = 1;
+        list_.AppendStored({
+            {"Load task project", "Continue Batch / Query YES", "/p/one.ktp", ""},
+            {"Execute command", "Continue Batch / Query YES", "exit 1", ""},
+            {"Load task project", "Continue Batch / Query NO", "/p/two.ktp", ""},
+            {"Load task project", "Continue Batch / Query YES", "/p/bad.ktp", ""},
+            {"Load task project", "Continue Batch / Query NO", "/p/three.ktp", ""},
+        });
+        if (stopAtTheEnd) list_.AppendStored({{"Load task project", "Stop Batch / Query YES", "/p/bad.ktp", ""}});
+        ASSERT_TRUE(Run());
+        std::vector<int16_t> want{int16_t(0xDFFF), int16_t(0xDFFF), int16_t(0x9FFF), int16_t(0xDFFF),
+                                  int16_t(0x9FFF)};
+        if (stopAtTheEnd) want.push_back(int16_t(0xDFFF));
+        EXPECT_EQ(host_.flagsAtStart, want);
+        EXPECT_EQ(promptFlags_, 0x1FFF);
+    }
+}
+
 TEST_F(Sequencer, FailedOrStoppedInitialiseRunEndsTheBatch) {
     list_.AddLoadProjectTask("/p/one.ktp");
     host_.initResult = 1;
@@ -263,6 +290,15 @@ TEST_F(Sequencer, FailingTasksFollowTheirOnErrorChoice) {
         {"no RAR creator", "Compress archive", "\"" + dir_ + "/x.rar\" \"" + dir_ + "/a.mpg\"", "2/0/0",
          "     RAR archives can only be created with rar; " + bin_ + "/unar cannot."},
         {"SFV check fails", "Verify SFV file", "\"" + dir_ + "/a.sfv\"", "", ""},
+        // Rows a list file may hold that no archiver or shell gets.
+        {"type it does not know", "Format hard disk", "touch '" + dir_ + "/formatted'", "",
+         "     \"Format hard disk\" is no task type"},
+        {"volume size 4", "Compress archive", "\"" + dir_ + "/x.rar\" \"" + dir_ + "/a.mpg\"", "4/0/0",
+         "     archive options \"4/0/0\" cannot be used"},
+        {"level 6", "Compress archive", "\"" + dir_ + "/x.rar\" \"" + dir_ + "/a.mpg\"", "2/6/0",
+         "     archive options \"2/6/0\" cannot be used"},
+        {"options not numbers", "Compress archive", "\"" + dir_ + "/x.rar\" \"" + dir_ + "/a.mpg\"", "2/x/0",
+         "     archive options \"2/x/0\" cannot be used"},
     };
     host_.results["/p/bad.ktp"] = 1;
     sfv_.ok = false;
@@ -285,6 +321,7 @@ TEST_F(Sequencer, FailingTasksFollowTheirOnErrorChoice) {
             }
         }
     }
+    EXPECT_FALSE(fs::exists(dir_ + "/formatted")) << "an unknown task is no command line";
 }
 
 TEST_F(Sequencer, CommandErrorOutputIsLoggedUnderTheFailureWord) {

@@ -32,12 +32,17 @@ TEST(TaskDialog, StoredDefaultsOutOfRangeTakeTheirDefaults) {
         int TaskDialogModel::*field;
         int expected;
     } cases[] = {
-        {"TaskType", 9, &TaskDialogModel::type, kArchiveRadio},
-        {"TaskType", -1, &TaskDialogModel::type, kArchiveRadio},
+        // A type the radios do not know is the command line; a volume
+        // size off the radios ticks none.
+        {"TaskType", 9, &TaskDialogModel::type, kExecuteRadio},
+        {"TaskType", -1, &TaskDialogModel::type, kExecuteRadio},
         {"TaskType", 3, &TaskDialogModel::type, kExecuteRadio},
         {"TaskType", 4, &TaskDialogModel::type, kCheckSfvRadio},
-        {"ArchiveVolumeSize", 4, &TaskDialogModel::volume, 2},
+        {"TaskType", 0, &TaskDialogModel::type, kLoadTaskRadio},
+        {"ArchiveVolumeSize", 4, &TaskDialogModel::volume, -1},
+        {"ArchiveVolumeSize", -1, &TaskDialogModel::volume, -1},
         {"ArchiveVolumeSize", 0, &TaskDialogModel::volume, 0},
+        {"ArchiveVolumeSize", 3, &TaskDialogModel::volume, 3},
         {"ArchiveCompression", 6, &TaskDialogModel::compression, 0},
         {"ArchiveCompression", 5, &TaskDialogModel::compression, 5},
         {"TaskFromWith", 3, &TaskDialogModel::sourceChoice, 0},
@@ -53,6 +58,25 @@ TEST(TaskDialog, StoredDefaultsOutOfRangeTakeTheirDefaults) {
         TaskDialogModel dialog(task, 0);
         dialog.LoadTaskDefaults(registry);
         EXPECT_EQ(dialog.*c.field, c.expected);
+        if (c.field == &TaskDialogModel::type) {
+            EXPECT_EQ(task.type, c.expected) << "a new task takes the ticked type";
+            // A row being edited keeps its own.
+            TBatchTask row;
+            row.type = kVerifySfvTask;
+            TaskDialogModel edit(row, 1);
+            edit.LoadTaskDefaults(registry);
+            EXPECT_EQ(row.type, kVerifySfvTask);
+        }
+        if (c.field == &TaskDialogModel::volume) {
+            // None ticked is stored and taken as no volumes.
+            dialog.SaveTaskDefaults(registry);
+            registry.openKey(kKey, false);
+            EXPECT_EQ(registry.readInteger("ArchiveVolumeSize"), std::max(c.expected, 0));
+            registry.closeKey();
+            dialog.archiveName = "a.rar", dialog.selFiles = "\"a\" ";
+            ASSERT_TRUE(dialog.Ok());
+            EXPECT_EQ(task.volumeSize, std::max(c.expected, 0));
+        }
     }
 }
 

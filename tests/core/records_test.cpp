@@ -53,15 +53,6 @@ TEST(ConfigRecord, WorkingFieldsStartCleared) {
                 cfg.MultiFileFormat.empty());
 }
 
-TEST(ConfigRecord, PromptFlagsWordHoldsTheBatchBits) {
-    TConfig cfg;
-    cfg.DisableErrorPrompts = 1;
-    cfg.DisableErrorPrompts = static_cast<int16_t>(cfg.DisableErrorPrompts | 0xC000);
-    EXPECT_LT(cfg.DisableErrorPrompts, 0);  // read as a signed word
-    cfg.DisableErrorPrompts = static_cast<int16_t>(cfg.DisableErrorPrompts & 0x1FFF);
-    EXPECT_EQ(cfg.DisableErrorPrompts, 1);
-}
-
 class StatsShowTest : public ::testing::Test {
 protected:
     StatsShowTest() : stats(&job) {

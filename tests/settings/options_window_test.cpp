@@ -22,6 +22,7 @@
 #include <QSettings>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -31,6 +32,7 @@
 
 #include "app/main_window/main_window.h"
 #include "app/extraction_page/extraction_page.h"
+#include "app/video_cd_page/video_cd_page.h"
 #include "batch/batch_window.h"
 #include "core/temp_file.h"
 #include "tests/app/window_geometry.h"
@@ -511,6 +513,45 @@ TEST_F(OptionsWindow, LanguageChoiceWorksOnACopyUntilOk) {
     }
 }
 
+// A file that fails after a good one chosen in the same window: the good
+// one stays in force, in the window, in its memo and for OK.
+TEST_F(OptionsWindow, AFailedLanguageChoiceKeepsTheEarlierGoodOne) {
+    const std::string german = German();
+    const struct {
+        const char* what;
+        std::string file;
+        int error;
+    } failures[] = {
+        {"too many entries", Language("many.lng", {}, 1), 22},
+        {"wrong first line", Language("wrong.lng", {}, 0, "#SOMETHING_ELSE"), 21},
+    };
+    for (const auto& c : failures) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(ini());
+        Open();
+        const size_t logBefore = logLines().size();
+        WithOptions([&](TForm2& f) {
+            files.scriptOpen(german);
+            f.langSelButton->click();
+            ASSERT_EQ(TabText(f, f.TabSheet1), QString("Allgemein"));
+            files.scriptOpen(c.file);
+            f.langSelButton->click();
+            EXPECT_EQ(TabText(f, f.TabSheet1), QString("Allgemein"));
+            EXPECT_EQ(f.langIDLabel->text(), QString("Deutsch"));
+            EXPECT_NE(f.commentMemo->toPlainText().toStdString().find("Comments of deutsch.lng"), std::string::npos);
+            EXPECT_EQ(f.language().GetFileName(), german);
+            f.OptionsOk->click();
+        });
+        const std::vector<std::string> log = logLines();
+        ASSERT_EQ(log.size(), logBefore + 4) << "one error";
+        EXPECT_EQ(log[logBefore + 2], "     " + TLanguageSet().message(c.error));
+        EXPECT_EQ(value("LanguageFile").value_or("none").toStdString(), german);
+        EXPECT_EQ(w->languageSet->GetFileName(), german);
+        EXPECT_EQ(find<QPushButton>(w.get(), "optionsButton")->text(), QString("optionen"));
+        w.reset();
+    }
+}
+
 TEST_F(OptionsWindow, TheCounterLabelFollowsTheCopy) {
     const std::string german = German();
     Open();
@@ -545,6 +586,37 @@ TEST_F(OptionsWindow, BatchWindowTakesTheLanguageChosenWithOk) {
     });
     EXPECT_NE(before, QString("Neue Aufgabe"));
     EXPECT_EQ(newTask->text(), QString("Neue Aufgabe"));
+}
+
+// The video-cd grid's column titles follow a language chosen with OK at
+// once, with entries in the list or none.
+TEST_F(OptionsWindow, BuildGridHeadersTakeTheLanguageChosenWithOk) {
+    const std::string titles = Language("titles.lng", {{{LangSection::COMPONENT_MSGS, 107}, "Quelle"},
+                                                       {{LangSection::COMPONENT_MSGS, 108}, "Spielzeit"}});
+    for (bool entries : {false, true}) {
+        SCOPED_TRACE(entries ? "with entries" : "empty list");
+        QFile::remove(ini());
+        Open();
+        w->buildVCDButtonClick();
+        if (entries) {
+            ASSERT_EQ(w->videoCdPage->AddFiles({Fixture("clip_pal_vcd.mpg")}), 0);
+        }
+        auto* grid = find<QTableWidget>(w.get(), "TrackListGrid");
+        auto title = [grid](int c) { return grid->horizontalHeaderItem(c) ? grid->horizontalHeaderItem(c)->text() : QString(); };
+        ASSERT_EQ(title(2), QString("Source"));
+        WithOptions([&](TForm2& f) {
+            files.scriptOpen(titles);
+            f.langSelButton->click();
+            f.OptionsOk->click();
+        });
+        QCoreApplication::processEvents();
+        EXPECT_EQ(title(2), QString("Quelle"));
+        EXPECT_EQ(title(3), QString("Spielzeit"));
+        if (entries) {
+            EXPECT_EQ(grid->item(0, 2)->text().toStdString(), Fixture("clip_pal_vcd.mpg")) << "the entry stays";
+        }
+        w.reset();
+    }
 }
 
 // ---------------------------------------------------------------- colours
