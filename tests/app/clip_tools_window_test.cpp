@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "app/main_window/main_window.h"
 #include "app/extraction_page/extraction_page.h"
@@ -148,8 +150,17 @@ TEST_F(Tools, EditorOnARealClip) {
     EXPECT_EQ(player.calls.back(), "CurrentPosition=" + std::to_string(model.currentPosition / 25.0));
     EXPECT_EQ(text("TimeLabel"), "30");
     Find<QPushButton>(editor, "markButton")->click();
-    EXPECT_TRUE(Find<QPushButton>(editor, "okButton")->isEnabled());
+    // An in point alone is a clip of no length: OK waits for a picture.
+    auto* ok = Find<QPushButton>(editor, "okButton");
+    EXPECT_FALSE(ok->isEnabled());
+    ok->click();
+    EXPECT_TRUE(editor.isVisible());
+    EXPECT_EQ(editor.model().clipSet, 0);
     EXPECT_EQ(text("InLabel"), "In: " + text("CurrentTC"));
+    Find<QToolButton>(editor, "vidTCUp")->click();
+    EXPECT_TRUE(ok->isEnabled());
+    Find<QToolButton>(editor, "vidTCDown")->click();
+    EXPECT_FALSE(ok->isEnabled()) << "back at the in point";
     Find<QToolButton>(editor, "vidTCUp")->click();
     Find<QToolButton>(editor, "vidTCUp")->click();
     EXPECT_EQ(text("SampleTC"), "00:00:01.05");
@@ -176,6 +187,50 @@ TEST_F(Tools, EditorOnARealClip) {
     EXPECT_EQ(editor.result(), QDialog::Accepted);
     EXPECT_EQ(player.calls, (std::vector<std::string>{"Stop"}));
     EXPECT_EQ(editor.model().clipSet, 1);
+}
+
+// A language file whose COMPONENT_MSGS 123 and 124 ("In", "Out") are others.
+std::string LanguageFileWithInAndOut(const std::string& in, const std::string& out) {
+    std::ifstream file(std::string(PELLMOR_SOURCE_DIR) + "/lang/english.lng", std::ios::binary);
+    std::stringstream text;
+    std::string line, section;
+    int index = 0;
+    while (std::getline(file, line)) {
+        std::string t = line;
+        while (!t.empty() && (t.back() == '\r' || t.back() == ' ')) t.pop_back();
+        if (!t.empty() && t[0] == '#') {
+            section = t.substr(1);
+            index = 0;
+        } else if (!t.empty() && t.rfind("//", 0) != 0) {
+            if (section == "COMPONENT_MSGS" && index == msg::component::kIn) t = in;
+            if (section == "COMPONENT_MSGS" && index == msg::component::kOut) t = out;
+            ++index;
+        }
+        text << t << "\n";
+    }
+    return text.str();
+}
+
+TEST_F(Tools, EditorLabelsComeFromTheLanguageFile) {
+    const std::string path = dir / "deutsch.lng";
+    std::ofstream(path, std::ios::binary) << LanguageFileWithInAndOut("Anfang", "Ende");
+    ASSERT_EQ(texts.LoadFromFile(path), TLanguageSet::kLoaded);
+    TSampleCreateForm editor(EditorServices());
+    ASSERT_EQ(editor.OpenMpegFile(Fixture("sample_pal_vcd.mpg")), 0);
+    editor.show();
+    EXPECT_EQ(editor.InLabel->text(), "Anfang:");
+    EXPECT_EQ(editor.OutLabel->text(), "Ende:");
+    editor.vidTCUp->click();
+    editor.markButton->click();
+    EXPECT_EQ(editor.InLabel->text(), "Anfang: 00:00:00.15");
+    editor.vidTCUp->click();
+    EXPECT_EQ(editor.OutLabel->text(), "Ende: 00:00:01.05");
+    editor.clearButton->click();
+    EXPECT_EQ(editor.InLabel->text(), "Anfang:");
+    EXPECT_EQ(editor.OutLabel->text(), "Ende:");
+    editor.ResetEditor();
+    EXPECT_EQ(editor.InLabel->text(), "Anfang: ");
+    editor.cancelButton->click();
 }
 
 TEST_F(Tools, EditorOnABuildList) {

@@ -86,6 +86,9 @@ template <class W>
 int WhileModal(const std::function<void()>& click, const std::function<void(W&)>& act) {
     int result = -1;
     bool shown = false;
+    // Undone on return: a window shown again must not write to this call's
+    // result.
+    QMetaObject::Connection finished;
     QTimer::singleShot(0, [&] {
         W* window = nullptr;
         for (QWidget* top : QApplication::topLevelWidgets())
@@ -93,7 +96,7 @@ int WhileModal(const std::function<void()>& click, const std::function<void(W&)>
         if (!window) return;
         shown = true;
         EXPECT_TRUE(window->isModal());
-        QObject::connect(window, &QDialog::finished, [&](int r) { result = r; });
+        finished = QObject::connect(window, &QDialog::finished, [&](int r) { result = r; });
         act(*window);
         if (window->isVisible()) {
             ADD_FAILURE() << "the modal window was left open";
@@ -101,6 +104,7 @@ int WhileModal(const std::function<void()>& click, const std::function<void(W&)>
         }
     });
     click();
+    QObject::disconnect(finished);
     EXPECT_TRUE(shown) << "no modal window";
     return result;
 }

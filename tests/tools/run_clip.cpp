@@ -71,6 +71,8 @@ int main(int argc, char** argv) {
                 static_cast<long long>(clip.inFrame), static_cast<long long>(clip.inOffset),
                 static_cast<long long>(clip.outFrame), static_cast<long long>(clip.outOffset),
                 static_cast<long long>(clip.timeBase), clip.frameRate);
+    if (const int problem = SampleClipProblem(clip); problem == msg::error::kInvalidPackSize)
+        std::printf("error %d: %s %s\n", problem, texts.message(problem).c_str(), clip.sourcePath.c_str());
     std::string generated;
     SampleWriteHandles handles;
     handles.generatedFiles = &generated;
