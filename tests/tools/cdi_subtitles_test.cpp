@@ -397,6 +397,11 @@ TEST_F(CdiConvert, RunSubtitlesStatuses) {
     EXPECT_EQ(run("--source " + Fixture("vcd_pal3.bin") + " --output " + dir.path), 1);
     EXPECT_EQ(run("--source " + (dir / "missing.bin") + " --output " + dir.path), msg::error::kCannotOpen);
     EXPECT_EQ(run("--source " + Fixture("cdi_subs.bin") + " --output " + (dir / "none")), msg::error::kCannotCreate);
+    // --help is no error: the usage and the statuses.
+    EXPECT_EQ(run("--help"), 0);
+    const std::string help = harness::Command(std::string(PELLMOR_BUILD_DIR) + "/tests/run_subtitles --help");
+    EXPECT_EQ(help.rfind("usage: run_subtitles --source F", 0), 0u) << help;
+    EXPECT_NE(help.find("13 the image ends inside a subtitle file"), std::string::npos) << help;
 }
 
 }  // namespace

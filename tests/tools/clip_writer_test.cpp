@@ -190,6 +190,11 @@ TEST(ClipWriter, RunClipStatuses) {
                       (dir / "no/such/folder.mpg")).status,
               result::kCannotOpen);
     EXPECT_EQ(RunClip("--source " + Fixture("sample_pal_vcd.mpg") + " --in-frame x").status, 2);
+    // --help is no error: the usage and the statuses.
+    const ClipRun help = RunClip("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: run_clip --source F --in-frame N --out-frame M --output CLIP\n", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("Exit status: 0 written"), std::string::npos) << help.out;
 }
 
 // A clip description straight from the editor on a fixture.
