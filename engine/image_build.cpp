@@ -301,6 +301,19 @@ bool WriteThread::ImageOutputName(int32_t image, std::string& name) {
 
 void WriteThread::RunBuild() {
     TImageBuild& b = *build_;
+    // A clip that cannot be written fails the build before any image is.
+    if (start_.sampleClip && !config_->passive && job_->baseOutputName != kPassiveOutput) {
+        const int problem = SampleClipProblem(*start_.sampleClip);
+        if (problem == msg::error::kInvalidPackSize) {
+            Report(kMsgError, problem, start_.sampleClip->sourcePath);
+        } else if (problem != 0) {
+            Report(kMsgError, msg::error::kCannotCreate, start_.yesFolder ? "Sample file" : "Sample File");
+        }
+        if (problem != 0) {
+            result_ = result::kWriteFailed;
+            return;
+        }
+    }
     std::string tempRoot = config_->TempDirectory;
     while (tempRoot.size() > 1 && (tempRoot.back() == '/' || tempRoot.back() == '\\')) tempRoot.pop_back();
     const TableReportFn report = [this](int kind, int index, const std::string& text) { Report(kind, index, text); };

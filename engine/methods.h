@@ -105,7 +105,10 @@ enum class SpaceEstimate {
     BuildEntries,       // the build list's MPEG bytes in raw sectors
 };
 
-// Where CD-i subtitle files are looked for in the method's source.
+// Where CD-i subtitle files are looked for in the method's source. None: a
+// source that holds no disc volume (a dat, MPEG or sfd file is one MPEG
+// track, the CD-i files lie in the data track; a RAR archive is compressed,
+// and the image it holds is looked at under the method that reads it).
 enum class CdiSource { None, RawSectors, CifSectors, Sectors2336 };
 
 // Controls a method makes usable (GreyOptions).
@@ -173,9 +176,9 @@ using C = CdiSource;
 inline constexpr std::array<TMethodInfo, 14> kExtraction = {{
     // page, index, item, in, out, code, -, -, opener, load, filter, enables, space, cdi, several, archive target
     {0, Index(M::RarToCueBinToMpeg), "rar [archive] -> cue/bin -> mpeg", kNoKind, kNoKind, kNoMethodCode, 0, 0,
-     O::None, L::Archive, kRarFilter, kAllOptions, S::InputFile, C::RawSectors, true, Index(M::CueBinToMpeg)},
+     O::None, L::Archive, kRarFilter, kAllOptions, S::InputFile, C::None, true, Index(M::CueBinToMpeg)},
     {0, Index(M::RarToBinToMpeg), "rar [archive] -> bin -> mpeg", kNoKind, kNoKind, kNoMethodCode, 0, 0,
-     O::None, L::Archive, kRarFilter, kAllOptions, S::InputFile, C::RawSectors, true, Index(M::BinToMpeg)},
+     O::None, L::Archive, kRarFilter, kAllOptions, S::InputFile, C::None, true, Index(M::BinToMpeg)},
     {0, Index(M::CueBinToMpeg), "cue/bin -> mpeg", kCueKind, kMpegKind, 0x0A0603, 0, 0,
      O::TrackImage, L::CueSheet, kCueFilter, kImageOptions, S::TrackSpans, C::RawSectors, true, -1},
     {0, Index(M::CueBinToDat), "cue/bin -> dat", kCueKind, kDatKind, 0x060602, 0, 0,

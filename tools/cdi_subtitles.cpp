@@ -224,12 +224,22 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
     std::string text;
     const int64_t blocks = dataLength > 0 ? dataLength / kBlock : 0;
     const uint64_t size = static_cast<uint64_t>(geometry.sectorSize);
-    for (int64_t b = 0; b < blocks; ++b) {
-        const uint64_t at = plain ? static_cast<uint64_t>(b) * kBlock
-                                  : static_cast<uint64_t>(extent + sectorOffset + b) * size +
-                                        static_cast<uint64_t>(geometry.userOffset);
-        if (extent + sectorOffset < 0 || src.Seek(at) != 0 || src.Read(block, kBlock) != static_cast<size_t>(kBlock))
-            return {msg::error::kCannotOpen, src.name.empty() ? name : src.name};
+    const uint64_t sourceSize = src.Size();
+    auto blockAt = [&](int64_t b) {
+        return plain ? static_cast<uint64_t>(b) * kBlock
+                     : static_cast<uint64_t>(extent + sectorOffset + b) * size +
+                           static_cast<uint64_t>(geometry.userOffset);
+    };
+    // The recorded length runs past the source (a cut image): what it
+    // holds is converted, and the cut is reported even when the stream's
+    // end mark comes before it.
+    bool cut = extent + sectorOffset < 0 || (blocks > 0 && blockAt(blocks - 1) + kBlock > sourceSize);
+    for (int64_t b = 0; b < blocks && !(extent + sectorOffset < 0); ++b) {
+        const uint64_t at = blockAt(b);
+        if (at + kBlock > sourceSize || src.Seek(at) != 0 || src.Read(block, kBlock) != static_cast<size_t>(kBlock)) {
+            cut = true;
+            break;
+        }
         const uint32_t blockEnd = BigU32(block + 4);
         int position = 8;
         if (continues) {
@@ -265,5 +275,6 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
         std::remove(path.c_str());
         return {msg::error::kCannotCreate, outputName};
     }
+    if (cut) return {msg::error::kTrackTruncated, name};
     return {0, path};
 }

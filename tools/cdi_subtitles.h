@@ -47,9 +47,9 @@ struct TCdiSubtitle {
 };
 
 // What converting one file came to, as the error to report: 0 converted,
-// msg::error::kCannotOpen the source read short (name: the source),
-// kCannotCreate the output not written or its name refused (name: the
-// output).
+// msg::error::kTrackTruncated the source ends inside the file (what it holds
+// is written; name: the file's name), kCannotCreate the output not written
+// or its name refused (name: the output).
 struct CdiConvertResult {
     int code = 0;
     std::string name;

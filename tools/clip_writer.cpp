@@ -210,20 +210,50 @@ std::string SampleOutputPath(const std::string& name, const std::string& directo
     return directory.back() == '/' ? directory + name : directory + "/" + name;
 }
 
+namespace {
+
+// The first sector of the clip: a clip from the first GOP starts with the
+// source itself.
+int64_t ClipStart(TFileIO& source, const TSampleClipDescription& clip) {
+    return clip.inFrame == 0 && NoGopBefore(source, clip.inOffset) ? 0 : clip.inOffset;
+}
+
+int ClipProblem(TFileIO& source, const TSampleClipDescription& clip) {
+    const int64_t size = static_cast<int64_t>(source.Size());
+    const int64_t step = static_cast<int64_t>(kSector);
+    if (clip.inOffset < 0 || clip.inOffset % step != 0 || clip.inOffset >= size || clip.outOffset <= clip.inOffset ||
+        clip.outOffset % step != 0 || clip.outFrame <= clip.inFrame)
+        return msg::error::kCannotCreate;
+    // Every sector up to the out GOP's must open a pack, or the cut lands
+    // inside packets and the clip plays broken.
+    const int64_t last = std::min(clip.outOffset, (size / step - 1) * step);
+    std::vector<uint8_t> s(kSector);
+    for (int64_t pos = ClipStart(source, clip); pos <= last; pos += step) {
+        if (source.Seek(static_cast<uint64_t>(pos)) != 0 || source.Read(s.data(), kSector) != kSector)
+            return msg::error::kCannotCreate;
+        if (ParsePsSector(s.data(), kSector).packKind == 0) return msg::error::kInvalidPackSize;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int SampleClipProblem(const TSampleClipDescription& clip) {
+    TFileIO source;
+    if (clip.sourcePath.empty() || source.OpenForRead(clip.sourcePath) != 0) return msg::error::kCannotCreate;
+    return ClipProblem(source, clip);
+}
+
 int WriteSample(const TSampleClipDescription& clip, const std::string& directory, const SampleWriteHandles& h) {
     const int kind = clip.discKind == 2 ? 2 : 1;
     TFileIO source;
     if (clip.sourcePath.empty() || source.OpenForRead(clip.sourcePath) != 0) return result::kCannotOpen;
     const int64_t size = static_cast<int64_t>(source.Size());
     const int64_t step = static_cast<int64_t>(kSector);
-    if (clip.inOffset < 0 || clip.inOffset % step != 0 || clip.inOffset >= size || clip.outOffset <= clip.inOffset ||
-        clip.outOffset % step != 0)
-        return result::kCannotOpen;
+    if (ClipProblem(source, clip) != 0) return result::kCannotOpen;
 
     std::vector<uint8_t> sector(kSector);
-    // A clip from the first GOP starts with the source itself.
-    int64_t start = clip.inOffset;
-    if (clip.inFrame == 0 && NoGopBefore(source, clip.inOffset)) start = 0;
+    const int64_t start = ClipStart(source, clip);
     source.Seek(static_cast<uint64_t>(start));
     if (source.Read(sector.data(), kSector) != kSector) return result::kCannotOpen;
     const PsSector first = ParsePsSector(sector.data(), kSector);

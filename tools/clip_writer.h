@@ -40,8 +40,14 @@ struct SampleWriteHandles {
 // (the name alone when the directory is empty).
 std::string SampleOutputPath(const std::string& name, const std::string& directory);
 
-// 0 written; result::kCannotOpen nothing written (no source, no clip between the points, or
-// the output could not be created or written: a partial file is removed);
+// What stands in the way of writing a clip, as the error to report: 0
+// nothing; msg::error::kInvalidPackSize a sector of the clip does not begin
+// a pack (a source not packed in 2324-byte sectors cannot be cut whole);
+// msg::error::kCannotCreate no source, or no picture between the points.
+int SampleClipProblem(const TSampleClipDescription& clip);
+
+// 0 written; result::kCannotOpen nothing written (a problem above, or the
+// output could not be created or written: a partial file is removed);
 // result::kCannotCreate nothing written, the output is the source or a file
 // of the job (the line naming both went to `log`).
 int WriteSample(const TSampleClipDescription& clip, const std::string& directory, const SampleWriteHandles& handles);

@@ -88,6 +88,12 @@ std::string TSampleClipEditor::FormatTimeCode(int64_t frames) const {
     return text;
 }
 
+std::string TSampleClipEditor::Label(int index, const char* tail) const {
+    static const char* const kOwn[] = {"In", "Out"};
+    const std::string text = texts_ ? texts_->component(index) : std::string(kOwn[index == msg::component::kOut]);
+    return text + tail;
+}
+
 int64_t TSampleClipEditor::WholeSeconds(int64_t frames) const {
     return frames / static_cast<int64_t>(std::ceil(frameRate));
 }
@@ -209,7 +215,8 @@ void TSampleClipEditor::FollowOutPoint() {
     sampleLength = currentPosition - inFrame;
     outOffset = cursor.lastGop;
     sampleTC = FormatTimeCode(sampleLength);
-    outLabel = "Out: " + FormatTimeCode(currentPosition);
+    outLabel = Label(msg::component::kOut, ": ") + FormatTimeCode(currentPosition);
+    okEnabled = HoldsPicture();
 }
 
 void TSampleClipEditor::ShowPlayerPosition() {
@@ -272,7 +279,6 @@ void TSampleClipEditor::markButtonClick() {
         sampleTC = kZeroTime;
     } else {
         inMarked = 1;
-        okEnabled = true;
     }
     inFrame = currentPosition;
     inSeekPosition = seekPosition;
@@ -283,7 +289,9 @@ void TSampleClipEditor::markButtonClick() {
     sampleLength = 0;
     selectionStart = seekPosition;
     sampleTCEnabled = true;
-    inLabel = "In: " + FormatTimeCode(currentPosition);
+    // OK waits for the out point: a clip of no length has nothing to write.
+    okEnabled = false;
+    inLabel = Label(msg::component::kIn, ": ") + FormatTimeCode(currentPosition);
     commentsLabel = texts_ ? texts_->hint(msg::hint::kSetEnd) : std::string();
 }
 
@@ -295,8 +303,8 @@ void TSampleClipEditor::clearButtonClick() {
     inSeekPosition = 0;
     sampleLength = currentPosition = 0;
     inFrame = outFrame = inOffset = outOffset = 0;
-    inLabel = "In:";
-    outLabel = "Out:";
+    inLabel = Label(msg::component::kIn, ":");
+    outLabel = Label(msg::component::kOut, ":");
     currentTC = sampleTC = kZeroTime;
     sampleTCEnabled = false;
     commentsLabel = texts_ ? texts_->hint(msg::hint::kSetStart) : std::string();
@@ -356,6 +364,7 @@ int TSampleClipEditor::okButtonClick() {
     if (plainFile && filenameText.empty()) return 0;
     if (preview && player_) player_->stop();
     if (inMarked) {
+        if (!HoldsPicture()) return 0;
         if (!filenameText.empty()) {
             clipSet = 1;
             return platform::kOk;
@@ -368,24 +377,35 @@ int TSampleClipEditor::okButtonClick() {
 }
 
 int TSampleClipEditor::cancelButtonClick() {
-    if (preview && player_ && player_->state() == platform::MediaPlayer::kRunning) player_->stop();
+    const bool running = player_ && player_->state() == platform::MediaPlayer::kRunning;
     if (filenameText.empty() && !rows_.empty()) filenameText = defaultClipName;
-    if (!rows_.empty()) {
-        const uint8_t wasSet = clipSet;
+    if (!rows_.empty() && cancelSaved_) {
+        // Everything as it was shown: row, points, clip mark and name.
+        bool restored = false;
         if (cancelMarked_) {
-            RestoreClipState(cancelState_);
+            restored = RestoreClipState(cancelState_);
+        } else if (row != cancelState_.row) {
+            TrackListGridClick(cancelState_.row);
         } else if (source_) {
             clearButtonClick();
         }
-        clipSet = cancelMarked_ ? wasSet : 0;
+        clipSet = restored ? cancelClipSet_ : 0;
+        if (source_ && !cancelName_.empty()) filenameText = cancelName_;
     }
+    // A preview left running would play on in the hidden window; stopped
+    // last, as the restore moves it.
+    if (running || (player_ && player_->state() == platform::MediaPlayer::kRunning)) player_->stop();
     return platform::kCancel;
 }
 
 void TSampleClipEditor::FormShow() {
     editingEnabled = !rows_.empty() && source_ != nullptr;
+    cancelSaved_ = editingEnabled;
     if (editingEnabled) {
         cancelMarked_ = inMarked && SaveClipState(cancelState_);
+        if (!cancelMarked_) cancelState_ = TSampleClipState{0, 0, 0, row, 0, 0, 0};
+        cancelClipSet_ = clipSet;
+        cancelName_ = filenameText;
     }
     preview = config_ && config_->PreviewVideo;
     msgLabel.clear();
@@ -460,8 +480,11 @@ void TSampleClipEditor::ResetEditor() {
     cursor.Clear();
     cancelState_ = {};
     cancelMarked_ = false;
-    inLabel = "In: ";
-    outLabel = "Out: ";
+    cancelSaved_ = false;
+    cancelClipSet_ = 0;
+    cancelName_.clear();
+    inLabel = Label(msg::component::kIn, ": ");
+    outLabel = Label(msg::component::kOut, ": ");
     currentTC = sampleTC = kZeroTime;
     msgLabel.clear();
     okEnabled = false;

@@ -100,7 +100,9 @@ public:
     void Button60Click() { SetSampleLength(60); }
     void ButtonRandomClick();
     void randomButtonClick();
-    int okButtonClick();      // 0 stay open, platform::kOk, platform::kCancel
+    // 0 stay open (no name, or an in point without a picture after it),
+    // platform::kOk, platform::kCancel (no in point).
+    int okButtonClick();
     int cancelButtonClick();  // platform::kCancel
     void FormShow();
     void FilenameTextExit();
@@ -155,6 +157,9 @@ public:
 
 private:
     int FailSource(int code, const std::string& path);
+    // "In" or "Out" in the language set, and what follows it.
+    std::string Label(int index, const char* tail) const;
+    bool HoldsPicture() const { return inMarked && outFrame > inFrame && outOffset > inOffset; }
     void CloseSource();
     int64_t GopFrames() const;  // the cursor's GOP, on the editor's scale
     // Keeps the cursor at or after the in point, then moves the out point
@@ -173,7 +178,11 @@ private:
     std::vector<TSampleSourceRow> rows_;
     std::unique_ptr<TFileIO> source_;
     std::array<uint8_t, kClipSectorSize> sector_{};
+    // What Cancel goes back to: the state when the window was shown.
     TSampleClipState cancelState_{};
     bool cancelMarked_ = false;
+    bool cancelSaved_ = false;
+    uint8_t cancelClipSet_ = 0;
+    std::string cancelName_;
     uint32_t seed_ = 1;
 };

@@ -294,7 +294,7 @@ void TSampleCreateForm::randomButtonClick() {
 void TSampleCreateForm::Close(int result) {
     Refresh();
     if (result == platform::kOk) accept();
-    if (result == platform::kCancel) reject();
+    if (result == platform::kCancel) QDialog::reject();
 }
 
 void TSampleCreateForm::okButtonClick() { Close(model_->okButtonClick()); }

@@ -86,6 +86,9 @@ public:
     QCheckBox* PreviewCheckBox = nullptr;
     QWidget* ActiveMovie1 = nullptr;
 
+    // Escape and the close box are Cancel.
+    void reject() override { cancelButtonClick(); }
+
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

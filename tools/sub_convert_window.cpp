@@ -115,19 +115,12 @@ void TSubConvertForm::FormShow() {
         OpenDialog.Title = "Open";
         OpenDialog.Filter = kOpenFilter;
         if (!services_.fileDialogs || !services_.fileDialogs->executeOpen(OpenDialog)) return;
-        // Each entry has its own handling: raw images, Nero images, and
-        // anything else as a subtitle stream.
-        switch (OpenDialog.FilterIndex) {
-        case 1:
+        // The first entry is a disc image; every other one takes the file
+        // as a plain subtitle stream.
+        if (OpenDialog.FilterIndex == 1)
             Open(OpenDialog.FileName, false, kCdiRawGeometry);
-            break;
-        case 2:
-            Open(OpenDialog.FileName, false, kCdi2336Geometry);
-            break;
-        default:
+        else
             Open(OpenDialog.FileName, true, kCdiRawGeometry);
-            break;
-        }
         return;
     }
     const std::optional<CdiGeometry> geometry = CdiGeometryForMethod(job_.methodIndex);

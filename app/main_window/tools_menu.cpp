@@ -53,8 +53,12 @@ void RunClipEditor(TForm1& w) {
         h.log->add(line);
         h.log->scrollToEnd();
     };
-    if (WriteSample(editor.model().Description(), "", handles) != 0)
-        w.Report(kMsgError, msg::error::kCannotCreate, "Sample File");
+    const TSampleClipDescription clip = editor.model().Description();
+    if (SampleClipProblem(clip) == msg::error::kInvalidPackSize) {
+        w.Report(kMsgError, msg::error::kInvalidPackSize, clip.sourcePath);
+        return;
+    }
+    if (WriteSample(clip, "", handles) != 0) w.Report(kMsgError, msg::error::kCannotCreate, "Sample File");
 }
 
 }  // namespace

@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "app/main_window/main_window.h"
 #include "app/extraction_page/extraction_page.h"
@@ -148,8 +150,17 @@ TEST_F(Tools, EditorOnARealClip) {
     EXPECT_EQ(player.calls.back(), "CurrentPosition=" + std::to_string(model.currentPosition / 25.0));
     EXPECT_EQ(text("TimeLabel"), "30");
     Find<QPushButton>(editor, "markButton")->click();
-    EXPECT_TRUE(Find<QPushButton>(editor, "okButton")->isEnabled());
+    // An in point alone is a clip of no length: OK waits for a picture.
+    auto* ok = Find<QPushButton>(editor, "okButton");
+    EXPECT_FALSE(ok->isEnabled());
+    ok->click();
+    EXPECT_TRUE(editor.isVisible());
+    EXPECT_EQ(editor.model().clipSet, 0);
     EXPECT_EQ(text("InLabel"), "In: " + text("CurrentTC"));
+    Find<QToolButton>(editor, "vidTCUp")->click();
+    EXPECT_TRUE(ok->isEnabled());
+    Find<QToolButton>(editor, "vidTCDown")->click();
+    EXPECT_FALSE(ok->isEnabled()) << "back at the in point";
     Find<QToolButton>(editor, "vidTCUp")->click();
     Find<QToolButton>(editor, "vidTCUp")->click();
     EXPECT_EQ(text("SampleTC"), "00:00:01.05");
@@ -176,6 +187,50 @@ TEST_F(Tools, EditorOnARealClip) {
     EXPECT_EQ(editor.result(), QDialog::Accepted);
     EXPECT_EQ(player.calls, (std::vector<std::string>{"Stop"}));
     EXPECT_EQ(editor.model().clipSet, 1);
+}
+
+// A language file whose COMPONENT_MSGS 123 and 124 ("In", "Out") are others.
+std::string LanguageFileWithInAndOut(const std::string& in, const std::string& out) {
+    std::ifstream file(std::string(PELLMOR_SOURCE_DIR) + "/lang/english.lng", std::ios::binary);
+    std::stringstream text;
+    std::string line, section;
+    int index = 0;
+    while (std::getline(file, line)) {
+        std::string t = line;
+        while (!t.empty() && (t.back() == '\r' || t.back() == ' ')) t.pop_back();
+        if (!t.empty() && t[0] == '#') {
+            section = t.substr(1);
+            index = 0;
+        } else if (!t.empty() && t.rfind("//", 0) != 0) {
+            if (section == "COMPONENT_MSGS" && index == msg::component::kIn) t = in;
+            if (section == "COMPONENT_MSGS" && index == msg::component::kOut) t = out;
+            ++index;
+        }
+        text << t << "\n";
+    }
+    return text.str();
+}
+
+TEST_F(Tools, EditorLabelsComeFromTheLanguageFile) {
+    const std::string path = dir / "deutsch.lng";
+    std::ofstream(path, std::ios::binary) << LanguageFileWithInAndOut("Anfang", "Ende");
+    ASSERT_EQ(texts.LoadFromFile(path), TLanguageSet::kLoaded);
+    TSampleCreateForm editor(EditorServices());
+    ASSERT_EQ(editor.OpenMpegFile(Fixture("sample_pal_vcd.mpg")), 0);
+    editor.show();
+    EXPECT_EQ(editor.InLabel->text(), "Anfang:");
+    EXPECT_EQ(editor.OutLabel->text(), "Ende:");
+    editor.vidTCUp->click();
+    editor.markButton->click();
+    EXPECT_EQ(editor.InLabel->text(), "Anfang: 00:00:00.15");
+    editor.vidTCUp->click();
+    EXPECT_EQ(editor.OutLabel->text(), "Ende: 00:00:01.05");
+    editor.clearButton->click();
+    EXPECT_EQ(editor.InLabel->text(), "Anfang:");
+    EXPECT_EQ(editor.OutLabel->text(), "Ende:");
+    editor.ResetEditor();
+    EXPECT_EQ(editor.InLabel->text(), "Anfang: ");
+    editor.cancelButton->click();
 }
 
 TEST_F(Tools, EditorOnABuildList) {
@@ -227,8 +282,10 @@ TEST_F(Tools, ConverterModeOneOnEveryEntryOfTheFilter) {
         int filterIndex;
         std::vector<std::string> names;
     } cases[] = {
+        // The first entry is a disc image; the second and third take the
+        // chosen file as a plain subtitle file.
         {"cdi_subs.bin", 1, {"MOVIE.EN", "MOVIE.FR"}},
-        {"cdi_subs.nrg", 2, {"MOVIE.EN", "MOVIE.FR"}},
+        {"cdi_subtitles.stream", 2, {"cdi_subtitles.stream"}},
         {"cdi_subtitles.stream", 3, {"cdi_subtitles.stream"}},
     };
     for (const Case& c : cases) {
@@ -283,6 +340,77 @@ TEST_F(Tools, ConverterModeOneOnEveryEntryOfTheFilter) {
     missing.show();
     EXPECT_EQ(reported, (std::vector<std::pair<int, std::string>>{{6, dir / "none.bin"}}));
     EXPECT_FALSE(Find<QPushButton>(missing, "OKButton")->isEnabled());
+}
+
+// Mode 0 on every extraction method's source: the disc images in their
+// layouts (the nrg and cif ones written by a script from the layouts
+// alone); the dat, MPEG and sfd sources are one MPEG track and the RAR
+// archive is compressed, so none of them is scanned.
+TEST_F(Tools, ConverterModeZeroOnEverySourceKind) {
+    const std::string script = std::string(PELLMOR_SOURCE_DIR) + "/scripts/cdi_layout_images.pl";
+    ASSERT_EQ(std::system(("perl '" + script + "' '" + dir.path + "' '" + Fixture("cdi_subtitles.stream") + "'").c_str()),
+              0);
+    const std::string bin = Fixture("cdi_subs.bin");
+    struct Case {
+        Method method;
+        std::string source;
+        bool listed;
+    } cases[] = {
+        {Method::RarToCueBinToMpeg, bin, false}, {Method::RarToBinToMpeg, bin, false},
+        {Method::CueBinToMpeg, bin, true},       {Method::CueBinToDat, bin, true},
+        {Method::BinToMpeg, bin, true},          {Method::TocBinToMpeg, bin, true},
+        {Method::RawToMpeg, bin, true},          {Method::RawToDat, bin, true},
+        {Method::DatToMpeg, bin, false},         {Method::MpegToDat, bin, false},
+        {Method::MpegToMpeg, bin, false},        {Method::CifToMpeg, dir / "layout.cif", true},
+        {Method::NrgToMpeg, dir / "layout.nrg", true}, {Method::SfdToMpeg, bin, false},
+    };
+    ASSERT_EQ(static_cast<int>(std::size(cases)), kExtractionMethodCount);
+    const std::string srt = ReadFile(Fixture("cdi_subtitles.srt"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ExtractionMethod(Index(c.method)).item);
+        const std::string out = dir / ("out" + std::to_string(Index(c.method)));
+        std::filesystem::create_directory(out);
+        log.clear();
+        TSubConvertForm form(ConverterServices());
+        form.SetMode(0);
+        form.SetJobSource({c.source, Index(c.method), out});
+        form.show();
+        auto* list = Find<QListWidget>(form, "SubFileList");
+        EXPECT_EQ(Find<QPushButton>(form, "OKButton")->isEnabled(), c.listed);
+        if (!c.listed) {
+            EXPECT_EQ(list->count(), 0);
+            form.reject();
+            continue;
+        }
+        ASSERT_EQ(list->count(), 2);
+        EXPECT_EQ(list->item(0)->text(), "MOVIE.EN");
+        EXPECT_EQ(list->item(1)->text(), "MOVIE.FR");
+        Find<QPushButton>(form, "OKButton")->click();
+        EXPECT_TRUE(harness::SameBytes(ReadFile(out + "/MOVIE.EN.srt"), srt));
+        EXPECT_TRUE(harness::SameBytes(ReadFile(out + "/MOVIE.FR.srt"), srt));
+        EXPECT_EQ(log.lines(), (std::vector<std::string>{"CD-i subtitle(s) converted."}));
+    }
+    EXPECT_TRUE(reported.empty());
+}
+
+// A cut image: the file it holds whole is converted, the cut one is written
+// as far as it goes and reported with error 13, and no summary is logged.
+TEST_F(Tools, ConverterReportsACutSubtitleFile) {
+    harness::WriteFile(dir / "cut.bin", ReadFile(Fixture("cdi_subs.bin")).substr(0, 230 * 2352 + 1024));
+    const std::string out = dir / "out";
+    std::filesystem::create_directory(out);
+    files.file = dir / "cut.bin";
+    files.filterIndex = 1;
+    files.folder = out;
+    TSubConvertForm form(ConverterServices());
+    form.SetMode(1);
+    form.show();
+    ASSERT_EQ(Find<QListWidget>(form, "SubFileList")->count(), 2);
+    Find<QPushButton>(form, "OKButton")->click();
+    EXPECT_EQ(reported, (std::vector<std::pair<int, std::string>>{{13, "MOVIE.FR"}}));
+    EXPECT_TRUE(harness::SameBytes(ReadFile(out + "/MOVIE.EN.srt"), ReadFile(Fixture("cdi_subtitles.srt"))));
+    EXPECT_NE(ReadFile(out + "/MOVIE.FR.srt").find("1\r\n00:00:01,000 --> 00:00:02,500\r\nHello, world.\r\n"), std::string::npos);
+    EXPECT_TRUE(log.lines().empty());
 }
 
 TEST_F(Tools, ConverterModeZeroOnTheJobsImage) {

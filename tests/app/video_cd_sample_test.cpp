@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QListWidget>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QToolButton>
 #include <functional>
@@ -111,12 +112,13 @@ TEST_F(Sample, YesStaysOnlyWithAMarkedClip) {
         {"closed with the close box", [](TSampleCreateForm& e) { e.close(); }, nullptr, false},
         {"marked", mark, nullptr, true},
         {"marked, reopened, cancelled", mark, cancel, true},
+        // The close box is Cancel: the clear is undone with the rest.
         {"marked, reopened, cleared, closed", mark,
          [](TSampleCreateForm& e) {
              e.clearButton->click();
              e.close();
          },
-         false},
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -136,6 +138,62 @@ TEST_F(Sample, YesStaysOnlyWithAMarkedClip) {
             ASSERT_TRUE(w->OwnSampleEditor().model().SaveClipState(after));
             EXPECT_EQ(after, before) << "Cancel keeps the clip";
         }
+    }
+}
+
+// The editor lives on with the page: a second showing that ends with
+// Cancel, Escape or the close box leaves the first OK's clip and name, and
+// the preview it was playing stopped.
+TEST_F(Sample, SecondShowingEndedAnyWayButOkKeepsTheFirstClip) {
+    struct Case {
+        const char* what;
+        std::function<void(TSampleCreateForm&)> end;
+    } cases[] = {
+        {"Cancel", [](TSampleCreateForm& e) { e.cancelButton->click(); }},
+        {"Escape",
+         [](TSampleCreateForm& e) {
+             QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+             QApplication::sendEvent(&e, &escape);
+         }},
+        {"the close box", [](TSampleCreateForm& e) { e.close(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Open();
+        add({kA, kLong});
+        inEditor("yesSample", [](TSampleCreateForm& e) { markClip(e, 2, 2, "mychoice.mpg"); });
+        TSampleClipState first{};
+        ASSERT_TRUE(w->OwnSampleEditor().model().SaveClipState(first));
+        const TSampleClipDescription chosen = w->OwnSampleEditor().model().Description();
+        fakes::RecordingMediaPlayer* player = nullptr;
+        const int result = WhileModal<TSampleCreateForm>([&] { click("OpenSampleButton"); },
+                                                         [&](TSampleCreateForm& e) {
+                                                             player = dynamic_cast<fakes::RecordingMediaPlayer*>(&e.player());
+                                                             ASSERT_NE(player, nullptr);
+                                                             e.PreviewCheckBox->click();
+                                                             player->RaiseReady();
+                                                             for (int i = 0; i < 3; ++i) e.vidTCUp->click();
+                                                             e.FilenameText->setText("other.mpg");
+                                                             e.FilenameTextChange();
+                                                             player->play();
+                                                             c.end(e);
+                                                         });
+        EXPECT_EQ(result, QDialog::Rejected);
+        const TSampleClipEditor& model = w->OwnSampleEditor().model();
+        TSampleClipState after{};
+        ASSERT_TRUE(model.SaveClipState(after));
+        EXPECT_EQ(after, first);
+        EXPECT_EQ(model.filenameText, "mychoice.mpg");
+        EXPECT_EQ(model.clipSet, 1);
+        ASSERT_NE(player, nullptr);
+        EXPECT_NE(player->state(), platform::MediaPlayer::kRunning);
+        EXPECT_EQ(player->calls.back(), "Stop");
+        EXPECT_TRUE(yes());
+        const std::optional<TSampleClipDescription> built = w->videoCdPage->SampleClip();
+        ASSERT_TRUE(built.has_value());
+        EXPECT_EQ(built->outFrame, chosen.outFrame);
+        EXPECT_EQ(built->outOffset, chosen.outOffset);
+        EXPECT_EQ(built->outputName, "mychoice.mpg");
     }
 }
 

@@ -199,6 +199,85 @@ TEST_F(CdiConvert, EveryLayoutGivesTheExpectedFiles) {
     EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "stream.xx.srt"), srt));
 }
 
+// The nrg and cif layouts on volumes a short script writes from the sector
+// layouts alone, not converted from the bin the other fixtures come from.
+TEST_F(CdiConvert, IndependentlyBuiltNrgAndCifLayouts) {
+    const std::string script = std::string(PELLMOR_SOURCE_DIR) + "/scripts/cdi_layout_images.pl";
+    ASSERT_EQ(std::system(("perl '" + script + "' '" + dir.path + "' '" + Fixture("cdi_subtitles.stream") + "'").c_str()),
+              0);
+    struct Case {
+        const char* image;
+        CdiGeometry geometry;
+        uint64_t size;  // the layout's sector size times the sectors before and in the volume
+    } cases[] = {{"layout.nrg", kCdi2336Geometry, 2336u * (150 + 33)}, {"layout.cif", kCdiCifGeometry, 2332u * (2 + 33)}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.image);
+        TFileIO file;
+        ASSERT_EQ(file.OpenForRead(dir / c.image), 0);
+        EXPECT_EQ(file.Size(), c.size);
+        TCdiSubtitleScanner scanner(&file);
+        ASSERT_TRUE(scanner.FindCdiDirectory(file, c.geometry));
+        EXPECT_EQ(scanner.names, (std::vector<std::string>{"MOVIE.EN", "MOVIE.FR"}));
+        EXPECT_EQ(scanner.entries["MOVIE.EN"].extentLE, 24);
+        EXPECT_EQ(scanner.entries["MOVIE.FR"].extentLE, 28);
+        for (bool asSub : {false, true}) {
+            for (const std::string& name : scanner.names) {
+                const TCdiFileEntry& e = scanner.entries[name];
+                const CdiConvertResult r =
+                    scanner.ConvertCdiSubtitleFile(file, false, dir.path, name, e.extentLE, e.lengthLE, asSub);
+                ASSERT_EQ(r.code, 0) << r.name;
+                EXPECT_TRUE(harness::SameBytes(ReadFile(r.name), asSub ? sub : srt)) << r.name;
+            }
+        }
+        for (const CdiGeometry& other : {kCdiRawGeometry, kCdi2336Geometry, kCdiCifGeometry})
+            if (!(other == c.geometry)) {
+                EXPECT_FALSE(TCdiSubtitleScanner::HasCdiSubtitles(file, other));
+            }
+    }
+}
+
+// An image cut inside a subtitle file: the whole blocks before the cut are
+// converted and the cut is reported as error 13, also when the stream's end
+// mark comes before it; the file before it converts whole.
+TEST_F(CdiConvert, ACutImageKeepsWhatItHoldsAndSaysSo) {
+    const std::string image = ReadFile(Fixture("cdi_subs.bin"));
+    // MOVIE.FR's blocks are the user data (from byte 24) of sectors 229 to 232;
+    // the third ends the stream with 0xEE.
+    const std::string firstBlock =
+        srt.substr(0, srt.find("3\r\n")) + "3\r\n00:00:05,000 --> 00:00:06,250\r\nThis second line\r\n\r\n\r\n";
+    struct Case {
+        const char* what;
+        size_t size;
+        std::string frSrt;
+    } cases[] = {
+        {"inside the second block", 230 * 2352 + 24 + 1000, firstBlock},
+        {"before the second block", 230 * 2352, firstBlock},
+        {"after the end mark", 232 * 2352 + 24 + 2047, srt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        harness::WriteFile(dir / "cut.bin", image.substr(0, c.size));
+        TFileIO file;
+        ASSERT_EQ(file.OpenForRead(dir / "cut.bin"), 0);
+        TCdiSubtitleScanner scanner(&file);
+        ASSERT_TRUE(scanner.FindCdiDirectory(file, kCdiRawGeometry));
+        ASSERT_EQ(scanner.names, (std::vector<std::string>{"MOVIE.EN", "MOVIE.FR"}));
+        const TCdiFileEntry en = scanner.entries["MOVIE.EN"], fr = scanner.entries["MOVIE.FR"];
+        CdiConvertResult r = scanner.ConvertCdiSubtitleFile(file, false, dir.path, "MOVIE.EN", en.extentLE, en.lengthLE, false);
+        EXPECT_EQ(r.code, 0);
+        EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "MOVIE.EN.srt"), srt));
+        r = scanner.ConvertCdiSubtitleFile(file, false, dir.path, "MOVIE.FR", fr.extentLE, fr.lengthLE, false);
+        EXPECT_EQ(r.code, msg::error::kTrackTruncated);
+        EXPECT_EQ(r.name, "MOVIE.FR");
+        EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "MOVIE.FR.srt"), c.frSrt));
+    }
+    // The headless tool says so too.
+    const int raw = std::system((std::string(PELLMOR_BUILD_DIR) + "/tests/run_subtitles --source " + (dir / "cut.bin") +
+                                 " --name MOVIE.FR --output " + dir.path + " >/dev/null 2>&1")
+                                    .c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, msg::error::kTrackTruncated);
+}
+
 TEST_F(CdiConvert, IndependentToolsAgree) {
     if (std::system("ffprobe -version >/dev/null 2>&1 && command -v cd-info >/dev/null") != 0)
         GTEST_SKIP() << "ffmpeg or cd-info not installed";
@@ -251,6 +330,7 @@ TEST_F(CdiConvert, HostileStreamsConvertOrAreRefused) {
         int code;
         std::string srt;
     } cases[] = {
+        // An entry that claims more than its block ends the block's entries.
         {"lengths of 65535", Block(Entry(0, 0, 9, "x", 65535) + ok, 45000), -1, 0, ""},
         {"a line of 300 bytes kept whole", Block(Entry(0, 22500, 45000, std::string(300, 'a')), 45000), -1, 0,
          "1\r\n00:00:01,000 --> 00:00:02,000\r\n" + std::string(300, 'a') + "\r\n\r\n"},
@@ -259,7 +339,8 @@ TEST_F(CdiConvert, HostileStreamsConvertOrAreRefused) {
         {"a data length not a multiple of 2048", Block(ok, 45000), 3000, 0,
          "1\r\n00:00:01,000 --> 00:00:02,000\r\nfine\r\n\r\n"},
         {"an empty stream", "", -1, 0, ""},
-        {"a length past the file", Block(ok, 45000, false), 8192, msg::error::kCannotOpen, ""},
+        {"a length past the file", Block(ok, 45000, false), 8192, msg::error::kTrackTruncated,
+         "1\r\n00:00:01,000 --> 00:00:02,000\r\nfine\r\n\r\n"},
         {"a second line past the block", Block(Entry(1, 0, 9, std::string(2020, 'b')), 9), -1, 0, ""},
         // The stale end time: a first block whose word 2 is 0 still converts.
         {"a first block ending at time 0", Block(Entry(0, 0, 0, "zero"), 0, false) + Block(ok, 45000), -1, 0,
@@ -272,14 +353,13 @@ TEST_F(CdiConvert, HostileStreamsConvertOrAreRefused) {
         ASSERT_EQ(file.OpenForRead(dir / "s.bin"), 0);
         TCdiSubtitleScanner scanner(&file);
         const int64_t length = c.length < 0 ? static_cast<int64_t>(c.stream.size()) : c.length;
+        std::filesystem::remove(dir / "s.en.srt");
         const CdiConvertResult r = scanner.ConvertCdiSubtitleFile(file, true, dir.path, "s.en", 0, length, false);
         EXPECT_EQ(r.code, c.code);
-        if (c.code == 0 && !c.srt.empty()) {
-            EXPECT_EQ(ReadFile(dir / "s.en.srt"), c.srt);
-        }
-        if (c.code == msg::error::kCannotOpen) {
-            EXPECT_EQ(r.name, dir / "s.bin");
-            std::filesystem::remove(dir / "s.en.srt");
+        ASSERT_TRUE(harness::Exists(dir / "s.en.srt"));
+        EXPECT_EQ(ReadFile(dir / "s.en.srt"), c.srt);
+        if (c.code == msg::error::kTrackTruncated) {
+            EXPECT_EQ(r.name, "s.en");
         }
     }
 }
@@ -304,10 +384,6 @@ TEST_F(CdiConvert, OutputNamesStayInTheChosenFolder) {
     EXPECT_EQ(r.code, msg::error::kCannotCreate);
     EXPECT_EQ(r.name, "s.en.srt");
 
-    EXPECT_EQ(CdiGeometryForMethod(2), kCdiRawGeometry);
-    EXPECT_EQ(CdiGeometryForMethod(11), kCdiCifGeometry);
-    EXPECT_EQ(CdiGeometryForMethod(12), kCdi2336Geometry);
-    EXPECT_FALSE(CdiGeometryForMethod(10).has_value());
 }
 
 TEST_F(CdiConvert, RunSubtitlesStatuses) {
@@ -321,6 +397,11 @@ TEST_F(CdiConvert, RunSubtitlesStatuses) {
     EXPECT_EQ(run("--source " + Fixture("vcd_pal3.bin") + " --output " + dir.path), 1);
     EXPECT_EQ(run("--source " + (dir / "missing.bin") + " --output " + dir.path), msg::error::kCannotOpen);
     EXPECT_EQ(run("--source " + Fixture("cdi_subs.bin") + " --output " + (dir / "none")), msg::error::kCannotCreate);
+    // --help is no error: the usage and the statuses.
+    EXPECT_EQ(run("--help"), 0);
+    const std::string help = harness::Command(std::string(PELLMOR_BUILD_DIR) + "/tests/run_subtitles --help");
+    EXPECT_EQ(help.rfind("usage: run_subtitles --source F", 0), 0u) << help;
+    EXPECT_NE(help.find("13 the image ends inside a subtitle file"), std::string::npos) << help;
 }
 
 }  // namespace

@@ -148,6 +148,31 @@ TEST(ClipWriter, ClipsPlayCleanly) {
     EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "sample_pal_vcd.mpg30-90"), ReadFile(dir / "sample_pal_vcd_tc.mpg30-90")));
 }
 
+// A copy of the PAL clip packed in 2048-byte packs: no in point of it can be
+// cut into whole 2324-byte sectors, the first GOP's included.
+std::string Packs2048(const harness::TempFolder& dir) {
+    const std::string path = dir / "ps2048.mpg";
+    Command("ffmpeg -v error -y -i '" + Fixture("sample_pal_vcd.mpg") + "' -c copy -f mpeg -packetsize 2048 '" + path +
+            "' 2>&1");
+    return path;
+}
+
+TEST(ClipWriter, SourcesNotPackedIn2324ByteSectorsAreRefused) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+    const harness::TempFolder dir;
+    const std::string source = Packs2048(dir);
+    ASSERT_TRUE(harness::Exists(source));
+    for (int in : {0, 30, 60}) {
+        SCOPED_TRACE(in);
+        const std::string clip = dir / ("x" + std::to_string(in) + ".mpg");
+        const ClipRun r =
+            RunClip("--source " + source + " --in-frame " + std::to_string(in) + " --out-frame 100 --output " + clip);
+        EXPECT_EQ(r.status, result::kCannotOpen) << r.out;
+        EXPECT_NE(r.out.find("error 11: Invalid MPEG pack size."), std::string::npos) << r.out;
+        EXPECT_FALSE(harness::Exists(clip));
+    }
+}
+
 TEST(ClipWriter, RunClipStatuses) {
     const harness::TempFolder dir;
     EXPECT_EQ(RunClip("--source " + Fixture("sample_no_video.mpg") + " --in-frame 0 --out-frame 9 --output " +
@@ -165,6 +190,11 @@ TEST(ClipWriter, RunClipStatuses) {
                       (dir / "no/such/folder.mpg")).status,
               result::kCannotOpen);
     EXPECT_EQ(RunClip("--source " + Fixture("sample_pal_vcd.mpg") + " --in-frame x").status, 2);
+    // --help is no error: the usage and the statuses.
+    const ClipRun help = RunClip("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: run_clip --source F --in-frame N --out-frame M --output CLIP\n", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("Exit status: 0 written"), std::string::npos) << help.out;
 }
 
 // A clip description straight from the editor on a fixture.
@@ -303,11 +333,12 @@ TEST(ClipWriter, OutputNamesAndFailures) {
 TEST(ClipWriter, BuildAddsTheClip) {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
     const harness::TempFolder dir;
-    auto build = [&](const std::string& out, const std::string& extra) {
+    auto build = [&](const std::string& out, const std::string& extra, const std::string& sample = "2 30 90",
+                     const std::string& second = Fixture("sample_pal_vcd.mpg")) {
         ClipRun r;
         FILE* p = ::popen((std::string(PELLMOR_BUILD_DIR) + "/tests/run_job --page 1 --method 1 --input " +
-                           Fixture("clip_pal_vcd.mpg") + " --input " + Fixture("sample_pal_vcd.mpg") + " --output " +
-                           out + " --sample 2 30 90 " + extra + " 2>&1")
+                           Fixture("clip_pal_vcd.mpg") + " --input " + second + " --output " + out + " --sample " +
+                           sample + " " + extra + " 2>&1")
                               .c_str(),
                           "r");
         char buf[4096];
@@ -337,6 +368,28 @@ TEST(ClipWriter, BuildAddsTheClip) {
     EXPECT_EQ(r.status, result::kWriteFailed) << r.out;
     EXPECT_NE(r.out.find("Sample file"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Unable to create output file."), std::string::npos);
+
+    // A clip that cannot be written fails the build before any image is
+    // written: one of no length, and one of a source not packed in 2324-byte
+    // sectors (cut from its first GOP).
+    struct Refused {
+        const char* what;
+        std::string sample, second, message;
+    } refused[] = {
+        {"no length", "2 300 300", Fixture("sample_pal_vcd.mpg"), "[Sample File]\n     Unable to create output file."},
+        {"2048-byte packs", "2 0 100", Packs2048(dir), "Invalid MPEG pack size."},
+    };
+    for (const Refused& c : refused) {
+        SCOPED_TRACE(c.what);
+        const std::string folder = dir / (c.sample == "2 300 300" ? "empty" : "packs");
+        std::filesystem::create_directories(folder);
+        r = build(folder + "/movie.bin", "", c.sample, c.second);
+        EXPECT_EQ(r.status, result::kWriteFailed) << r.out;
+        EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
+        EXPECT_FALSE(harness::Exists(folder + "/movie.bin"));
+        EXPECT_FALSE(harness::Exists(folder + "/movie.cue"));
+        EXPECT_TRUE(std::filesystem::is_empty(folder));
+    }
 }
 
 }  // namespace

@@ -4,8 +4,7 @@
 //
 //   run_clip --source F --in-frame N --out-frame M --output CLIP
 //
-// Prints the frames and offsets it used. Exit status: 0 written, 4 nothing
-// written, 7 no MPEG stream, 2 usage.
+// Prints the frames and offsets it used; --help prints the usage.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -18,8 +17,17 @@
 
 namespace {
 
+constexpr const char* kUsage =
+    "usage: run_clip --source F --in-frame N --out-frame M --output CLIP\n"
+    "Cuts a sample clip out of the MPEG program stream F as the clip editor does: steps\n"
+    "GOPs to the first GOP at or after frame N (the in point), then on to the first at or\n"
+    "after frame M (the out point), and writes the clip between them to CLIP. Frames count\n"
+    "from F's first GOP; the frames and offsets used are printed.\n"
+    "Exit status: 0 written; 4 nothing written (no picture between the points, F not\n"
+    "packed in 2324-byte sectors, or CLIP not writable); 7 no MPEG stream in F; 2 usage.\n";
+
 int Usage(const char* why) {
-    std::fprintf(stderr, "run_clip: %s\nusage: run_clip --source F --in-frame N --out-frame M --output CLIP\n", why);
+    std::fprintf(stderr, "run_clip: %s\n%s", why, kUsage);
     return 2;
 }
 
@@ -36,6 +44,10 @@ int main(int argc, char** argv) {
     long long inFrame = -1, outFrame = -1;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
         if (i + 1 >= argc) return Usage(("missing value of " + a).c_str());
         const char* v = argv[++i];
         if (a == "--source") {
@@ -71,6 +83,8 @@ int main(int argc, char** argv) {
                 static_cast<long long>(clip.inFrame), static_cast<long long>(clip.inOffset),
                 static_cast<long long>(clip.outFrame), static_cast<long long>(clip.outOffset),
                 static_cast<long long>(clip.timeBase), clip.frameRate);
+    if (const int problem = SampleClipProblem(clip); problem == msg::error::kInvalidPackSize)
+        std::printf("error %d: %s %s\n", problem, texts.message(problem).c_str(), clip.sourcePath.c_str());
     std::string generated;
     SampleWriteHandles handles;
     handles.generatedFiles = &generated;

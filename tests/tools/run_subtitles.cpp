@@ -4,8 +4,7 @@
 //   run_subtitles --source F [--layout raw|2336|cif | --plain] [--sub]
 //                 [--name NAME] --output DIR
 //
-// Exit status: 0 converted, 1 none found, 6 source not readable, 9 an
-// output not written, 2 usage.
+// --help prints the usage and the exit statuses.
 #include <cstdio>
 #include <string>
 
@@ -15,11 +14,18 @@
 
 namespace {
 
+constexpr const char* kUsage =
+    "usage: run_subtitles --source F [--layout raw|2336|cif | --plain] [--sub]\n"
+    "                     [--name NAME] --output DIR\n"
+    "Lists the CD-i subtitle files of the disc image F, as the subtitle converter does,\n"
+    "and converts each (or only NAME) to DIR/NAME.srt, or DIR/NAME.sub with --sub.\n"
+    "--layout: raw 2352-byte sectors (the default), 2336-byte sectors after a 150-sector\n"
+    "lead (nrg), or a cif image's 2332-byte sectors; --plain takes F as one subtitle file.\n"
+    "Exit status: 0 converted; 1 none found; 6 F not readable; 9 an output not written;\n"
+    "13 the image ends inside a subtitle file (what it holds is written); 2 usage.\n";
+
 int Usage(const char* why) {
-    std::fprintf(stderr,
-                 "run_subtitles: %s\nusage: run_subtitles --source F [--layout raw|2336|cif | --plain] [--sub]\n"
-                 "                     [--name NAME] --output DIR\n",
-                 why);
+    std::fprintf(stderr, "run_subtitles: %s\n%s", why, kUsage);
     return 2;
 }
 
@@ -37,7 +43,10 @@ int main(int argc, char** argv) {
             return true;
         };
         std::string v;
-        if (a == "--source") {
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--source") {
             if (!value(source)) return Usage("--source needs a path");
         } else if (a == "--output") {
             if (!value(output)) return Usage("--output needs a folder");
@@ -85,13 +94,19 @@ int main(int argc, char** argv) {
         const TCdiFileEntry& e = scanner.entries[name];
         const CdiConvertResult r =
             scanner.ConvertCdiSubtitleFile(file, plain, output, name, e.extentLE, e.lengthLE, sub);
+        if (r.code == msg::error::kTrackTruncated) {
+            // Written as far as the image goes; the other files still convert.
+            std::printf("error %d: %s\n", r.code, r.name.c_str());
+            result = r.code;
+            continue;
+        }
         if (r.code != 0) {
             if (!scanner.clashLine.empty()) std::printf("%s\n", scanner.clashLine.c_str());
             std::printf("error %d: %s\n", r.code, r.name.c_str());
             return r.code;
         }
         std::printf("converted %s\n", r.name.c_str());
-        result = 0;
+        if (result == 1) result = 0;
     }
     return result;
 }

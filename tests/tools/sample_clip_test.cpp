@@ -173,7 +173,11 @@ TEST_F(Editor, StatesAndTheOutPointNeverBeforeTheIn) {
     const int64_t inOffset = editor.cursor.lastGop;
     ASSERT_GT(in, 0);
     editor.markButtonClick();
-    EXPECT_TRUE(editor.okEnabled);
+    // A clip of no length is no clip: OK waits for a picture after the in
+    // point, and a click on it leaves the window open with no clip.
+    EXPECT_FALSE(editor.okEnabled);
+    EXPECT_EQ(editor.okButtonClick(), 0);
+    EXPECT_EQ(editor.clipSet, 0);
     EXPECT_EQ(editor.inLabel, "In: " + editor.FormatTimeCode(in));
     EXPECT_EQ(editor.commentsLabel, texts.hint(msg::hint::kSetEnd));
 
@@ -191,9 +195,11 @@ TEST_F(Editor, StatesAndTheOutPointNeverBeforeTheIn) {
     EXPECT_EQ(editor.sampleLength, 15);
     EXPECT_EQ(editor.sampleTC, "00:00:00.15");
     EXPECT_GT(editor.outOffset, inOffset);
+    EXPECT_TRUE(editor.okEnabled);
     for (int i = 0; i < 5; ++i) editor.vidTCUpDownClick(false);
     EXPECT_EQ(editor.outFrame, in);
     EXPECT_EQ(editor.outOffset, inOffset);
+    EXPECT_FALSE(editor.okEnabled) << "back at the in point";
 
     editor.SeekBarChange(100);
     EXPECT_EQ(editor.okButtonClick(), platform::kOk);
@@ -337,6 +343,7 @@ TEST_F(Editor, PlayerCalls) {
     EXPECT_DOUBLE_EQ(player.position, static_cast<double>(editor.currentPosition) / 25.0);
     EXPECT_EQ(editor.durationLabel, "6.00");
     editor.markButtonClick();
+    editor.vidTCUpDownClick(true);
     player.calls.clear();
     EXPECT_EQ(editor.okButtonClick(), platform::kOk);
     EXPECT_EQ(player.calls, (std::vector<std::string>{"Stop"}));
