@@ -514,6 +514,21 @@ WriteThread::LoopEnd WriteThread::SourceUnreadable() {
     return LoopEnd::Failed;
 }
 
+// No pack follows in the rest of the track. After a stream that was written
+// this is what comes after its end, not a missing stream: the track is done,
+// and the bytes left out are named.
+WriteThread::LoopEnd WriteThread::StreamTail(uint64_t at) {
+    if (!Running()) return LoopEnd::Cancelled;
+    if (trackBytes_ == 0) return LoopEnd::LostAlignment;
+    const uint64_t end = std::min(inputFile_->size, trackEnd_);
+    const uint64_t left = end > at ? end - at : 0;
+    if (controls_)
+        ReportWarningText(*controls_, *config_,
+                          "WARNING: " + std::to_string(left) + " bytes after the last MPEG pack were left out.",
+                          TrackContext());
+    return LoopEnd::Done;
+}
+
 WriteThread::LoopEnd WriteThread::FixLoop() {
     const size_t r = static_cast<size_t>(job_->readSectorSize);
     const bool endTest = EndOfDataApplies();
@@ -577,7 +592,7 @@ WriteThread::LoopEnd WriteThread::FixLoop() {
             if (got < r) break;
             ++fixCount_;
             ShowCounters();
-            if (!Resync()) return LoopEnd::LostAlignment;
+            if (!Resync()) return StreamTail(at);
             got = inputFile_->Read(s, r);
             if (got < r && inputFile_->position < inputFile_->size) return SourceUnreadable();
             if (got < r) std::memset(s + got, 0, r - got);

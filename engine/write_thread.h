@@ -132,6 +132,7 @@ private:
     int OpenSfdFile();
     int OpenTrackImage();
     int SetupTrack(int32_t track);
+    bool LastTrackCut(size_t row);
     int CheckSectorSizes();
     int StreamNotFound();
     int CheckSyncDistance(uint64_t at);
@@ -145,6 +146,7 @@ private:
     LoopEnd FixLoop();
     LoopEnd PlainLoop();
     LoopEnd SourceUnreadable();
+    LoopEnd StreamTail(uint64_t at);
     bool EndOfData(const uint8_t* sector, size_t got, const uint8_t* after, size_t afterLength);
     bool EndOfDataApplies() const;
     bool SectorsRemain() const;
