@@ -37,7 +37,10 @@ inline constexpr int32_t kCifTrackLengthAdjust = 174300;  // 75 x 2324
 // one row per track from 1 (start, end, time), first track 1, last track =
 // last index = the track count; `trackLengths` (when given) holds the length
 // of track k at k - 1; the list box (when given) one line per track; the
-// start button (when given) is enabled. Results: 0; result::kCannotOpen the
+// start button (when given) is enabled. An image that ends inside a track
+// lists that track and the ones after it too, their start and end held to
+// the image's end and their lengths and times as the directory states them.
+// Results: 0; result::kCannotOpen the
 // image cannot be opened (error kCannotOpen); kNoMpegStream no tracks or a
 // broken directory (error kNoVideoTracks), or no sector size (error
 // kUnknownSectorSize). On a failure the track table, the list box and the
