@@ -365,7 +365,8 @@ int LoadImageForBuild(int videoCdMethod, const std::string& source, TJob& job, T
     for (size_t k = 1; table && k < table->start.size() && k < table->end.size(); ++k) {
         const int64_t sectors = (table->end[k] - table->start[k] + adjust) / 2324;
         if (static_cast<uint64_t>(table->start[k] + sectors * job.readSectorSize) > size) {
-            reporter.report(kMsgError, msg::error::kTrackTruncated, ExtractName(source));
+            reporter.report(kMsgError, msg::error::kTrackTruncated,
+                            ExtractName(source) + ", Track " + std::to_string(k));
             job.sourceName.clear();
             return result::kNoMpegStream;
         }

@@ -276,6 +276,7 @@ TEST(CutInItsLastTrack, IsNoSourceForABuild) {
         EXPECT_EQ(LoadImageForBuild(Index(method), Image(source), job.job, list, reporter), result::kNoMpegStream);
         EXPECT_TRUE(list.entries.empty());
         EXPECT_TRUE(job.Logged(kTruncated));
+        EXPECT_TRUE(job.Logged(std::string(source) + ", Track 2]"));
     }
 }
 
