@@ -291,7 +291,8 @@ WriteThread::LoopEnd WriteThread::RunSectorLoop() {
     // A dat of a track or raw image is a copy of whole disc sectors: pack
     // repairs would cut them at the packs.
     const bool sectorCopy = outputKind_ == kDatKind && method_ != Code(Method::MpegToDat);
-    const LoopEnd end = config_->FixMPEGErrors && !sectorCopy ? FixLoop() : PlainLoop();
+    LoopEnd end = config_->FixMPEGErrors && !sectorCopy ? FixLoop() : PlainLoop();
+    if (end == LoopEnd::LostAlignment) end = StreamTail(lostAt_);
     // Empty sectors with no data after them end the track's data.
     held_.Clear();
     return end;
@@ -514,9 +515,9 @@ WriteThread::LoopEnd WriteThread::SourceUnreadable() {
     return LoopEnd::Failed;
 }
 
-// No pack follows in the rest of the track. After a stream that was written
-// this is what comes after its end, not a missing stream: the track is done,
-// and the bytes left out are named.
+// The repair found no pack in the rest of the track from `at` on. After a
+// stream that was written this is what comes after its end, not a missing
+// stream: the track is done, and the bytes left out are named.
 WriteThread::LoopEnd WriteThread::StreamTail(uint64_t at) {
     if (!Running()) return LoopEnd::Cancelled;
     if (trackBytes_ == 0) return LoopEnd::LostAlignment;
@@ -590,9 +591,10 @@ WriteThread::LoopEnd WriteThread::FixLoop() {
         } else {
             // A short last piece that is no pack is not worth keeping.
             if (got < r) break;
+            lostAt_ = at;
             ++fixCount_;
             ShowCounters();
-            if (!Resync()) return StreamTail(at);
+            if (!Resync()) return LoopEnd::LostAlignment;
             got = inputFile_->Read(s, r);
             if (got < r && inputFile_->position < inputFile_->size) return SourceUnreadable();
             if (got < r) std::memset(s + got, 0, r - got);

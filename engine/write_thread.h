@@ -235,6 +235,7 @@ private:
     uint64_t trackEnd_ = UINT64_MAX;  // byte after the track's extent in the source
     uint64_t loopStart_ = 0;          // where the track's sector loop began reading
     bool emptyNext_ = false;          // the next disc sector read is an empty one
+    uint64_t lostAt_ = 0;             // where the repair last found no pack at a sector's start
     THeldSectors held_;
     uint64_t outputBytes_ = 0;   // bytes written to the current output
     uint64_t trackBytes_ = 0;    // stream bytes written in this track
