@@ -187,25 +187,46 @@ bool SyncAt(TFileIO& file, uint64_t offset) {
 }
 
 int SyncDistanceAt(TFileIO& file, uint64_t offset, bool atOffset, uint64_t* firstSync) {
-    std::vector<uint8_t> head(2 * 5120 + 12);
+    // One damaged sync field is damage, not a sector size: the distances
+    // between several syncs in a row are measured and the one most of them
+    // agree on is taken (the first of those that tie).
+    constexpr size_t kSpan = 5120, kDistances = 8;
+    std::vector<uint8_t> head((kDistances + 1) * kSpan + 12);
     const uint64_t keep = file.position;
     file.Seek(offset);
-    const size_t got = file.Read(head.data(), atOffset ? 5132 : head.size());
+    const size_t got = file.Read(head.data(), head.size());
     file.Seek(keep);
-    const int64_t first = FindPattern(kCdSync, sizeof kCdSync, head.data(), std::min<size_t>(got, 5132));
+    const int64_t first = FindPattern(kCdSync, sizeof kCdSync, head.data(), std::min<size_t>(got, kSpan + 12));
     if (first < 0 || (atOffset && first != 0)) return 0;
     if (firstSync) *firstSync = offset + static_cast<uint64_t>(first);
-    const size_t from = static_cast<size_t>(first) + 12;
-    if (got < from + 12) return 0;
-    const int64_t next = FindPattern(kCdSync, sizeof kCdSync, head.data() + from, std::min<size_t>(got - from, 5120));
-    return next < 0 ? 0 : static_cast<int>(next) + 12;
+    std::vector<int> distances;
+    for (size_t at = static_cast<size_t>(first); distances.size() < kDistances;) {
+        const size_t from = at + 12;
+        if (got < from + 12) break;
+        const int64_t next =
+            FindPattern(kCdSync, sizeof kCdSync, head.data() + from, std::min<size_t>(got - from, kSpan));
+        if (next < 0) break;
+        distances.push_back(static_cast<int>(next) + 12);
+        at = from + static_cast<size_t>(next);
+    }
+    int best = 0;
+    ptrdiff_t votes = 0;
+    for (int d : distances) {
+        const ptrdiff_t n = std::count(distances.begin(), distances.end(), d);
+        if (n > votes) best = d, votes = n;
+    }
+    return best;
 }
 
 int DetectSectorSize(TFileIO& file) {
     static constexpr int kRawSizes[] = {2352, 2368, 2448};
-    const int distance = SyncDistanceAt(file, 0, true);
+    // The sectors start at byte 0: the first sync found lies on their grid
+    // (it is the first one unless that one is damaged).
+    uint64_t first = 0;
+    const int distance = SyncDistanceAt(file, 0, false, &first);
     file.Seek(0);
-    return std::find(std::begin(kRawSizes), std::end(kRawSizes), distance) != std::end(kRawSizes) ? distance : 0;
+    const bool raw = std::find(std::begin(kRawSizes), std::end(kRawSizes), distance) != std::end(kRawSizes);
+    return raw && first % static_cast<uint64_t>(distance) == 0 ? distance : 0;
 }
 
 int ProbeSectorSize(TFileIO& file) {

@@ -64,13 +64,16 @@ bool IsMpeg2FromHere(TFileIO& file);      // extension start code in the 2 MiB f
 bool IsMpeg2Stream(TFileIO& file);        // extension start code from 0; left at 0
 bool IsMpegProgramStream(TFileIO& file);  // pack start code from 0; left at 0
 
-// Raw sector size (2352, 2368 or 2448) when a CD sync stands at byte 0 and the
-// next sync follows at that distance; 0 otherwise. Left at offset 0.
+// Raw sector size (2352, 2368 or 2448) when the CD syncs from byte 0 on
+// follow each other at that distance (as measured by SyncDistanceAt) and
+// the first of them lies on that grid; 0 otherwise. Left at offset 0.
 int DetectSectorSize(TFileIO& file);
-// Bytes from the first CD sync in the 5120 bytes from `offset` to the next
-// sync within 5120 bytes after it; 0 when there are not two. With
-// `atOffset` the first sync must stand at `offset` itself. Position kept;
-// `firstSync` (when given) gets the first sync's offset.
+// The distance between CD syncs from the first sync in the 5120 bytes from
+// `offset` on: of the distances from each sync to the next within 5120
+// bytes after it (up to eight), the one most of them share, so one damaged
+// sync does not change it; 0 when there are not two syncs. With `atOffset`
+// the first sync must stand at `offset` itself. Position kept; `firstSync`
+// (when given) gets the first sync's offset.
 int SyncDistanceAt(TFileIO& file, uint64_t offset, bool atOffset = false, uint64_t* firstSync = nullptr);
 // Whether a CD sync stands at `offset`. Position kept.
 bool SyncAt(TFileIO& file, uint64_t offset);

@@ -27,6 +27,24 @@ void Log4(platform::ListBox* log, const std::string& context, const std::string&
     log->add("");
 }
 
+void Warn(const MessageServices& services, const std::string& message, const std::string& context, uint8_t quiet,
+          platform::ListBox* log) {
+    if (!quiet && services.dialogs) services.dialogs->beep();
+    Log4(log, context, message);
+    if (services.stats) {
+        ++services.stats->warnings;
+        services.stats->Show(services.languageSet);
+    }
+}
+
+MessageServices WorkerServices(const TJobControls& controls) {
+    MessageServices services;
+    services.languageSet = controls.languageSet.get();
+    services.stats = controls.stats;
+    services.dialogs = controls.dialogs;
+    return services;
+}
+
 }  // namespace
 
 int ReportError(const MessageServices& services, const std::string& message, const std::string& text,
@@ -61,13 +79,7 @@ int ReportMessage(const MessageServices& services, int kind, int index, const st
         return services.dialogs->ask(message, context);
     }
     case kMsgWarning: {
-        const std::string& message = TableText(services.languageSet, LangSection::WARNING_MSGS, 35, index);
-        if (!quiet && services.dialogs) services.dialogs->beep();
-        Log4(log, context, message);
-        if (services.stats) {
-            ++services.stats->warnings;
-            services.stats->Show(services.languageSet);
-        }
+        Warn(services, TableText(services.languageSet, LangSection::WARNING_MSGS, 35, index), context, quiet, log);
         return 0;
     }
     default:
@@ -76,10 +88,12 @@ int ReportMessage(const MessageServices& services, int kind, int index, const st
 }
 
 int ReportMessage(const TJobControls& controls, const TConfig& config, int kind, int index, const std::string& text) {
-    MessageServices services;
-    services.languageSet = controls.languageSet.get();
-    services.stats = controls.stats;
-    services.dialogs = controls.dialogs;
-    return ReportMessage(services, kind, index, text, config.DisableAudioWarningBell, config.DisableErrorPrompts,
-                         controls.logListBox);
+    return ReportMessage(WorkerServices(controls), kind, index, text, config.DisableAudioWarningBell,
+                         config.DisableErrorPrompts, controls.logListBox);
+}
+
+void ReportWarningText(const TJobControls& controls, const TConfig& config, const std::string& message,
+                       const std::string& text) {
+    Warn(WorkerServices(controls), message, text.empty() ? std::string(kProgramCaption) : text,
+         config.DisableAudioWarningBell, controls.logListBox);
 }

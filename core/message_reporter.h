@@ -18,6 +18,11 @@ struct MessageServices {
     platform::Dialogs* dialogs = nullptr;
 };
 
+// A warning whose words are not in the table (they carry a number, as the
+// bytes left out): logged, counted and beeped as the numbered ones are.
+void ReportWarningText(const TJobControls& controls, const TConfig& config, const std::string& message,
+                       const std::string& text);
+
 // Errors and warnings return 0; questions 6 (yes), 7 (no) or 2 (cancel).
 int ReportMessage(const MessageServices& services, int kind, int index, const std::string& text, uint8_t quiet,
                   int16_t promptFlags, platform::ListBox* log);

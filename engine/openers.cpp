@@ -11,6 +11,7 @@
 #include "core/language_set.h"
 #include "core/message_reporter.h"
 #include "core/result_codes.h"
+#include "disc/sheet_text.h"
 #include "disc/time_code.h"
 #include "disc/track_table.h"
 #include "engine/source_scan.h"
@@ -36,6 +37,8 @@ bool TakeForcedReadSize(const TJobStart& start, TJob& job) {
 }  // namespace
 
 int WriteThread::CheckSyncDistance(uint64_t at) {
+    // A forced size is the user's answer to a failed detection.
+    if (start_.forceRead && IsSectorSize(job_->forcedReadSize)) return 0;
     // Raw sectors carry their sync: one read at another size would mix
     // headers (or subchannel bytes) into the stream.
     if (job_->readSectorSize != 2352) return 0;  // the other sizes carry no sync
@@ -206,8 +209,7 @@ int WriteThread::OpenMpegForDat() {
 int WriteThread::OpenRawTrackForDat() {
     if (OpenInput() != 0) return result::kCannotOpen;
     job_->searchPattern = kPackStart5;
-    int n = LogDetectedSectorSize();
-    if (!IsSectorSize(n) && TakeForcedReadSize(start_, *job_)) n = job_->readSectorSize;
+    const int n = TakeForcedReadSize(start_, *job_) ? job_->readSectorSize : LogDetectedSectorSize();
     if (n > 0 && IsSectorSize(n)) {
         job_->readSectorSize = n;
         job_->writeSectorSize = n;
@@ -320,6 +322,15 @@ int WriteThread::SetupTrack(int32_t track) {
     }
     trackEnd_ = UINT64_MAX;
     trackCut_ = false;
+    // A disc image lists each track's length from its directory, even where
+    // the image ends before the track does (its end is then held to the
+    // image's): whether the image holds the whole track.
+    auto imageEndsInside = [&](int64_t adjust) {
+        if (row >= t.minutes.size() || row >= t.seconds.size() || row >= t.frames.size()) return false;
+        const int64_t sectors = SheetFrames(t.minutes[row], t.seconds[row], t.frames[row]) + adjust / 2324;
+        return static_cast<uint64_t>(std::max<int64_t>(t.start[row], 0) + sectors * job_->readSectorSize) >
+               inputFile_->size;
+    };
     switch (method_) {
     case Code(Method::CueBinToDat):
     case Code(Method::CueBinToMpeg):
@@ -343,7 +354,8 @@ int WriteThread::SetupTrack(int32_t track) {
             const uint64_t size = inputFile_->size;
             const bool last = track >= t.lastIndex;
             trackCut_ = static_cast<uint64_t>(std::max<int64_t>(t.start[row], 0)) >= size ||
-                        (!last && static_cast<uint64_t>(std::max<int64_t>(t.end[row], 0)) >= size);
+                        (!last && static_cast<uint64_t>(std::max<int64_t>(t.end[row], 0)) >= size) ||
+                        (last && LastTrackCut(row));
         }
         break;
     }
@@ -353,7 +365,7 @@ int WriteThread::SetupTrack(int32_t track) {
         // The directory gives the length in payload bytes; the image holds
         // whole sectors.
         trackEnd_ = inputFile_->position + static_cast<uint64_t>(t.sectorCount * job_->readSectorSize);
-        trackCut_ = trackEnd_ > inputFile_->size;
+        trackCut_ = trackEnd_ > inputFile_->size || imageEndsInside(kBinTrackLengthAdjust);
         break;
     case Code(Method::NrgToMpeg):
     case Code(Method::CifToMpeg):
@@ -363,12 +375,28 @@ int WriteThread::SetupTrack(int32_t track) {
         t.sectorCount = (std::max<int64_t>(t.end[row] - t.start[row], 0) +
                          (method_ == Code(Method::NrgToMpeg) ? kNrgTrackLengthAdjust : kCifTrackLengthAdjust)) /
                         2324;
+        // Its real place lies further on still: these files hold more in front.
+        trackCut_ = imageEndsInside(method_ == Code(Method::NrgToMpeg) ? kNrgTrackLengthAdjust : kCifTrackLengthAdjust);
         break;
     default:
         break;
     }
     trackSectors_ = t.sectorCount;
     return 0;
+}
+
+// The readers let the last track of a sheet run to the end of the image;
+// the toc's stated length, and the image's own track directory, tell
+// whether the image ends before the track does.
+bool WriteThread::LastTrackCut(size_t row) {
+    const TTrackTable& t = *trackTable_;
+    const int64_t start = std::max<int64_t>(t.start[row], 0);
+    const int32_t r = t.sectorSize[row];
+    const int64_t size = static_cast<int64_t>(inputFile_->size);
+    if (inputKind_ == kTocKind && row < t.minutes.size() && row < t.seconds.size() && row < t.frames.size() &&
+        start + r * SheetFrames(t.minutes[row], t.seconds[row], t.frames[row]) > size)
+        return true;
+    return DirectoryTrackEnd(job_->sourceName, r, start) > size;
 }
 
 void WriteThread::RemoveCdiBumper() {

@@ -291,7 +291,8 @@ WriteThread::LoopEnd WriteThread::RunSectorLoop() {
     // A dat of a track or raw image is a copy of whole disc sectors: pack
     // repairs would cut them at the packs.
     const bool sectorCopy = outputKind_ == kDatKind && method_ != Code(Method::MpegToDat);
-    const LoopEnd end = config_->FixMPEGErrors && !sectorCopy ? FixLoop() : PlainLoop();
+    LoopEnd end = config_->FixMPEGErrors && !sectorCopy ? FixLoop() : PlainLoop();
+    if (end == LoopEnd::LostAlignment) end = StreamTail(lostAt_);
     // Empty sectors with no data after them end the track's data.
     held_.Clear();
     return end;
@@ -529,6 +530,21 @@ WriteThread::LoopEnd WriteThread::SourceUnreadable() {
     return LoopEnd::Failed;
 }
 
+// The repair found no pack in the rest of the track from `at` on. After a
+// stream that was written this is what comes after its end, not a missing
+// stream: the track is done, and the bytes left out are named.
+WriteThread::LoopEnd WriteThread::StreamTail(uint64_t at) {
+    if (!Running()) return LoopEnd::Cancelled;
+    if (trackBytes_ == 0) return LoopEnd::LostAlignment;
+    const uint64_t end = std::min(inputFile_->size, trackEnd_);
+    const uint64_t left = end > at ? end - at : 0;
+    if (controls_)
+        ReportWarningText(*controls_, *config_,
+                          "WARNING: " + std::to_string(left) + " bytes after the last MPEG pack were left out.",
+                          TrackContext());
+    return LoopEnd::Done;
+}
+
 WriteThread::LoopEnd WriteThread::FixLoop() {
     const size_t r = static_cast<size_t>(job_->readSectorSize);
     const bool endTest = EndOfDataApplies();
@@ -590,6 +606,7 @@ WriteThread::LoopEnd WriteThread::FixLoop() {
         } else {
             // A short last piece that is no pack is not worth keeping.
             if (got < r) break;
+            lostAt_ = at;
             ++fixCount_;
             ShowCounters();
             if (!Resync()) return LoopEnd::LostAlignment;

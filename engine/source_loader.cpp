@@ -1,5 +1,7 @@
 #include "engine/source_loader.h"
 
+#include <sys/stat.h>
+
 #include <atomic>
 
 #include "core/constants.h"
@@ -257,7 +259,8 @@ bool Loader::LoadSheet(bool toc) {
 void Loader::LoadImage(DiscImageKind kind) {
     if (in_.trackLengths) in_.trackLengths->clear();
     const int r =
-        ScanDiscImage(kind, open_.FileName, job_, in_.trackListBox, in_.startButton, reporter_, in_.trackLengths);
+        ScanDiscImage(kind, open_.FileName, job_, in_.trackListBox, in_.startButton, reporter_, in_.trackLengths,
+                      in_.forcedReadSize);
     if (r != 0) {
         Fail();
         out_.result = r;
@@ -354,6 +357,21 @@ int LoadImageForBuild(int videoCdMethod, const std::string& source, TJob& job, T
     if (const int r = ScanDiscImage(kind, source, job, nullptr, nullptr, reporter, &lengths); r != result::kOk) {
         job.sourceName.clear();
         return r;
+    }
+    // An image rebuilt from one that ends inside a track would lack part of
+    // it: a build takes whole images only.
+    const TTrackTable* table = job.trackTable;
+    struct stat st;
+    const uint64_t size = ::stat(source.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    const int32_t adjust = kind == DiscImageKind::Cif ? kCifTrackLengthAdjust : kNrgTrackLengthAdjust;
+    for (size_t k = 1; table && k < table->start.size() && k < table->end.size(); ++k) {
+        const int64_t sectors = (table->end[k] - table->start[k] + adjust) / 2324;
+        if (static_cast<uint64_t>(table->start[k] + sectors * job.readSectorSize) > size) {
+            reporter.report(kMsgError, msg::error::kTrackTruncated,
+                            ExtractName(source) + ", Track " + std::to_string(k));
+            job.sourceName.clear();
+            return result::kNoMpegStream;
+        }
     }
     // One entry per track of the image.
     for (size_t k = 0; k < lengths.size(); ++k) {

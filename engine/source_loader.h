@@ -31,6 +31,9 @@ struct SourceLoad {
     bool passive = false;    // PassiveBox: no output, the save name is kPassiveOutput
     bool batchTask = false;  // batchTask: the names are taken for a batch task, nothing is read
     bool toast = false;      // toastCheckBox: outputs named .mpeg
+    // forceRead ticked: its size, which a bare bin is read at without
+    // detecting one; 0 otherwise.
+    int32_t forcedReadSize = 0;
 
     // What the load fills: the job (source name, disc kind, read sector size,
     // track table), the options (default folders, selectedTracksOnly) and

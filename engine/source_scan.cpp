@@ -22,6 +22,7 @@ constexpr size_t kRecordSize = 60;      // 33 fixed bytes, 13-byte name, 14 byte
 constexpr uint64_t kResyncWindow = 11620;  // 5 x 2324
 constexpr int kMaxTracks = 99;
 constexpr int64_t kPayload = 2324;
+constexpr int64_t kDiscSectors = 100 * 60 * 75;  // more than any disc holds
 constexpr size_t kLabelBlock = 5120;
 
 const uint8_t kAvseq0[] = {0x0D, 'A', 'V', 'S', 'E', 'Q', '0'};
@@ -89,6 +90,7 @@ struct ScannedTrack {
     int64_t length = 0;
     int64_t start = 0;
     int64_t end = 0;
+    int64_t extentEnd = 0;  // sectors: where the directory says the track's file ends
     int32_t minutes = 0, seconds = 0, frames = 0;
 };
 
@@ -96,7 +98,12 @@ enum class ScanEnd { Done, Broken };
 
 // Walks the track records from the first one. Stops at the 99th track, at
 // the end of the image, or when no further record follows within the
-// resynchronisation window.
+// resynchronisation window. An image that ends inside a track (an
+// interrupted download) keeps its directory: that track and the ones after
+// it are listed with their start and end held to the image, so the tracks
+// before them can be extracted and the extraction reports the cut ones.
+// Past the image's end the tracks must follow each other, and no track may
+// reach beyond what a disc holds; else the directory is damaged.
 ScanEnd ScanRecords(TFileIO& file, uint64_t recordStart, bool music, int32_t sectorSize, int32_t adjust,
                     uint8_t* buffer, std::vector<ScannedTrack>& tracks) {
     const uint64_t size = file.size;
@@ -122,8 +129,14 @@ ScanEnd ScanRecords(TFileIO& file, uint64_t recordStart, bool music, int32_t sec
         t.length = dataLength / 2048 * kPayload - adjust;
         t.start = extent * sectorSize;
         t.end = t.start + t.length;
-        if (t.length < 0 || t.start > static_cast<int64_t>(size) || t.end > static_cast<int64_t>(size))
+        t.extentEnd = extent + dataLength / 2048;
+        if (t.length < 0) return ScanEnd::Broken;
+        const bool past = t.extentEnd * sectorSize > static_cast<int64_t>(size);
+        const bool pastPrevious = !tracks.empty() && tracks.back().extentEnd * sectorSize > static_cast<int64_t>(size);
+        if ((past && t.extentEnd > kDiscSectors) || (pastPrevious && extent < tracks.back().extentEnd))
             return ScanEnd::Broken;
+        t.start = std::min<int64_t>(t.start, static_cast<int64_t>(size));
+        t.end = std::min<int64_t>(t.end, static_cast<int64_t>(size));
         const int64_t sectors = t.length / kPayload;
         t.minutes = static_cast<int32_t>(sectors / 4500);
         t.seconds = static_cast<int32_t>(sectors / 75 % 60);
@@ -131,10 +144,47 @@ ScanEnd ScanRecords(TFileIO& file, uint64_t recordStart, bool music, int32_t sec
         tracks.push_back(t);
         pos = after;
     }
+    // Nothing of any track in the image: nothing to list.
+    if (!tracks.empty() && tracks.front().start >= static_cast<int64_t>(size)) return ScanEnd::Broken;
     return ScanEnd::Done;
 }
 
+// The first track record of the image, of either kind; -1 when none.
+int64_t FindAnyFirstRecord(TFileIO& file, uint8_t* buffer, bool& music) {
+    const uint64_t limit = std::min<uint64_t>(file.size, kSearchCap);
+    music = false;
+    int64_t match = FindFirstRecord(file, kAvseq0, limit, buffer);
+    if (match < 0) {
+        music = true;
+        match = FindFirstRecord(file, kMusic0, limit, buffer);
+    }
+    return match;
+}
+
 }  // namespace
+
+int64_t DirectoryTrackEnd(const std::string& imagePath, int32_t sectorSize, int64_t trackStart) {
+    if (sectorSize <= 0 || trackStart < 0) return -1;
+    TFileIO file;
+    if (file.OpenForRead(imagePath) != 0) return -1;
+    std::vector<uint8_t> buffer(kChunk);
+    bool music = false;
+    const int64_t match = FindAnyFirstRecord(file, buffer.data(), music);
+    std::vector<ScannedTrack> tracks;
+    if (match >= 0)
+        ScanRecords(file, static_cast<uint64_t>(match) - 32, music, sectorSize, 0, buffer.data(), tracks);
+    file.Close();
+    // The track's file: the first one that begins where the track does or
+    // after it (behind its pregap).
+    int64_t end = -1, start = INT64_MAX;
+    for (const ScannedTrack& t : tracks) {
+        const int64_t from = (t.extentEnd - t.length / kPayload) * sectorSize;
+        if (from < trackStart || from >= start) continue;
+        start = from;
+        end = t.extentEnd * sectorSize;
+    }
+    return end;
+}
 
 LoadReporter LoadReporter::For(const MessageServices& services, const TConfig& config, platform::ListBox* log) {
     LoadReporter r;
@@ -163,13 +213,8 @@ int GetFilesFromTOC(const std::string& imagePath, TJob& job, int32_t trackLength
     if (sectorSize <= 0) return refuse(msg::error::kUnknownSectorSize, result::kNoMpegStream);
 
     std::vector<uint8_t> buffer(kChunk);
-    const uint64_t limit = std::min<uint64_t>(file.size, kSearchCap);
     bool music = false;
-    int64_t match = FindFirstRecord(file, kAvseq0, limit, buffer.data());
-    if (match < 0) {
-        music = true;
-        match = FindFirstRecord(file, kMusic0, limit, buffer.data());
-    }
+    const int64_t match = FindAnyFirstRecord(file, buffer.data(), music);
     if (match < 0) return refuse(msg::error::kNoVideoTracks, result::kNoMpegStream);
 
     std::vector<ScannedTrack> tracks;
@@ -205,7 +250,8 @@ int GetFilesFromTOC(const std::string& imagePath, TJob& job, int32_t trackLength
 }
 
 int ScanDiscImage(DiscImageKind kind, const std::string& imagePath, TJob& job, platform::ListBox* listBox,
-                  platform::Button* startButton, const LoadReporter& reporter, std::vector<int64_t>* trackLengths) {
+                  platform::Button* startButton, const LoadReporter& reporter, std::vector<int64_t>* trackLengths,
+                  int32_t forcedReadSize) {
     int32_t adjust = kBinTrackLengthAdjust;
     switch (kind) {
     case DiscImageKind::Nrg:
@@ -217,6 +263,12 @@ int ScanDiscImage(DiscImageKind kind, const std::string& imagePath, TJob& job, p
         adjust = kCifTrackLengthAdjust;
         break;
     case DiscImageKind::Bin: {
+        // A forced size is the answer to a failed detection (a bin of
+        // 2336-byte sectors has no sync to detect).
+        if (IsSectorSize(forcedReadSize)) {
+            job.readSectorSize = forcedReadSize;
+            break;
+        }
         TFileIO file(&job);
         if (file.OpenForRead(imagePath) != 0) {
             reporter.report(kMsgError, msg::error::kCannotOpen, ExtractName(imagePath));

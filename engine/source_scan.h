@@ -37,7 +37,10 @@ inline constexpr int32_t kCifTrackLengthAdjust = 174300;  // 75 x 2324
 // one row per track from 1 (start, end, time), first track 1, last track =
 // last index = the track count; `trackLengths` (when given) holds the length
 // of track k at k - 1; the list box (when given) one line per track; the
-// start button (when given) is enabled. Results: 0; result::kCannotOpen the
+// start button (when given) is enabled. An image that ends inside a track
+// lists that track and the ones after it too, their start and end held to
+// the image's end and their lengths and times as the directory states them.
+// Results: 0; result::kCannotOpen the
 // image cannot be opened (error kCannotOpen); kNoMpegStream no tracks or a
 // broken directory (error kNoVideoTracks), or no sector size (error
 // kUnknownSectorSize). On a failure the track table, the list box and the
@@ -51,11 +54,19 @@ int GetFilesFromTOC(const std::string& imagePath, TJob& job, int32_t trackLength
 // The source set-up of the three image kinds, so every caller lists an
 // image the same way: the job's read sector size (bin: detected from the CD
 // sync, nrg 2336, cif 2332) and the kind's length adjust, then
-// GetFilesFromTOC. A bin that cannot be opened gives error 6 and 4.
+// GetFilesFromTOC. A bin that cannot be opened gives error 6 and 4. A
+// usable forced read size (Force Read ticked) stands for a bin's detection.
 enum class DiscImageKind { Bin, Nrg, Cif };
 int ScanDiscImage(DiscImageKind kind, const std::string& imagePath, TJob& job, platform::ListBox* listBox,
                   platform::Button* startButton, const LoadReporter& reporter,
-                  std::vector<int64_t>* trackLengths = nullptr);
+                  std::vector<int64_t>* trackLengths = nullptr, int32_t forcedReadSize = 0);
+
+// Where, by the image's own track directory, the file of the MPEG track
+// that begins at `trackStart` (or first after it, behind a pregap) ends:
+// the byte offset after its last sector, for an image of `sectorSize`-byte
+// sectors counted from byte 0. -1 when the image has no such directory or
+// track, or cannot be opened.
+int64_t DirectoryTrackEnd(const std::string& imagePath, int32_t sectorSize, int64_t trackStart);
 
 // The volume identifier of the ISO 9660 volume descriptor that begins 8
 // bytes after `offset`: at most its 32 bytes, up to the first zero byte.

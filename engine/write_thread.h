@@ -133,6 +133,7 @@ private:
     int OpenSfdFile();
     int OpenTrackImage();
     int SetupTrack(int32_t track);
+    bool LastTrackCut(size_t row);
     int CheckSectorSizes();
     int StreamNotFound();
     int CheckSyncDistance(uint64_t at);
@@ -146,6 +147,7 @@ private:
     LoopEnd FixLoop();
     LoopEnd PlainLoop();
     LoopEnd SourceUnreadable();
+    LoopEnd StreamTail(uint64_t at);
     bool EndOfData(const uint8_t* sector, size_t got, const uint8_t* after, size_t afterLength);
     bool EndOfDataApplies() const;
     bool SectorsRemain() const;
@@ -247,6 +249,7 @@ private:
     uint64_t trackEnd_ = UINT64_MAX;  // byte after the track's extent in the source
     uint64_t loopStart_ = 0;          // where the track's sector loop began reading
     bool emptyNext_ = false;          // the next disc sector read is an empty one
+    uint64_t lostAt_ = 0;             // where the repair last found no pack at a sector's start
     THeldSectors held_;
     uint64_t outputBytes_ = 0;   // bytes written to the current output
     uint64_t trackBytes_ = 0;    // stream bytes written in this track

@@ -39,6 +39,10 @@ int TExtractionPage::loadButton() {
     load.passive = PassiveBox->isChecked();
     load.batchTask = batchTask->isChecked();
     load.toast = toastCheckBox->isChecked();
+    if (forceRead->isChecked()) {
+        sectorReadFieldExit();
+        load.forcedReadSize = w_.MainJob->forcedReadSize;
+    }
     load.job = w_.MainJob.get();
     load.config = w_.MainConfig.get();
     load.openDialog = &w_.OpenDialog;

@@ -133,6 +133,35 @@ TEST_F(WindowLoad, EveryScriptMadeImageListsAsRunJobListsIt) {
     CheckSources(*this, images.sources());
 }
 
+// A bare bin of 2336-byte sectors has no sync to detect a size from: with
+// Force Read ticked the window loads it at the forced size, as run_job does.
+TEST_F(WindowLoad, ForcedReadSizeLoadsABare2336ByteBin) {
+    const std::string raw = harness::ReadFile(sources::Fixture("vcd_pal3.bin"));
+    std::string bare;
+    for (size_t at = 0; at + 2352 <= raw.size(); at += 2352) bare += raw.substr(at + 16, 2336);
+    const std::string bin = dir / "bare.bin";
+    harness::WriteFile(bin, bare);
+
+    EXPECT_FALSE(LoadAsUser(M::BinToMpeg, bin).startable) << "no size to detect";
+    find<QCheckBox>("forceRead")->setChecked(true);
+    find<QLineEdit>("sectorReadField")->setText("2336");
+    const Loaded user = LoadAsUser(M::BinToMpeg, bin);
+    EXPECT_EQ(user.result, result::kOk);
+    EXPECT_TRUE(user.startable);
+    EXPECT_EQ(user.lines.size(), 3u);
+
+    harness::Job job;
+    job.start.forceRead = true;
+    job.job.forcedReadSize = 2336;
+    fakes::RecordingListBox list;
+    SourceLoad l = job.UnattendedLoad(Index(M::BinToMpeg), bin, "o.mpg", job.config);
+    l.trackListBox = &list;
+    l.forcedReadSize = 2336;
+    ASSERT_EQ(LoadSource(l).result, result::kOk);
+    EXPECT_EQ(user.rows, Rows(*job.job.trackTable));
+    EXPECT_EQ(user.lines, list.lines());
+}
+
 // After a good load, each refused source: the window with the user there,
 // the window in a batch run, run_job's load and run_job itself.
 TEST_F(WindowLoad, RefusedSourcesAsRunJobRefusesThem) {

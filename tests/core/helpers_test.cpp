@@ -301,6 +301,13 @@ TEST_F(FileHelpers, DetectSectorSize) {
     auto oddDistance = payload(6000);
     std::copy(kSync, kSync + 12, oddDistance.begin());
     std::copy(kSync, kSync + 12, oddDistance.begin() + 1000);
+    // One damaged sync is damage, not a size: the other syncs outvote it.
+    auto secondSyncDamaged = rawImage(2352, 12);
+    secondSyncDamaged[2352 + 5] ^= 0x10;
+    auto firstSyncDamaged = rawImage(2448, 12);
+    firstSyncDamaged[5] ^= 0x10;
+    auto everyOtherDamaged = rawImage(2352, 12);
+    for (size_t s = 1; s < 12; s += 2) everyOtherDamaged[s * 2352 + 5] ^= 0x10;
     auto oneSector = rawImage(2352, 1);
     auto twoSyncsOnly = rawImage(2352, 1);
     twoSyncsOnly.insert(twoSyncsOnly.end(), kSync, kSync + 12);
@@ -311,6 +318,9 @@ TEST_F(FileHelpers, DetectSectorSize) {
         {"raw with Q subchannel 2368", rawImage(2368, 4), 2368},
         {"iso 2048, no sync", payload(8 * 2048), 0},
         {"first sync not at byte 0", syncLate, 0},
+        {"one damaged sync after the first", secondSyncDamaged, 2352},
+        {"the sync at byte 0 damaged", firstSyncDamaged, 2448},
+        {"every other sync damaged: two sectors apart", everyOtherDamaged, 0},
         {"next sync at no sector size", oddDistance, 0},
         {"short file, one sector", oneSector, 0},
         {"short file, sector and next sync", twoSyncsOnly, 2352},

@@ -166,7 +166,9 @@ struct Job : RecordingRig {
     // Source loading as the window does it in a batch run; 0 when the
     // source is ready.
     int Load(int method, const std::string& source) {
-        return LoadSource(UnattendedLoad(method, source, "", config)).result;
+        SourceLoad load = UnattendedLoad(method, source, "", config);
+        if (start.forceRead) load.forcedReadSize = job.forcedReadSize;
+        return LoadSource(load).result;
     }
 
     // Runs the job to its end on the worker thread; its result.

@@ -41,6 +41,7 @@ inline std::vector<Source> Fixtures() {
         {M::CueBinToMpeg, Fixture("cdi_subs.cue"), 1},     {M::BinToMpeg, Fixture("cdi_subs.bin"), 1},
         {M::CifToMpeg, Fixture("cdi_subs.cif"), 1},    {M::NrgToMpeg, Fixture("cdi_subs.nrg"), 1},
         {M::CueBinToMpeg, Fixture("bad_no_mpeg.cue"), 1},  {M::CueBinToMpeg, Fixture("bad_truncated.cue"), 3},
+        {M::BinToMpeg, Fixture("bad_truncated.bin"), 3},  // cut: every track listed
         {M::RawToMpeg, Fixture("vcd_pal3_track2.raw"), 1}, {M::RawToDat, Fixture("vcd_pal3_track2.raw"), 1},
         {M::DatToMpeg, Fixture("vcd_ntsc_avseq01.dat"), 1}, {M::DatToMpeg, Fixture("svcd_pal_avseq01.dat"), 1},
         {M::MpegToDat, Fixture("clip_pal_vcd.mpg"), 1}, {M::MpegToMpeg, Fixture("clip_pal_vcd.mpg"), 1},

@@ -329,9 +329,8 @@ TEST(RefusedImage, MissingFileIsError6WithItsNamePart) {
 }
 
 TEST(RefusedImage, FixturesWithoutUsableTracks) {
-    // Empty, random, cut inside track 1 (the directory names tracks past the
-    // end) and a directory whose tracks are not in the file at all.
-    for (const char* name : {"bad_empty.bin", "bad_random.bin", "bad_truncated.bin", "bad_no_mpeg.bin"}) {
+    // Empty, random, and a directory whose tracks are not in the file at all.
+    for (const char* name : {"bad_empty.bin", "bad_random.bin", "bad_no_mpeg.bin"}) {
         SCOPED_TRACE(name);
         Scan s;
         PreviousListing(s);
@@ -380,8 +379,10 @@ TEST_F(PatchedDirectory, LengthOrExtentBeyondTheImage) {
         int record, field;
         uint32_t value;
     };
-    for (const Case& c : {Case{"huge length", 1, 14, 0x7FFFF800u}, Case{"length past the end", 2, 14, 400 * 2048},
-                          Case{"extent past the end", 0, 6, 5000}, Case{"largest extent", 2, 6, 0xFFFFFFFFu}}) {
+    // Tracks past the end that overlap the ones before them, or lie beyond
+    // any disc: no image was cut there.
+    for (const Case& c : {Case{"huge length", 1, 14, 0x7FFFF800u}, Case{"extent past the end", 0, 6, 5000},
+                          Case{"largest extent", 2, 6, 0xFFFFFFFFu}}) {
         SCOPED_TRACE(c.what);
         SetUp();
         setBigEndian(c.record, c.field, c.value);
@@ -389,6 +390,35 @@ TEST_F(PatchedDirectory, LengthOrExtentBeyondTheImage) {
         PreviousListing(s);
         ExpectRefused(s, s.run(write(), 2352, 0), 5, 10, "patched.bin");
         ExpectPreviousListing(s);
+    }
+}
+
+// An image that ends inside a track (an interrupted download) keeps its
+// directory: every track is listed with its stated length and time, its
+// start and end held to the image, so the extraction can tell the cut ones.
+TEST_F(PatchedDirectory, ImageEndingInsideATrackListsEveryTrack) {
+    struct Case {
+        const char* what;
+        std::string path;
+        int64_t size;
+    };
+    setBigEndian(2, 14, 400 * 2048);  // the last track runs past the end
+    const std::string patched = write();
+    const std::string cut = Fixture("bad_truncated.bin");  // ends inside track 1
+    for (const Case& c : {Case{"last track longer than the image", patched, static_cast<int64_t>(bytes.size())},
+                          Case{"cut inside track 1", cut, static_cast<int64_t>(Slurp(cut).size())}}) {
+        SCOPED_TRACE(c.what);
+        Scan s;
+        ASSERT_EQ(s.run(c.path, 2352, 0), 0) << ::testing::PrintToString(s.errors());
+        const TTrackTable& t = s.table();
+        ASSERT_EQ(t.lastIndex, 3);
+        EXPECT_TRUE(s.start.enabled());
+        for (int k = 1; k <= 3; ++k) {
+            EXPECT_LE(t.start[k], t.end[k]);
+            EXPECT_LE(t.end[k], c.size);
+        }
+        EXPECT_EQ(t.end[3], c.size) << "held to the image";
+        EXPECT_GT(s.lengths[2], t.end[3] - t.start[3]) << "the stated length stays";
     }
 }
 

@@ -297,7 +297,9 @@ int main(int argc, char** argv) {
 
     TTrackTable& table = *job.trackTable;
     // Loaded as the window loads it in a batch run: the names are given.
-    if (const int r = LoadSource(rig.UnattendedLoad(method, source, output, config)).result; r != 0) return r;
+    SourceLoad load = rig.UnattendedLoad(method, source, output, config);
+    if (forceRead) load.forcedReadSize = forcedRead;
+    if (const int r = LoadSource(load).result; r != 0) return r;
 
     TJobStart start;
     if (!tracks.empty()) {
