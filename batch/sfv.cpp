@@ -184,6 +184,19 @@ void TSfvChecker::ReportError(int index, const std::string& context) {
     ReportMessage(services, kMsgError, index, context, quiet_, promptFlags_, context_.log);
 }
 
+void TSfvChecker::ReportEscaped(std::exception_ptr caught) {
+    MessageServices services;
+    services.languageSet = &texts();
+    services.stats = context_.stats;
+    services.dialogs = context_.dialogs;
+    ReportEscapedException(services, caught, quiet_, promptFlags_, context_.log);
+    try {
+        CloseSfv();
+    } catch (...) {
+    }
+    outputText_.clear();
+}
+
 bool TSfvChecker::Stopped() const {
     return context_.running && context_.running->load(std::memory_order_relaxed) == 0;
 }

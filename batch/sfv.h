@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -100,6 +101,9 @@ public:
     // What the batch adds to the generated files: after a successful create
     // the SFV file as "\"path\" ", otherwise nothing.
     const std::string& outputText() const { return outputText_; }
+
+    // Reports what escaped a call as an error and closes the SFV file.
+    void ReportEscaped(std::exception_ptr caught);
 
     int32_t lastError = kNoError;
 

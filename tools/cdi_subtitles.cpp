@@ -18,6 +18,8 @@ const uint8_t kCdiPathRecord[] = {0x01, 0x00, 'C', 'D', 'I', 0x00};
 const uint8_t kSequence2[] = {0x00, 0x00, 0x02, 0x00, 0x00, 0x02};
 const uint8_t kSequence1[] = {0x00, 0x00, 0x01, 0x00, 0x00, 0x01};
 constexpr int kBlock = TCdiSubtitleScanner::kBlockSize;
+// The converted text is handed to the output in pieces of about this size.
+constexpr size_t kWritePiece = 64 * 1024;
 
 int32_t Little32(const uint8_t* p) {
     return static_cast<int32_t>(uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) |
@@ -212,10 +214,23 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
     const std::string path = outputDir.empty() ? outputName
                              : (outputDir.back() == '/' ? outputDir : outputDir + "/") + outputName;
 
-    // Each file starts afresh.
+    // Each file starts afresh. The text goes out as it is made, a piece at a
+    // time: a long stream never stands whole in memory.
+    TFileIO out;
+    if (out.OpenForWrite(path) != 0) return {msg::error::kCannotCreate, outputName};
+    bool written = true;
+    auto fail = [&](int code, const std::string& what) {
+        out.Close();
+        std::remove(path.c_str());
+        return CdiConvertResult{code, what};
+    };
     entryNumber = 1;
     bool continues = false;
     std::string text;
+    auto writeOut = [&] {
+        if (written && !text.empty()) written = out.Write(text.data(), text.size()) == text.size();
+        text.clear();
+    };
     const int64_t blocks = dataLength > 0 ? dataLength / kBlock : 0;
     const uint64_t size = static_cast<uint64_t>(geometry.sectorSize);
     for (int64_t b = 0; b < blocks; ++b) {
@@ -223,7 +238,7 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
                                   : static_cast<uint64_t>(extent + sectorOffset + b) * size +
                                         static_cast<uint64_t>(geometry.userOffset);
         if (extent + sectorOffset < 0 || src.Seek(at) != 0 || src.Read(block, kBlock) != static_cast<size_t>(kBlock))
-            return {msg::error::kCannotOpen, src.name.empty() ? name : src.name};
+            return fail(msg::error::kCannotOpen, src.name.empty() ? name : src.name);
         const uint32_t blockEnd = BigU32(block + 4);
         int position = 8;
         if (continues) {
@@ -243,6 +258,7 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
             continues = entry.continues;
             done = continues || entry.end == blockEnd;
         }
+        if (text.size() >= kWritePiece) writeOut();
         if (block[kBlock - 1] == 0xEE) break;
     }
     // A stream that ends inside an entry still closes it.
@@ -251,10 +267,9 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
         sub ? WriteSubEntry(text, true) : WriteSrtEntry(text, true);
     }
 
-    TFileIO out;
-    if (out.OpenForWrite(path) != 0) return {msg::error::kCannotCreate, outputName};
-    const bool written = out.Write(text.data(), text.size()) == text.size();
-    if (out.Close() != 0 || !written) {
+    writeOut();
+    if (!written) return fail(msg::error::kCannotCreate, outputName);
+    if (out.Close() != 0) {
         std::remove(path.c_str());
         return {msg::error::kCannotCreate, outputName};
     }
