@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "batch/batch_list_file.h"
 #include "core/temp_file.h"
 #include "tests/app/window_test_app.h"
+#include "tests/support/bounded_run.h"
 #include "tests/support/fakes.h"
 
 namespace fs = std::filesystem;
@@ -234,6 +236,30 @@ TEST_F(BatchWindow, PositionComesBackOnlyWhereAScreenShowsIt) {
     registry_.openKey("\\Software\\Pellmor", false);
     EXPECT_EQ(registry_.readInteger("BatchProcessorPosX"), 50);
     EXPECT_EQ(registry_.readInteger("BatchProcessorPosY"), 60);
+}
+
+}  // namespace
+
+namespace {
+
+// Open batch list on what is no file: error 6, the list unchanged, and the
+// GUI thread never waits on it (a watchdog fails the program if it does).
+TEST_F(BatchWindow, OpenBatchListRefusesWhatIsNoFile) {
+    ASSERT_EQ(::mkfifo((dir_ + "/fifo.ktq").c_str(), 0600), 0);
+    fs::create_directory(dir_ + "/folder.ktq");
+    fs::create_symlink(dir_ + "/nowhere.ktq", dir_ + "/dangling.ktq");
+    window_->AddCommandTask("echo kept");
+    const Strings before = Column(4);
+    for (const std::string& odd : {dir_ + "/fifo.ktq", std::string("/dev/zero"), dir_ + "/folder.ktq",
+                                   dir_ + "/dangling.ktq"}) {
+        fileDialogs_.scriptOpen(odd);
+        const size_t boxes = dialogs_.shown().size();
+        bounded::Watchdog watchdog(std::chrono::seconds(20), "open batch list of " + odd);
+        EXPECT_EQ(window_->loadBatchListClick(), 6) << odd;
+        EXPECT_EQ(dialogs_.shown().size(), boxes + 1) << odd;
+        EXPECT_EQ(Column(4), before) << odd;
+    }
+    EXPECT_EQ(dialogs_.shown().back().message, "Source file could not be opened or accessed.");
 }
 
 }  // namespace

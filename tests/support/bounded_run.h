@@ -10,8 +10,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace bounded {
@@ -100,5 +105,38 @@ inline Run Program(const std::vector<std::string>& argv, std::chrono::millisecon
     ::close(fds[1]);
     return detail::Collect(pid, fds[0], limit);
 }
+
+// For reads that must run in this process (a window's, on its GUI thread):
+// a read still going when the bound passes ends the test program as failed,
+// instead of leaving CI to wait for ever.
+class Watchdog {
+public:
+    Watchdog(std::chrono::milliseconds limit, std::string what) : what_(std::move(what)) {
+        thread_ = std::thread([this, limit] {
+            std::unique_lock lock(m_);
+            if (cv_.wait_for(lock, limit, [this] { return done_; })) return;
+            std::fprintf(stderr, "FAILED: %s did not end within the bound\n", what_.c_str());
+            std::fflush(stderr);
+            std::_Exit(1);
+        });
+    }
+    ~Watchdog() {
+        {
+            std::lock_guard lock(m_);
+            done_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+private:
+    std::string what_;
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool done_ = false;
+    std::thread thread_;
+};
 
 }  // namespace bounded
