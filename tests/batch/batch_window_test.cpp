@@ -263,3 +263,25 @@ TEST_F(BatchWindow, OpenBatchListRefusesWhatIsNoFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// SFV tasks that list none of the files they name fail, and so does the
+// verify of what they leave: a missing file, and a name with a backslash,
+// which the task row reads as a folder.
+TEST_F(BatchWindow, SfvTasksThatListNothingFail) {
+    std::ofstream(dir_ + "/back\\slash.bin") << "abc";
+    window_->list().AppendStored(
+        {{"Create SFV file", "Continue Batch / Query YES", "\"" + dir_ + "/gone.sfv\" \"" + dir_ + "/gone.bin\"", ""},
+         {"Verify SFV file", "Continue Batch / Query YES", "\"" + dir_ + "/gone.sfv\"", ""},
+         {"Create SFV file", "Continue Batch / Query YES",
+          "\"" + dir_ + "/slash.sfv\" \"" + dir_ + "/back\\slash.bin\"", ""}});
+    window_->runTaskClick();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Column(2), (Strings{"failed", "failed", "failed", ""}));
+    int located = 0;
+    for (const std::string& l : log_.lines()) located += l.find("Unable to locate file.") != std::string::npos;
+    EXPECT_EQ(located, 3) << ::testing::PrintToString(log_.lines());
+}
+
+}  // namespace
