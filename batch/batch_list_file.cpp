@@ -73,7 +73,7 @@ int ParseBatchList(std::string_view bytes, std::vector<StoredTask>& tasks) {
 
 int ReadBatchListFile(const std::string& path, std::vector<StoredTask>& tasks) {
     tasks.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = OpenRegularForRead(path);
     if (fd < 0) return msg::error::kCannotOpen;
     std::string bytes;
     char buffer[65536];

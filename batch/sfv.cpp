@@ -67,34 +67,6 @@ bool GlobMatch(std::string_view mask, std::string_view name) {
     return m == mask.size();
 }
 
-// Opens a file for reading without ever blocking on it, and only when it is
-// a regular file: a FIFO or a device standing where a file was expected
-// would otherwise hang the task or be read for ever.
-int OpenRegularForRead(const std::string& path, struct stat& st) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return -1;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
-}
-
-// Reads a whole regular file; false on any read error.
-bool ReadWhole(int fd, std::string& out) {
-    char buf[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n == 0) return true;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        out.append(buf, static_cast<size_t>(n));
-    }
-}
-
 bool WriteAll(int fd, const char* data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
@@ -117,6 +89,28 @@ bool ListableName(const std::string& name) {
     return name.find_first_of("\r\n") == std::string::npos;
 }
 
+// The names in the folder that a mask takes, in byte order, so that one
+// folder always gives the same SFV file. A plain name is one file; its letter
+// case may differ on disk.
+std::vector<std::string> ListMatches(const std::string& dir, const std::string& pattern) {
+    std::vector<std::string> names;
+    if (pattern.empty()) return names;
+    if (!HasWildcard(pattern)) {
+        struct stat st;
+        if (::lstat((dir + pattern).c_str(), &st) == 0) return {pattern};
+    }
+    if (DIR* d = ::opendir(dir.c_str())) {
+        while (const dirent* e = ::readdir(d)) {
+            const std::string name = e->d_name;
+            if (name != "." && name != ".." && MatchesMask(pattern, name)) names.push_back(name);
+        }
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    if (!HasWildcard(pattern) && names.size() > 1) names.resize(1);
+    return names;
+}
+
 std::string CrcText(uint32_t crc) {
     char text[9];
     std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(crc));
@@ -125,33 +119,36 @@ std::string CrcText(uint32_t crc) {
 
 }  // namespace
 
+bool ParseSfvLine(std::string_view line, SfvEntry& entry) {
+    entry = SfvEntry{};
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty() || line.front() == ';' || static_cast<unsigned char>(line.front()) < '!') return false;
+    std::string_view rest = line;
+    while (!rest.empty() && rest.back() == ' ') rest.remove_suffix(1);
+    const size_t blank = rest.rfind(' ');
+    if (blank != std::string_view::npos) {
+        std::string_view crc = rest.substr(blank + 1);
+        std::string_view name = rest.substr(0, blank);
+        while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+        if (!name.empty() && !crc.empty() && crc.size() <= 8 && std::all_of(crc.begin(), crc.end(), IsHexDigit)) {
+            entry.name.assign(name);
+            entry.crc = static_cast<uint32_t>(std::stoul(std::string(crc), nullptr, 16));
+            entry.hasCrc = true;
+        }
+    }
+    if (!entry.hasCrc) entry.name.assign(line);
+    return true;
+}
+
 std::vector<SfvEntry> ParseSfvText(std::string_view text) {
     std::vector<SfvEntry> entries;
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
         if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.empty() || line.front() == ';' || static_cast<unsigned char>(line.front()) < '!') continue;
-
         SfvEntry entry;
-        std::string_view rest = line;
-        while (!rest.empty() && rest.back() == ' ') rest.remove_suffix(1);
-        const size_t blank = rest.rfind(' ');
-        if (blank != std::string_view::npos) {
-            std::string_view crc = rest.substr(blank + 1);
-            std::string_view name = rest.substr(0, blank);
-            while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-            if (!name.empty() && !crc.empty() && crc.size() <= 8 && std::all_of(crc.begin(), crc.end(), IsHexDigit)) {
-                entry.name.assign(name);
-                entry.crc = static_cast<uint32_t>(std::stoul(std::string(crc), nullptr, 16));
-                entry.hasCrc = true;
-            }
-        }
-        if (!entry.hasCrc) entry.name.assign(line);
-        entries.push_back(std::move(entry));
+        if (ParseSfvLine(text.substr(pos, end - pos), entry)) entries.push_back(std::move(entry));
+        pos = end + 1;
     }
     return entries;
 }
@@ -165,7 +162,10 @@ bool MatchesMask(std::string_view mask, std::string_view name) {
 }
 
 TSfvChecker::TSfvChecker(const TConfig& config, SfvContext context)
-    : promptFlags_(config.DisableErrorPrompts), quiet_(config.DisableAudioWarningBell), context_(std::move(context)) {}
+    : promptFlags_(config.DisableErrorPrompts),
+      quiet_(config.DisableAudioWarningBell),
+      context_(std::move(context)),
+      reader_(kMaxLineLength, context_.running) {}
 
 TSfvChecker::~TSfvChecker() {
     if (writeFd_ >= 0) ::close(writeFd_);
@@ -192,6 +192,19 @@ void TSfvChecker::ReportError(int index, const std::string& context) {
     ReportMessage(services, kMsgError, index, context, quiet_, promptFlags_, context_.log);
 }
 
+void TSfvChecker::ReportEscaped(std::exception_ptr caught) {
+    MessageServices services;
+    services.languageSet = &texts();
+    services.stats = context_.stats;
+    services.dialogs = context_.dialogs;
+    ReportEscapedException(services, caught, quiet_, promptFlags_, context_.log);
+    try {
+        CloseSfv();
+    } catch (...) {
+    }
+    outputText_.clear();
+}
+
 bool TSfvChecker::Stopped() const {
     return context_.running && context_.running->load(std::memory_order_relaxed) == 0;
 }
@@ -216,15 +229,14 @@ uint32_t TSfvChecker::FileCrc32(const std::string& path) {
         ReportError(msg::error::kNoMemory, "");
         return result::kNoMemory;
     }
-    struct stat st;
-    const int fd = OpenRegularForRead(path, st);
+    uint64_t length = 0;
+    const int fd = OpenRegularForRead(path, &length);
     if (fd < 0) {
         ReportError(msg::error::kCannotOpen, ExtractName(path));
         lastError = kCannotOpen;
         return 0xFFFFFFFFu;
     }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    const uint64_t length = static_cast<uint64_t>(st.st_size);
     uint32_t crc = 0;
     uint64_t done = 0;
     int shown = -1;
@@ -289,18 +301,37 @@ bool TSfvChecker::FlushPending() {
 int TSfvChecker::OpenSfvForReading(const std::string& path) {
     CloseSfv();
     sfvPath_ = path;
-    struct stat st;
-    const int fd = OpenRegularForRead(path, st);
-    std::string text;
-    const bool read = fd >= 0 && ReadWhole(fd, text);
-    if (fd >= 0) ::close(fd);
-    if (!read) {
+    if (!reader_.Open(path)) {
         ReportError(msg::error::kCannotOpen, ExtractName(path));
         return result::kCannotOpen;
     }
-    entries_ = ParseSfvText(text);
-    readOpen_ = true;
     return 0;
+}
+
+TSfvChecker::Next TSfvChecker::NextEntry(SfvEntry& entry) {
+    std::string line;
+    for (;;) {
+        switch (reader_.Next(line)) {
+        case TLineReader::kLine:
+            if (ParseSfvLine(line, entry)) return Next::kEntry;
+            break;
+        case TLineReader::kTooLong:
+            // Never cut to a shorter name: the line's beginning is shown, and
+            // a comment stays a comment however long.
+            if (!ParseSfvLine(line, entry)) break;
+            entry.hasCrc = false;
+            entry.name = line.substr(0, 64) + "...";
+            return Next::kTooLong;
+        case TLineReader::kEnd: return Next::kEnd;
+        case TLineReader::kError:
+        case TLineReader::kStopped: return Next::kFailed;
+        }
+    }
+}
+
+bool TSfvChecker::ReadFailed() {
+    if (!Stopped()) ReportError(msg::error::kCannotOpen, ExtractName(sfvPath_));
+    return false;
 }
 
 bool TSfvChecker::CloseSfv() {
@@ -316,43 +347,42 @@ bool TSfvChecker::CloseSfv() {
         }
         writeFailed_ = false;
     }
-    readOpen_ = false;
-    entries_.clear();
+    reader_.Close();
     return ok;
 }
 
 namespace {
 
-// The names in the mask's folder that the mask lists, in byte order.
-std::vector<std::string> MaskNames(const std::string& dir, const std::string& pattern) {
+// The folder and the names a mask lists. On Linux a "\\" is part of a
+// name: the mask is split at its last "/" first, and only a mask that names
+// nothing so is read with "\\" as a separator too (masks made on Windows).
+struct MaskMatch {
+    std::string dir, pattern;
     std::vector<std::string> names;
-    if (!HasWildcard(pattern)) {
-        // A plain name is one file; its letter case may differ on disk.
-        struct stat st;
-        if (::lstat((dir + pattern).c_str(), &st) == 0) names.push_back(pattern);
+};
+
+MaskMatch MatchMask(const std::string& mask) {
+    MaskMatch m;
+    const size_t slash = mask.rfind('/');
+    m.dir = slash == std::string::npos ? std::string("./") : mask.substr(0, slash + 1);
+    m.pattern = slash == std::string::npos ? mask : mask.substr(slash + 1);
+    m.names = ListMatches(m.dir, m.pattern);
+    if (m.names.empty() && m.pattern.find('\\') != std::string::npos) {
+        m.dir = ExtractDir(mask);
+        m.pattern = ExtractName(mask);
+        m.names = ListMatches(m.dir, m.pattern);
     }
-    if (names.empty()) {
-        if (DIR* d = ::opendir(dir.c_str())) {
-            while (const dirent* e = ::readdir(d)) {
-                const std::string name = e->d_name;
-                if (name != "." && name != ".." && MatchesMask(pattern, name)) names.push_back(name);
-            }
-            ::closedir(d);
-        }
-        // Byte order, so that one folder always gives the same SFV file.
-        std::sort(names.begin(), names.end());
-        if (!HasWildcard(pattern) && names.size() > 1) names.resize(1);
-    }
-    return names;
+    return m;
 }
 
 }  // namespace
 
 int TSfvChecker::AddSfvEntries(const std::string& mask) {
-    const std::string dir = ExtractDir(mask);
-    const std::string pattern = ExtractName(mask);
+    const MaskMatch match = MatchMask(mask);
+    const std::string& dir = match.dir;
+    const std::string& pattern = match.pattern;
+    const std::vector<std::string>& names = match.names;
     if (pattern.empty()) return 1;
-    const std::vector<std::string> names = MaskNames(dir, pattern);
 
     for (const std::string& name : names) {
         const std::string path = dir + name;
@@ -374,6 +404,7 @@ int TSfvChecker::AddSfvEntries(const std::string& mask) {
             return 0;
         }
         WriteLine(name + " " + CrcText(crc));
+        ++listed_;
         Log(kPrefix + texts().core(msg::core::kAddedFile) + " " + name);
     }
     return 1;
@@ -389,12 +420,11 @@ bool TSfvChecker::CreateSfv(const std::string& parameters) {
     // is skipped; any other name for it is a file the user asked to list.
     TOutputGuard listed;
     for (size_t i = 1; i < tokens.size(); ++i) {
-        const std::string dir = ExtractDir(tokens[i]);
-        const std::string pattern = ExtractName(tokens[i]);
-        if (pattern.empty()) continue;
-        for (const std::string& name : MaskNames(dir, pattern))
-            if (!HasWildcard(pattern) || name != ExtractName(sfv) || !SameFolder(dir, ExtractDir(sfv)))
-                listed.AddInput(dir + name);
+        const MaskMatch match = MatchMask(tokens[i]);
+        if (match.pattern.empty()) continue;
+        for (const std::string& name : match.names)
+            if (!HasWildcard(match.pattern) || name != ExtractName(sfv) || !SameFolder(match.dir, ExtractDir(sfv)))
+                listed.AddInput(match.dir + name);
     }
     if (const std::string other = listed.Clash(sfv); !other.empty()) {
         Log(OutputClashLine(sfv, other));
@@ -403,14 +433,23 @@ bool TSfvChecker::CreateSfv(const std::string& parameters) {
     }
     if (OpenSfvForWriting(sfv) != 0) return false;
     bool ok = true;
+    listed_ = 0;
+    std::string firstMask;
     for (size_t i = 1; i < tokens.size(); ++i) {
         // Two blanks in a row give an empty mask: it names nothing.
         if (tokens[i].empty()) continue;
+        if (firstMask.empty()) firstMask = tokens[i];
         if (Stopped()) {
             ok = false;
             break;
         }
         if (AddSfvEntries(tokens[i]) != 1) ok = false;
+    }
+    // Masks that list no file at all leave an SFV file that checks nothing:
+    // the task did not do what it was asked.
+    if (ok && !firstMask.empty() && listed_ == 0) {
+        ReportError(msg::error::kFileNotFound, firstMask);
+        ok = false;
     }
     if (!CloseSfv()) ok = false;
     if (ok) outputText_ = "\"" + sfv + "\" ";
@@ -444,8 +483,14 @@ bool TSfvChecker::Matches(const SfvEntry& entry, const std::string& path) {
 
 bool TSfvChecker::CheckAllSfvEntries() {
     bool ok = true;
-    for (const SfvEntry& entry : entries_) {
+    bool listed = false;
+    SfvEntry entry;
+    for (;;) {
+        const Next next = NextEntry(entry);
+        if (next == Next::kEnd) break;
+        if (next == Next::kFailed) return ReadFailed();
         if (Stopped()) return false;
+        listed = true;
         if (!entry.hasCrc) {
             LogFile(entry.name, texts().core(msg::core::kNoCrcData));
             ok = false;
@@ -459,29 +504,49 @@ bool TSfvChecker::CheckAllSfvEntries() {
         if (!Matches(entry, path)) ok = false;
         lastError = kNoError;
     }
+    // An SFV file that lists nothing checked nothing: no pass.
+    if (!listed) {
+        ReportError(msg::error::kFileNotFound, ExtractName(sfvPath_));
+        return false;
+    }
     return ok && !Stopped();
 }
 
 int TSfvChecker::CheckSfvEntry(const std::string& path) {
-    const std::string name = ExtractName(path);
-    const SfvEntry* found = nullptr;
-    for (const SfvEntry& e : entries_)
-        if (e.hasCrc && e.name == name) {
-            found = &e;
+    // The name as it stands on disk: on Linux a "\" belongs to it.
+    const size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // The whole SFV file each time, a line at a time: the exact spelling
+    // wins, else the first line that differs only in case (SFV files made on
+    // Windows).
+    if (!reader_.Rewind()) {
+        ReadFailed();
+        return 0;
+    }
+    SfvEntry entry, folded;
+    bool found = false, foundFolded = false;
+    for (;;) {
+        const Next next = NextEntry(entry);
+        if (next == Next::kEnd) break;
+        if (next == Next::kFailed) {
+            ReadFailed();
+            return 0;
+        }
+        if (next != Next::kEntry || !entry.hasCrc) continue;
+        if (entry.name == name) {
+            found = true;
             break;
         }
-    // SFV files made on Windows may spell the name in another case.
-    if (!found)
-        for (const SfvEntry& e : entries_)
-            if (e.hasCrc && SameIgnoringAsciiCase(e.name, name)) {
-                found = &e;
-                break;
-            }
-    if (!found) {
+        if (!foundFolded && SameIgnoringAsciiCase(entry.name, name)) {
+            folded = entry;
+            foundFolded = true;
+        }
+    }
+    if (!found && !foundFolded) {
         LogFile(name, texts().core(msg::core::kNoCrcData));
         return 0;
     }
-    SfvEntry entry = *found;
+    if (!found) entry = folded;
     entry.name = name;
     const int result = Matches(entry, path) ? 1 : 0;
     lastError = kNoError;

@@ -6,11 +6,13 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/file_io.h"
 #include "core/records.h"
 #include "core/result_codes.h"
 #include "platform/controls.h"
@@ -32,6 +34,8 @@ struct SfvEntry {
 // the name is the text before it without the blanks in between, so names
 // may hold blanks.
 std::vector<SfvEntry> ParseSfvText(std::string_view text);
+// One line of that text, without its line end; false for a skipped line.
+bool ParseSfvLine(std::string_view line, SfvEntry& entry);
 
 // Whether a file name matches a mask: "*" and "?" are the only wildcards,
 // ASCII letters compare without regard to case, and a mask ending in ".*"
@@ -59,6 +63,9 @@ public:
         kNoMemory = result::kNoMemory,
     };
     static constexpr size_t kBlockSize = 1 << 20;
+    // The longest SFV line taken: a name of any length a folder holds, a
+    // blank and a CRC, with room to spare. Longer lines are no entries.
+    static constexpr size_t kMaxLineLength = 4096;
 
     // Takes the prompt flags and the quiet flag of the options now, so that
     // a change in the options window cannot reach a check under way.
@@ -95,6 +102,9 @@ public:
     // the SFV file as "\"path\" ", otherwise nothing.
     const std::string& outputText() const { return outputText_; }
 
+    // Reports what escaped a call as an error and closes the SFV file.
+    void ReportEscaped(std::exception_ptr caught);
+
     int32_t lastError = kNoError;
 
 private:
@@ -110,6 +120,7 @@ private:
     // empty when nothing stands there.
     std::string LocateListed(const std::string& name) const;
     bool Matches(const SfvEntry& entry, const std::string& path);
+    bool ReadFailed();  // reports the SFV file as unreadable, unless stopped
 
     int16_t promptFlags_ = 0;
     uint8_t quiet_ = 0;
@@ -121,8 +132,10 @@ private:
     std::string pending_;
     bool writeFailed_ = false;
     uint64_t sfvDevice_ = 0, sfvInode_ = 0;
-    // Checking: the entries, read once when the SFV file is opened.
-    bool readOpen_ = false;
-    std::vector<SfvEntry> entries_;
+    size_t listed_ = 0;  // lines written by this create
+    // Checking: the SFV file, read a line at a time, never held whole.
+    enum class Next { kEntry, kTooLong, kEnd, kFailed };
+    Next NextEntry(SfvEntry& entry);
+    TLineReader reader_;
     std::string outputText_;
 };

@@ -47,8 +47,21 @@ void ThreadedSfvRunner::start(bool create, const std::string& parameters, int ro
     // The options as they stand now, with this task's batch bits.
     auto checker = std::make_shared<TSfvChecker>(config_, context);
     thread_ = std::thread([this, checker, create, parameters, onEnd = std::move(onEnd)] {
-        const bool ok = create ? checker->CreateSfv(parameters) : checker->VerifySfv(parameters);
-        const std::string output = checker->outputText();
-        poster_([onEnd, ok, output] { onEnd(ok, output); });
+        // Nothing thrown may leave this thread: that would end the program.
+        // What escapes the check is reported, and the task fails.
+        bool ok = false;
+        std::string output;
+        try {
+            ok = create ? checker->CreateSfv(parameters) : checker->VerifySfv(parameters);
+            output = checker->outputText();
+        } catch (...) {
+            ok = false;
+            output.clear();
+            checker->ReportEscaped(std::current_exception());
+        }
+        try {
+            poster_([onEnd, ok, output] { onEnd(ok, output); });
+        } catch (...) {
+        }
     });
 }

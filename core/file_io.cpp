@@ -49,6 +49,169 @@ uint64_t lengthOf(int fd) {
 
 }  // namespace
 
+int OpenRegularForRead(const std::string& path, uint64_t* length) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    // Reads of a regular file never wait anyway; the flag goes so that a
+    // short read means what it always means.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    if (length) *length = static_cast<uint64_t>(st.st_size);
+    return fd;
+}
+
+namespace {
+
+class RegularFileBuf final : public std::streambuf {
+public:
+    explicit RegularFileBuf(int fd) : fd_(fd) {}
+    ~RegularFileBuf() override { ::close(fd_); }
+    RegularFileBuf(const RegularFileBuf&) = delete;
+    RegularFileBuf& operator=(const RegularFileBuf&) = delete;
+
+protected:
+    int_type underflow() override {
+        if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+        for (;;) {
+            const ssize_t n = ::read(fd_, buf_, sizeof buf_);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return traits_type::eof();
+            setg(buf_, buf_, buf_ + n);
+            return traits_type::to_int_type(*gptr());
+        }
+    }
+
+private:
+    int fd_;
+    char buf_[64 * 1024];
+};
+
+class RegularFileStream final : public std::istream {
+public:
+    explicit RegularFileStream(int fd) : std::istream(nullptr), buf_(fd) { rdbuf(&buf_); }
+
+private:
+    RegularFileBuf buf_;
+};
+
+constexpr size_t kLineBuffer = 64 * 1024;
+
+}  // namespace
+
+std::unique_ptr<std::istream> OpenRegularStream(const std::string& path) {
+    const int fd = OpenRegularForRead(path);
+    if (fd < 0) return nullptr;
+    return std::make_unique<RegularFileStream>(fd);
+}
+
+TLineReader::TLineReader(size_t maxLength, const std::atomic<uint8_t>* running)
+    : maxLength_(maxLength), running_(running) {}
+
+TLineReader::~TLineReader() { Close(); }
+
+bool TLineReader::Open(const std::string& path) {
+    Close();
+    fd_ = OpenRegularForRead(path);
+    if (fd_ < 0) return false;
+    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // Room for the longest line and its end in one piece.
+    if (!buf_) buf_.reset(new char[std::max(kLineBuffer, maxLength_ + 2)]);
+    start_ = end_ = 0;
+    error_ = false;
+    return true;
+}
+
+bool TLineReader::Rewind() {
+    if (fd_ < 0 || ::lseek(fd_, 0, SEEK_SET) != 0) return false;
+    start_ = end_ = 0;
+    error_ = false;
+    return true;
+}
+
+void TLineReader::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    start_ = end_ = 0;
+}
+
+bool TLineReader::Fill() {
+    const size_t capacity = std::max(kLineBuffer, maxLength_ + 2);
+    if (start_ > 0) {
+        std::memmove(buf_.get(), buf_.get() + start_, end_ - start_);
+        end_ -= start_;
+        start_ = 0;
+    }
+    if (end_ == capacity) return true;  // full: the caller decides
+    for (;;) {
+        const ssize_t n = ::read(fd_, buf_.get() + end_, capacity - end_);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) error_ = true;
+        if (n <= 0) return false;
+        end_ += static_cast<size_t>(n);
+        return true;
+    }
+}
+
+TLineReader::Result TLineReader::Next(std::string& line) {
+    line.clear();
+    if (fd_ < 0) return kError;
+    size_t scanned = 0;  // bytes from start_ known to hold no LF
+    bool tooLong = false;
+    for (;;) {
+        const char* from = buf_.get() + start_ + scanned;
+        const void* lf = std::memchr(from, '\n', end_ - start_ - scanned);
+        if (lf) {
+            const size_t length = static_cast<size_t>(static_cast<const char*>(lf) - (buf_.get() + start_));
+            if (!tooLong) {
+                size_t kept = length;
+                if (kept > 0 && buf_[start_ + kept - 1] == '\r') --kept;
+                if (kept > maxLength_) {
+                    tooLong = true;
+                    line.assign(buf_.get() + start_, maxLength_);
+                } else {
+                    line.assign(buf_.get() + start_, kept);
+                }
+            }
+            start_ += length + 1;
+            return tooLong ? kTooLong : kLine;
+        }
+        scanned = end_ - start_;
+        if (scanned > maxLength_ + 1) {
+            // No end within reach: keep the line's beginning, drop the rest
+            // as it comes, and read on to its end.
+            if (!tooLong) line.assign(buf_.get() + start_, maxLength_);
+            tooLong = true;
+            start_ = end_;
+            scanned = 0;
+        }
+        if (running_ && running_->load(std::memory_order_relaxed) == 0) return kStopped;
+        if (!Fill()) {
+            if (error_) return kError;
+            // The last line may end without its LF.
+            if (end_ == start_ && !tooLong) return kEnd;
+            const size_t length = end_ - start_;
+            if (!tooLong) {
+                if (length > maxLength_) {
+                    tooLong = true;
+                    line.assign(buf_.get() + start_, maxLength_);
+                } else {
+                    line.assign(buf_.get() + start_, length);
+                }
+            }
+            start_ = end_;
+            return tooLong ? kTooLong : kLine;
+        }
+    }
+}
+
 TFileIO::TFileIO(TJob* owner) : owner(owner) {}
 
 TFileIO::~TFileIO() { Close(); }
@@ -63,14 +226,8 @@ void TFileIO::adopt(int fd, const std::string& path) {
 }
 
 int TFileIO::OpenForRead(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = OpenRegularForRead(path);
     if (fd < 0) return result::kFailed;
-    struct stat st;
-    // open() accepts a directory for reading; a directory is no file to read.
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return result::kFailed;
-    }
     adopt(fd, path);
     size = lengthOf(fd);
     return 0;

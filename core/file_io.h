@@ -7,12 +7,60 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <istream>
 #include <memory>
+#include <streambuf>
 #include <string>
 
 #include "platform/controls.h"
 
 struct TJob;
+
+// Opens a file the user named, for reading. The open never waits (a FIFO
+// without a writer, a terminal, a tape), and only a regular file is taken:
+// a FIFO, a device, a socket, a folder or a dangling link gives -1, as a
+// name that does not open does. The descriptor returned blocks as usual and
+// is closed on exec; the file's length goes to *length when asked for.
+// Every reader of a named file opens it through here.
+int OpenRegularForRead(const std::string& path, uint64_t* length = nullptr);
+
+// An input stream over a file opened by OpenRegularForRead, for readers
+// written against std::istream; empty when the open is refused.
+std::unique_ptr<std::istream> OpenRegularStream(const std::string& path);
+
+// Reads a file opened by OpenRegularForRead one line at a time through a
+// fixed buffer, so that a file of any size (or a line of any length) takes
+// no more memory than that. Lines end in LF or CR LF; the end is not part of
+// the line.
+class TLineReader {
+public:
+    enum Result { kLine, kTooLong, kEnd, kError, kStopped };
+    // maxLength: the longest line handed out; running: read between two
+    // buffer fills, 0 stops the reader.
+    explicit TLineReader(size_t maxLength, const std::atomic<uint8_t>* running = nullptr);
+    ~TLineReader();
+    TLineReader(const TLineReader&) = delete;
+    TLineReader& operator=(const TLineReader&) = delete;
+
+    bool Open(const std::string& path);  // false when OpenRegularForRead refuses
+    bool Rewind();
+    // kLine with the next line; kTooLong after skipping a line longer than
+    // maxLength whole (line then holds its first maxLength bytes); kEnd at the
+    // end of the file; kError when a read fails; kStopped on a stop request.
+    Result Next(std::string& line);
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+
+private:
+    bool Fill();  // false at the end or on an error (error_ set)
+
+    size_t maxLength_;
+    const std::atomic<uint8_t>* running_;
+    int fd_ = -1;
+    bool error_ = false;
+    std::unique_ptr<char[]> buf_;
+    size_t start_ = 0, end_ = 0;
+};
 
 // Where Search reads the stop request and shows progress.
 struct SearchContext {

@@ -1,8 +1,8 @@
 #include "core/language_set.h"
 
-#include <filesystem>
-#include <fstream>
 #include <istream>
+
+#include "core/file_io.h"
 
 extern const char* const kBuiltInLanguageTexts[TLanguageSet::kTotalSlots];
 
@@ -27,6 +27,30 @@ std::string Trim(const std::string& s) {
 }
 
 bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+
+// No text of the format comes near this; a longer line is no language file's
+// (a film or a disc image chosen by mistake) and is never held whole.
+constexpr size_t kMaxLineBytes = 64 * 1024;
+
+// std::getline with a bound: false at the end of the file, and on a line
+// longer than the bound, which sets tooLong.
+bool GetLine(std::istream& in, std::string& line, bool& tooLong) {
+    line.clear();
+    std::streambuf* buf = in.rdbuf();
+    for (;;) {
+        const int c = buf->sbumpc();
+        if (c == std::char_traits<char>::eof()) {
+            in.setstate(std::ios::eofbit);
+            return !line.empty();
+        }
+        if (c == '\n') return true;
+        if (line.size() == kMaxLineBytes) {
+            tooLong = true;
+            return false;
+        }
+        line += static_cast<char>(c);
+    }
+}
 
 }  // namespace
 
@@ -73,16 +97,16 @@ int TLanguageSet::LoadFromFile(const std::string& path, LineSink* memo) {
     status = kLoaded;
     errorSection.clear();  // a failure of an earlier load must not name this one
 
-    std::error_code ec;
-    std::ifstream in;
-    if (!std::filesystem::is_directory(path, ec)) in.open(path, std::ios::binary);
-    if (!in.is_open()) {
+    const std::unique_ptr<std::istream> file = OpenRegularStream(path);
+    if (!file) {
         status = kCannotOpen;
         return status;
     }
+    std::istream& in = *file;
 
     std::string first;
-    if (!std::getline(in, first)) {
+    bool tooLong = false;
+    if (!GetLine(in, first, tooLong)) {
         status = kInvalidFile;
     } else {
         if (comments) comments->clear();
@@ -111,7 +135,11 @@ void TLanguageSet::ReadSection(std::istream& in, const std::string& name, int de
     int index = 0;
     std::string raw;
     while (status == kLoaded && current != endLine) {
-        if (!std::getline(in, raw)) break;  // a file may end without its end lines
+        bool tooLong = false;
+        if (!GetLine(in, raw, tooLong)) {
+            if (tooLong) status = kInvalidFile;
+            break;  // a file may end without its end lines
+        }
         std::string line = Trim(raw);
         if (line.empty()) continue;
 

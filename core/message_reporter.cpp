@@ -1,6 +1,10 @@
 #include "core/message_reporter.h"
 
+#include <new>
+#include <stdexcept>
+
 #include "core/constants.h"
+#include "core/result_codes.h"
 
 namespace {
 
@@ -96,4 +100,42 @@ void ReportWarningText(const TJobControls& controls, const TConfig& config, cons
                        const std::string& text) {
     Warn(WorkerServices(controls), message, text.empty() ? std::string(kProgramCaption) : text,
          config.DisableAudioWarningBell, controls.logListBox);
+}
+
+std::string EscapedExceptionText(std::exception_ptr caught) {
+    try {
+        std::rethrow_exception(caught);
+    } catch (const std::exception& e) {
+        return std::string("Internal error: ") + e.what();
+    } catch (...) {
+        return "Internal error: an exception of unknown type";
+    }
+}
+
+void ReportEscapedException(const MessageServices& services, std::exception_ptr caught, uint8_t quiet,
+                            int16_t promptFlags, platform::ListBox* log) {
+    try {
+        bool noMemory = false;
+        try {
+            std::rethrow_exception(caught);
+        } catch (const std::bad_alloc&) {
+            noMemory = true;
+        } catch (...) {
+        }
+        if (noMemory) {
+            ReportMessage(services, kMsgError, msg::error::kNoMemory, "", quiet, promptFlags, log);
+            return;
+        }
+        const std::string message = EscapedExceptionText(caught);
+        const std::string context(kProgramCaption);
+        if ((static_cast<int32_t>(promptFlags) & ~kBatchBits) == 0 && services.dialogs)
+            services.dialogs->error(message, context);
+        Log4(log, "[" + context + "]", message);
+        if (services.stats) {
+            ++services.stats->errors;
+            services.stats->Show(services.languageSet);
+        }
+    } catch (...) {
+        // Out of memory again while reporting: the job still ends as failed.
+    }
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <string>
 
 #include "core/language_set.h"
@@ -35,3 +36,11 @@ int ReportError(const MessageServices& services, const std::string& message, con
 // The worker's form: the job's controls block and the options supply the rest.
 int ReportMessage(const TJobControls& controls, const TConfig& config, int kind, int index,
                   const std::string& text);
+
+// What a background thread caught escaping its work, reported as an error:
+// std::bad_alloc as error 28, anything else as an error line of our own that
+// names it. Never throws, so a thread can end its job after it.
+void ReportEscapedException(const MessageServices& services, std::exception_ptr caught, uint8_t quiet,
+                            int16_t promptFlags, platform::ListBox* log);
+// The text of that line for anything other than std::bad_alloc.
+std::string EscapedExceptionText(std::exception_ptr caught);

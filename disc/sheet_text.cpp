@@ -153,8 +153,8 @@ TSheetReader::TSheetReader(TJob* job, TConfig* options, const TJobControls* cont
 TSheetReader::~TSheetReader() { Close(); }
 
 int TSheetReader::Open(const std::string& path) {
-    auto in = std::make_unique<std::ifstream>(path, std::ios::in | std::ios::binary);
-    if (!in->is_open()) return msg::error::kCannotOpen;
+    auto in = OpenRegularStream(path);
+    if (!in) return msg::error::kCannotOpen;
     sheetFile = std::move(in);
     sheetPath_ = path;
     return 0;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <istream>
 #include <memory>
 #include <string>
@@ -107,7 +106,7 @@ public:
     void Close();
 
     std::unique_ptr<TFileIO> imageFile;
-    std::unique_ptr<std::ifstream> sheetFile;
+    std::unique_ptr<std::istream> sheetFile;
     TJob* job = nullptr;
     TConfig* options = nullptr;
     TTrackTable* trackTable = nullptr;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/file_io.h"
 #include "core/helpers.h"
 #include "core/records.h"
 #include "core/result_codes.h"
@@ -334,18 +335,18 @@ int TCdiFiles::Load() {
     sizes.clear();
     failedName.clear();
     for (size_t i = 0; i < paths.size(); ++i) {
-        struct stat st {};
-        int fd = ::open(paths[i].c_str(), O_RDONLY | O_CLOEXEC);
-        bool ok = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+        uint64_t length = 0;
+        const int fd = OpenRegularForRead(paths[i], &length);
+        bool ok = fd >= 0;
         if (fd >= 0) ::close(fd);
         // The image file is copied sector by sector with its own subheaders.
-        if (ok && i == 0 && st.st_size % 2336 != 0) ok = false;
+        if (ok && i == 0 && length % 2336 != 0) ok = false;
         if (!ok) {
             failedName = ExtractName(paths[i]);
             sizes.clear();
             return msg::error::kCannotOpenCdiFiles;
         }
-        sizes.push_back(static_cast<int64_t>(st.st_size));
+        sizes.push_back(static_cast<int64_t>(length));
     }
     return 0;
 }

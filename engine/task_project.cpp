@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/file_io.h"
 #include "core/result_codes.h"
 #include "core/temp_file.h"
 #include "engine/methods.h"
@@ -150,19 +151,15 @@ bool EncodeTaskProject(const TaskProject& p, std::string& bytes) {
 }
 
 int ReadTaskProjectFile(const std::string& path, TaskProject& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    uint64_t length = 0;
+    const int fd = OpenRegularForRead(path, &length);
     if (fd < 0) return msg::error::kCannotOpen;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return msg::error::kCannotOpen;
-    }
-    if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > kTaskProjectMaxBytes) {
+    if (length > kTaskProjectMaxBytes) {
         ::close(fd);
         return msg::error::kInvalidProject;
     }
     // One byte more than allowed shows a file that grew meanwhile.
-    std::string data(static_cast<size_t>(st.st_size) + 1, '\0');
+    std::string data(static_cast<size_t>(length) + 1, '\0');
     size_t got = 0;
     while (got < data.size()) {
         const ssize_t n = ::read(fd, data.data() + got, data.size() - got);

@@ -154,10 +154,19 @@ void WriteThread::ApplyPriority() {
 void WriteThread::Run() {
     pthread_setname_np(pthread_self(), "Write");
     ApplyPriority();
-    Execute();
+    // Nothing thrown may leave this thread: that would end the program.
+    try {
+        Execute();
+    } catch (...) {
+        EndAfterThrow(std::current_exception());
+    }
     // The end goes out once, after the worker's last touch of its job; the
     // receiver may join this thread, which then only has to return.
-    if (jobCopy_->onEnd) jobCopy_->onEnd(Outcome());
+    try {
+        if (jobCopy_->onEnd) jobCopy_->onEnd(Outcome());
+    } catch (...) {
+        // No memory left even to say so: the thread still ends quietly.
+    }
     finished_.store(true);
 }
 
@@ -581,6 +590,27 @@ bool WriteThread::DatTooLarge() {
     Report(kMsgError, msg::error::kCannotCreate, job_->outputName + ": a dat file holds at most 4 GiB");
     result_ = result::kWriteFailed;
     return true;
+}
+
+void WriteThread::EndAfterThrow(std::exception_ptr caught) {
+    result_ = result::kFailed;
+    if (controls_ && config_) {
+        MessageServices services;
+        services.languageSet = lang_.get();
+        services.stats = controls_->stats;
+        services.dialogs = controls_->dialogs;
+        ReportEscapedException(services, caught, config_->DisableAudioWarningBell, config_->DisableErrorPrompts,
+                               controls_->logListBox);
+    }
+    try {
+        // An output still open was cut short.
+        if (outputOpen_) DropFailedOutput();
+        if (inputFile_) inputFile_->Close();
+        EndOfRun();
+    } catch (...) {
+        if (runState_) runState_->running.store(0);
+    }
+    result_ = result::kFailed;
 }
 
 void WriteThread::EndCancelled() {

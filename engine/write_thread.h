@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -138,6 +139,9 @@ private:
     int StreamNotFound();
     int CheckSyncDistance(uint64_t at);
     void EndCancelled();
+    // Ends a job whose work threw: reported, failed, its files closed and a
+    // partial output removed.
+    void EndAfterThrow(std::exception_ptr caught);
     void RemoveCdiBumper();
 
     // Sector loop.

@@ -140,13 +140,35 @@ public:
             end.started = true;
             if (WIFEXITED(status)) end.exitStatus = WEXITSTATUS(status);
             if (WIFSIGNALED(status)) end.signal = WTERMSIG(status);
-            end.errorOutput = ReadAndRemove(errPath);
+            // Nothing thrown may leave this thread: that would end the
+            // program. What escapes fails the child's task and says why.
+            try {
+                end.errorOutput = ReadAndRemove(errPath);
+            } catch (const std::exception& e) {
+                ::unlink(errPath.c_str());
+                end.exitStatus = -1;
+                end.errorOutput = std::string("Internal error: ") + e.what();
+            }
             {
                 std::lock_guard lock(m_);
                 running_ = false;
             }
             cv_.notify_all();
-            post(std::move(onEnd), end);
+            try {
+                post(onEnd, end);
+            } catch (const std::exception& e) {
+                // A post that failed is tried once more, as a failure; a
+                // handler run here that threw is not run twice.
+                if (!poster_) return;
+                ProcessEnd failed = end;
+                failed.exitStatus = -1;
+                failed.errorOutput = std::string("Internal error: ") + e.what();
+                try {
+                    post(std::move(onEnd), failed);
+                } catch (...) {
+                }
+            } catch (...) {
+            }
         });
         return true;
     }

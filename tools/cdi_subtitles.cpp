@@ -1,5 +1,7 @@
 #include "tools/cdi_subtitles.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +9,7 @@
 #include "core/file_io.h"
 #include "core/helpers.h"
 #include "core/result_codes.h"
+#include "core/temp_file.h"
 #include "engine/methods.h"
 
 namespace {
@@ -18,6 +21,8 @@ const uint8_t kCdiPathRecord[] = {0x01, 0x00, 'C', 'D', 'I', 0x00};
 const uint8_t kSequence2[] = {0x00, 0x00, 0x02, 0x00, 0x00, 0x02};
 const uint8_t kSequence1[] = {0x00, 0x00, 0x01, 0x00, 0x00, 0x01};
 constexpr int kBlock = TCdiSubtitleScanner::kBlockSize;
+// The converted text is handed to the output in pieces of about this size.
+constexpr size_t kWritePiece = 64 * 1024;
 
 int32_t Little32(const uint8_t* p) {
     return static_cast<int32_t>(uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) |
@@ -218,10 +223,33 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
         return {msg::error::kCannotCreate, outputName};
     }
 
+    // The text goes out as it is made, a piece at a time, so a long stream
+    // never stands whole in memory; it goes to a file of its own beside the
+    // output, which takes the output's name only once the conversion is
+    // done, so a failure leaves an earlier file of that name as it was.
+    const std::string folder = ExtractDir(path);
+    const std::string temp = CreateTempFile("." + outputName + ".", ".part", folder.empty() ? "." : folder);
+    TFileIO out;
+    // Made private; the output gets a text file's usual mode.
+    if (!temp.empty()) ::chmod(temp.c_str(), 0644);
+    if (temp.empty() || out.OpenForWrite(temp) != 0) {
+        if (!temp.empty()) std::remove(temp.c_str());
+        return {msg::error::kCannotCreate, outputName};
+    }
+    bool written = true;
+    auto fail = [&](int code, const std::string& what) {
+        out.Close();
+        std::remove(temp.c_str());
+        return CdiConvertResult{code, what};
+    };
     // Each file starts afresh.
     entryNumber = 1;
     bool continues = false;
     std::string text;
+    auto writeOut = [&] {
+        if (written && !text.empty()) written = out.Write(text.data(), text.size()) == text.size();
+        text.clear();
+    };
     const int64_t blocks = dataLength > 0 ? dataLength / kBlock : 0;
     const uint64_t size = static_cast<uint64_t>(geometry.sectorSize);
     const uint64_t sourceSize = src.Size();
@@ -259,6 +287,7 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
             continues = entry.continues;
             done = continues || entry.end == blockEnd;
         }
+        if (text.size() >= kWritePiece) writeOut();
         if (block[kBlock - 1] == 0xEE) break;
     }
     // A stream that ends inside an entry still closes it.
@@ -267,14 +296,13 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
         sub ? WriteSubEntry(text, true) : WriteSrtEntry(text, true);
     }
 
-    TFileIO out;
-    if (out.OpenForWrite(path) != 0) return {msg::error::kCannotCreate, outputName};
-    guard.AddOutput(path);
-    const bool written = out.Write(text.data(), text.size()) == text.size();
-    if (out.Close() != 0 || !written) {
-        std::remove(path.c_str());
+    writeOut();
+    if (!written) return fail(msg::error::kCannotCreate, outputName);
+    if (out.Close() != 0 || std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
         return {msg::error::kCannotCreate, outputName};
     }
+    guard.AddOutput(path);
     if (cut) return {msg::error::kTrackTruncated, name};
     return {0, path};
 }

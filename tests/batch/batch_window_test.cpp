@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QTableWidget>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include "batch/task_properties_window.h"
 #include "core/temp_file.h"
 #include "tests/app/window_test_app.h"
+#include "tests/support/bounded_run.h"
 #include "tests/support/fakes.h"
 
 namespace fs = std::filesystem;
@@ -338,6 +340,52 @@ TEST_F(BatchWindow, PositionComesBackOnlyWhereAScreenShowsIt) {
     registry_.openKey("\\Software\\Pellmor", false);
     EXPECT_EQ(registry_.readInteger("BatchProcessorPosX"), 50);
     EXPECT_EQ(registry_.readInteger("BatchProcessorPosY"), 60);
+}
+
+}  // namespace
+
+namespace {
+
+// Open batch list on what is no file: error 6, the list unchanged, and the
+// GUI thread never waits on it (a watchdog fails the program if it does).
+TEST_F(BatchWindow, OpenBatchListRefusesWhatIsNoFile) {
+    ASSERT_EQ(::mkfifo((dir_ + "/fifo.ktq").c_str(), 0600), 0);
+    fs::create_directory(dir_ + "/folder.ktq");
+    fs::create_symlink(dir_ + "/nowhere.ktq", dir_ + "/dangling.ktq");
+    window_->AddCommandTask("echo kept");
+    const Strings before = Column(4);
+    for (const std::string& odd : {dir_ + "/fifo.ktq", std::string("/dev/zero"), dir_ + "/folder.ktq",
+                                   dir_ + "/dangling.ktq"}) {
+        fileDialogs_.scriptOpen(odd);
+        const size_t boxes = dialogs_.shown().size();
+        bounded::Watchdog watchdog(std::chrono::seconds(20), "open batch list of " + odd);
+        EXPECT_EQ(window_->loadBatchListClick(), 6) << odd;
+        EXPECT_EQ(dialogs_.shown().size(), boxes + 1) << odd;
+        EXPECT_EQ(Column(4), before) << odd;
+    }
+    EXPECT_EQ(dialogs_.shown().back().message, "Source file could not be opened or accessed.");
+}
+
+}  // namespace
+
+namespace {
+
+// SFV tasks that list none of the files they name fail, and so does the
+// verify of what they leave: a missing file, and a name with a backslash,
+// which the task row reads as a folder.
+TEST_F(BatchWindow, SfvTasksThatListNothingFail) {
+    std::ofstream(dir_ + "/back\\slash.bin") << "abc";
+    window_->list().AppendStored(
+        {{"Create SFV file", "Continue Batch / Query YES", "\"" + dir_ + "/gone.sfv\" \"" + dir_ + "/gone.bin\"", ""},
+         {"Verify SFV file", "Continue Batch / Query YES", "\"" + dir_ + "/gone.sfv\"", ""},
+         {"Create SFV file", "Continue Batch / Query YES",
+          "\"" + dir_ + "/slash.sfv\" \"" + dir_ + "/back\\slash.bin\"", ""}});
+    window_->runTaskClick();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Column(2), (Strings{"failed", "failed", "failed", ""}));
+    int located = 0;
+    for (const std::string& l : log_.lines()) located += l.find("Unable to locate file.") != std::string::npos;
+    EXPECT_EQ(located, 3) << ::testing::PrintToString(log_.lines());
 }
 
 }  // namespace

@@ -13,11 +13,16 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "batch/sfv_runner.h"
 #include "core/temp_file.h"
+#include "tests/support/bounded_run.h"
 #include "tests/support/fakes.h"
 
 namespace fs = std::filesystem;
@@ -417,6 +422,86 @@ TEST_F(Sfv, UnreadableFilesFailAndNeverHang) {
     EXPECT_FALSE(p.Create(quoted("pipe.sfv") + " " + quoted("*.bin")));
 }
 
+// A create that lists none of the files it names has not done its task, and
+// the header-only SFV file it leaves does not pass a verify either.
+TEST_F(Sfv, NothingListedIsAFailure) {
+    WriteFile(path("back\\slash.bin"), "abc");
+    WriteFile(path("a.bin"), "abc");
+    struct Case {
+        std::string masks;
+        bool result;
+        std::string context;  // of "Unable to locate file.", empty for none
+    };
+    const Case cases[] = {
+        {quoted("gone.bin"), false, "[" + path("gone.bin") + "]"},
+        {quoted("*.none"), false, "[" + path("*.none") + "]"},
+        // A task row turns the backslash into a separator: that file is not there.
+        {quoted("back/slash.bin"), false, "[" + path("back/slash.bin") + "]"},
+        {quoted("folder"), false, "[" + path("folder") + "]"},
+        {quoted("gone.bin") + " " + quoted("*.none"), false, "[" + path("gone.bin") + "]"},
+        // One listed file is enough.
+        {quoted("gone.bin") + " " + quoted("a.bin"), true, ""},
+    };
+    fs::create_directory(path("folder"));
+    for (const Case& c : cases) {
+        Rig r;
+        TSfvChecker checker(r.config, r.context);
+        EXPECT_EQ(checker.CreateSfv(quoted("x.sfv") + " " + c.masks), c.result) << c.masks;
+        EXPECT_EQ(Contains(r.lines(), "Unable to locate file."), !c.result) << c.masks;
+        if (!c.context.empty()) {
+            EXPECT_TRUE(Contains(r.lines(), c.context)) << c.masks << "\n" << ::testing::PrintToString(r.lines());
+        }
+        EXPECT_EQ(checker.outputText().empty(), !c.result) << c.masks;
+        if (c.result) continue;
+        EXPECT_EQ(ReadFile(path("x.sfv")), kHeader);
+        Rig v;
+        EXPECT_FALSE(v.Verify(quoted("x.sfv"))) << c.masks;
+        EXPECT_TRUE(Contains(v.lines(), "[x.sfv]")) << c.masks;
+        EXPECT_TRUE(Contains(v.lines(), "Unable to locate file.")) << c.masks;
+    }
+}
+
+// On Linux a backslash is part of a name: the file is listed under its own
+// name, and its own SFV file then passes, all at once and by name.
+TEST_F(Sfv, ABackslashStaysInTheName) {
+    WriteFile(path("back\\slash.bin"), "abc");
+    fs::create_directory(path("back"));
+    WriteFile(path("back/slash.bin"), "123456789");
+    ASSERT_TRUE(rig.Create(quoted("x.sfv") + " " + quoted("back\\slash.bin")));
+    EXPECT_EQ(ReadFile(path("x.sfv")), kHeader + "back\\slash.bin 352441C2\r\n");
+    EXPECT_TRUE(rig.Verify(quoted("x.sfv")));
+    EXPECT_TRUE(rig.Verify(quoted("x.sfv") + " " + quoted("back\\slash.bin")));
+    EXPECT_TRUE(Contains(rig.lines(), "     SFV: back\\slash.bin... OK"));
+    EXPECT_FALSE(Contains(rig.lines(), "failed"));
+
+    // A mask in a folder takes the names there, backslashes and all.
+    ASSERT_TRUE(rig.Create(quoted("y.sfv") + " " + quoted("*slash.bin")));
+    EXPECT_EQ(ReadFile(path("y.sfv")), kHeader + "back\\slash.bin 352441C2\r\n");
+}
+
+// Lines longer than the reader takes are never cut to a shorter name: an
+// entry is refused as one without CRC data, a comment stays a comment, and
+// the lines after them are read as ever.
+TEST_F(Sfv, LongLinesAreRefusedNotCut) {
+    WriteFile(path("a.bin"), "abc");
+    const std::string longName(TSfvChecker::kMaxLineLength, 'n');
+    WriteFile(path("x.sfv"), ";" + std::string(100000, 'c') + "\r\n" + longName + "a.bin 352441C2\r\na.bin 352441C2\r\n");
+    EXPECT_FALSE(rig.Verify(quoted("x.sfv")));
+    EXPECT_EQ(rig.lines(), (std::vector<std::string>{"     SFV: " + longName.substr(0, 64) + "...... No CRC data for this file",
+                                                     "     SFV: a.bin... OK"}));
+    // By name, the long line answers nothing: its end is not read as a name.
+    Rig r;
+    EXPECT_TRUE(r.Verify(quoted("x.sfv") + " " + quoted("a.bin")));
+    EXPECT_EQ(r.lines(), std::vector<std::string>{"     SFV: a.bin... OK"});
+
+    // The longest line taken is taken whole.
+    const std::string fits(TSfvChecker::kMaxLineLength - 9, 'f');
+    WriteFile(path("y.sfv"), fits + " 352441C2\r\n");
+    Rig f;
+    EXPECT_FALSE(f.Verify(quoted("y.sfv")));
+    EXPECT_TRUE(Contains(f.lines(), "[" + fits + "]")) << "looked up under its whole name";
+}
+
 TEST_F(Sfv, ErrorsReachTheLogAndOpenNoBoxInABatch) {
     WriteFile(path("x.sfv"), "gone.bin 352441C2\n");
     struct Case {
@@ -537,6 +622,74 @@ TEST_F(SfvLargeFile, AStopEndsTheCallWithinASecond) {
     }
 }
 
+// The 5 GiB file chosen as the SFV file: one line of zero bytes, which the
+// reader skips a buffer at a time and never holds; a stop ends the read.
+TEST_F(SfvLargeFile, AHugeListIsReadALineAtATime) {
+    const bounded::Run run = bounded::InChild(
+        [&] {
+            Rig r;
+            const bool ok = r.Verify("\"" + zeros() + "\"");
+            std::string out = ok ? "true\n" : "false\n";
+            for (const std::string& l : r.lines()) out += l + "\n";
+            return out;
+        },
+        std::chrono::seconds(120));
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.output.rfind("false\n", 0), 0u) << run.output;
+    EXPECT_NE(run.output.find("[zeros.bin]\n     Unable to locate file."), std::string::npos) << run.output;
+    EXPECT_LT(run.maxRssKiB, 256 * 1024) << "the list was held in memory";
+
+    Rig r;
+    bool result = true;
+    std::thread worker([&] { result = r.Verify("\"" + zeros() + "\""); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto asked = std::chrono::steady_clock::now();
+    r.running = 0;
+    worker.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1));
+    EXPECT_FALSE(result);
+}
+
+// ---------------------------------------------------------------- runner
+
+// What escapes the check on the runner's thread fails the task and says so;
+// the program goes on. The poster is the seam: its first call, the status
+// cell's first text, throws on that thread, as a failed allocation would.
+TEST_F(Sfv, WhatEscapesTheRunnersThreadFailsTheTask) {
+    WriteFile(path("a.bin"), "abc");
+    struct Case {
+        std::function<void()> toss;
+        std::string line;
+    };
+    const Case cases[] = {
+        {[] { throw std::bad_alloc(); }, "Memory allocation error."},
+        {[] { throw std::runtime_error("queue gone"); }, "Internal error: queue gone"},
+    };
+    for (const Case& c : cases) {
+        fakes::RecordingListBox log;
+        TConfig config;
+        config.DisableErrorPrompts = static_cast<int16_t>(0x8000);
+        std::atomic<int> posts{0};
+        platform::Poster poster = [&](std::function<void()> call) {
+            if (posts++ == 0) c.toss();
+            call();
+        };
+        BatchList list;
+        std::promise<std::pair<bool, std::string>> ended;
+        {
+            ThreadedSfvRunner runner(config, SfvContext{nullptr, &log, nullptr, nullptr, nullptr, nullptr}, list, poster);
+            runner.start(true, quoted("x.sfv") + " " + quoted("a.bin"), 1,
+                         [&](bool ok, const std::string& output) { ended.set_value({ok, output}); });
+            auto result = ended.get_future();
+            ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready) << c.line;
+            const auto [ok, output] = result.get();
+            EXPECT_FALSE(ok) << c.line;
+            EXPECT_EQ(output, "") << c.line;
+        }
+        EXPECT_TRUE(Contains(log.lines(), c.line)) << c.line << "\n" << ::testing::PrintToString(log.lines());
+    }
+}
+
 // ---------------------------------------------------------------- run_sfv
 
 TEST_F(Sfv, RunSfvPrintsTheLogAndTheStatusCell) {
@@ -557,6 +710,20 @@ TEST_F(Sfv, RunSfvPrintsTheLogAndTheStatusCell) {
     EXPECT_NE(bad.output.find("     SFV: a b.bin... failed\n"), std::string::npos) << bad.output;
 
     EXPECT_EQ(Shell(tool + " --frobnicate x").status, 2);
+
+    // A name with a backslash is listed as it stands, and passes its own check.
+    WriteFile(path("back\\slash.bin"), "abc");
+    const Command slash = Shell(tool + " --create " + Sh(quoted("b.sfv") + " " + quoted("back\\slash.bin")));
+    EXPECT_EQ(slash.status, 0) << slash.output;
+    EXPECT_NE(slash.output.find("     SFV: Added file back\\slash.bin\n"), std::string::npos) << slash.output;
+    const Command slashCheck = Shell(tool + " --verify " + Sh(quoted("b.sfv")));
+    EXPECT_EQ(slashCheck.status, 0) << slashCheck.output;
+    EXPECT_NE(slashCheck.output.find("     SFV: back\\slash.bin... OK\n"), std::string::npos) << slashCheck.output;
+
+    // Nothing to list: the task fails and says so.
+    const Command none = Shell(tool + " --create " + Sh(quoted("n.sfv") + " " + quoted("gone.bin")));
+    EXPECT_EQ(none.status, 1) << none.output;
+    EXPECT_NE(none.output.find("Unable to locate file."), std::string::npos) << none.output;
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
 #include "core/file_io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +18,7 @@
 
 #include "core/records.h"
 #include "core/temp_file.h"
+#include "tests/support/bounded_run.h"
 #include "tests/support/fakes.h"
 
 namespace fs = std::filesystem;
@@ -485,3 +488,95 @@ TEST_F(FileIO, OffsetsBeyondFourGiB) {
     f.Seek(size - 2);
     EXPECT_EQ(f.Read(back, 4), 2u);
 }
+
+// ---------------------------------------------------------------- named files
+
+namespace {
+
+class NamedFiles : public TempFolder {};
+
+// Only a regular file opens, through a link too; nothing else waits or is
+// read. Run in a child: a regression that blocks on the FIFO fails instead of
+// hanging.
+TEST_F(NamedFiles, OnlyRegularFilesOpenAndNothingWaits) {
+    std::ofstream(path("plain.bin")) << "abc";
+    fs::create_symlink(path("plain.bin"), path("link.bin"));
+    fs::create_symlink(path("nowhere"), path("dangling"));
+    fs::create_directory(path("folder"));
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    struct Case {
+        std::string path;
+        bool opens;
+    };
+    const Case cases[] = {
+        {path("plain.bin"), true}, {path("link.bin"), true},  {path("fifo"), false}, {"/dev/zero", false},
+        {"/dev/null", false},      {path("folder"), false},   {path("dangling"), false}, {path("missing"), false},
+    };
+    for (const Case& c : cases) {
+        const bounded::Run r = bounded::InChild(
+            [&] {
+                uint64_t length = 99;
+                const int fd = OpenRegularForRead(c.path, &length);
+                std::string out = fd >= 0 ? "fd" : "refused";
+                if (fd >= 0) {
+                    out += " length " + std::to_string(length);
+                    out += (::fcntl(fd, F_GETFL) & O_NONBLOCK) ? " nonblocking" : " blocking";
+                    out += (::fcntl(fd, F_GETFD) & FD_CLOEXEC) ? " cloexec" : "";
+                }
+                TFileIO file;
+                const bool opened = file.OpenForRead(c.path) == 0;
+                out += opened ? " TFileIO opens" : " TFileIO refuses";
+                const bool stream = OpenRegularStream(c.path) != nullptr;
+                out += stream ? " stream opens" : " stream refuses";
+                return out;
+            },
+            std::chrono::seconds(10));
+        ASSERT_TRUE(r.finished) << c.path;
+        EXPECT_EQ(r.output, c.opens ? "fd length 3 blocking cloexec TFileIO opens stream opens"
+                                    : "refused TFileIO refuses stream refuses")
+            << c.path;
+    }
+}
+
+TEST_F(NamedFiles, LinesComeOneAtATimeAndLongOnesWhole) {
+    const std::string text = "one\r\ntwo\n\nthree\r\n" + std::string(10, 'x') + "\n" + std::string(11, 'y') + "\r\n" +
+                             std::string(200000, 'z') + "\nlast";
+    std::ofstream(path("t.txt"), std::ios::binary) << text;
+    TLineReader reader(10);
+    ASSERT_TRUE(reader.Open(path("t.txt")));
+    struct Want {
+        TLineReader::Result result;
+        std::string line;
+    };
+    const std::vector<Want> want = {
+        {TLineReader::kLine, "one"},
+        {TLineReader::kLine, "two"},
+        {TLineReader::kLine, ""},
+        {TLineReader::kLine, "three"},
+        {TLineReader::kLine, std::string(10, 'x')},
+        {TLineReader::kTooLong, std::string(10, 'y')},
+        {TLineReader::kTooLong, std::string(10, 'z')},
+        {TLineReader::kLine, "last"},
+        {TLineReader::kEnd, ""},
+        {TLineReader::kEnd, ""},
+    };
+    for (int pass = 0; pass < 2; ++pass) {
+        std::string line;
+        for (size_t i = 0; i < want.size(); ++i) {
+            EXPECT_EQ(reader.Next(line), want[i].result) << pass << " " << i;
+            EXPECT_EQ(line, want[i].line) << pass << " " << i;
+        }
+        ASSERT_TRUE(reader.Rewind());
+    }
+
+    // A stop request ends a read that would go on.
+    std::atomic<uint8_t> running{0};
+    TLineReader stopped(10, &running);
+    ASSERT_TRUE(stopped.Open(path("t.txt")));
+    std::string line;
+    EXPECT_EQ(stopped.Next(line), TLineReader::kStopped);
+
+    EXPECT_FALSE(TLineReader(10).Open(path("missing")));
+}
+
+}  // namespace

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <future>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 #include "core/temp_file.h"
@@ -153,6 +154,31 @@ TEST_F(ProcessTest, NextChildCanStartFromTheEndHandler) {
     });
     ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(result.get(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// What escapes the waiter's thread fails the child's task instead of ending
+// the program: a poster that throws once, as a failed allocation would,
+// still brings the end, as a failure that says why.
+TEST_F(ProcessTest, AThrowOnTheWaitersThreadIsAFailedEnd) {
+    std::promise<ProcessEnd> done;
+    std::future<ProcessEnd> result = done.get_future();
+    std::atomic<int> posts{0};
+    auto process = platform::MakePosixProcess([&](std::function<void()> call) {
+        if (posts++ == 0) throw std::runtime_error("no queue");
+        call();
+    });
+    ASSERT_TRUE(process->start({"true"}, dir_, [&done](const ProcessEnd& end) { done.set_value(end); }));
+    ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    const ProcessEnd end = result.get();
+    EXPECT_FALSE(end.succeeded()) << "a child that ran is not known to have passed";
+    EXPECT_EQ(end.errorOutput, "Internal error: no queue");
+    EXPECT_EQ(posts.load(), 2);
+    process.reset();
+    EXPECT_TRUE(fs::is_empty(dir_)) << "the error output file is gone";
 }
 
 }  // namespace

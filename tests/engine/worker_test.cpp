@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <functional>
+#include <new>
+#include <stdexcept>
 
 #include "tests/engine/job_harness.h"
 
@@ -639,6 +642,44 @@ TEST(OutputFailure, MissingFolderOrFullDisk) {
         EXPECT_EQ(job.LoadAndRun(Method::MpegToMpeg, Fixture("clip_pal_vcd.mpg"), "/dev/full"), 9) << fix;
         EXPECT_EQ(job.Count("Unable to create output file."), 1) << fix;
         EXPECT_TRUE(job.Logged("## Pellmor completed")) << fix;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// What escapes the work of the worker thread ends the job as failed and says
+// so; the program goes on. The progress bar is the seam: it throws on the
+// worker thread in the middle of a track, as a failed allocation would.
+TEST(Escapes, AThrowMidTrackFailsTheJobAndRemovesItsPartialOutput) {
+    struct Case {
+        std::function<void()> toss;
+        std::string line;
+    };
+    const Case cases[] = {
+        {[] { throw std::bad_alloc(); }, "Memory allocation error."},
+        {[] { throw std::runtime_error("disk on fire"); }, "Internal error: disk on fire"},
+        {[] { throw 7; }, "Internal error: an exception of unknown type"},
+    };
+    for (const Case& c : cases) {
+        harness::TempFolder dir;
+        harness::Job job;
+        bool thrown = false;
+        job.progress.onPosition = [&](int percent) {
+            if (!thrown && percent >= 10 && job.status.caption().find("writing") != std::string::npos) {
+                thrown = true;
+                c.toss();
+            }
+        };
+        EXPECT_EQ(job.LoadAndRun(Method::CueBinToMpeg, Fixture("vcd_pal3.cue"), dir / "m.mpg"), 12) << c.line;
+        ASSERT_TRUE(thrown) << c.line;
+        EXPECT_TRUE(job.Logged(c.line)) << c.line << "\n" << ::testing::PrintToString(job.Lines());
+        EXPECT_TRUE(job.Logged("[ incomplete output removed ] " + (dir / "m_01.mpg"))) << c.line;
+        EXPECT_FALSE(harness::Exists(dir / "m_01.mpg")) << c.line;
+        EXPECT_FALSE(job.Logged("processed Track")) << c.line;
+        EXPECT_EQ(job.runState.running.load(), 0) << c.line;
+        EXPECT_EQ(job.startButton.caption(), "start") << c.line;
     }
 }
 
