@@ -35,7 +35,7 @@ std::string ReadAll(const std::string& path) {
 }
 
 // The folder holding the images, built on first use. Test processes that
-// start together wait for the one that builds them.
+// start together wait for the one that builds them (a lock beside it).
 const std::string& Images() {
     static const std::string dir = [] {
         const std::string script = std::string(PELLMOR_SOURCE_DIR) + "/scripts/seam_images.sh";
@@ -45,7 +45,9 @@ const std::string& Images() {
         const int lock = ::open((final + ".lock").c_str(), O_CREAT | O_RDWR, 0644);
         if (lock >= 0) ::flock(lock, LOCK_EX);
         if (!harness::Exists(final + "/done")) {
-            const std::string work = final + ".tmp" + std::to_string(::getpid());
+            // Under the lock nobody else builds: a folder left half made by
+            // a killed run goes.
+            const std::string work = final + ".tmp" + (lock >= 0 ? std::string() : std::to_string(::getpid()));
             std::filesystem::remove_all(work);
             if (std::system(("'" + script + "' '" + work + "' >/dev/null 2>&1").c_str()) == 0) {
                 harness::WriteFile(work + "/done", "");
