@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "core/constants.h"
 #include "core/file_io.h"
@@ -32,6 +33,29 @@ bool TakeForcedReadSize(const TJobStart& start, TJob& job) {
     if (!start.forceRead || !IsSectorSize(job.forcedReadSize)) return false;
     job.readSectorSize = job.forcedReadSize;
     return true;
+}
+
+// How a raw track image is laid out, from its first sectors: 2352 when they
+// carry the CD sync, 2336 when there is none and every 2336 bytes a sector
+// begins with its subheader written twice, 0 when neither.
+int RawTrackLayout(TFileIO& file) {
+    static constexpr uint8_t kSync[12] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+    constexpr size_t kSectors = 8;
+    std::vector<uint8_t> head(kSectors * 2352);
+    const uint64_t keep = file.position;
+    file.Seek(0);
+    const size_t got = file.Read(head.data(), head.size());
+    file.Seek(keep);
+    if (FindPattern(kSync, sizeof kSync, head.data(), got) >= 0) return 2352;
+    const size_t sectors = std::min(got / 2336, kSectors);
+    if (sectors < 2) return 0;
+    bool submode = false;
+    for (size_t k = 0; k < sectors; ++k) {
+        const uint8_t* h = head.data() + k * 2336;
+        if (std::memcmp(h, h + 4, 4) != 0) return 0;
+        submode = submode || h[2] != 0;
+    }
+    return submode ? 2336 : 0;
 }
 
 }  // namespace
@@ -185,6 +209,21 @@ int WriteThread::OpenRawOrMpegSource() {
     const uint8_t* pattern = SearchPackStart(job_, inputFile_->size);
     if (!pattern) return result::kNoMpegStream;
     job_->searchPattern = pattern;
+    if (inputKind_ == kRawKind && !start_.forceRead) {
+        // A track of 2336-byte sectors read as 2352 would mix subheaders
+        // into the stream; one of neither layout cannot be read at all.
+        const int layout = RawTrackLayout(*inputFile_);
+        if (layout != 2352) {
+            Log(kLogIndent + std::string("[") + SourceName() + "] " + lang_->core(msg::core::kDetectedSectorSize) +
+                ": " + std::to_string(layout));
+            if (layout == 0) {
+                Report(kMsgError, msg::error::kUnknownSectorSize, SourceName());
+                return result::kNoSectorSize;
+            }
+            job_->readSectorSize = layout;
+            trackTable_->sectorCount = static_cast<int64_t>(inputFile_->size / static_cast<uint64_t>(layout));
+        }
+    }
     return 0;
 }
 
@@ -262,6 +301,8 @@ int WriteThread::OpenDatFile() {
         Log(kLogIndent + lang_->core(msg::core::kFoundXaHeader));
     } else {
         Report(kMsgWarning, msg::warning::kBadXaHeader, SourceName());
+        // No header to pass over: the first pack may lie in those 44 bytes.
+        inputFile_->Seek(0);
     }
     // Any pack start: a dat of an SVCD holds MPEG-2 packs.
     job_->searchPattern = kPackStart4;
@@ -401,6 +442,7 @@ bool WriteThread::LastTrackCut(size_t row) {
 
 void WriteThread::RemoveCdiBumper() {
     const uint64_t limit = std::min<uint64_t>(inputFile_->size, kBumperLimit);
+    const uint64_t from = inputFile_->position;
     inputFile_->Seek(0);
     Status(lang_->core(msg::core::kPreScanning) + "...");
     if (inputFile_->Search(kBumperName, sizeof kBumperName, search_.data(), inputFile_->size, search_.size(), true)) {
@@ -420,7 +462,9 @@ void WriteThread::RemoveCdiBumper() {
         }
         Log(kLogIndent + lang_->core(msg::core::kCdiSequence));
     } else {
-        inputFile_->Seek(0);
+        // Back where the opener left the input: at the stream it found, past
+        // a dat's header, on a raw track's pack grid.
+        inputFile_->Seek(from);
         Log(kLogIndent + lang_->core(msg::core::kNoCdiSequence));
     }
     Status("");

@@ -78,6 +78,33 @@ int64_t FindRealPack(const uint8_t* s, size_t n, size_t tail) {
     return -1;
 }
 
+// The next occurrence of a 4-byte pattern from the file's position up to
+// `limit`, the last stretch before it too, with a whole sector of the file
+// after the match. Leaves the file at the match; false when there is none
+// or the job was stopped.
+bool SearchBefore(TFileIO& file, const uint8_t* pattern, uint8_t* buffer, size_t chunk, uint64_t limit,
+                  size_t sector) {
+    constexpr size_t kLength = 4;
+    limit = std::min(limit, file.size);
+    while (file.position + kLength <= limit) {
+        if (file.searchContext.running && file.searchContext.running->load(std::memory_order_relaxed) == 0)
+            return false;
+        const uint64_t at = file.position;
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(chunk, limit - at));
+        const size_t got = file.Read(buffer, want);
+        const int64_t i = FindPattern(pattern, kLength, buffer, got);
+        if (i >= 0) {
+            const uint64_t match = at + static_cast<uint64_t>(i);
+            file.Seek(match);
+            return match + sector <= file.size;
+        }
+        if (got < want || at + got >= limit) return false;
+        // Overlap the chunks so a match across their boundary is found.
+        file.Seek(at + got - (kLength - 1));
+    }
+    return false;
+}
+
 void PutLe32(uint8_t* p, uint64_t v) {
     const uint32_t x = static_cast<uint32_t>(v);
     p[0] = uint8_t(x);
@@ -245,6 +272,11 @@ WriteThread::LoopEnd WriteThread::TrackStart() {
         const uint64_t limit = std::min(inputFile_->size, trackEnd_);
         if (!job_->searchPattern || !inputFile_->Search(job_->searchPattern, 4, search_.data(), limit, kChunk, false))
             return Running() ? LoopEnd::NoStream : LoopEnd::Cancelled;
+        // An nrg or cif track is known by its length alone: it ends that
+        // many sectors after its stream begins, before the next one does.
+        if (trackEnd_ == UINT64_MAX && trackSectors_ > 0)
+            trackEnd_ = inputFile_->position +
+                        static_cast<uint64_t>(trackSectors_) * static_cast<uint64_t>(job_->readSectorSize);
     }
 
     if (method_ == Code(Method::MpegToDat)) {
@@ -422,7 +454,9 @@ bool WriteThread::Resync() {
         }
         from = j + 1;
     }
-    return inputFile_->Search(job_->searchPattern, 4, search_.data(), inputFile_->size, kChunk, false);
+    // Only inside this track: a pack further on belongs to the next one.
+    return job_->searchPattern &&
+           SearchBefore(*inputFile_, job_->searchPattern, search_.data(), kChunk, trackEnd_, r);
 }
 
 void WriteThread::PadSector() {
@@ -502,6 +536,11 @@ void WriteThread::CorrectFirstSector(size_t& got) {
             // Skip to the first sector that holds a GOP: what comes before it
             // cannot be decoded without the headers we just wrote.
             while (FindCode(kGopStart, 4, s, got) < 0 && Running()) {
+                // Never into the next track.
+                if (inputFile_->position >= std::min(inputFile_->size, trackEnd_)) {
+                    got = 0;
+                    break;
+                }
                 const size_t n = inputFile_->Read(s, r);
                 if (n < r) std::memset(s + n, 0, r - n);
                 got = n;
@@ -570,10 +609,12 @@ WriteThread::LoopEnd WriteThread::FixLoop() {
         // resync or padding moves the input elsewhere.
         // A disc sector of zeros is an empty one whatever its subheader says
         // (an SVCD's carries coding 0x80): never a pack that lost its place.
+        // So is a zero sector of a stream of bare 2324-byte sectors.
         const size_t payload = RawOutput() ? std::min(got, kPayload)
                                            : std::min(got, static_cast<size_t>(job_->writeSectorSize));
-        const bool empty = (emptyNext_ && at == emptyAt) ||
-                           (endTest && std::all_of(s, s + payload, [](uint8_t b) { return b == 0; }));
+        const bool empty =
+            (emptyNext_ && at == emptyAt) ||
+            ((endTest || r == kPayload) && std::all_of(s, s + payload, [](uint8_t b) { return b == 0; }));
         emptyNext_ = endTest && EndOfData(s, got, nullptr, 0);
         emptyAt = inputFile_->position;
         if (empty) {
@@ -582,7 +623,9 @@ WriteThread::LoopEnd WriteThread::FixLoop() {
             ProgressStep();
             continue;
         }
-        if (!held_.Empty() && !WriteHeld()) return LoopEnd::Failed;
+        // The empty run is part of the stream only when a pack of this
+        // track follows it: a damaged margin sector does not pull it in.
+        if (!held_.Empty() && BeginsWithPack(s, got) && !WriteHeld()) return LoopEnd::Failed;
         if (!firstHandled_) {
             CorrectFirstSector(got);
             if (got == 0) break;
@@ -610,6 +653,7 @@ WriteThread::LoopEnd WriteThread::FixLoop() {
             ++fixCount_;
             ShowCounters();
             if (!Resync()) return LoopEnd::LostAlignment;
+            if (!held_.Empty() && !WriteHeld()) return LoopEnd::Failed;
             got = inputFile_->Read(s, r);
             if (got < r && inputFile_->position < inputFile_->size) return SourceUnreadable();
             if (got < r) std::memset(s + got, 0, r - got);

@@ -6,6 +6,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -21,6 +22,7 @@
 #include "disc/track_table.h"
 #include "engine/image_build.h"
 #include "engine/output_writers.h"
+#include "engine/source_scan.h"
 
 namespace {
 
@@ -635,9 +637,16 @@ void WriteThread::SkipTrack(int32_t track) {
         result_ = result::kNoMpegStream;
         return;
     }
+    // As many sectors as the track is read for (its set-up adds back what
+    // the listed length leaves out), so the reader stands past its end and
+    // before the next track's stream.
     const size_t row = static_cast<size_t>(track);
-    if (row < trackTable_->start.size()) {
-        const int64_t sectors = (trackTable_->end[row] - trackTable_->start[row]) / 2324;
+    if (row < trackTable_->start.size() && row < trackTable_->end.size()) {
+        const int64_t adjust = inputKind_ == kNrgKind ? kNrgTrackLengthAdjust
+                               : inputKind_ == kCifKind ? kCifTrackLengthAdjust
+                                                        : kBinTrackLengthAdjust;
+        const int64_t listed = std::max<int64_t>(trackTable_->end[row] - trackTable_->start[row], 0);
+        const int64_t sectors = (listed + adjust) / 2324;
         inputFile_->SeekBy(sectors * job_->readSectorSize);
     }
 }

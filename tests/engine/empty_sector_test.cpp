@@ -73,7 +73,7 @@ const MethodCase kMethods[] = {
     {Method::CueBinToMpeg, "cue", "movie_01.mpg"}, {Method::BinToMpeg, "bin", "movie_01.mpg"},
     {Method::TocBinToMpeg, "toc", "movie_01.mpg"}, {Method::RawToMpeg, "raw", "movie.mpg"},
     {Method::DatToMpeg, "dat", "movie.mpg"},       {Method::CifToMpeg, "cif", "movie_01.mpg"},
-    {Method::NrgToMpeg, "nrg", "movie_01.mpg"},
+    {Method::NrgToMpeg, "nrg", "movie_01.mpg"},     {Method::MpegToMpeg, "mpg", "movie.mpg"},
 };
 
 class EmptySectorExtraction : public ::testing::TestWithParam<std::tuple<const char*, MethodCase, bool>> {};
