@@ -1,6 +1,7 @@
 #include "disc/mpeg_file_list.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -187,6 +188,50 @@ std::string TwoDigits(int64_t v) {
     return text;
 }
 
+// The pictures of the GOP whose header lies in the sector at offset, read
+// from the video packets of the sectors from there on: the temporal
+// reference of its first coded picture (the one the GOP packet's PTS
+// belongs to) and how many pictures it displays (its highest temporal
+// reference plus one). It ends at the next GOP, the file's end or the
+// search range.
+struct GopPictures {
+    int firstReference = 0;
+    int count = 0;
+};
+
+GopPictures ReadGopPictures(TFileIO& file, int64_t offset) {
+    GopPictures out;
+    std::vector<uint8_t> video;
+    uint8_t s[kSector];
+    bool inGop = false, firstSeen = false;
+    size_t scanned = 0;  // bytes of video already searched
+    for (int n = 0; n < TMpegFileList::kSearchSectors; ++n, offset += TMpegFileList::kSectorBytes) {
+        if (!ReadSector(file, offset, s)) break;
+        for (const Packet& p : PacketsOf(s)) {
+            if (p.id < 0xE0 || p.id > 0xEF) continue;
+            PesHeader h;
+            if (ParsePesHeader(s, p, h)) video.insert(video.end(), s + h.payload, s + p.end);
+        }
+        // Start codes whose picture header bytes are all in.
+        for (; scanned + 6 <= video.size(); ++scanned) {
+            const uint8_t* c = video.data() + scanned;
+            if (!IsStartCode(c)) continue;
+            if (c[3] == 0xB8) {
+                if (inGop) return out;
+                inGop = true;
+            } else if (c[3] == 0x00 && inGop) {
+                const int reference = int(c[4]) << 2 | c[5] >> 6;
+                if (!firstSeen) out.firstReference = reference;
+                firstSeen = true;
+                out.count = std::max(out.count, reference + 1);
+            } else if (c[3] == 0xB7 && inGop) {
+                return out;  // sequence end
+            }
+        }
+    }
+    return out;
+}
+
 void PlayTimeFromFrames(int64_t frames, double fps, TMpegFileInfo& e) {
     const int32_t r = CountingRate(fps);
     if (frames < 0 || r <= 0) frames = 0;
@@ -194,6 +239,7 @@ void PlayTimeFromFrames(int64_t frames, double fps, TMpegFileInfo& e) {
     e.playPictures = r > 0 ? int32_t(frames % r) : 0;
     e.playSeconds = int32_t(secs % 60);
     e.playMinutes = int32_t(std::min<int64_t>(secs / 60, INT32_MAX));
+    e.playFrames = frames;
 }
 
 }  // namespace
@@ -473,7 +519,7 @@ int TMpegFileList::ScanFile(TFileIO& file) {
         e.firstPts = first.pts;
         e.firstDts = first.dts;
     }
-    if (first.found && last.found) PlayTimeFromFrames(FramesBetween(first, last, e.hasTimeStamps), e.frameRate, e);
+    if (first.found && last.found) PlayTimeFromFrames(DisplayFrames(file, first, last, e.hasTimeStamps, true), e.frameRate, e);
     e.pause = PauseFromPage();
 
     TakeDiscKind();
@@ -540,7 +586,7 @@ int TMpegFileList::SplitFile(TFileIO& file, const TMpegFileInfo& scanned) {
         piece.firstFrame = startGop.gopFrame;
         piece.firstPts = startGop.hasPts ? startGop.pts : 0;
         piece.firstDts = startGop.hasPts ? startGop.dts : 0;
-        PlayTimeFromFrames(endGop.found ? FramesBetween(startGop, endGop, scanned.hasTimeStamps) : 0,
+        PlayTimeFromFrames(endGop.found ? DisplayFrames(file, startGop, endGop, scanned.hasTimeStamps, end == length) : 0,
                            scanned.frameRate, piece);
         piece.pause = PauseFromPage();
         pieces.push_back(std::move(piece));
@@ -561,6 +607,22 @@ int TMpegFileList::SplitFile(TFileIO& file, const TMpegFileInfo& scanned) {
         controls_.trackList->Renumber();
     }
     return result::kSplit;
+}
+
+int64_t TMpegFileList::DisplayFrames(TFileIO& file, const GopSector& a, const GopSector& b, bool timeStamps,
+                                     bool throughB) {
+    const GopPictures pa = ReadGopPictures(file, a.sector);
+    const GopPictures pb = ReadGopPictures(file, b.sector);
+    int64_t frames = 0;
+    if (timeStamps && a.hasPts && b.hasPts && b.pts >= a.pts && scanRate_ > 0) {
+        // A PTS belongs to the GOP's first coded picture: back to the first
+        // one it displays. Counted at the stream's own rate, not the rounded one.
+        frames = std::llround((b.pts - a.pts) * scanRate_ / 90000.0) - pb.firstReference + pa.firstReference;
+    } else {
+        frames = b.gopFrame - a.gopFrame;
+    }
+    if (throughB) frames += pb.count;
+    return std::max<int64_t>(frames, 0);
 }
 
 int64_t TMpegFileList::FramesBetween(const GopSector& a, const GopSector& b, bool timeStamps) {

@@ -32,6 +32,10 @@ struct TMpegFileInfo {
     // Play time as plain numbers (minutes may pass 99); the image build turns
     // them into BCD where a disc table wants it.
     int32_t playMinutes = 0, playSeconds = 0, playPictures = 0;
+    // The pictures the play time counts: from the first one displayed to the
+    // last, plus one (0 when not measured). Play times in seconds divide it
+    // by the frame rate itself, not the rounded rate the fields above use.
+    int64_t playFrames = 0;
     int32_t pause = 0;           // seconds after the track (255: wait for the user)
     double frameRate = 0;
     uint8_t frameRateCode = 0;
@@ -172,6 +176,9 @@ public:
     bool FindGopBackward(TFileIO& file, int64_t offset, GopSector& out);
     // Frames from a to b: by PTS when both carry one, else by GOP time codes.
     static int64_t FramesBetween(const GopSector& a, const GopSector& b, bool timeStamps);
+    // Pictures displayed from a's first one to b's first one, or with
+    // throughB to b's last one plus one (b the stream's last GOP).
+    int64_t DisplayFrames(TFileIO& file, const GopSector& a, const GopSector& b, bool timeStamps, bool throughB);
 
     // The header lines and the line for one entry.
     static std::vector<std::string> LogHeader();

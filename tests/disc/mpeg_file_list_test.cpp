@@ -54,7 +54,8 @@ std::vector<std::string> LogLines(const fakes::RecordingListBox& log) {
 }  // namespace
 
 // Every disc target: the facts on the list are ffprobe's, the log line is
-// the fixed layout, and the play time runs from the first to the last GOP.
+// the fixed layout, and the play time runs from the first picture to the
+// last one plus one.
 TEST(MpegFileList, StreamFactsOfEveryTargetMatchFfprobe) {
     NEED_FFMPEG();
     struct Case {
@@ -62,13 +63,11 @@ TEST(MpegFileList, StreamFactsOfEveryTargetMatchFfprobe) {
         const char* extra;
         int rateCode;
         bool pal;
-        double lastGopSeconds;  // the last GOP, which the play time leaves out
     };
     const Case cases[] = {
-        {"pal-vcd", "", 3, true, 0.6},          {"ntsc-vcd", "", 4, false, 0.6},
-        {"film-vcd", "", 1, false, 0.75},       {"pal-svcd", "", 3, true, 0.6},
-        {"ntsc-svcd", "", 4, false, 0.6},       {"film-svcd", "", 1, false, 0.75},
-        {"pal-svcd", "-ar 48000 -b:a 128k", 3, true, 0.6},
+        {"pal-vcd", "", 3, true},    {"ntsc-vcd", "", 4, false},  {"film-vcd", "", 1, false},
+        {"pal-svcd", "", 3, true},   {"ntsc-svcd", "", 4, false}, {"film-svcd", "", 1, false},
+        {"pal-svcd", "-ar 48000 -b:a 128k", 3, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.target) + " " + c.extra);
@@ -98,10 +97,11 @@ TEST(MpegFileList, StreamFactsOfEveryTargetMatchFfprobe) {
         EXPECT_EQ(e.endOffset, int64_t(ReadAll(clip).size()));
 
         const double duration = std::stod(clips::Probe(clip, "v", "stream=duration"));
-        const double played = e.playMinutes * 60 + e.playSeconds + double(e.playPictures) / std::ceil(e.frameRate);
-        EXPECT_LE(played, duration);
-        EXPECT_GE(played, duration - c.lastGopSeconds - 1.0 / e.frameRate);
-        EXPECT_EQ(rig.grid.cell(3, 1), "[00:00:02s]");
+        EXPECT_NEAR(double(e.playFrames) / e.frameRate, duration, 0.5 / e.frameRate);
+        // The fields count pictures at the rounded rate: 90 of 29.97 fps are 3 s.
+        const double fields = e.playMinutes * 60 + e.playSeconds + double(e.playPictures) / std::ceil(e.frameRate);
+        EXPECT_NEAR(fields, double(e.playFrames) / std::ceil(e.frameRate), 1e-9);
+        EXPECT_EQ(rig.grid.cell(3, 1), "[00:00:03s]");
 
         char expected[160];
         std::snprintf(expected, sizeof expected, " 1   %dx%d(%sfps) @ %4d kbits    %5dHz @ %3d kbits    2324 - ok",
@@ -134,7 +134,7 @@ TEST(MpegFileList, VideoOnlyClipsAreTaken) {
         EXPECT_EQ(e.audioBitRate, 0u);
         EXPECT_EQ(e.startOffset, 0);
         EXPECT_EQ(e.endOffset, int64_t(ReadAll(clip).size()));
-        EXPECT_EQ(rig.grid.cell(3, 1), "[00:00:02s]");
+        EXPECT_EQ(rig.grid.cell(3, 1), "[00:00:03s]");
         EXPECT_EQ(rig.stats.errors, 0);
     }
     // The same gap holding bytes is no empty sector: refused as before.
@@ -394,15 +394,15 @@ TEST(MpegFileList, SplitAtSmallCapacityKeepsEveryByte) {
             EXPECT_EQ(p.trackInImage, 1);
             EXPECT_EQ(rig.grid.cell(2, int(i + 1)), clip);
             EXPECT_EQ(rig.grid.cell(3, int(i + 1)), p.TimeText());
-            frames += (p.playMinutes * 60 + p.playSeconds) * int64_t(std::ceil(p.frameRate)) + p.playPictures;
+            EXPECT_EQ(p.playFrames, (p.playMinutes * 60 + p.playSeconds) * int64_t(std::ceil(p.frameRate)) + p.playPictures);
+            frames += p.playFrames;
             expectedStart = p.endOffset;
         }
         EXPECT_EQ(expectedStart, int64_t(data.size()));
         EXPECT_EQ(rig.tracks.RowCount(), int(pieces.size()));
-        // The pieces play from the first GOP to the last one.
-        const std::vector<int64_t> gops = GopSectors(data);
-        const double fps = pieces[0].frameRate;
-        EXPECT_EQ(frames, GopFrameFrom(data, gops.back(), fps) - GopFrameFrom(data, gops.front(), fps));
+        // The pieces play the stream's pictures, each once: from the first
+        // one to the last.
+        EXPECT_EQ(std::to_string(frames), clips::Probe(clip, "v", "stream=nb_read_frames -count_frames"));
         EXPECT_TRUE(LogLines(rig.log).empty());  // no line for a split file
         const TTrackTable& t = *rig.job.trackTable;
         EXPECT_EQ(t.lastTrack, int(pieces.size()));
@@ -748,7 +748,7 @@ TEST(MpegFileList, WholeFileUnderACapacityKeepsItsLastSector) {
         EXPECT_EQ(e.firstScr, TGopTimeCode::DecodeMpeg1Scr(reinterpret_cast<const uint8_t*>(data.data()) + 4));
     }
     EXPECT_EQ(Images(rig.list), (std::vector<int32_t>{1, 2}));
-    EXPECT_EQ(rig.grid.rows(), (std::vector<std::string>{"1|1|" + clip + "|[00:00:02s]", "2|1|" + clip + "|[00:00:02s]"}));
+    EXPECT_EQ(rig.grid.rows(), (std::vector<std::string>{"1|1|" + clip + "|[00:00:03s]", "2|1|" + clip + "|[00:00:03s]"}));
     EXPECT_EQ(rig.list.fileNames.size(), 2u);
 }
 

@@ -59,9 +59,9 @@ TEST(RunJobBuildList, ListsEveryEntryWithItsFacts) {
     ASSERT_EQ(o.status, 0) << o.out;
     ASSERT_EQ(o.entries.size(), 2u) << o.out;
     EXPECT_EQ(o.entries[0], "entry\t1\t1\t1\t0\t" + Size(pal) + "\t" + Size(pal) +
-                                "\t352x288\t3\t1150000\t2\t44100\t224000\t1\t00:02.10\t0\t0\t" + pal);
+                                "\t352x288\t3\t1150000\t2\t44100\t224000\t1\t00:03.00\t0\t0\t" + pal);
     EXPECT_EQ(o.entries[1], "entry\t2\t1\t2\t0\t" + Size(ntsc) + "\t" + Size(ntsc) +
-                                "\t352x240\t4\t1150000\t2\t44100\t224000\t0\t00:02.12\t0\t0\t" + ntsc);
+                                "\t352x240\t4\t1150000\t2\t44100\t224000\t0\t00:03.00\t0\t0\t" + ntsc);
     EXPECT_EQ(o.images, "images\t1\t2");
     // The log of the adds goes out too.
     EXPECT_NE(o.out.find(" 2   352x240( 29.97fps) @ 1150 kbits    44100Hz @ 224 kbits    2324 - ok"), std::string::npos);
