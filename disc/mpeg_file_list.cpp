@@ -14,6 +14,7 @@
 #include "core/result_codes.h"
 #include "disc/time_code.h"
 #include "disc/track_table.h"
+#include "disc/vcd_system_files.h"
 #include "disc/vcd_track_list.h"
 
 namespace {
@@ -392,6 +393,12 @@ int64_t TMpegFileList::PtsFrameAt(TFileIO& file, int64_t& position, double* firs
 
 int TMpegFileList::AddFile(const std::string& path) {
     const std::string shown = ExtractName(path);
+    // Without spanning nothing opens a new image: a full last image refuses
+    // the file before anything of it is read or logged.
+    if (ImageCapacity() <= 0 && TracksInImage(ImageCount()) >= kMaxImageTracks) {
+        Report(kMsgError, msg::error::kTooManyVideoTracks, shown);
+        return result::kFailed;
+    }
     TFileIO file(job_);
     if (file.OpenForRead(path) != 0) {
         Report(kMsgError, msg::error::kCannotOpen, shown);
@@ -661,6 +668,14 @@ void TMpegFileList::AssignImages() {
                 e.image += fix;
             }
         }
+        // A disc holds 98 MPEG tracks: with spanning the next one opens the
+        // next image.
+        if (capacity > 0 && j > 0 && entries[j - 1].image == e.image &&
+            entries[j - 1].trackInImage >= kMaxImageTracks) {
+            ++image;
+            ++e.image;
+            running = e.size + kTrackFrameBytes;
+        }
         e.trackInImage = j > 0 && entries[j - 1].image == e.image ? entries[j - 1].trackInImage + 1 : 1;
     }
     SyncTrackTable();
@@ -694,12 +709,52 @@ void TMpegFileList::IncreaseImage(int row) {
     Renumber();
 }
 
-void TMpegFileList::ReduceImage(int row) {
-    if (row <= 1 || row > int(entries.size())) return;
-    if (entries[size_t(row - 1)].image != entries[size_t(row - 2)].image + 1) return;
+bool TMpegFileList::ReduceImage(int row) {
+    if (row <= 1 || row > int(entries.size())) return false;
+    if (entries[size_t(row - 1)].image != entries[size_t(row - 2)].image + 1) return false;
+    std::vector<int32_t> shifts;
+    for (const TMpegFileInfo& e : entries) shifts.push_back(e.imageShift);
     for (size_t k = size_t(row - 1); k < entries.size(); ++k) --entries[k].imageShift;
     AssignImages();
+    // The image the entry joins must still fit a disc: its tracks and, with
+    // spanning, the capacity chosen. Otherwise the shift is undone.
+    const int32_t joined = entries[size_t(row - 1)].image;
+    const int64_t capacity = ImageCapacity();
+    const int64_t need = ImageBytes(joined) + ImageMargin();
+    const bool tooMany = TracksInImage(joined) > kMaxImageTracks;
+    if (tooMany || (capacity > 0 && need > capacity)) {
+        for (size_t k = 0; k < entries.size(); ++k) entries[k].imageShift = shifts[k];
+        AssignImages();
+        if (tooMany)
+            Report(kMsgError, msg::error::kTooManyVideoTracks, "img -");
+        else if (controls_.logListBox)
+            controls_.logListBox->add("img -: image " + std::to_string(joined) + " would need " + Megabytes(need) +
+                                      " of a disc that holds " + Megabytes(capacity) + "; the track stays in image " +
+                                      std::to_string(joined + 1) + ".");
+        Renumber();
+        return false;
+    }
     Renumber();
+    return true;
+}
+
+int32_t TMpegFileList::TracksInImage(int32_t image) const {
+    int32_t n = 0;
+    for (const TMpegFileInfo& e : entries) n += e.image == image ? 1 : 0;
+    return n;
+}
+
+int64_t TMpegFileList::ImageBytes(int32_t image) const {
+    int64_t bytes = 0;
+    for (const TMpegFileInfo& e : entries)
+        if (e.image == image) bytes += e.size + kTrackFrameBytes;
+    return bytes;
+}
+
+std::string TMpegFileList::Megabytes(int64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", double(bytes) / 1e6);
+    return text;
 }
 
 void TMpegFileList::SwapEntries(int a, int b) {

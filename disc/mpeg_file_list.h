@@ -114,8 +114,10 @@ public:
     int64_t PieceLength() const;
 
     // 0 added (whole or as pieces); result::kCannotOpen the file cannot be
-    // opened; result::kFailed refused by the disc-kind checks; the scan's
-    // failures as ScanFile gives them. A refused file changes nothing.
+    // opened; result::kFailed refused by the disc-kind checks, or without
+    // spanning when the last image holds 98 tracks (error 20, before the file
+    // is read); the scan's failures as ScanFile gives them. A refused file
+    // changes nothing.
     int AddFile(const std::string& path);
     // Scans the open file and appends it (or its pieces): 0 whole,
     // result::kSplit split, kScanNoStream no pack start, kScanNoSequence no
@@ -125,7 +127,10 @@ public:
 
     void AssignImages();
     void IncreaseImage(int row);  // 1-based
-    void ReduceImage(int row);    // 1-based
+    // 1-based. False when nothing moved: the first row, a row that does not
+    // begin an image, or one whose image would then hold more tracks than a
+    // disc or more than the capacity chosen (refused and logged).
+    bool ReduceImage(int row);
     void SwapEntries(int a, int b);  // 0-based; shift and pause stay with the position
     void RemoveName(const std::string& path);
     // Erases entry index (0-based) and keeps the job's track table in step;
@@ -135,6 +140,11 @@ public:
     void Clear();
 
     int64_t ImagePlaySeconds(int image) const;
+    int32_t TracksInImage(int32_t image) const;
+    // What an image's entries take of a disc: their bytes and frame sectors.
+    int64_t ImageBytes(int32_t image) const;
+    // "1021.6 MB" (millions of bytes, one decimal).
+    static std::string Megabytes(int64_t bytes);
     int ImageCount() const;
     void ShowImageInfo();
 

@@ -226,6 +226,7 @@ int WriteThread::CheckBuildLimits() {
         std::string why;
         const int r = CheckImageLimits(isVcd, tracks, cdiSectors, ImageSectors(cdiSectors, sectors), why);
         if (r != 0) {
+            if (b.manyImages) why = "image " + std::to_string(b.entries[first].image) + ": " + why;
             Report(kMsgError, r, why);
             openerResult_ = r;
             return r;

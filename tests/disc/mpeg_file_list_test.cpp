@@ -628,6 +628,18 @@ TEST(MpegFileList, AssignImagesCases) {
              return v;
          }()},
         {"first entry always image 1", 1, "74", {2000000000, 10, 10}, {1, 2, 2}},
+        // A disc holds 98 MPEG tracks: with spanning the 99th opens the next image.
+        {"99 small tracks", 2, "80", std::vector<int64_t>(99, 1000), [] {
+             std::vector<int32_t> v(99, 1);
+             v.back() = 2;
+             return v;
+         }()},
+        {"197 small tracks", 1, "74", std::vector<int64_t>(197, 1000), [] {
+             std::vector<int32_t> v(197, 1);
+             std::fill(v.begin() + 98, v.end(), 2);
+             v.back() = 3;
+             return v;
+         }()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -722,6 +734,54 @@ TEST(MpegFileList, ShiftsMovesAndRemovals) {
     facts.list.ShowImageInfo();
     EXPECT_EQ(facts.imgNumLabel.caption(), "Image #: ");
     EXPECT_EQ(facts.totalImageTime.caption(), "Total Playtime: ");
+}
+
+// An image never takes more than a disc holds: without spanning the 99th
+// file is refused before it is read or logged; a shift that would put more
+// than 98 tracks or more than the capacity into an image is undone and said.
+TEST(MpegFileList, FullImagesRefuseTheNextTrack) {
+    const std::string clip = std::string(PELLMOR_FIXTURES) + "/clip_short_vcd.mpg";
+    fakes::BuildListRig rig;
+    for (int i = 0; i < 98; ++i) ASSERT_EQ(rig.list.AddFile(clip), 0) << i;
+    const std::vector<std::string> before = LogLines(rig.log);
+    EXPECT_EQ(rig.list.AddFile(clip), result::kFailed);
+    EXPECT_EQ(rig.list.entries.size(), 98u);
+    EXPECT_EQ(rig.list.fileNames.size(), 98u);
+    std::vector<std::string> expected = before;
+    expected.push_back("[clip_short_vcd.mpg]");
+    expected.push_back("     Cannot exceed 99 video tracks.");
+    EXPECT_EQ(LogLines(rig.log), expected);
+    EXPECT_EQ(rig.tracks.RowCount(), 98);
+
+    // Shifted by hand into two images, the second takes files again; the
+    // shift that would join them is undone.
+    rig.list.IncreaseImage(60);
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(rig.list.AddFile(clip), 0) << i;
+    EXPECT_EQ(rig.job.trackTable->tracksPerImage, (std::vector<int32_t>{59, 49}));
+    EXPECT_FALSE(rig.list.ReduceImage(60));
+    EXPECT_EQ(rig.job.trackTable->tracksPerImage, (std::vector<int32_t>{59, 49}));
+    EXPECT_EQ(LogLines(rig.log).end()[-2], "[img -]");
+    ExpectTableInStep(rig);
+
+    // 400 MB and 300 MB fill a 74-minute VCD; the next 300 MB goes on and may
+    // not be pulled back.
+    fakes::BuildListRig span;
+    span.Span(span.img74);
+    span.list.entries = {Entry(400000000), Entry(300000000), Entry(300000000)};
+    for (const auto& e : span.list.entries) span.tracks.AddRow(1, 1, e.name, e.TimeText());
+    span.list.AssignImages();
+    ASSERT_EQ(Images(span.list), (std::vector<int32_t>{1, 1, 2}));
+    EXPECT_FALSE(span.list.ReduceImage(3));
+    EXPECT_EQ(Images(span.list), (std::vector<int32_t>{1, 1, 2}));
+    EXPECT_EQ(span.grid.cell(0, 3), "2");
+    EXPECT_EQ(LogLines(span.log).back(),
+              "img -: image 1 would need 1021.6 MB of a disc that holds 771.0 MB; the track stays in image 2.");
+    // One that fits comes back.
+    span.list.IncreaseImage(2);
+    ASSERT_EQ(Images(span.list), (std::vector<int32_t>{1, 2, 3}));
+    EXPECT_TRUE(span.list.ReduceImage(2));
+    EXPECT_EQ(Images(span.list), (std::vector<int32_t>{1, 1, 2}));
+    ExpectTableInStep(span);
 }
 
 // With spanning on, a file that fits stays whole, its last sector

@@ -1,8 +1,9 @@
 // Play times measured from the stream (first picture to last plus one) and
 // the tables built from them: the scan points, TRACKS.SVD and the SVCD scan
 // index of image builds from ffmpeg clips, checked against the pictures
-// ffprobe decodes and against vcdimager's TRACKS.SVD. The clips are built
-// once per build tree by scripts/play_time_clips.sh.
+// ffprobe decodes and against vcdimager's TRACKS.SVD; and an image longer
+// than a disc's addresses. The clips are built once per build tree by
+// scripts/play_time_clips.sh.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -201,6 +202,19 @@ TEST(PlayTimeTables, TracksSvdAndScanIndexHoldTheMeasuredPlayTimes) {
     ASSERT_GE(theirs.size(), 14u);
     const int64_t vcdimager = MsfFrames(reinterpret_cast<const uint8_t*>(theirs.data()) + 11);
     EXPECT_LE(std::llabs(MsfFrames(t + 11) - vcdimager), 1) << "vcdimager writes " << vcdimager << " 75ths";
+}
+
+// 98 one-minute tracks with their frames run past 99:59:74: the build says
+// so and writes nothing.
+TEST(ImageLimits, ImagePastTheLastDiscAddressIsRefusedBeforeAnythingIsWritten) {
+    NEED_TOOLS();
+    TempFolder dir;
+    const Outcome o = Build(dir, false, std::vector<std::string>(98, Clip("pal_vcd_60s")));
+    EXPECT_EQ(o.status, 9) << o.out;
+    EXPECT_NE(o.out.find("Unable to create output file."), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("past 99:59:74"), std::string::npos) << o.out;
+    EXPECT_EQ(o.out.find("SCANDATA"), std::string::npos) << o.out;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path));
 }
 
 }  // namespace

@@ -98,6 +98,14 @@ TEST(RunJobBuildList, SpansSplitsAndShiftsImages) {
               "images\t2\t2,1");
     // 74 minutes is far more than three short clips.
     EXPECT_EQ(RunJob("--method 1 --span 74 " + three + " --list-only").images, "images\t1\t3");
+    // But not than 98 tracks: the 99th opens image 2; without spanning it
+    // is refused.
+    std::string many;
+    for (int i = 0; i < 99; ++i) many += " --input '" + shortClip + "'";
+    EXPECT_EQ(RunJob("--method 1 --span 74" + many + " --list-only").images, "images\t2\t98,1");
+    const auto refused = RunJob("--method 1" + many + " --list-only");
+    EXPECT_EQ(refused.status, 12);
+    EXPECT_NE(refused.out.find("Cannot exceed 99 video tracks."), std::string::npos) << refused.out;
 }
 
 TEST(RunJobBuildList, StopsAtTheFirstRefusalWithItsResult) {
