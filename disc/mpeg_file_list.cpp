@@ -526,7 +526,8 @@ int TMpegFileList::ScanFile(TFileIO& file) {
         e.firstPts = first.pts;
         e.firstDts = first.dts;
     }
-    if (first.found && last.found) PlayTimeFromFrames(DisplayFrames(file, first, last, e.hasTimeStamps, true), e.frameRate, e);
+    if (first.found && last.found)
+        PlayTimeFromFrames(DisplayFrames(file, first, last, e.hasTimeStamps, true), e.frameRate, e);
     e.pause = PauseFromPage();
 
     TakeDiscKind();
@@ -593,7 +594,9 @@ int TMpegFileList::SplitFile(TFileIO& file, const TMpegFileInfo& scanned) {
         piece.firstFrame = startGop.gopFrame;
         piece.firstPts = startGop.hasPts ? startGop.pts : 0;
         piece.firstDts = startGop.hasPts ? startGop.dts : 0;
-        PlayTimeFromFrames(endGop.found ? DisplayFrames(file, startGop, endGop, scanned.hasTimeStamps, end == length) : 0,
+        // The last piece plays to the stream's last picture.
+        const bool last = end == length;
+        PlayTimeFromFrames(endGop.found ? DisplayFrames(file, startGop, endGop, scanned.hasTimeStamps, last) : 0,
                            scanned.frameRate, piece);
         piece.pause = PauseFromPage();
         pieces.push_back(std::move(piece));
