@@ -1,6 +1,7 @@
 #include "disc/mpeg_file_list.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "core/result_codes.h"
 #include "disc/time_code.h"
 #include "disc/track_table.h"
+#include "disc/vcd_system_files.h"
 #include "disc/vcd_track_list.h"
 
 namespace {
@@ -189,6 +191,50 @@ std::string TwoDigits(int64_t v) {
     return text;
 }
 
+// The pictures of the GOP whose header lies in the sector at offset, read
+// from the video packets of the sectors from there on: the temporal
+// reference of its first coded picture (the one the GOP packet's PTS
+// belongs to) and how many pictures it displays (its highest temporal
+// reference plus one). It ends at the next GOP, the file's end or the
+// search range.
+struct GopPictures {
+    int firstReference = 0;
+    int count = 0;
+};
+
+GopPictures ReadGopPictures(TFileIO& file, int64_t offset) {
+    GopPictures out;
+    std::vector<uint8_t> video;
+    uint8_t s[kSector];
+    bool inGop = false, firstSeen = false;
+    size_t scanned = 0;  // bytes of video already searched
+    for (int n = 0; n < TMpegFileList::kSearchSectors; ++n, offset += TMpegFileList::kSectorBytes) {
+        if (!ReadSector(file, offset, s)) break;
+        for (const Packet& p : PacketsOf(s)) {
+            if (p.id < 0xE0 || p.id > 0xEF) continue;
+            PesHeader h;
+            if (ParsePesHeader(s, p, h)) video.insert(video.end(), s + h.payload, s + p.end);
+        }
+        // Start codes whose picture header bytes are all in.
+        for (; scanned + 6 <= video.size(); ++scanned) {
+            const uint8_t* c = video.data() + scanned;
+            if (!IsStartCode(c)) continue;
+            if (c[3] == 0xB8) {
+                if (inGop) return out;
+                inGop = true;
+            } else if (c[3] == 0x00 && inGop) {
+                const int reference = int(c[4]) << 2 | c[5] >> 6;
+                if (!firstSeen) out.firstReference = reference;
+                firstSeen = true;
+                out.count = std::max(out.count, reference + 1);
+            } else if (c[3] == 0xB7 && inGop) {
+                return out;  // sequence end
+            }
+        }
+    }
+    return out;
+}
+
 void PlayTimeFromFrames(int64_t frames, double fps, TMpegFileInfo& e) {
     const int32_t r = CountingRate(fps);
     if (frames < 0 || r <= 0) frames = 0;
@@ -196,6 +242,7 @@ void PlayTimeFromFrames(int64_t frames, double fps, TMpegFileInfo& e) {
     e.playPictures = r > 0 ? int32_t(frames % r) : 0;
     e.playSeconds = int32_t(secs % 60);
     e.playMinutes = int32_t(std::min<int64_t>(secs / 60, INT32_MAX));
+    e.playFrames = frames;
 }
 
 }  // namespace
@@ -392,6 +439,12 @@ int64_t TMpegFileList::PtsFrameAt(TFileIO& file, int64_t& position, double* firs
 
 int TMpegFileList::AddFile(const std::string& path) {
     const std::string shown = ExtractName(path);
+    // Without spanning nothing opens a new image: a full last image refuses
+    // the file before anything of it is read or logged.
+    if (ImageCapacity() <= 0 && TracksInImage(ImageCount()) >= kMaxImageTracks) {
+        Report(kMsgError, msg::error::kTooManyVideoTracks, shown);
+        return result::kFailed;
+    }
     TFileIO file(job_);
     if (file.OpenForRead(path) != 0) {
         Report(kMsgError, msg::error::kCannotOpen, shown);
@@ -523,7 +576,8 @@ int TMpegFileList::ScanFile(TFileIO& file) {
         e.firstPts = first.pts;
         e.firstDts = first.dts;
     }
-    if (first.found && last.found) PlayTimeFromFrames(FramesBetween(first, last, e.hasTimeStamps), e.frameRate, e);
+    if (first.found && last.found)
+        PlayTimeFromFrames(DisplayFrames(file, first, last, e.hasTimeStamps, true), e.frameRate, e);
     e.pause = PauseFromPage();
 
     TakeDiscKind();
@@ -592,7 +646,9 @@ int TMpegFileList::SplitFile(TFileIO& file, const TMpegFileInfo& scanned) {
         piece.firstFrame = startGop.gopFrame;
         piece.firstPts = startGop.hasPts ? startGop.pts : 0;
         piece.firstDts = startGop.hasPts ? startGop.dts : 0;
-        PlayTimeFromFrames(endGop.found ? FramesBetween(startGop, endGop, scanned.hasTimeStamps) : 0,
+        // The last piece plays to the stream's last picture.
+        const bool last = end == length;
+        PlayTimeFromFrames(endGop.found ? DisplayFrames(file, startGop, endGop, scanned.hasTimeStamps, last) : 0,
                            scanned.frameRate, piece);
         piece.pause = PauseFromPage();
         pieces.push_back(std::move(piece));
@@ -613,6 +669,22 @@ int TMpegFileList::SplitFile(TFileIO& file, const TMpegFileInfo& scanned) {
         controls_.trackList->Renumber();
     }
     return result::kSplit;
+}
+
+int64_t TMpegFileList::DisplayFrames(TFileIO& file, const GopSector& a, const GopSector& b, bool timeStamps,
+                                     bool throughB) {
+    const GopPictures pa = ReadGopPictures(file, a.sector);
+    const GopPictures pb = ReadGopPictures(file, b.sector);
+    int64_t frames = 0;
+    if (timeStamps && a.hasPts && b.hasPts && b.pts >= a.pts && scanRate_ > 0) {
+        // A PTS belongs to the GOP's first coded picture: back to the first
+        // one it displays. Counted at the stream's own rate, not the rounded one.
+        frames = std::llround((b.pts - a.pts) * scanRate_ / 90000.0) - pb.firstReference + pa.firstReference;
+    } else {
+        frames = b.gopFrame - a.gopFrame;
+    }
+    if (throughB) frames += pb.count;
+    return std::max<int64_t>(frames, 0);
 }
 
 int64_t TMpegFileList::FramesBetween(const GopSector& a, const GopSector& b, bool timeStamps) {
@@ -651,6 +723,14 @@ void TMpegFileList::AssignImages() {
                 e.image += fix;
             }
         }
+        // A disc holds 98 MPEG tracks: with spanning the next one opens the
+        // next image.
+        if (capacity > 0 && j > 0 && entries[j - 1].image == e.image &&
+            entries[j - 1].trackInImage >= kMaxImageTracks) {
+            ++image;
+            ++e.image;
+            running = e.size + kTrackFrameBytes;
+        }
         e.trackInImage = j > 0 && entries[j - 1].image == e.image ? entries[j - 1].trackInImage + 1 : 1;
     }
     SyncTrackTable();
@@ -684,12 +764,52 @@ void TMpegFileList::IncreaseImage(int row) {
     Renumber();
 }
 
-void TMpegFileList::ReduceImage(int row) {
-    if (row <= 1 || row > int(entries.size())) return;
-    if (entries[size_t(row - 1)].image != entries[size_t(row - 2)].image + 1) return;
+bool TMpegFileList::ReduceImage(int row) {
+    if (row <= 1 || row > int(entries.size())) return false;
+    if (entries[size_t(row - 1)].image != entries[size_t(row - 2)].image + 1) return false;
+    std::vector<int32_t> shifts;
+    for (const TMpegFileInfo& e : entries) shifts.push_back(e.imageShift);
     for (size_t k = size_t(row - 1); k < entries.size(); ++k) --entries[k].imageShift;
     AssignImages();
+    // The image the entry joins must still fit a disc: its tracks and, with
+    // spanning, the capacity chosen. Otherwise the shift is undone.
+    const int32_t joined = entries[size_t(row - 1)].image;
+    const int64_t capacity = ImageCapacity();
+    const int64_t need = ImageBytes(joined) + ImageMargin();
+    const bool tooMany = TracksInImage(joined) > kMaxImageTracks;
+    if (tooMany || (capacity > 0 && need > capacity)) {
+        for (size_t k = 0; k < entries.size(); ++k) entries[k].imageShift = shifts[k];
+        AssignImages();
+        if (tooMany)
+            Report(kMsgError, msg::error::kTooManyVideoTracks, "img -");
+        else if (controls_.logListBox)
+            controls_.logListBox->add("img -: image " + std::to_string(joined) + " would need " + Megabytes(need) +
+                                      " of a disc that holds " + Megabytes(capacity) + "; the track stays in image " +
+                                      std::to_string(joined + 1) + ".");
+        Renumber();
+        return false;
+    }
     Renumber();
+    return true;
+}
+
+int32_t TMpegFileList::TracksInImage(int32_t image) const {
+    int32_t n = 0;
+    for (const TMpegFileInfo& e : entries) n += e.image == image ? 1 : 0;
+    return n;
+}
+
+int64_t TMpegFileList::ImageBytes(int32_t image) const {
+    int64_t bytes = 0;
+    for (const TMpegFileInfo& e : entries)
+        if (e.image == image) bytes += e.size + kTrackFrameBytes;
+    return bytes;
+}
+
+std::string TMpegFileList::Megabytes(int64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", double(bytes) / 1e6);
+    return text;
 }
 
 void TMpegFileList::SwapEntries(int a, int b) {

@@ -32,6 +32,10 @@ struct TMpegFileInfo {
     // Play time as plain numbers (minutes may pass 99); the image build turns
     // them into BCD where a disc table wants it.
     int32_t playMinutes = 0, playSeconds = 0, playPictures = 0;
+    // The pictures the play time counts: from the first one displayed to the
+    // last, plus one (0 when not measured). Play times in seconds divide it
+    // by the frame rate itself, not the rounded rate the fields above use.
+    int64_t playFrames = 0;
     int32_t pause = 0;           // seconds after the track (255: wait for the user)
     double frameRate = 0;
     uint8_t frameRateCode = 0;
@@ -110,8 +114,10 @@ public:
     int64_t PieceLength() const;
 
     // 0 added (whole or as pieces); result::kCannotOpen the file cannot be
-    // opened; result::kFailed refused by the disc-kind checks; the scan's
-    // failures as ScanFile gives them. A refused file changes nothing.
+    // opened; result::kFailed refused by the disc-kind checks, or without
+    // spanning when the last image holds 98 tracks (error 20, before the file
+    // is read); the scan's failures as ScanFile gives them. A refused file
+    // changes nothing.
     int AddFile(const std::string& path);
     // Scans the open file and appends it (or its pieces): 0 whole,
     // result::kSplit split, kScanNoStream no pack start, kScanNoSequence no
@@ -122,7 +128,10 @@ public:
 
     void AssignImages();
     void IncreaseImage(int row);  // 1-based
-    void ReduceImage(int row);    // 1-based
+    // 1-based. False when nothing moved: the first row, a row that does not
+    // begin an image, or one whose image would then hold more tracks than a
+    // disc or more than the capacity chosen (refused and logged).
+    bool ReduceImage(int row);
     void SwapEntries(int a, int b);  // 0-based; shift and pause stay with the position
     void RemoveName(const std::string& path);
     // Erases entry index (0-based) and keeps the job's track table in step;
@@ -132,6 +141,11 @@ public:
     void Clear();
 
     int64_t ImagePlaySeconds(int image) const;
+    int32_t TracksInImage(int32_t image) const;
+    // What an image's entries take of a disc: their bytes and frame sectors.
+    int64_t ImageBytes(int32_t image) const;
+    // "1021.6 MB" (millions of bytes, one decimal).
+    static std::string Megabytes(int64_t bytes);
     int ImageCount() const;
     void ShowImageInfo();
 
@@ -173,6 +187,9 @@ public:
     bool FindGopBackward(TFileIO& file, int64_t offset, GopSector& out);
     // Frames from a to b: by PTS when both carry one, else by GOP time codes.
     static int64_t FramesBetween(const GopSector& a, const GopSector& b, bool timeStamps);
+    // Pictures displayed from a's first one to b's first one, or with
+    // throughB to b's last one plus one (b the stream's last GOP).
+    int64_t DisplayFrames(TFileIO& file, const GopSector& a, const GopSector& b, bool timeStamps, bool throughB);
 
     // The header lines and the line for one entry.
     static std::vector<std::string> LogHeader();

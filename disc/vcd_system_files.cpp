@@ -319,8 +319,8 @@ int CheckImageLimits(bool isVcd, const std::vector<TImageTrack>& tracks, int32_t
         return msg::error::kCannotCreateTables;
     }
     if (imageSectors - 1 + 150 > kLastBcdAddress) {
-        why = "the image reaches past 99:59:74";
-        return msg::error::kCannotCreateTables;
+        why = "the image reaches past 99:59:74, the last address of a disc";
+        return msg::error::kCannotCreate;
     }
     why.clear();
     return 0;

@@ -142,7 +142,8 @@ int64_t ImageSectors(int32_t cdiSectors, const std::vector<int64_t>& dataSectors
 // Checked when the job starts, before anything is written: the error to
 // report, msg::error::kTooManyVideoTracks when the image has more than 98
 // tracks; kCannotCreateTables when its scan or search table would not fit its
-// slot, or its last sector would lie past 99:59:74. why names the limit.
+// slot; kCannotCreate when its last sector would lie past 99:59:74 (no image
+// file can be made of it). why names the limit.
 int CheckImageLimits(bool isVcd, const std::vector<TImageTrack>& tracks, int32_t cdiSectors, int64_t imageSectors,
                      std::string& why);
 

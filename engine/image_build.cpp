@@ -143,6 +143,9 @@ void RebaseTimeStamps(uint8_t* p, size_t n, uint64_t shift) {
 
 double TrackPlaySeconds(const TMpegFileInfo& e, const TBuildTrack& t) {
     const double fps = e.frameRate > 0 ? e.frameRate : t.fps;
+    // The pictures measured, at the stream's own rate: 29.97 fps counts as
+    // such, where the minute, second and picture fields count 30.
+    if (e.playFrames > 0 && fps > 0) return double(e.playFrames) / fps;
     if (e.playMinutes > 0 || e.playSeconds > 0 || e.playPictures > 0) {
         const double pictures = fps > 0 ? e.playPictures / std::ceil(fps) : 0;
         return e.playMinutes * 60.0 + e.playSeconds + pictures;
@@ -229,6 +232,7 @@ int WriteThread::CheckBuildLimits() {
         std::string why;
         const int r = CheckImageLimits(isVcd, tracks, cdiSectors, ImageSectors(cdiSectors, sectors), why);
         if (r != 0) {
+            if (b.manyImages) why = "image " + std::to_string(b.entries[first].image) + ": " + why;
             Report(kMsgError, r, why);
             openerResult_ = r;
             return r;

@@ -58,7 +58,7 @@ struct Cursor {
 }  // namespace
 
 int TaskProjectMethodCount(int pageMode) { return MethodCount(pageMode); }
-int TaskProjectMaxInputs(int pageMode) { return pageMode == 0 ? 1 : pageMode == 1 ? 99 : -1; }
+int TaskProjectMaxInputs(int pageMode) { return pageMode == 0 ? 1 : pageMode == 1 ? kTaskProjectMaxFiles : -1; }
 
 bool ParseTaskProject(const uint8_t* data, size_t size, TaskProject& out) {
     if (!data || size < kTaskProjectHeaderSize || size > kTaskProjectMaxBytes) return false;
@@ -146,6 +146,7 @@ bool EncodeTaskProject(const TaskProject& p, std::string& bytes) {
         Append(out, static_cast<uint32_t>(s.size()), 4);
         out += s;
     }
+    if (out.size() > kTaskProjectMaxBytes) return false;
     bytes = std::move(out);
     return true;
 }

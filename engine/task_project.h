@@ -11,7 +11,10 @@
 #include <vector>
 
 inline constexpr size_t kTaskProjectHeaderSize = 152;
-inline constexpr size_t kTaskProjectMaxBytes = size_t{1} << 20;
+// Room for the video-cd page's most files (the count is a signed 16-bit
+// field) with paths of some 500 bytes each.
+inline constexpr size_t kTaskProjectMaxBytes = size_t{16} << 20;
+inline constexpr int kTaskProjectMaxFiles = 32767;
 inline constexpr size_t kTaskProjectRows = 101;
 inline constexpr size_t kTaskProjectClipBytes = 28;
 inline constexpr int kTaskProjectMaxSectorSize = 9999;
@@ -59,8 +62,8 @@ int TaskProjectMaxInputs(int pageMode);
 bool ParseTaskProject(const uint8_t* data, size_t size, TaskProject& out);
 
 // The file's bytes, or false when the record cannot be written as it is (a
-// field off its range, a name longer than its length can count, or too many
-// inputs for the page).
+// field off its range, a name longer than its length can count, too many
+// inputs for the page, or more bytes than a reader takes).
 bool EncodeTaskProject(const TaskProject& project, std::string& bytes);
 
 // Reads and parses a project file: 0, or the error to report:

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QThread>
 #include <QTimer>
 #include <filesystem>
@@ -21,6 +22,7 @@
 
 #include "app/extraction_page/extraction_page.h"
 #include "app/main_window/main_window.h"
+#include "app/video_cd_page/video_cd_page.h"
 #include "batch/batch_window.h"
 #include "core/temp_file.h"
 #include "engine/methods.h"
@@ -459,6 +461,30 @@ TEST_F(BatchHandoff, CloseDuringABatchJobStopsItFirst) {
 
 // A video-cd project builds its image in the batch, and a chained
 // extraction after it reads the clip back from the image's first file.
+// A video-cd page of 150 MPEG files over two images goes to the batch whole
+// and builds both images there.
+TEST_F(BatchHandoff, HundredFiftyFilesOverTwoImagesAreHandedOverAndBuilt) {
+    Strings names;
+    for (int i = 0; i < 150; ++i) {
+        names.push_back(dir + "/clip" + std::to_string(i) + ".mpg");
+        fs::create_symlink(Fixture("clip_short_vcd.mpg"), names.back());
+    }
+    w->buildVCDButtonClick();
+    find<QComboBox>("buildVCDMethod")->setCurrentIndex(1);
+    find<QRadioButton>("img74")->setChecked(true);
+    ASSERT_EQ(w->videoCdPage->AddFiles(names), 0);
+    w->SaveDialog.FileName = out + "/movie.bin";
+    transfer();
+    ASSERT_EQ(batch().list().taskCount(), 1) << ::testing::PrintToString(logLines());
+    TaskProject read;
+    ASSERT_EQ(ReadTaskProjectFile(column(4)[0], read), 0);
+    EXPECT_EQ(read.inputs, names);
+    ASSERT_TRUE(run());
+    EXPECT_EQ(column(2), Strings{"completed"}) << ::testing::PrintToString(logLines());
+    for (const char* sheet : {"/movie_01.cue", "/movie_02.cue"}) EXPECT_TRUE(fs::exists(out + sheet)) << sheet;
+    EXPECT_FALSE(fs::exists(out + "/movie_03.cue"));
+}
+
 TEST_F(BatchHandoff, BuildProjectAndAChainedExtractionGiveTheClipBack) {
     const struct {
         int buildMethod, extractMethod;

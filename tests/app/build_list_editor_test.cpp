@@ -177,8 +177,12 @@ TEST(BuildListEditor, NinetyEightTracksToAnImage) {
     EXPECT_EQ(t.rig.list.entries.size(), 98u);
     EXPECT_EQ(t.Errors(6), 1);
     const std::string full = t.rig.State();
+    const size_t logged = t.rig.log.lines().size();
     EXPECT_EQ(t.editor.AddFiles({kC, kA}), 12);
     EXPECT_EQ(t.Errors(20), 2) << "each refused file is reported";
+    // Refused before they are read: the errors are all the log says of them.
+    for (size_t i = logged; i < t.rig.log.lines().size(); ++i)
+        EXPECT_EQ(t.rig.log.lines()[i].find("kbits"), std::string::npos) << t.rig.log.lines()[i];
     EXPECT_EQ(t.rig.State(), full);
     EXPECT_EQ(t.rig.list.fileNames.size(), 98u);
     t.ExpectInStep();

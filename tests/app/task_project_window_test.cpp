@@ -442,6 +442,35 @@ TEST_F(TaskProjects, SavingNeverMovesTheJobOutput) {
     EXPECT_FALSE(fs::exists(out("empty.ktp")));
 }
 
+// 150 MPEG files over two images (98 and 52 with 74-minute spanning): the
+// project holds them all, opens to the same list and saves to the same bytes.
+TEST_F(TaskProjects, HundredFiftyFilesOverTwoImagesComeBackByteForByte) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 150; ++i) {
+        names.push_back(out("clip" + std::to_string(i) + ".mpg"));
+        fs::create_symlink(Fixture("clip_short_vcd.mpg"), names.back());
+    }
+    w->buildVCDButtonClick();
+    find<QRadioButton>("img74")->setChecked(true);
+    ASSERT_EQ(w->videoCdPage->AddFiles(names), 0);
+    ASSERT_EQ(w->MainJob->trackTable->tracksPerImage, (std::vector<int32_t>{98, 52}));
+    w->SaveDialog.FileName = out("image");
+    const std::string first = out("many.ktp"), second = out("again.ktp");
+    save(first);
+    ASSERT_TRUE(fs::is_regular_file(first)) << "no project of 150 files";
+    TaskProject read;
+    ASSERT_EQ(ReadTaskProjectFile(first, read), 0);
+    EXPECT_EQ(read.inputs, names);
+
+    w = MakeWindow();
+    open(first);
+    EXPECT_EQ(state().buildFiles, names);
+    EXPECT_EQ(state().span, "img74");
+    ASSERT_EQ(w->MainJob->trackTable->tracksPerImage, (std::vector<int32_t>{98, 52}));
+    save(second);
+    EXPECT_TRUE(harness::SameBytes(harness::ReadFile(second), harness::ReadFile(first)));
+}
+
 TEST_F(TaskProjects, NamesAreBytesAndWindowsPathsAreFound) {
     // A Latin-1 folder and sheet name, made here; the sheet's image beside it.
     const std::string folder = out("d\xE9j\xE0 vu");

@@ -54,7 +54,8 @@ std::vector<std::string> LogLines(const fakes::RecordingListBox& log) {
 }  // namespace
 
 // Every disc target: the facts on the list are ffprobe's, the log line is
-// the fixed layout, and the play time runs from the first to the last GOP.
+// the fixed layout, and the play time runs from the first picture to the
+// last one plus one.
 TEST(MpegFileList, StreamFactsOfEveryTargetMatchFfprobe) {
     NEED_FFMPEG();
     struct Case {
@@ -62,13 +63,11 @@ TEST(MpegFileList, StreamFactsOfEveryTargetMatchFfprobe) {
         const char* extra;
         int rateCode;
         bool pal;
-        double lastGopSeconds;  // the last GOP, which the play time leaves out
     };
     const Case cases[] = {
-        {"pal-vcd", "", 3, true, 0.6},          {"ntsc-vcd", "", 4, false, 0.6},
-        {"film-vcd", "", 1, false, 0.75},       {"pal-svcd", "", 3, true, 0.6},
-        {"ntsc-svcd", "", 4, false, 0.6},       {"film-svcd", "", 1, false, 0.75},
-        {"pal-svcd", "-ar 48000 -b:a 128k", 3, true, 0.6},
+        {"pal-vcd", "", 3, true},    {"ntsc-vcd", "", 4, false},  {"film-vcd", "", 1, false},
+        {"pal-svcd", "", 3, true},   {"ntsc-svcd", "", 4, false}, {"film-svcd", "", 1, false},
+        {"pal-svcd", "-ar 48000 -b:a 128k", 3, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.target) + " " + c.extra);
@@ -98,10 +97,11 @@ TEST(MpegFileList, StreamFactsOfEveryTargetMatchFfprobe) {
         EXPECT_EQ(e.endOffset, int64_t(ReadAll(clip).size()));
 
         const double duration = std::stod(clips::Probe(clip, "v", "stream=duration"));
-        const double played = e.playMinutes * 60 + e.playSeconds + double(e.playPictures) / std::ceil(e.frameRate);
-        EXPECT_LE(played, duration);
-        EXPECT_GE(played, duration - c.lastGopSeconds - 1.0 / e.frameRate);
-        EXPECT_EQ(rig.grid.cell(3, 1), "[00:00:02s]");
+        EXPECT_NEAR(double(e.playFrames) / e.frameRate, duration, 0.5 / e.frameRate);
+        // The fields count pictures at the rounded rate: 90 of 29.97 fps are 3 s.
+        const double fields = e.playMinutes * 60 + e.playSeconds + double(e.playPictures) / std::ceil(e.frameRate);
+        EXPECT_NEAR(fields, double(e.playFrames) / std::ceil(e.frameRate), 1e-9);
+        EXPECT_EQ(rig.grid.cell(3, 1), "[00:00:03s]");
 
         char expected[160];
         std::snprintf(expected, sizeof expected, " 1   %dx%d(%sfps) @ %4d kbits    %5dHz @ %3d kbits    2324 - ok",
@@ -134,7 +134,7 @@ TEST(MpegFileList, VideoOnlyClipsAreTaken) {
         EXPECT_EQ(e.audioBitRate, 0u);
         EXPECT_EQ(e.startOffset, 0);
         EXPECT_EQ(e.endOffset, int64_t(ReadAll(clip).size()));
-        EXPECT_EQ(rig.grid.cell(3, 1), "[00:00:02s]");
+        EXPECT_EQ(rig.grid.cell(3, 1), "[00:00:03s]");
         EXPECT_EQ(rig.stats.errors, 0);
     }
     // The same gap holding bytes is no empty sector: refused as before.
@@ -394,15 +394,15 @@ TEST(MpegFileList, SplitAtSmallCapacityKeepsEveryByte) {
             EXPECT_EQ(p.trackInImage, 1);
             EXPECT_EQ(rig.grid.cell(2, int(i + 1)), clip);
             EXPECT_EQ(rig.grid.cell(3, int(i + 1)), p.TimeText());
-            frames += (p.playMinutes * 60 + p.playSeconds) * int64_t(std::ceil(p.frameRate)) + p.playPictures;
+            EXPECT_EQ(p.playFrames, (p.playMinutes * 60 + p.playSeconds) * int64_t(std::ceil(p.frameRate)) + p.playPictures);
+            frames += p.playFrames;
             expectedStart = p.endOffset;
         }
         EXPECT_EQ(expectedStart, int64_t(data.size()));
         EXPECT_EQ(rig.tracks.RowCount(), int(pieces.size()));
-        // The pieces play from the first GOP to the last one.
-        const std::vector<int64_t> gops = GopSectors(data);
-        const double fps = pieces[0].frameRate;
-        EXPECT_EQ(frames, GopFrameFrom(data, gops.back(), fps) - GopFrameFrom(data, gops.front(), fps));
+        // The pieces play the stream's pictures, each once: from the first
+        // one to the last.
+        EXPECT_EQ(std::to_string(frames), clips::Probe(clip, "v", "stream=nb_read_frames -count_frames"));
         EXPECT_TRUE(LogLines(rig.log).empty());  // no line for a split file
         const TTrackTable& t = *rig.job.trackTable;
         EXPECT_EQ(t.lastTrack, int(pieces.size()));
@@ -690,6 +690,18 @@ TEST(MpegFileList, AssignImagesCases) {
              return v;
          }()},
         {"first entry always image 1", 1, "74", {2000000000, 10, 10}, {1, 2, 2}},
+        // A disc holds 98 MPEG tracks: with spanning the 99th opens the next image.
+        {"99 small tracks", 2, "80", std::vector<int64_t>(99, 1000), [] {
+             std::vector<int32_t> v(99, 1);
+             v.back() = 2;
+             return v;
+         }()},
+        {"197 small tracks", 1, "74", std::vector<int64_t>(197, 1000), [] {
+             std::vector<int32_t> v(197, 1);
+             std::fill(v.begin() + 98, v.end(), 2);
+             v.back() = 3;
+             return v;
+         }()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -786,6 +798,54 @@ TEST(MpegFileList, ShiftsMovesAndRemovals) {
     EXPECT_EQ(facts.totalImageTime.caption(), "Total Playtime: ");
 }
 
+// An image never takes more than a disc holds: without spanning the 99th
+// file is refused before it is read or logged; a shift that would put more
+// than 98 tracks or more than the capacity into an image is undone and said.
+TEST(MpegFileList, FullImagesRefuseTheNextTrack) {
+    const std::string clip = std::string(PELLMOR_FIXTURES) + "/clip_short_vcd.mpg";
+    fakes::BuildListRig rig;
+    for (int i = 0; i < 98; ++i) ASSERT_EQ(rig.list.AddFile(clip), 0) << i;
+    const std::vector<std::string> before = LogLines(rig.log);
+    EXPECT_EQ(rig.list.AddFile(clip), result::kFailed);
+    EXPECT_EQ(rig.list.entries.size(), 98u);
+    EXPECT_EQ(rig.list.fileNames.size(), 98u);
+    std::vector<std::string> expected = before;
+    expected.push_back("[clip_short_vcd.mpg]");
+    expected.push_back("     Cannot exceed 99 video tracks.");
+    EXPECT_EQ(LogLines(rig.log), expected);
+    EXPECT_EQ(rig.tracks.RowCount(), 98);
+
+    // Shifted by hand into two images, the second takes files again; the
+    // shift that would join them is undone.
+    rig.list.IncreaseImage(60);
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(rig.list.AddFile(clip), 0) << i;
+    EXPECT_EQ(rig.job.trackTable->tracksPerImage, (std::vector<int32_t>{59, 49}));
+    EXPECT_FALSE(rig.list.ReduceImage(60));
+    EXPECT_EQ(rig.job.trackTable->tracksPerImage, (std::vector<int32_t>{59, 49}));
+    EXPECT_EQ(LogLines(rig.log).end()[-2], "[img -]");
+    ExpectTableInStep(rig);
+
+    // 400 MB and 300 MB fill a 74-minute VCD; the next 300 MB goes on and may
+    // not be pulled back.
+    fakes::BuildListRig span;
+    span.Span(span.img74);
+    span.list.entries = {Entry(400000000), Entry(300000000), Entry(300000000)};
+    for (const auto& e : span.list.entries) span.tracks.AddRow(1, 1, e.name, e.TimeText());
+    span.list.AssignImages();
+    ASSERT_EQ(Images(span.list), (std::vector<int32_t>{1, 1, 2}));
+    EXPECT_FALSE(span.list.ReduceImage(3));
+    EXPECT_EQ(Images(span.list), (std::vector<int32_t>{1, 1, 2}));
+    EXPECT_EQ(span.grid.cell(0, 3), "2");
+    EXPECT_EQ(LogLines(span.log).back(),
+              "img -: image 1 would need 1021.6 MB of a disc that holds 771.0 MB; the track stays in image 2.");
+    // One that fits comes back.
+    span.list.IncreaseImage(2);
+    ASSERT_EQ(Images(span.list), (std::vector<int32_t>{1, 2, 3}));
+    EXPECT_TRUE(span.list.ReduceImage(2));
+    EXPECT_EQ(Images(span.list), (std::vector<int32_t>{1, 1, 2}));
+    ExpectTableInStep(span);
+}
+
 // With spanning on, a file that fits stays whole, its last sector
 // included, and lands in the next image when the current is full.
 TEST(MpegFileList, WholeFileUnderACapacityKeepsItsLastSector) {
@@ -810,7 +870,7 @@ TEST(MpegFileList, WholeFileUnderACapacityKeepsItsLastSector) {
         EXPECT_EQ(e.firstScr, TGopTimeCode::DecodeMpeg1Scr(reinterpret_cast<const uint8_t*>(data.data()) + 4));
     }
     EXPECT_EQ(Images(rig.list), (std::vector<int32_t>{1, 2}));
-    EXPECT_EQ(rig.grid.rows(), (std::vector<std::string>{"1|1|" + clip + "|[00:00:02s]", "2|1|" + clip + "|[00:00:02s]"}));
+    EXPECT_EQ(rig.grid.rows(), (std::vector<std::string>{"1|1|" + clip + "|[00:00:03s]", "2|1|" + clip + "|[00:00:03s]"}));
     EXPECT_EQ(rig.list.fileNames.size(), 2u);
 }
 

@@ -271,7 +271,9 @@ TEST(BuildTrackCounts, TwentyTracksRipBackAsTwentyFiles) {
     ExpectClean(dir / "movie.cue", false, clips);
 }
 
-TEST(BuildTrackCounts, NinetyEightTracksFillThreeDirectorySectorsAndNinetyNineAreRefused) {
+// A disc holds 98 MPEG tracks: the 99th file opens the next image when the
+// list spans, and is refused as it is added when it does not.
+TEST(BuildTrackCounts, NinetyEightTracksFillThreeDirectorySectorsAndTheNinetyNinthGoesOn) {
     NEED_TOOLS();
     TempFolder dir;
     const Clip clip{Fixture("clip_short_vcd.mpg"), true};
@@ -287,9 +289,18 @@ TEST(BuildTrackCounts, NinetyEightTracksFillThreeDirectorySectorsAndNinetyNineAr
 
     TempFolder refused;
     const Outcome no = Build(refused, VcdMethod::MpegToCueBin, false, Copies(clip, 99));
-    EXPECT_EQ(no.status, 20) << no.out;
-    EXPECT_NE(no.out.find("Cannot exceed 99 video tracks."), std::string::npos) << no.out;
+    EXPECT_EQ(no.status, 12) << no.out;
+    EXPECT_NE(no.out.find("[clip_short_vcd.mpg]\n     Cannot exceed 99 video tracks."), std::string::npos) << no.out;
+    EXPECT_EQ(no.out.find("99   352x288"), std::string::npos) << "no line for the refused file\n" << no.out;
     EXPECT_TRUE(std::filesystem::is_empty(refused.path));
+
+    TempFolder spanned;
+    const Outcome two = Build(spanned, VcdMethod::MpegToCueBin, false, Copies(clip, 99), " --span 74");
+    ASSERT_EQ(two.status, 0) << two.out;
+    ExpectClean(spanned / "movie_02.cue", false, {clip});
+    const VcdInfo first = ReadVcdInfo(spanned / "movie_01.cue");
+    EXPECT_EQ(first.text.find("WARN"), std::string::npos) << first.text;
+    EXPECT_EQ(first.entryLsn.size(), 98u);
 }
 
 // ---- Several images ----

@@ -174,10 +174,23 @@ TEST(TaskProjectFile, RefusesRecordsItCannotWrite) {
     EXPECT_TRUE(refused([](TaskProject& p) { p.forcedReadSize = 10000; }));
     EXPECT_TRUE(refused([](TaskProject& p) { p.forcedWriteSize = -1; }));
     EXPECT_TRUE(refused([](TaskProject& p) { p.inputs.push_back("second"); }));
+    // The video-cd page's files up to what the signed 16-bit count holds,
+    // read back as written.
     TaskProject many = VideoCdRecord();
-    many.inputs.assign(99, "x.mpg");
-    EXPECT_TRUE(EncodeTaskProject(many, bytes));
+    many.inputs.assign(kTaskProjectMaxFiles, "x.mpg");
+    many.inputs.front() = "first.mpg";
+    many.inputs.back() = "last.mpg";
+    ASSERT_TRUE(EncodeTaskProject(many, bytes));
+    EXPECT_EQ(static_cast<uint8_t>(bytes[150]) | static_cast<uint8_t>(bytes[151]) << 8, kTaskProjectMaxFiles);
+    TaskProject manyBack;
+    ASSERT_TRUE(Parse(bytes, manyBack));
+    EXPECT_EQ(manyBack, many);
+    const std::string full = bytes;
     many.inputs.push_back("y.mpg");
+    EXPECT_FALSE(EncodeTaskProject(many, bytes));
+    EXPECT_EQ(bytes, full);
+    // Nor more bytes than a reader takes.
+    many.inputs.assign(2, std::string(kTaskProjectMaxBytes / 2, 'n'));
     EXPECT_FALSE(EncodeTaskProject(many, bytes));
     TaskProject longest = ExtractionRecord();
     longest.volumeName.assign(65535, 'v');
@@ -214,12 +227,13 @@ TEST(TaskProjectFile, RefusesBrokenFilesWithoutTouchingTheRecord) {
         {"negative write size", with(good, 40, {0xFF, 0xFF, 0xFF, 0xFF})},
         {"count -1", with(good, 150, {0xFF, 0xFF})},
         {"count 2 on the extraction page", with(good, 150, {2, 0})},
-        {"count 100 on the video-cd page", with(vcd, 150, {100, 0})},
+        {"count 100 on the video-cd page with fewer names", with(vcd, 150, {100, 0})},
+        {"count -2 on the video-cd page", with(vcd, 150, {0xFE, 0xFF})},
         {"length 0xFFFFFFFF", with(good, clipNameAt, {0xFF, 0xFF, 0xFF, 0xFF})},
         {"volume length past the end", with(good, kTaskProjectHeaderSize, {0xFF, 0xFF})},
         {"a name with a 0 byte", with(good, good.size() - 3, {0})},
         {"a trailing byte", good + 'x'},
-        {"2 MiB", good + std::string(2u << 20, 'x')},
+        {"past the size limit", good + std::string(kTaskProjectMaxBytes, 'x')},
         {"empty", ""},
     };
     for (size_t n = 0; n < good.size(); ++n) cases.push_back({"cut", good.substr(0, n)});

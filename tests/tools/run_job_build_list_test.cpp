@@ -59,9 +59,9 @@ TEST(RunJobBuildList, ListsEveryEntryWithItsFacts) {
     ASSERT_EQ(o.status, 0) << o.out;
     ASSERT_EQ(o.entries.size(), 2u) << o.out;
     EXPECT_EQ(o.entries[0], "entry\t1\t1\t1\t0\t" + Size(pal) + "\t" + Size(pal) +
-                                "\t352x288\t3\t1150000\t2\t44100\t224000\t1\t00:02.10\t0\t0\t" + pal);
+                                "\t352x288\t3\t1150000\t2\t44100\t224000\t1\t00:03.00\t0\t0\t" + pal);
     EXPECT_EQ(o.entries[1], "entry\t2\t1\t2\t0\t" + Size(ntsc) + "\t" + Size(ntsc) +
-                                "\t352x240\t4\t1150000\t2\t44100\t224000\t0\t00:02.12\t0\t0\t" + ntsc);
+                                "\t352x240\t4\t1150000\t2\t44100\t224000\t0\t00:03.00\t0\t0\t" + ntsc);
     EXPECT_EQ(o.images, "images\t1\t2");
     // The log of the adds goes out too.
     EXPECT_NE(o.out.find(" 2   352x240( 29.97fps) @ 1150 kbits    44100Hz @ 224 kbits    2324 - ok"), std::string::npos);
@@ -98,6 +98,14 @@ TEST(RunJobBuildList, SpansSplitsAndShiftsImages) {
               "images\t2\t2,1");
     // 74 minutes is far more than three short clips.
     EXPECT_EQ(RunJob("--method 1 --span 74 " + three + " --list-only").images, "images\t1\t3");
+    // But not than 98 tracks: the 99th opens image 2; without spanning it
+    // is refused.
+    std::string many;
+    for (int i = 0; i < 99; ++i) many += " --input '" + shortClip + "'";
+    EXPECT_EQ(RunJob("--method 1 --span 74" + many + " --list-only").images, "images\t2\t98,1");
+    const auto refused = RunJob("--method 1" + many + " --list-only");
+    EXPECT_EQ(refused.status, 12);
+    EXPECT_NE(refused.out.find("Cannot exceed 99 video tracks."), std::string::npos) << refused.out;
 }
 
 TEST(RunJobBuildList, StopsAtTheFirstRefusalWithItsResult) {
