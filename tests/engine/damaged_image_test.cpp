@@ -14,29 +14,15 @@
 #include "disc/mpeg_file_list.h"
 #include "engine/source_loader.h"
 #include "tests/engine/job_harness.h"
+#include "tests/support/script_media.h"
 
 using harness::ReadFile;
 
 namespace {
 
-// The folder holding the images, built on first use; see empty_sector_test.
+// The folder holding the images, made on first use.
 const std::string& Images() {
-    static const std::string dir = [] {
-        const std::string script = std::string(PELLMOR_SOURCE_DIR) + "/scripts/damaged_images.sh";
-        const std::string tools = std::string(PELLMOR_SOURCE_DIR) + "/scripts/fixtures/image_tools.pl";
-        const size_t key = std::hash<std::string>{}(ReadFile(script) + ReadFile(tools));
-        const std::string final = std::string(PELLMOR_BUILD_DIR) + "/damaged-images-" + std::to_string(key);
-        if (harness::Exists(final + "/done")) return final;
-        const std::string work = final + ".tmp" + std::to_string(::getpid());
-        std::filesystem::remove_all(work);
-        if (std::system(("'" + script + "' '" + work + "' >/dev/null 2>&1").c_str()) == 0) {
-            harness::WriteFile(work + "/done", "");
-            std::error_code ec;
-            std::filesystem::rename(work, final, ec);
-        }
-        std::filesystem::remove_all(work);
-        return final;
-    }();
+    static const std::string dir = media::ScriptFolder("damaged_images.sh", "damaged-images", {"fixtures/image_tools.pl"});
     return dir;
 }
 

@@ -15,6 +15,7 @@
 #include "engine/methods.h"
 #include "engine/system_header.h"
 #include "tests/engine/job_harness.h"
+#include "tests/support/script_media.h"
 
 using harness::Fixture;
 using harness::Md5;
@@ -558,26 +559,9 @@ INSTANTIATE_TEST_SUITE_P(Discs, BuildSplit, ::testing::Values(false, true),
 
 // ---- Split builds of longer clips ----
 
-// The clips of scripts/split_build_clips.sh, built on first use, once per
-// build tree (a changed script gets a folder of its own; concurrent test
-// processes build privately and the first rename wins).
+// The clips of scripts/split_build_clips.sh, made on first use.
 const std::string& SplitClips() {
-    static const std::string dir = [] {
-        const std::string script = std::string(PELLMOR_SOURCE_DIR) + "/scripts/split_build_clips.sh";
-        const std::string tools = std::string(PELLMOR_SOURCE_DIR) + "/scripts/fixtures/image_tools.pl";
-        const size_t key = std::hash<std::string>{}(ReadFile(script) + ReadFile(tools));
-        const std::string final = std::string(PELLMOR_BUILD_DIR) + "/split-build-clips-" + std::to_string(key);
-        if (harness::Exists(final + "/done")) return final;
-        const std::string work = final + ".tmp" + std::to_string(::getpid());
-        std::filesystem::remove_all(work);
-        if (std::system(("'" + script + "' '" + work + "' >/dev/null 2>&1").c_str()) == 0) {
-            harness::WriteFile(work + "/done", "");
-            std::error_code ec;
-            std::filesystem::rename(work, final, ec);
-        }
-        std::filesystem::remove_all(work);
-        return final;
-    }();
+    static const std::string dir = media::ScriptFolder("split_build_clips.sh", "split-build-clips", {"fixtures/image_tools.pl"});
     return dir;
 }
 

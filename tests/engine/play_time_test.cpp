@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "tests/engine/job_harness.h"
+#include "tests/support/script_media.h"
 
 using harness::Outcome;
 using harness::ReadFile;
@@ -30,23 +31,9 @@ bool ToolsPresent() {
 #define NEED_TOOLS() \
     if (!ToolsPresent()) GTEST_SKIP() << "ffmpeg, ffprobe or vcdimager missing"
 
-// The folder of clips, built on first use (see empty_sector_test.cpp).
+// The folder of clips, made on first use.
 const std::string& Clips() {
-    static const std::string dir = [] {
-        const std::string script = std::string(PELLMOR_SOURCE_DIR) + "/scripts/play_time_clips.sh";
-        const size_t key = std::hash<std::string>{}(ReadFile(script));
-        const std::string final = std::string(PELLMOR_BUILD_DIR) + "/play-time-clips-" + std::to_string(key);
-        if (harness::Exists(final + "/done")) return final;
-        const std::string work = final + ".tmp" + std::to_string(::getpid());
-        std::filesystem::remove_all(work);
-        if (std::system(("'" + script + "' '" + work + "' >/dev/null 2>&1").c_str()) == 0) {
-            harness::WriteFile(work + "/done", "");
-            std::error_code ec;
-            std::filesystem::rename(work, final, ec);
-        }
-        std::filesystem::remove_all(work);
-        return final;
-    }();
+    static const std::string dir = media::ScriptFolder("play_time_clips.sh", "play-time-clips");
     return dir;
 }
 

@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "tests/engine/job_harness.h"
+#include "tests/support/script_media.h"
 
 using harness::ReadFile;
 
@@ -34,31 +35,9 @@ std::string ReadAll(const std::string& path) {
     return data;
 }
 
-// The folder holding the images, built on first use. Test processes that
-// start together wait for the one that builds them (a lock beside it).
+// The folder holding the images, made on first use.
 const std::string& Images() {
-    static const std::string dir = [] {
-        const std::string script = std::string(PELLMOR_SOURCE_DIR) + "/scripts/seam_images.sh";
-        const std::string tools = std::string(PELLMOR_SOURCE_DIR) + "/scripts/fixtures/image_tools.pl";
-        const size_t key = std::hash<std::string>{}(ReadFile(script) + ReadFile(tools));
-        const std::string final = std::string(PELLMOR_BUILD_DIR) + "/seam-images-" + std::to_string(key);
-        const int lock = ::open((final + ".lock").c_str(), O_CREAT | O_RDWR, 0644);
-        if (lock >= 0) ::flock(lock, LOCK_EX);
-        if (!harness::Exists(final + "/done")) {
-            // Under the lock nobody else builds: a folder left half made by
-            // a killed run goes.
-            const std::string work = final + ".tmp" + (lock >= 0 ? std::string() : std::to_string(::getpid()));
-            std::filesystem::remove_all(work);
-            if (std::system(("'" + script + "' '" + work + "' >/dev/null 2>&1").c_str()) == 0) {
-                harness::WriteFile(work + "/done", "");
-                std::error_code ec;
-                std::filesystem::rename(work, final, ec);
-            }
-            std::filesystem::remove_all(work);
-        }
-        if (lock >= 0) ::close(lock);
-        return final;
-    }();
+    static const std::string dir = media::ScriptFolder("seam_images.sh", "seam-images", {"fixtures/image_tools.pl"});
     return dir;
 }
 
