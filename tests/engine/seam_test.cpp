@@ -247,7 +247,7 @@ void CheckTrackForm(const std::string& image, const Form& form) {
     }
 }
 
-const char* const kImages[] = {"pal2", "ntsc3", "svcd2"};
+const char* const kImages[] = {"pal2", "ntsc3", "svcd2", "nsvcd3"};
 
 class SeamImageForms : public ::testing::TestWithParam<std::tuple<const char*, Form>> {};
 
