@@ -9,7 +9,9 @@
 # svcd2 (PAL SVCD, 30 s + 90 s), nsvcd3 (NTSC SVCD, 8 s + a track of one
 # second + 6 s, GOPs of 6, 18 and 15 pictures, the last without B
 # pictures; the short track is shorter than the margins an nrg or cif
-# track's listed length leaves out). Track numbers T count the MPEG
+# track's listed length leaves out), cdi2 (PAL VCD, 6 s + 4 s, with a
+# CD-i-like data track: a one-second MPEG file, CDI/CDI_BUM.DAT, in the
+# ISO file system before the tracks). Track numbers T count the MPEG
 # tracks from 1 (cue track T+1).
 #   IMG.cue/.bin/.toc    the image; the bin alone is the bare bin form
 #   IMG_2336.cue/.bin    the same with 2336-byte sectors (no sync, no header)
@@ -167,12 +169,16 @@ clip svcd_b pal-svcd 480x576 25 90 smptebars 660 &
 clip nsvcd_a ntsc-svcd 480x480 30000/1001 8 testsrc 440 -g 6 &
 clip nsvcd_b ntsc-svcd 480x480 30000/1001 1 smptebars 550 -g 18 &
 clip nsvcd_c ntsc-svcd 480x480 30000/1001 6 testsrc2 660 -g 15 -bf 0 &
+clip cdi_bumper pal-vcd 352x288 25 1 rgbtestsrc 330 &
+clip cdi_a pal-vcd 352x288 25 6 testsrc 440 -g 6 &
+clip cdi_b pal-vcd 352x288 25 4 smptebars 660 -bf 0 &
 wait
 
 image pal2 vcd2 SEAMPAL pal_a.mpg pal_b.mpg
 image ntsc3 vcd2 SEAMNTSC ntsc_a.mpg ntsc_b.mpg ntsc_c.mpg
 image svcd2 svcd SEAMSVCD svcd_a.mpg svcd_b.mpg
 image nsvcd3 svcd SEAMNSVCD nsvcd_a.mpg nsvcd_b.mpg nsvcd_c.mpg
+image cdi2 vcd2 SEAMCDI --add-dir=CDI --add-file=cdi_bumper.mpg,CDI/CDI_BUM.DAT cdi_a.mpg cdi_b.mpg
 rm -f ./*.mpg
 
 : > damage.list
@@ -180,6 +186,7 @@ forms pal2 &
 forms ntsc3 &
 forms svcd2 &
 forms nsvcd3 &
+forms cdi2 &
 wait
 damage pal2 yes &
 damage svcd2 "" &
