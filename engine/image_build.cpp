@@ -428,6 +428,12 @@ int WriteThread::SetupBuildTrack(size_t entry) {
         // are dropped as the track ends.
         const int64_t margins = inputKind_ == kCifKind ? kCifTrackLengthAdjust : kNrgTrackLengthAdjust;
         trackSectors_ = (e.size + margins) / int64_t(kPayload);
+        // As in an extraction: the track's file is not before its extent.
+        const size_t row = size_t(std::max(e.trackInImage, 0));
+        if (row < trackTable_->start.size()) {
+            const uint64_t extent = uint64_t(std::max<int64_t>(trackTable_->start[row], 0));
+            if (inputFile_->position < extent) inputFile_->Seek(extent);
+        }
         if (!FindPackOfDiscKind()) {
             Report(kMsgError, msg::error::kNoMpegStream, SourceName());
             return result::kNoMpegStream;

@@ -269,6 +269,15 @@ WriteThread::LoopEnd WriteThread::TrackStart() {
     if (options & kOptDatHeader) OutWrite(kDatHeader, sizeof kDatHeader);
 
     if (inputKind_ == kNrgKind || inputKind_ == kCifKind || inputKind_ == kBinKind) {
+        // These files only add bytes in front of the disc's sectors, so a
+        // track's file lies at or after its directory extent: packs before
+        // it belong to the data track (a CD-i bumper, a segment play item)
+        // or to the tracks before it.
+        const size_t row = static_cast<size_t>(track_);
+        if ((inputKind_ == kNrgKind || inputKind_ == kCifKind) && row < trackTable_->start.size()) {
+            const uint64_t extent = static_cast<uint64_t>(std::max<int64_t>(trackTable_->start[row], 0));
+            if (inputFile_->position < extent) inputFile_->Seek(extent);
+        }
         const uint64_t limit = std::min(inputFile_->size, trackEnd_);
         if (!job_->searchPattern || !inputFile_->Search(job_->searchPattern, 4, search_.data(), limit, kChunk, false))
             return Running() ? LoopEnd::NoStream : LoopEnd::Cancelled;

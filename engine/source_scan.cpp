@@ -126,7 +126,12 @@ ScanEnd ScanRecords(TFileIO& file, uint64_t recordStart, bool music, int32_t sec
         ScannedTrack t;
         const int64_t dataLength = BigEndian32(record + 14);
         const int64_t extent = BigEndian32(record + 6);
-        t.length = dataLength / 2048 * kPayload - adjust;
+        // The adjustment takes off the margins of a VCD track; a record
+        // shorter than them has none (an SVCD track of a second or so) and
+        // is listed whole: its set-up adds the adjustment back, which reads
+        // into the gap before the next track, whose empty sectors are dropped.
+        const int64_t whole = dataLength / 2048 * kPayload;
+        t.length = whole < adjust ? whole : whole - adjust;
         t.start = extent * sectorSize;
         t.end = t.start + t.length;
         t.extentEnd = extent + dataLength / 2048;

@@ -6,7 +6,12 @@
 # per build tree.
 #
 # Images (IMG): pal2 (PAL VCD, 40 s + 30 s), ntsc3 (NTSC VCD, 3 x 30 s),
-# svcd2 (PAL SVCD, 30 s + 90 s). Track numbers T count the MPEG
+# svcd2 (PAL SVCD, 30 s + 90 s), nsvcd3 (NTSC SVCD, 8 s + a track of one
+# second + 6 s, GOPs of 6, 18 and 15 pictures, the last without B
+# pictures; the short track is shorter than the margins an nrg or cif
+# track's listed length leaves out), cdi2 (PAL VCD, 6 s + 4 s, with a
+# CD-i-like data track: a one-second MPEG file, CDI/CDI_BUM.DAT, in the
+# ISO file system before the tracks). Track numbers T count the MPEG
 # tracks from 1 (cue track T+1).
 #   IMG.cue/.bin/.toc    the image; the bin alone is the bare bin form
 #   IMG_2336.cue/.bin    the same with 2336-byte sectors (no sync, no header)
@@ -40,11 +45,11 @@ mkdir -p "$out"
 cd "$out"
 export TZ=UTC
 
-clip() { # name target size rate duration source tone
+clip() { # name target size rate duration source tone [ffmpeg options]
     ffmpeg -hide_banner -loglevel error -y -threads 1 \
         -f lavfi -i "$6=duration=$5:size=$3:rate=$4" \
         -f lavfi -i "sine=frequency=$7:duration=$5" \
-        -target "$2" -threads 1 -flags +bitexact -fflags +bitexact "$1.mpg"
+        -target "$2" "${@:8}" -threads 1 -flags +bitexact -fflags +bitexact "$1.mpg"
 }
 
 # Sector-level helpers over 2352-byte images.
@@ -161,17 +166,27 @@ clip ntsc_b ntsc-vcd 352x240 30000/1001 30 smptebars 660 &
 clip ntsc_c ntsc-vcd 352x240 30000/1001 30 testsrc2 880 &
 clip svcd_a pal-svcd 480x576 25 30 testsrc 440 &
 clip svcd_b pal-svcd 480x576 25 90 smptebars 660 &
+clip nsvcd_a ntsc-svcd 480x480 30000/1001 8 testsrc 440 -g 6 &
+clip nsvcd_b ntsc-svcd 480x480 30000/1001 1 smptebars 550 -g 18 &
+clip nsvcd_c ntsc-svcd 480x480 30000/1001 6 testsrc2 660 -g 15 -bf 0 &
+clip cdi_bumper pal-vcd 352x288 25 1 rgbtestsrc 330 &
+clip cdi_a pal-vcd 352x288 25 6 testsrc 440 -g 6 &
+clip cdi_b pal-vcd 352x288 25 4 smptebars 660 -bf 0 &
 wait
 
 image pal2 vcd2 SEAMPAL pal_a.mpg pal_b.mpg
 image ntsc3 vcd2 SEAMNTSC ntsc_a.mpg ntsc_b.mpg ntsc_c.mpg
 image svcd2 svcd SEAMSVCD svcd_a.mpg svcd_b.mpg
+image nsvcd3 svcd SEAMNSVCD nsvcd_a.mpg nsvcd_b.mpg nsvcd_c.mpg
+image cdi2 vcd2 SEAMCDI --add-dir=CDI --add-file=cdi_bumper.mpg,CDI/CDI_BUM.DAT cdi_a.mpg cdi_b.mpg
 rm -f ./*.mpg
 
 : > damage.list
 forms pal2 &
 forms ntsc3 &
 forms svcd2 &
+forms nsvcd3 &
+forms cdi2 &
 wait
 damage pal2 yes &
 damage svcd2 "" &

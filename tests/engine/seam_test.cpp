@@ -226,7 +226,7 @@ void CheckTrackForm(const std::string& image, const Form& form) {
     }
 }
 
-const char* const kImages[] = {"pal2", "ntsc3", "svcd2"};
+const char* const kImages[] = {"pal2", "ntsc3", "svcd2", "nsvcd3", "cdi2"};
 
 class SeamImageForms : public ::testing::TestWithParam<std::tuple<const char*, Form>> {};
 
@@ -263,6 +263,38 @@ TEST(SeamRawTrack, WithoutSyncOrSubheadersIsRefused) {
     forced.job.forcedReadSize = 2324;
     EXPECT_EQ(forced.LoadAndRun(Method::RawToMpeg, dir / "packs.raw", dir / "movie.mpg"), 0);
     EXPECT_TRUE(harness::SameBytes(ReadAll(dir / "movie.mpg"), Rip("svcd2", 1)));
+}
+
+// An nrg or cif image rebuilt as a cue/bin image keeps every track: each
+// track's stream is looked for from its own place, past an MPEG file in the
+// data track, and a track shorter than a VCD track's margins is kept.
+TEST(SeamConversion, EveryTrackIsTheRip) {
+    struct Case {
+        const char* image;
+        bool svcd;
+    };
+    for (const Case c : {Case{"cdi2", false}, Case{"nsvcd3", true}}) {
+        for (const char* kind : {"nrg", "cif"}) {
+            SCOPED_TRACE(std::string(c.image) + "." + kind);
+            harness::TempFolder dir;
+            const std::string method = std::string(kind) == "nrg" ? "3" : "2";
+            const harness::Outcome o =
+                harness::RunJob("--page 1 --method " + method + (c.svcd ? " --svcd" : "") + " --source '" +
+                                Image(std::string(c.image) + "." + kind) + "' --output '" + dir / "copy.bin" +
+                                "' --date '2026-01-01 00:00:00'");
+            ASSERT_EQ(o.status, 0) << o.out;
+            std::filesystem::create_directory(dir / "rip");
+            harness::RunShell("cd '" + dir / "rip" + "' && vcdxrip -q --nofiles --cue-file='" + dir / "copy.cue" +
+                              "' >/dev/null 2>&1");
+            const size_t count = Layout(c.image).size();
+            for (size_t t = 1; t <= count; ++t) {
+                SCOPED_TRACE("track " + std::to_string(t));
+                char name[32];
+                std::snprintf(name, sizeof name, "rip/avseq%02zu.mpg", t);
+                EXPECT_TRUE(harness::SameBytes(ReadAll(dir / name), Rip(c.image, static_cast<int>(t))));
+            }
+        }
+    }
 }
 
 // One byte set in the last data sector of track 1, in an empty sector after
