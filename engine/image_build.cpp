@@ -59,6 +59,22 @@ const uint8_t* Find(const uint8_t* code, const uint8_t* s, size_t n) {
     return nullptr;
 }
 
+// The pictures of a GOP, from the temporal references of the picture
+// headers in [from, to): one more than the largest.
+int64_t PicturesIn(const uint8_t* from, const uint8_t* to, int64_t pictures) {
+    if (to - from < 6) return pictures;
+    const uint8_t* p = from + 2;
+    const uint8_t* end = to - 3;  // the code and the reference must fit
+    while (p < end) {
+        p = static_cast<const uint8_t*>(std::memchr(p, 0x01, size_t(end - p)));
+        if (!p) break;
+        if (p[1] == 0x00 && p[-1] == 0 && p[-2] == 0)
+            pictures = std::max<int64_t>(pictures, (int64_t(p[2]) << 2 | p[3] >> 6) + 1);
+        ++p;
+    }
+    return pictures;
+}
+
 // Pictures per second of a sequence header's frame-rate code.
 double FrameRateOf(int code) {
     static constexpr double kRates[9] = {0, 24000.0 / 1001, 24, 25, 30000.0 / 1001, 30, 50, 60000.0 / 1001, 60};
@@ -145,6 +161,13 @@ double TrackPlaySeconds(const TMpegFileInfo& e, const TBuildTrack& t) {
     const double fps = e.frameRate > 0 ? e.frameRate : t.fps;
     // The pictures measured, at the stream's own rate: 29.97 fps counts as
     // such, where the minute, second and picture fields count 30.
+    // The list measures from the first GOP to the last, which says nothing
+    // once the clock has started again: the walk over every GOP counts then.
+    if (t.clockRestart && t.gops.size() > 1 && t.fps > 0) {
+        const int64_t first = t.gops.front().frame, last = t.gops.back().frame;
+        const double average = double(last - first) / double(t.gops.size() - 1);
+        return (double(last - first) + (t.lastGopPictures > 0 ? double(t.lastGopPictures) : average)) / t.fps;
+    }
     if (e.playFrames > 0 && fps > 0) return double(e.playFrames) / fps;
     if (e.playMinutes > 0 || e.playSeconds > 0 || e.playPictures > 0) {
         const double pictures = fps > 0 ? e.playPictures / std::ceil(fps) : 0;
@@ -564,7 +587,9 @@ void WriteThread::BuildPayload(uint8_t* sector, uint8_t* p) {
         const uint8_t* h = Find(kSequenceHeaderStart, p, kPayload);
         if (h && h + 8 <= p + kPayload) t.fps = FrameRateOf(h[7] & 0x0F);
     }
-    if (const uint8_t* g = Find(kGopStart, p, kPayload)) {
+    const uint8_t* g = Find(kGopStart, p, kPayload);
+    if (!t.gops.empty()) t.lastGopPictures = PicturesIn(p, g ? g : p + kPayload, t.lastGopPictures);
+    if (g) {
         uint8_t* gop = p + (g - p);
         int64_t frame = t.gops.empty() ? 0 : t.gops.back().frame;
         if (gop + 8 <= p + kPayload && t.fps > 0) {
@@ -574,9 +599,24 @@ void WriteThread::BuildPayload(uint8_t* sector, uint8_t* p) {
                 code.ShiftBack(gop, frames, t.fps);
             }
             code.Read(gop);
-            frame = code.FrameNumber(t.fps);
+            frame = code.FrameNumber(t.fps) + t.frameOffset;
+            if (!t.gops.empty()) {
+                // A time code that goes back, or on by more than any GOP
+                // lasts, starts a new clock: count on from the GOP before.
+                const int64_t previous = t.gops.back().frame;
+                if (frame < previous || frame - previous > int64_t(10 * t.fps)) {
+                    const size_t n = t.gops.size();
+                    const int64_t step = t.lastGopPictures > 0 ? t.lastGopPictures
+                                         : n > 1 ? std::max<int64_t>(previous - t.gops[n - 2].frame, 1)
+                                                 : std::max<int64_t>(std::llround(t.fps / 2), 1);
+                    t.frameOffset += previous + step - frame;
+                    frame = previous + step;
+                    t.clockRestart = true;
+                }
+            }
         }
         t.gops.push_back({address_, frame});
+        t.lastGopPictures = PicturesIn(g, p + kPayload, 0);
     }
     SetDataSubheader(sector + 16, p, job_->discKind == 2);
     BuildSector(sector, kSectorMode2Form2, address_++);

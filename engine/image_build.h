@@ -26,6 +26,11 @@ struct TBuildTrack {
     double fps = 0;               // from the stream's sequence header
     uint32_t firstAddress = 0;    // its first data sector
     int64_t dataSectors = 0;
+    // Set when the GOP time codes start again part way (streams joined
+    // end to end): frames then count on from the GOP before the restart.
+    bool clockRestart = false;
+    int64_t frameOffset = 0;
+    int64_t lastGopPictures = 0;  // pictures seen so far in the last GOP
 };
 
 struct TImageBuild {

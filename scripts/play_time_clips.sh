@@ -8,6 +8,9 @@
 #                                    lists them 15 times each)
 #   pal_svcd_11s.mpg                 eleven seconds, and vcdimager's image of
 #                                    it: vcdimager_11s.cue/.bin
+#   pal_vcd_joined.mpg               pal_vcd_60s then pal_vcd_1s, byte for
+#   pal_svcd_joined.mpg              byte (and the SVCD clips so): the clocks
+#                                    start again part way
 # About 30 MB in all.
 # Usage: scripts/play_time_clips.sh OUT-DIR
 set -euo pipefail
@@ -32,3 +35,5 @@ clip pal_vcd_60s pal-vcd 352x288 25 60
 clip ntsc_vcd_60s ntsc-vcd 352x240 30000/1001 60
 clip pal_svcd_11s pal-svcd 480x576 25 11
 vcdimager -q -t svcd -c vcdimager_11s.cue -b vcdimager_11s.bin pal_svcd_11s.mpg >/dev/null
+cat pal_vcd_60s.mpg pal_vcd_1s.mpg > pal_vcd_joined.mpg
+cat pal_svcd_11s.mpg pal_svcd_1s.mpg > pal_svcd_joined.mpg

@@ -9,6 +9,10 @@
 #                                2324-byte grid of the file
 #   svcd.cue/.bin .nrg .cif      vcdimager's SVCD image of pal_svcd.mpg
 #   svcd.rip.mpg                 what vcdxrip extracts from svcd.cue
+#   short_svcd.mpg               a 0.2 s SVCD clip: shorter than the margins
+#                                an nrg or cif track directory allows for
+#   svcd2.cue/.bin .nrg .cif     vcdimager's SVCD image of it twice, and
+#   svcd2.rip01.mpg .rip02.mpg   what vcdxrip extracts from svcd2.cue
 # Too big to commit (about 40 MB in all); the engine tests build them once
 # per build tree.
 # Usage: scripts/split_build_clips.sh OUT-DIR
@@ -31,6 +35,7 @@ clip pal_vcd pal-vcd 352x288 25 24
 clip ntsc_vcd ntsc-vcd 352x240 30000/1001 24
 clip pal_svcd pal-svcd 480x576 25 30 -g 12
 clip ntsc_svcd ntsc-svcd 480x480 30000/1001 30 -g 12
+clip short_svcd ntsc-svcd 480x480 30000/1001 0.2
 
 head -c $((100 * 2324 + 1000)) pal_vcd.mpg > odd_packs.mpg
 cat pal_vcd.mpg >> odd_packs.mpg
@@ -41,4 +46,13 @@ perl "$tools" cif svcd.bin svcd.cif
 rip=$(mktemp -d "$out/rip.XXXXXX")
 (cd "$rip" && vcdxrip -q --nofiles --cue-file="$out/svcd.cue" >/dev/null 2>&1)
 mv "$rip/avseq01.mpg" svcd.rip.mpg
+rm -rf "$rip"
+
+vcdimager -q -t svcd -l SHORTSVCD -c svcd2.cue -b svcd2.bin short_svcd.mpg short_svcd.mpg >/dev/null
+perl "$tools" nrg svcd2.bin svcd2.nrg
+perl "$tools" cif svcd2.bin svcd2.cif
+rip=$(mktemp -d "$out/rip.XXXXXX")
+(cd "$rip" && vcdxrip -q --nofiles --cue-file="$out/svcd2.cue" >/dev/null 2>&1)
+mv "$rip/avseq01.mpg" svcd2.rip01.mpg
+mv "$rip/avseq02.mpg" svcd2.rip02.mpg
 rm -rf "$rip"

@@ -231,6 +231,9 @@ int ClipProblem(TFileIO& source, const TSampleClipDescription& clip) {
     for (int64_t pos = ClipStart(source, clip); pos <= last; pos += step) {
         if (source.Seek(static_cast<uint64_t>(pos)) != 0 || source.Read(s.data(), kSector) != kSector)
             return msg::error::kCannotCreate;
+        // An empty sector (ffmpeg's VCD muxer writes some, as discs hold
+        // them) keeps the grid; it is copied as it stands.
+        if (std::all_of(s.begin(), s.end(), [](uint8_t b) { return b == 0; })) continue;
         if (ParsePsSector(s.data(), kSector).packKind == 0) return msg::error::kInvalidPackSize;
     }
     return 0;

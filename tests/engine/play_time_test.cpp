@@ -156,7 +156,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PointCase{"TwentyPalSeconds", false, {"pal_vcd_1s"}, 20},
                       PointCase{"TwentyNtscSecondsWithBPictures", false, {"ntsc_vcd_bf_1s"}, 20},
                       PointCase{"TwentySvcdSecondsWithBPictures", true, {"pal_svcd_1s"}, 20},
-                      PointCase{"ThirtyMinutesPalAndNtsc", false, {"pal_vcd_60s", "ntsc_vcd_60s"}, 30}),
+                      PointCase{"ThirtyMinutesPalAndNtsc", false, {"pal_vcd_60s", "ntsc_vcd_60s"}, 30},
+                      PointCase{"VcdClockStartingAgain", false, {"pal_vcd_joined", "pal_vcd_1s"}, 2},
+                      PointCase{"SvcdClockStartingAgain", true, {"pal_svcd_joined", "pal_svcd_1s"}, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // TRACKS.SVD and the play times of the SVCD scan index are ffprobe's play

@@ -173,6 +173,25 @@ TEST(ClipWriter, SourcesNotPackedIn2324ByteSectorsAreRefused) {
     }
 }
 
+// An empty sector between two packs (ffmpeg's VCD muxer writes such, as
+// discs hold them) is no pack of another size: the clip over it is written
+// with it, and plays.
+TEST(ClipWriter, EmptySectorsInTheSourceAreCopied) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+    const harness::TempFolder dir;
+    std::string bytes = ReadFile(Fixture("sample_pal_vcd.mpg"));
+    ASSERT_GT(bytes.size(), 40u * 2324);
+    bytes.insert(20 * 2324, std::string(2324, '\0'));
+    const std::string source = dir / "empty_sector.mpg";
+    harness::WriteFile(source, bytes);
+    const std::string clip = dir / "clip.mpg";
+    const ClipRun r = RunClip("--source " + source + " --in-frame 0 --out-frame 90 --output " + clip);
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::string written = ReadFile(clip);
+    EXPECT_NE(written.find(std::string(2324, '\0')), std::string::npos);
+    CheckClip(clip, 90, 25);
+}
+
 TEST(ClipWriter, RunClipStatuses) {
     const harness::TempFolder dir;
     EXPECT_EQ(RunClip("--source " + Fixture("sample_no_video.mpg") + " --in-frame 0 --out-frame 9 --output " +
