@@ -479,6 +479,24 @@ TEST_F(Sfv, ABackslashStaysInTheName) {
     EXPECT_EQ(ReadFile(path("y.sfv")), kHeader + "back\\slash.bin 352441C2\r\n");
 }
 
+// A name the reader would not read back as written is never listed: the
+// create fails on it, where its own verify would fail later.
+TEST_F(Sfv, NamesThatCannotReadBackFailTheCreate) {
+    for (const std::string name : {" lead.bin", "trail.bin ", "two blanks.bin  ", ";semi.bin", "line\nend.bin"}) {
+        SCOPED_TRACE("[" + name + "]");
+        WriteFile(path(name), "abc");
+        Rig r;
+        EXPECT_FALSE(r.Create(quoted("x.sfv") + " " + quoted(name)));
+        EXPECT_TRUE(Contains(r.lines(), "     SFV: " + name + "... failed")) << ::testing::PrintToString(r.lines());
+        EXPECT_EQ(ReadFile(path("x.sfv")), kHeader);
+        fs::remove(path(name));
+    }
+    // A blank inside a name reads back.
+    WriteFile(path("in side.bin"), "abc");
+    ASSERT_TRUE(rig.Create(quoted("y.sfv") + " " + quoted("in side.bin")));
+    EXPECT_TRUE(rig.Verify(quoted("y.sfv")));
+}
+
 // Lines longer than the reader takes are never cut to a shorter name: an
 // entry is refused as one without CRC data, a comment stays a comment, and
 // the lines after them are read as ever.
