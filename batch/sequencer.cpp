@@ -37,10 +37,55 @@ std::string Upper(std::string s) {
     return s;
 }
 
-// Stored lists may carry "\" in their paths.
-std::string Slashed(std::string s) {
-    std::replace(s.begin(), s.end(), '\\', '/');
-    return s;
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Stored lists may carry "\" as a separator, but on Linux it is also a
+// character of a name: a name is read with "\" as "/" only where it names
+// nothing as written and the other reading leads somewhere (a file, or the
+// folder a file or mask is to be found or made in). A name that leads
+// nowhere either way keeps its "\\" when it is to be made (or matched by the
+// SFV checker, which reads it both ways), else takes "/" as before.
+std::string FromStored(const std::string& name, bool made = false) {
+    if (name.find('\\') == std::string::npos || Exists(name)) return name;
+    std::string slashed = name;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    if (Exists(slashed) || name.back() == '\\') return slashed;
+    const size_t slash = slashed.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : slashed.substr(0, slash + 1);
+    const size_t own = name.rfind('/');
+    const std::string ownFolder = own == std::string::npos ? std::string() : name.substr(0, own + 1);
+    if (!folder.empty() && folder != ownFolder && IsFolder(folder)) return slashed;
+    return made ? name : slashed;
+}
+
+// The same for every name of a parameter text, each keeping its quotes; a
+// closing "<->" stays where it is.
+std::string FromStoredParameters(const std::string& params, bool firstMade, bool restMade) {
+    const bool previous = params.size() >= 3 && params.compare(params.size() - 3, 3, "<->") == 0;
+    const std::string text = previous ? params.substr(0, params.size() - 3) : params;
+    std::string out;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t end = ParameterTokenEnd(text, at);
+        const std::string piece = text.substr(at, end - at);
+        const std::string name = StripQuotes(piece);
+        const std::string read = FromStored(name, out.empty() ? firstMade : restMade);
+        if (read == name)
+            out += piece;
+        else
+            out += piece.size() >= 2 && piece.front() == '"' && piece.back() == '"' ? "\"" + read + "\"" : read;
+        if (end < text.size()) out += ' ';
+        at = end + 1;
+    }
+    return previous ? out + "<->" : out;
 }
 
 std::string Joined(const std::string& dir, const std::string& name) {
@@ -234,15 +279,17 @@ int TBatchSequencer::StartTask(int row, bool& bypassed) {
         case kLoadProjectTask:
             waitingJob_ = true;
             SetState(SequencerState::WaitingForJob);
-            services_.host->StartTaskProject(Slashed(params));
+            services_.host->StartTaskProject(FromStored(params));
             return -1;
         case kCompressTask:
-            return CompressTask(row, Slashed(params));
+            return CompressTask(row, FromStoredParameters(params, true, false));
         case kDecompressTask:
-            return deleteArchive ? DeleteTask(bypassed) : DecompressTask(row, Slashed(params));
+            return deleteArchive ? DeleteTask(bypassed) : DecompressTask(row, params);
         case kVerifySfvTask:
-        case kCreateSfvTask:
-            return SfvTask(row, type == kCreateSfvTask, Slashed(params));
+        case kCreateSfvTask: {
+            const bool create = type == kCreateSfvTask;
+            return SfvTask(row, create, FromStoredParameters(params, create, create));
+        }
         default:
             return CommandTask(row, params);
     }
@@ -268,9 +315,10 @@ int TBatchSequencer::DecompressTask(int row, const std::string& params) {
     std::string archive, directory;
     const size_t sep = params.rfind("\" \"");
     if (sep != std::string::npos && sep >= 1) {
-        archive = params.substr(1, sep - 1);
+        archive = FromStored(params.substr(1, sep - 1));
         directory = params.substr(sep + 3);
         if (!directory.empty()) directory.pop_back();
+        directory = FromStored(directory);
     }
     if (!IsRegularFile(archive)) {
         Log(texts().message(msg::error::kNoRarFile));

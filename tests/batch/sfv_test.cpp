@@ -435,7 +435,7 @@ TEST_F(Sfv, NothingListedIsAFailure) {
     const Case cases[] = {
         {quoted("gone.bin"), false, "[" + path("gone.bin") + "]"},
         {quoted("*.none"), false, "[" + path("*.none") + "]"},
-        // A task row turns the backslash into a separator: that file is not there.
+        // A "/" where the name has its "\": that file is not there.
         {quoted("back/slash.bin"), false, "[" + path("back/slash.bin") + "]"},
         {quoted("folder"), false, "[" + path("folder") + "]"},
         {quoted("gone.bin") + " " + quoted("*.none"), false, "[" + path("gone.bin") + "]"},
