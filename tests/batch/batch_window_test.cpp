@@ -283,6 +283,9 @@ TEST_F(BatchWindow, PropertiesThenOkGivesBackTheSameRow) {
         {{"Delete RAR archive", "Continue Batch / Query NO", "", ""}, "unarchiveTask"},
         {{"Execute command", "Stop Batch / Query YES", "echo hello", ""}, "executeCmd"},
         {{"Execute command", "Continue Batch / Query NO", "rmdir \"/tmp/rar~~$$\" /s /q", ""}, "executeCmd"},
+        // "<->" means the previous output only to the types that take files.
+        {{"Execute command", "Stop Batch / Query NO", "printf '%s\\n' <->", ""}, "executeCmd"},
+        {{"Load task project", "Continue Batch / Query NO", "/p/odd<->", ""}, "loadTask"},
         {{"Verify SFV file", "Stop Batch / Query YES", "\"/in/a.sfv\"", ""}, "chkSFV"},
         {{"Verify SFV file", "Stop Batch / Query YES", "\"/in/a.sfv\" \"/in/a.rar\"", ""}, "chkSFV"},
         {{"Verify SFV file", "Continue Batch / Query NO", "\"/in/a.sfv\"<->", ""}, "chkSFV"},
