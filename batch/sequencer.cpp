@@ -63,7 +63,10 @@ std::string FromStored(const std::string& name, bool made = false) {
     const size_t own = name.rfind('/');
     const std::string ownFolder = own == std::string::npos ? std::string() : name.substr(0, own + 1);
     if (!folder.empty() && folder != ownFolder && IsFolder(folder)) return slashed;
-    return made ? name : slashed;
+    // A drive ("C:\") only ever comes from Windows.
+    const bool drive = name.size() >= 3 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':' &&
+                       name[2] == '\\';
+    return made && !drive ? name : slashed;
 }
 
 // The same for every name of a parameter text, each keeping its quotes; a

@@ -488,11 +488,13 @@ TEST_F(Sequencer, ABackslashIsASeparatorOnlyWhereTheNameNamesNothing) {
     Add("Load task project", project);
     Add("Load task project", dir_ + "\\sub\\p.ktp");
     Add("Decompress archive", "\"" + archive + "\" \"" + dir_ + "\\sub\\\"");
+    Add("Create SFV file", "\"C:\\films\\a.sfv\" C:\\films\\*.mpg");
     ASSERT_TRUE(Run());
-    EXPECT_EQ(Statuses(), Strings(6, "completed"));
+    EXPECT_EQ(Statuses(), Strings(7, "completed"));
     EXPECT_EQ(sfv_.runs, (Strings{"create \"" + dir_ + "/bs.sfv\" \"" + bs + "\"",
                                   "verify \"" + dir_ + "/sub/s.sfv\" " + dir_ + "/sub/x.bin",
-                                  "create \"" + dir_ + "/new.sfv\" \"" + dir_ + "/back\\*\""}));
+                                  "create \"" + dir_ + "/new.sfv\" \"" + dir_ + "/back\\*\"",
+                                  "create \"C:/films/a.sfv\" C:/films/*.mpg"}));
     EXPECT_EQ(host_.calls, (Strings{"<<thread.init>>", project, dir_ + "/sub/p.ktp"}));
     const Strings args = Args();
     ASSERT_GE(args.size(), 2u);
