@@ -37,40 +37,8 @@ std::string Upper(std::string s) {
     return s;
 }
 
-bool Exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-bool IsFolder(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// Stored lists may carry "\" as a separator, but on Linux it is also a
-// character of a name: a name is read with "\" as "/" only where it names
-// nothing as written and the other reading leads somewhere (a file, or the
-// folder a file or mask is to be found or made in). A name that leads
-// nowhere either way keeps its "\\" when it is to be made (or matched by the
-// SFV checker, which reads it both ways), else takes "/" as before.
-std::string FromStored(const std::string& name, bool made = false) {
-    if (name.find('\\') == std::string::npos || Exists(name)) return name;
-    std::string slashed = name;
-    std::replace(slashed.begin(), slashed.end(), '\\', '/');
-    if (Exists(slashed) || name.back() == '\\') return slashed;
-    const size_t slash = slashed.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : slashed.substr(0, slash + 1);
-    const size_t own = name.rfind('/');
-    const std::string ownFolder = own == std::string::npos ? std::string() : name.substr(0, own + 1);
-    if (!folder.empty() && folder != ownFolder && IsFolder(folder)) return slashed;
-    // A drive ("C:\") only ever comes from Windows.
-    const bool drive = name.size() >= 3 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':' &&
-                       name[2] == '\\';
-    return made && !drive ? name : slashed;
-}
-
-// The same for every name of a parameter text, each keeping its quotes; a
-// closing "<->" stays where it is.
+// Every name of a parameter text read as a stored name, each keeping its
+// quotes; a closing "<->" stays where it is.
 std::string FromStoredParameters(const std::string& params, bool firstMade, bool restMade) {
     const bool previous = params.size() >= 3 && params.compare(params.size() - 3, 3, "<->") == 0;
     const std::string text = previous ? params.substr(0, params.size() - 3) : params;
@@ -80,7 +48,7 @@ std::string FromStoredParameters(const std::string& params, bool firstMade, bool
         const size_t end = ParameterTokenEnd(text, at);
         const std::string piece = text.substr(at, end - at);
         const std::string name = StripQuotes(piece);
-        const std::string read = FromStored(name, out.empty() ? firstMade : restMade);
+        const std::string read = StoredName(name, out.empty() ? firstMade : restMade);
         if (read == name)
             out += piece;
         else
@@ -282,7 +250,7 @@ int TBatchSequencer::StartTask(int row, bool& bypassed) {
         case kLoadProjectTask:
             waitingJob_ = true;
             SetState(SequencerState::WaitingForJob);
-            services_.host->StartTaskProject(FromStored(params));
+            services_.host->StartTaskProject(StoredName(params, false));
             return -1;
         case kCompressTask:
             return CompressTask(row, FromStoredParameters(params, true, false));
@@ -318,10 +286,10 @@ int TBatchSequencer::DecompressTask(int row, const std::string& params) {
     std::string archive, directory;
     const size_t sep = params.rfind("\" \"");
     if (sep != std::string::npos && sep >= 1) {
-        archive = FromStored(params.substr(1, sep - 1));
+        archive = StoredName(params.substr(1, sep - 1), false);
         directory = params.substr(sep + 3);
         if (!directory.empty()) directory.pop_back();
-        directory = FromStored(directory);
+        directory = StoredName(directory, false);
     }
     if (!IsRegularFile(archive)) {
         Log(texts().message(msg::error::kNoRarFile));

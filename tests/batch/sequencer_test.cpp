@@ -489,8 +489,17 @@ TEST_F(Sequencer, ABackslashIsASeparatorOnlyWhereTheNameNamesNothing) {
     Add("Load task project", dir_ + "\\sub\\p.ktp");
     Add("Decompress archive", "\"" + archive + "\" \"" + dir_ + "\\sub\\\"");
     Add("Create SFV file", "\"C:\\films\\a.sfv\" C:\\films\\*.mpg");
+    // The folder commands of an archive's rows under a folder named so.
+    const std::string temp = dir_ + "/my\\temp";
+    fs::create_directory(temp);
+    Add("Execute command", "mkdir \"" + temp + "/rar\"");
+    Add("Execute command", "mkdir \"" + temp + "/rar2\"");
+    Add("Execute command", "rmdir \"" + temp + "/rar2\" /s /q");
     ASSERT_TRUE(Run());
-    EXPECT_EQ(Statuses(), Strings(7, "completed"));
+    EXPECT_EQ(Statuses(), Strings(10, "completed"));
+    EXPECT_TRUE(fs::is_directory(temp + "/rar"));
+    EXPECT_FALSE(fs::exists(temp + "/rar2"));
+    EXPECT_FALSE(fs::exists(dir_ + "/my")) << "no folder of the other reading";
     EXPECT_EQ(sfv_.runs, (Strings{"create \"" + dir_ + "/bs.sfv\" \"" + bs + "\"",
                                   "verify \"" + dir_ + "/sub/s.sfv\" " + dir_ + "/sub/x.bin",
                                   "create \"" + dir_ + "/new.sfv\" \"" + dir_ + "/back\\*\"",
