@@ -124,10 +124,13 @@ bool BatchList::ReadTaskRow(int r) {
     task.compression = static_cast<int16_t>(std::clamp(l, -1, 6));
     task.deleteAfterArchiving = x != 0 ? 1 : 0;
     task.selectedFiles.clear();
-    if (EndsWith(task.params, "<->")) {
+    // Only the types that take files read "<->" as the previous output; to
+    // a command or a project path it is part of the text.
+    const bool takesFiles = task.type == kCompressTask || task.type == kVerifySfvTask || task.type == kCreateSfvTask;
+    if (takesFiles && EndsWith(task.params, "<->")) {
         task.params.resize(task.params.size() - 3);
         task.fromSelectedFiles = 0;
-    } else if (task.type == kCompressTask || task.type == kVerifySfvTask || task.type == kCreateSfvTask) {
+    } else if (takesFiles) {
         // The first token may be a quoted name with blanks in it.
         const size_t end = ParameterTokenEnd(task.params, 0);
         if (end < task.params.size()) {

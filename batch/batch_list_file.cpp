@@ -22,26 +22,6 @@ uint32_t LittleEndian(std::string_view bytes, size_t at, int count) {
     return v;
 }
 
-// The file a save writes: the end of the chain of symbolic links at path
-// (a link's relative target counts from the link's folder), or path itself.
-std::string SaveTarget(const std::string& path) {
-    std::string at = path;
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st {};
-        if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
-        std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
-        const ssize_t n = ::readlink(at.c_str(), target.data(), target.size());
-        if (n <= 0 || static_cast<size_t>(n) >= target.size()) return at;
-        target.resize(static_cast<size_t>(n));
-        if (target.front() != '/') {
-            const size_t slash = at.rfind('/');
-            target = (slash == std::string::npos ? std::string() : at.substr(0, slash + 1)) + target;
-        }
-        at = target;
-    }
-    return at;
-}
-
 }  // namespace
 
 int ParseBatchList(std::string_view bytes, std::vector<StoredTask>& tasks) {

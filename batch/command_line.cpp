@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -32,6 +34,36 @@ std::vector<std::string> SplitParameterText(const std::string& text) {
         at = end + 1;
     }
     return tokens;
+}
+
+namespace {
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+std::string StoredName(const std::string& name, bool made) {
+    if (name.find('\\') == std::string::npos || Exists(name)) return name;
+    std::string slashed = name;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    if (Exists(slashed) || name.back() == '\\') return slashed;
+    const size_t slash = slashed.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : slashed.substr(0, slash + 1);
+    const size_t own = name.rfind('/');
+    const std::string ownFolder = own == std::string::npos ? std::string() : name.substr(0, own + 1);
+    if (!folder.empty() && folder != ownFolder && IsFolder(folder)) return slashed;
+    // A drive ("C:\") only ever comes from Windows.
+    const bool drive = name.size() >= 3 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':' &&
+                       name[2] == '\\';
+    return made && !drive ? name : slashed;
 }
 
 namespace {
@@ -92,15 +124,14 @@ std::string RemoveTree(const std::string& folder) {
     return ::rmdir(folder.c_str()) == 0 ? std::string() : std::strerror(errno);
 }
 
-// The folder between the double quotes at from, with "\" read as "/"; empty
-// when the quotes do not close where the rest of the line expects.
-std::string QuotedFolder(const std::string& line, size_t from, size_t end) {
+// The folder between the double quotes at from, with "\" read as a
+// separator as in any stored name; empty when the quotes do not close where
+// the rest of the line expects.
+std::string QuotedFolder(const std::string& line, size_t from, size_t end, bool made) {
     if (end < from + 2 || line[from] != '"' || line[end - 1] != '"') return {};
-    std::string folder = line.substr(from + 1, end - from - 2);
+    const std::string folder = line.substr(from + 1, end - from - 2);
     if (folder.find('"') != std::string::npos) return {};
-    for (char& c : folder)
-        if (c == '\\') c = '/';
-    return folder;
+    return StoredName(folder, made);
 }
 
 }  // namespace
@@ -170,13 +201,13 @@ BuiltinCommand RecogniseBuiltin(const std::string& line) {
     std::string folder;
     BuiltinCommand::Kind kind = BuiltinCommand::kNone;
     if (line.rfind("mkdir \"", 0) == 0) {
-        folder = QuotedFolder(line, 6, line.size());
+        folder = QuotedFolder(line, 6, line.size(), true);
         kind = BuiltinCommand::kMakeFolder;
     } else if (line.rfind("rmdir \"", 0) == 0 && tail("\" /s /q")) {
-        folder = QuotedFolder(line, 6, line.size() - 6);
+        folder = QuotedFolder(line, 6, line.size() - 6, false);
         kind = BuiltinCommand::kRemoveTree;
     } else if (line.rfind("deltree /Y \"", 0) == 0) {
-        folder = QuotedFolder(line, 11, line.size());
+        folder = QuotedFolder(line, 11, line.size(), false);
         kind = BuiltinCommand::kRemoveTree;
     }
     if (!folder.empty()) command.kind = kind, command.folder = folder;

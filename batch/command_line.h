@@ -18,6 +18,15 @@ std::vector<std::string> SplitParameterText(const std::string& text);
 // Where the token that starts at from ends: the blank after it, or the end.
 size_t ParameterTokenEnd(const std::string& text, size_t from);
 
+// A name of a stored row. Stored lists may carry "\" as a separator, but on
+// Linux it is also a character of a name: a name is read with "\" as "/"
+// only where it names nothing as written and the other reading leads
+// somewhere (a file, or the folder a file or mask is to be found or made
+// in). A name that leads nowhere either way keeps its "\" when it is to be
+// made (or matched by the SFV checker, which reads it both ways), else takes
+// "/" as before; a name that begins with a drive is always a Windows path.
+std::string StoredName(const std::string& name, bool made);
+
 // The archiver a task runs: the stored location when not empty, else the
 // first of rar, unar and unrar in the folders of a PATH list.
 std::string FindArchiver(const std::string& storedLocation, const std::string& pathList);

@@ -37,10 +37,26 @@ std::string Upper(std::string s) {
     return s;
 }
 
-// Stored lists may carry "\" in their paths.
-std::string Slashed(std::string s) {
-    std::replace(s.begin(), s.end(), '\\', '/');
-    return s;
+// Every name of a parameter text read as a stored name, each keeping its
+// quotes; a closing "<->" stays where it is.
+std::string FromStoredParameters(const std::string& params, bool firstMade, bool restMade) {
+    const bool previous = params.size() >= 3 && params.compare(params.size() - 3, 3, "<->") == 0;
+    const std::string text = previous ? params.substr(0, params.size() - 3) : params;
+    std::string out;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t end = ParameterTokenEnd(text, at);
+        const std::string piece = text.substr(at, end - at);
+        const std::string name = StripQuotes(piece);
+        const std::string read = StoredName(name, out.empty() ? firstMade : restMade);
+        if (read == name)
+            out += piece;
+        else
+            out += piece.size() >= 2 && piece.front() == '"' && piece.back() == '"' ? "\"" + read + "\"" : read;
+        if (end < text.size()) out += ' ';
+        at = end + 1;
+    }
+    return previous ? out + "<->" : out;
 }
 
 std::string Joined(const std::string& dir, const std::string& name) {
@@ -234,15 +250,17 @@ int TBatchSequencer::StartTask(int row, bool& bypassed) {
         case kLoadProjectTask:
             waitingJob_ = true;
             SetState(SequencerState::WaitingForJob);
-            services_.host->StartTaskProject(Slashed(params));
+            services_.host->StartTaskProject(StoredName(params, false));
             return -1;
         case kCompressTask:
-            return CompressTask(row, Slashed(params));
+            return CompressTask(row, FromStoredParameters(params, true, false));
         case kDecompressTask:
-            return deleteArchive ? DeleteTask(bypassed) : DecompressTask(row, Slashed(params));
+            return deleteArchive ? DeleteTask(bypassed) : DecompressTask(row, params);
         case kVerifySfvTask:
-        case kCreateSfvTask:
-            return SfvTask(row, type == kCreateSfvTask, Slashed(params));
+        case kCreateSfvTask: {
+            const bool create = type == kCreateSfvTask;
+            return SfvTask(row, create, FromStoredParameters(params, create, create));
+        }
         default:
             return CommandTask(row, params);
     }
@@ -268,9 +286,10 @@ int TBatchSequencer::DecompressTask(int row, const std::string& params) {
     std::string archive, directory;
     const size_t sep = params.rfind("\" \"");
     if (sep != std::string::npos && sep >= 1) {
-        archive = params.substr(1, sep - 1);
+        archive = StoredName(params.substr(1, sep - 1), false);
         directory = params.substr(sep + 3);
         if (!directory.empty()) directory.pop_back();
+        directory = StoredName(directory, false);
     }
     if (!IsRegularFile(archive)) {
         Log(texts().message(msg::error::kNoRarFile));

@@ -80,10 +80,11 @@ bool WriteAll(int fd, const char* data, size_t size) {
     return true;
 }
 
-// The reader skips lines that begin like this, and a line end would split the
-// entry: a file with such a name cannot be listed so that it reads back.
+// The reader skips lines that begin like this, takes blanks before the CRC
+// as separators, and a line end would split the entry: a file with such a
+// name cannot be listed so that it reads back.
 bool ListableName(const std::string& name) {
-    if (name.empty()) return false;
+    if (name.empty() || name.back() == ' ') return false;
     const auto first = static_cast<unsigned char>(name.front());
     if (first == ';' || first < '!') return false;
     return name.find_first_of("\r\n") == std::string::npos;

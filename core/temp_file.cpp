@@ -63,3 +63,21 @@ std::string CreateTempDir(const std::string& prefix, const std::string& dir) {
     return createUnique(folderOf(dir), prefix, "",
                         [](const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0; });
 }
+
+std::string SaveTarget(const std::string& path) {
+    std::string at = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+        std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+        const ssize_t n = ::readlink(at.c_str(), target.data(), target.size());
+        if (n <= 0 || static_cast<size_t>(n) >= target.size()) return at;
+        target.resize(static_cast<size_t>(n));
+        if (target.front() != '/') {
+            const size_t slash = at.rfind('/');
+            target = (slash == std::string::npos ? std::string() : at.substr(0, slash + 1)) + target;
+        }
+        at = target;
+    }
+    return at;
+}

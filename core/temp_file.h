@@ -15,3 +15,8 @@ std::string CreateTempFile(const std::string& prefix, const std::string& suffix 
 
 // Same for a new empty folder (mode 0700).
 std::string CreateTempDir(const std::string& prefix, const std::string& dir = "");
+
+// The file a save through path replaces: the end of the chain of symbolic
+// links at path (a relative target counts from its link's folder), or path
+// itself. A save renames its temporary file over this, so links stay links.
+std::string SaveTarget(const std::string& path);

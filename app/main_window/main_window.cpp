@@ -27,6 +27,7 @@
 #include "app/log_page/log_page.h"
 #include "app/video_cd_page/video_cd_page.h"
 #include "batch/batch_window.h"
+#include "batch/command_line.h"
 #include "core/message_reporter.h"
 #include "core/result_codes.h"
 #include "engine/methods.h"
@@ -340,9 +341,12 @@ void TForm1::FormClose() {
     tempProjects_.Release();
     SweepTempProjects(HandoffFolder(TempFolder(), false),
                       std::vector<std::string>(keptTempPaths_.begin(), keptTempPaths_.end()));
-    // Only when empty: a folder holding files is not ours to empty here.
+    // The private folders of this run's archive rows, made for them alone:
+    // a batch that ended before their last row left what the archiver
+    // unpacked there, and no row is left to use it. One a saved list names
+    // stays for that list.
     for (const std::string& folder : tempFolders_)
-        if (!keptTempPaths_.count(folder)) ::rmdir(folder.c_str());
+        if (!keptTempPaths_.count(folder)) RunBuiltin({BuiltinCommand::kRemoveTree, folder});
     tempFolders_.clear();
 }
 

@@ -310,6 +310,46 @@ TEST_F(BatchHandoff, ArchivesGiveTheirRowsAndRunThroughTheirProjects) {
     EXPECT_TRUE(fs::exists(in + "/vcd_ntsc_set.rar"));
 }
 
+// A RAR load whose batch ends before its last row (a damaged volume stops
+// it) leaves its private folder with what the archiver unpacked; the close
+// removes it, and keeps the one a saved list names.
+TEST_F(BatchHandoff, CloseRemovesThePrivateFoldersOfAnArchiveNoListNames) {
+    if (std::system("command -v unar >/dev/null") != 0) GTEST_SKIP() << "unar missing";
+    const std::string in = dir + "/in";
+    fs::create_directories(in);
+    for (const char* name : {"vcd_ntsc_set.rar", "vcd_ntsc_set.r00", "vcd_ntsc_set.r01", "vcd_ntsc.rar"})
+        fs::copy_file(Fixture(std::string("rar/") + name), in + "/" + name);
+    {
+        std::fstream f(in + "/vcd_ntsc_set.r00", std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(300000);
+        f.put('\xAA');
+    }
+    method(0);
+    files.scriptOpenFiles({in + "/vcd_ntsc_set.rar"});
+    find<QPushButton>("browseButton")->click();
+    ASSERT_EQ(batch().list().taskCount(), 4);
+    const std::string mkdirRow = batch().list().cell(1, 4);
+    const std::string folder = mkdirRow.substr(7, mkdirRow.size() - 8);
+    ASSERT_TRUE(run());
+    EXPECT_EQ(column(2), (Strings{"completed", "failed", "", ""}));
+    ASSERT_TRUE(fs::is_directory(folder));
+    // A second archive, its rows alone saved in a list: its folder stays for it.
+    batch().clearBatchListClick();
+    files.scriptOpenFiles({in + "/vcd_ntsc.rar"});
+    find<QPushButton>("browseButton")->click();
+    ASSERT_EQ(batch().list().taskCount(), 4);
+    const std::string savedRow = batch().list().cell(1, 4);
+    const std::string saved = savedRow.substr(7, savedRow.size() - 8);
+    files.scriptSave(dir + "/list.ktq");
+    batch().saveBatchListClick();
+    w->close();
+    w.reset();
+    EXPECT_FALSE(fs::exists(folder));
+    EXPECT_TRUE(fs::is_directory(saved));
+    for (const char* name : {"vcd_ntsc_set.rar", "vcd_ntsc_set.r00", "vcd_ntsc_set.r01", "vcd_ntsc.rar"})
+        EXPECT_TRUE(fs::exists(in + "/" + name)) << name;
+}
+
 // With "Enable passive reading/writing" ticked the load button still shows
 // the open dialog for archives and hands them over as their rows; each
 // project writes beside its archive, as without the box.

@@ -474,6 +474,43 @@ TEST_F(Sequencer, SfvTasksTakeThePreviousOutputAndHandOnTheirOwn) {
     EXPECT_EQ(host_.files, "\"" + dir_ + "/new set.sfv\" ");
 }
 
+// A "\\" in a stored name is a separator only where the name as written
+// names nothing: on Linux it may be a character of the file's name.
+TEST_F(Sequencer, ABackslashIsASeparatorOnlyWhereTheNameNamesNothing) {
+    const std::string bs = Write("back\\slash.bin"), project = Write("my back\\up.ktp"), archive = Write("back\\set.rar");
+    fs::create_directory(dir_ + "/sub");
+    Write("sub/x.bin");
+    FakeArchiver("unar");
+    Add("Create SFV file", "\"" + dir_ + "/bs.sfv\" \"" + bs + "\"");
+    // Made on Windows: the folders are there, the names with "\\" are not.
+    Add("Verify SFV file", "\"" + dir_ + "\\sub\\s.sfv\" " + dir_ + "\\sub\\x.bin");
+    Add("Create SFV file", "\"" + dir_ + "/new.sfv\" \"" + dir_ + "/back\\*\"");
+    Add("Load task project", project);
+    Add("Load task project", dir_ + "\\sub\\p.ktp");
+    Add("Decompress archive", "\"" + archive + "\" \"" + dir_ + "\\sub\\\"");
+    Add("Create SFV file", "\"C:\\films\\a.sfv\" C:\\films\\*.mpg");
+    // The folder commands of an archive's rows under a folder named so.
+    const std::string temp = dir_ + "/my\\temp";
+    fs::create_directory(temp);
+    Add("Execute command", "mkdir \"" + temp + "/rar\"");
+    Add("Execute command", "mkdir \"" + temp + "/rar2\"");
+    Add("Execute command", "rmdir \"" + temp + "/rar2\" /s /q");
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(Statuses(), Strings(10, "completed"));
+    EXPECT_TRUE(fs::is_directory(temp + "/rar"));
+    EXPECT_FALSE(fs::exists(temp + "/rar2"));
+    EXPECT_FALSE(fs::exists(dir_ + "/my")) << "no folder of the other reading";
+    EXPECT_EQ(sfv_.runs, (Strings{"create \"" + dir_ + "/bs.sfv\" \"" + bs + "\"",
+                                  "verify \"" + dir_ + "/sub/s.sfv\" " + dir_ + "/sub/x.bin",
+                                  "create \"" + dir_ + "/new.sfv\" \"" + dir_ + "/back\\*\"",
+                                  "create \"C:/films/a.sfv\" C:/films/*.mpg"}));
+    EXPECT_EQ(host_.calls, (Strings{"<<thread.init>>", project, dir_ + "/sub/p.ktp"}));
+    const Strings args = Args();
+    ASSERT_GE(args.size(), 2u);
+    EXPECT_EQ(args[args.size() - 1], archive);
+    EXPECT_EQ(args[args.size() - 3], dir_ + "/sub/");
+}
+
 TEST_F(Sequencer, StopEndsTheBatchDuringAnyTask) {
     // During a job: the job is asked to stop and fails.
     host_.holdJobs = true;

@@ -435,7 +435,7 @@ TEST_F(Sfv, NothingListedIsAFailure) {
     const Case cases[] = {
         {quoted("gone.bin"), false, "[" + path("gone.bin") + "]"},
         {quoted("*.none"), false, "[" + path("*.none") + "]"},
-        // A task row turns the backslash into a separator: that file is not there.
+        // A "/" where the name has its "\": that file is not there.
         {quoted("back/slash.bin"), false, "[" + path("back/slash.bin") + "]"},
         {quoted("folder"), false, "[" + path("folder") + "]"},
         {quoted("gone.bin") + " " + quoted("*.none"), false, "[" + path("gone.bin") + "]"},
@@ -477,6 +477,24 @@ TEST_F(Sfv, ABackslashStaysInTheName) {
     // A mask in a folder takes the names there, backslashes and all.
     ASSERT_TRUE(rig.Create(quoted("y.sfv") + " " + quoted("*slash.bin")));
     EXPECT_EQ(ReadFile(path("y.sfv")), kHeader + "back\\slash.bin 352441C2\r\n");
+}
+
+// A name the reader would not read back as written is never listed: the
+// create fails on it, where its own verify would fail later.
+TEST_F(Sfv, NamesThatCannotReadBackFailTheCreate) {
+    for (const std::string name : {" lead.bin", "trail.bin ", "two blanks.bin  ", ";semi.bin", "line\nend.bin"}) {
+        SCOPED_TRACE("[" + name + "]");
+        WriteFile(path(name), "abc");
+        Rig r;
+        EXPECT_FALSE(r.Create(quoted("x.sfv") + " " + quoted(name)));
+        EXPECT_TRUE(Contains(r.lines(), "     SFV: " + name + "... failed")) << ::testing::PrintToString(r.lines());
+        EXPECT_EQ(ReadFile(path("x.sfv")), kHeader);
+        fs::remove(path(name));
+    }
+    // A blank inside a name reads back.
+    WriteFile(path("in side.bin"), "abc");
+    ASSERT_TRUE(rig.Create(quoted("y.sfv") + " " + quoted("in side.bin")));
+    EXPECT_TRUE(rig.Verify(quoted("y.sfv")));
 }
 
 // Lines longer than the reader takes are never cut to a shorter name: an

@@ -283,4 +283,27 @@ TEST(TaskProjectFile, ReplacesAProjectOnlyWhole) {
     EXPECT_EQ(Slurp(path), ExtractionBytes());
 }
 
+// Saving over a project that is a symbolic link (a relative one, through a
+// second link) writes the file at the end of the chain, which keeps its mode;
+// the links stay links.
+TEST(TaskProjectFile, SavesThroughALinkAndKeepsTheMode) {
+    TempFolder tmp;
+    fs::create_directory(tmp.dir + "/real");
+    const std::string target = tmp.dir + "/real/night.ktp";
+    ASSERT_EQ(WriteTaskProjectFile(target, "first"), 0);
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+    fs::create_symlink("real/night.ktp", tmp.dir + "/hop.ktp");
+    fs::create_symlink(tmp.dir + "/hop.ktp", tmp.dir + "/link.ktp");
+    ASSERT_EQ(WriteTaskProjectFile(tmp.dir + "/link.ktp", ExtractionBytes()), 0);
+    EXPECT_TRUE(fs::is_symlink(tmp.dir + "/link.ktp"));
+    EXPECT_TRUE(fs::is_symlink(tmp.dir + "/hop.ktp"));
+    EXPECT_EQ(Slurp(target), ExtractionBytes());
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(tmp.dir + "/real")) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, (std::vector<std::string>{"night.ktp"}));
+}
+
 }  // namespace
