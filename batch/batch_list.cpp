@@ -88,9 +88,10 @@ void BatchList::WriteTaskRow(int r) {
     row[4] = task.params;
     // Only compress rows carry archive options; a row edited into another
     // type must not keep them (the list file would be refused).
-    row[5] = task.type == kCompressTask ? std::to_string(task.volumeSize) + "/" + std::to_string(task.compression) +
-                                              "/" + std::to_string(task.deleteAfterArchiving)
-                                        : std::string();
+    const bool options = task.type == kCompressTask && task.volumeSize != kNoArchiveOptions;
+    row[5] = options ? std::to_string(task.volumeSize) + "/" + std::to_string(task.compression) + "/" +
+                           std::to_string(task.deleteAfterArchiving)
+                     : std::string();
     Notify(r);
 }
 
@@ -123,6 +124,7 @@ bool BatchList::ReadTaskRow(int r) {
     task.volumeSize = static_cast<int16_t>(std::clamp(v, -1, 4));
     task.compression = static_cast<int16_t>(std::clamp(l, -1, 6));
     task.deleteAfterArchiving = x != 0 ? 1 : 0;
+    if (task.type == kCompressTask && cell(r, 5).empty()) task.volumeSize = task.compression = kNoArchiveOptions;
     task.selectedFiles.clear();
     // Only the types that take files read "<->" as the previous output; to
     // a command or a project path it is part of the text.

@@ -24,13 +24,16 @@ enum TaskType : int16_t {
     kCreateSfvTask = 5,
 };
 enum : int16_t { kStopBatch = 4, kContinueBatch = 5, kQueryYes = 6, kQueryNo = 7 };
+inline constexpr int16_t kNoArchiveOptions = -2;
 
 struct TBatchTask {
     int16_t number = 0;  // the row being added or edited
     int16_t type = 0;
     int16_t onError = kStopBatch;
     int16_t onQuery = kQueryYes;
-    int16_t volumeSize = 0;   // compress: 0 none, 1 15 MB, 2 20 MB, 3 50 MB
+    // compress: 0 none, 1 15 MB, 2 20 MB, 3 50 MB; both kNoArchiveOptions for
+    // a row without options (the archiver's own defaults)
+    int16_t volumeSize = 0;
     int16_t compression = 0;  // compress: 0..5
     uint8_t fromSelectedFiles = 0;
     uint8_t sfvForRar = 0;

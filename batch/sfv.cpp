@@ -123,6 +123,8 @@ std::string CrcText(uint32_t crc) {
 bool ParseSfvLine(std::string_view line, SfvEntry& entry) {
     entry = SfvEntry{};
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    // A byte order mark that an editor put before the first line.
+    if (line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
     if (line.empty() || line.front() == ';' || static_cast<unsigned char>(line.front()) < '!') return false;
     std::string_view rest = line;
     while (!rest.empty() && rest.back() == ' ') rest.remove_suffix(1);

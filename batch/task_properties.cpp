@@ -107,6 +107,7 @@ void TaskDialogModel::LoadFromTask() {
                 type = kArchiveRadio;
                 // The SFV box as stored, with the file it would name.
                 setCreateSfvRar(createSfvRar);
+                loadedNoOptions_ = t.volumeSize == kNoArchiveOptions;
                 volume = t.volumeSize >= 0 && t.volumeSize <= 3 ? t.volumeSize : -1;
                 compression = t.compression >= 0 && t.compression <= 5 ? t.compression : 0;
                 // The row's own flag, not the stored default.
@@ -180,6 +181,9 @@ bool TaskDialogModel::Ok() {
             t.volumeSize = static_cast<int16_t>(volume >= 0 ? volume : 0);
             t.compression = static_cast<int16_t>(compression);
             t.deleteAfterArchiving = yesDelete ? 1 : 0;
+            // Nothing chosen where the row had no options: still none.
+            if (mode_ == 1 && loadedNoOptions_ && volume < 0 && compression == 0 && !yesDelete)
+                t.volumeSize = t.compression = kNoArchiveOptions;
             t.sfvForRar = createSfvRar ? 1 : 0;
             if (createSfvRar) {
                 t.sfvName = cd ? cdArchiveName : sfvFile;

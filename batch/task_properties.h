@@ -75,6 +75,8 @@ private:
     // writes the same row back.
     std::string loadedDest_;
     bool loadedDeleteRow_ = false;
+    // And a compression row without options.
+    bool loadedNoOptions_ = false;
 };
 
 // A program path as sh reads it back unchanged: in double quotes when it

@@ -278,6 +278,8 @@ TEST_F(BatchWindow, PropertiesThenOkGivesBackTheSameRow) {
         {{"Compress archive", "Stop Batch / Query NO", "\"/o/x.rar\"<->", "0/5/0"}, "archiveTask"},
         {{"Compress archive", "Stop Batch / Query YES", "\"/out/CD1/film-cd1.rar\" \"/out/CD1/*.*\"", "1/0/0"},
          "archiveTask"},
+        // No options: the archiver's own defaults, not level 0.
+        {{"Compress archive", "Continue Batch / Query YES", "\"/o/x.rar\" \"/o/a.mpg\"", ""}, "archiveTask"},
         {{"Decompress archive", "Stop Batch / Query YES", "\"/in/a.rar\" \"/tmp/rar~~$$\"", ""}, "unarchiveTask"},
         {{"Decompress archive", "Continue Batch / Query YES", "\"/in/a b.rar\" \"/tmp/out/\"", ""}, "unarchiveTask"},
         {{"Delete RAR archive", "Continue Batch / Query NO", "", ""}, "unarchiveTask"},

@@ -16,6 +16,7 @@
 #include <future>
 #include <new>
 #include <stdexcept>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -317,9 +318,16 @@ TEST_F(Sfv, SfvFilesOfOtherToolsPass) {
     const std::string names = Sh("a b.bin") + " " + Sh("caf\xe9 x.bin") + " zero.bin";
     ASSERT_EQ(Shell("cd " + Sh(dir) + " && cksfv " + names + " > ck.sfv").status, 0);
     ASSERT_EQ(Shell("cd " + Sh(dir) + " && rhash --sfv " + names + " > rh.sfv").status, 0);
-    for (const char* sfv : {"ck.sfv", "rh.sfv"}) {
+    // The same entries as a Windows editor saves them: a byte order mark
+    // before the first one, CRLF.
+    std::string edited = "\xEF\xBB\xBF";
+    std::istringstream rh(ReadFile(path("rh.sfv")));
+    for (std::string line; std::getline(rh, line);)
+        if (!line.empty() && line[0] != ';') edited += line + "\r\n";
+    WriteFile(path("ed.sfv"), edited);
+    for (const char* sfv : {"ck.sfv", "rh.sfv", "ed.sfv"}) {
         const std::string text = ReadFile(path(sfv));
-        ASSERT_EQ(text.find('\r'), std::string::npos) << "expected LF line ends from " << sfv;
+        ASSERT_EQ(text.find('\r') == std::string::npos, sfv != std::string("ed.sfv")) << "line ends of " << sfv;
         Rig r;
         EXPECT_TRUE(r.Verify(quoted(sfv))) << sfv;
         EXPECT_TRUE(Contains(r.lines(), "     SFV: a b.bin... OK")) << sfv;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "platform/process.h"
 #include "tests/support/fakes.h"
 
@@ -250,6 +252,29 @@ TEST(TaskDialog, EditingKeepsTheRowsDeleteFlag) {
     ASSERT_TRUE(list.UpdateRow(list.task.number));
     EXPECT_EQ(list.row(1), (TaskRow{"1", "Compress archive", "", "Stop Batch / Query YES",
                                     "\"/o/my film.rar\" \"/o/a b.mpg\" ", "2/0/0"}));
+}
+
+// A compression row without options stays without them (the archiver's own
+// level, not level 0) until an option is chosen.
+TEST(TaskDialog, EditingKeepsARowWithoutOptionsUntilOneIsChosen) {
+    fakes::MemoryRegistry registry;
+    const auto edited = [&](const std::function<void(TaskDialogModel&)>& change) {
+        BatchList list;
+        list.AppendStored({{"Compress archive", "Stop Batch / Query YES", "\"/o/x.rar\" \"/o/a.mpg\"", ""}});
+        EXPECT_TRUE(list.ReadTaskRow(1));
+        TaskDialogModel dialog(list.task, 1);
+        dialog.LoadTaskDefaults(registry);
+        dialog.LoadFromTask();
+        change(dialog);
+        EXPECT_TRUE(dialog.Ok());
+        EXPECT_TRUE(list.UpdateRow(1));
+        return list.cell(1, 5);
+    };
+    EXPECT_EQ(edited([](TaskDialogModel&) {}), "");
+    EXPECT_EQ(edited([](TaskDialogModel& d) { d.volume = 0; }), "0/0/0");
+    EXPECT_EQ(edited([](TaskDialogModel& d) { d.volume = 2; }), "2/0/0");
+    EXPECT_EQ(edited([](TaskDialogModel& d) { d.compression = 3; }), "0/3/0");
+    EXPECT_EQ(edited([](TaskDialogModel& d) { d.yesDelete = true; }), "0/0/1");
 }
 
 TEST(TaskDialog, SeveralArchivesFollowTheTickedType) {
