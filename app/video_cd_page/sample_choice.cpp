@@ -64,6 +64,33 @@ bool TVideoCdPage::TakeSampleState(TSampleClipState& state, std::string& name) {
     return true;
 }
 
+void TVideoCdPage::FollowClip() {
+    if (!w_.HasOwnSampleEditor()) return;
+    TSampleCreateForm& editor = w_.OwnSampleEditor();
+    TSampleClipEditor& model = editor.model();
+    if (!model.HasRows()) return;
+    if (!model.clipSet) {
+        // Nothing marked: only the copy of the list is brought up to date.
+        if (rows_->RowCount() > 0) editor.OpenTrackList(*rows_, *list_, w_.MainJob->discKind);
+        return;
+    }
+    TSampleClipState state{};
+    std::string name;
+    bool kept = TakeSampleState(state, name);
+    if (kept) {
+        editor.OpenTrackList(*rows_, *list_, w_.MainJob->discKind);
+        kept = model.RestoreClipState(state);
+    }
+    if (!kept) {
+        // Its file is no longer listed: the clip goes with it.
+        editor.ResetEditor();
+        noSample->setChecked(true);
+        return;
+    }
+    if (!name.empty()) model.SetFilenameText(name);
+    model.clipSet = 1;
+}
+
 bool TVideoCdPage::ReplaySample(const TSampleClipState& state, const std::string& name) {
     if (!yesSample->isChecked()) return false;
     TSampleCreateForm& editor = w_.OwnSampleEditor();
