@@ -162,6 +162,15 @@ struct OptionsWindow : ::testing::Test {
         out << "#END_PELLMOR_LANGUAGE_FILE\n";
         return path;
     }
+    // A component section of three entries, closed by its end line.
+    std::string Short(const std::string& name) {
+        const std::string path = work + "/" + name;
+        std::ofstream(path, std::ios::binary)
+            << "#PELLMOR_LANGUAGE_FILE\n#LANGUAGE_SET_COMMENTS\nComments of " << name
+            << "\n#END_LANGUAGE_SET_COMMENTS\n#COMPONENT_MSGS\nKurz\nKurz\nKurz\n#END_COMPONENT_MSGS\n"
+               "#END_PELLMOR_LANGUAGE_FILE\n";
+        return path;
+    }
     std::string German() {
         return Language("deutsch.lng", {{{LangSection::LANGUAGE_SET_INFO, 0}, "Deutsch"},
                                         {{LangSection::COMPONENT_MSGS, 65}, "Allgemein"},
@@ -469,6 +478,7 @@ TEST_F(OptionsWindow, LanguageChoiceWorksOnACopyUntilOk) {
         {"good file, close box", french, german, kCloseBox, "Allgemein", french, "options-fr", 0},
         {"wrong first line", french, wrongFirst, kOk, "General-fr", french, "options-fr", 21},
         {"too many entries", "", tooMany, kOk, "General", "", "options", 22},
+        {"too few entries", french, Short("short.lng"), kOk, "General-fr", french, "options-fr", 22},
         {"a folder as the file", french, folder, kOk, "General-fr", french, "options-fr", 6},
     };
     for (const Case& c : cases) {
@@ -523,6 +533,7 @@ TEST_F(OptionsWindow, AFailedLanguageChoiceKeepsTheEarlierGoodOne) {
         int error;
     } failures[] = {
         {"too many entries", Language("many.lng", {}, 1), 22},
+        {"a closed section with too few entries", Short("short.lng"), 22},
         {"wrong first line", Language("wrong.lng", {}, 0, "#SOMETHING_ELSE"), 21},
     };
     for (const auto& c : failures) {
