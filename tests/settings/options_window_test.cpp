@@ -34,6 +34,7 @@
 #include "app/extraction_page/extraction_page.h"
 #include "app/video_cd_page/video_cd_page.h"
 #include "batch/batch_window.h"
+#include "tools/sample_clip_window.h"
 #include "core/temp_file.h"
 #include "tests/app/window_geometry.h"
 #include "tests/app/window_test_app.h"
@@ -628,6 +629,36 @@ TEST_F(OptionsWindow, BuildGridHeadersTakeTheLanguageChosenWithOk) {
         }
         w.reset();
     }
+}
+
+// The video-cd page's own clip editor lives on with the page: a language
+// chosen with OK reaches its captions when it next takes the build list.
+TEST_F(OptionsWindow, ClipEditorTakesTheLanguageChosenWithOk) {
+    const std::string clip = Language("clip.lng", {{{LangSection::COMPONENT_MSGS, 31}, "Gut"},
+                                                   {{LangSection::COMPONENT_MSGS, 122}, "Dateiname"},
+                                                   {{LangSection::COMPONENT_MSGS, 126}, "setzen"}});
+    QFile::remove(ini());
+    Open();
+    w->buildVCDButtonClick();
+    ASSERT_EQ(w->videoCdPage->AddFiles({Fixture("clip_pal_vcd.mpg")}), 0);
+    auto* yes = find<QRadioButton>(w.get(), "yesSample");
+    auto* no = find<QRadioButton>(w.get(), "noSample");
+    // Ticked as a task does it: the editor takes the list and is not shown.
+    w->batchActive = 1;
+    yes->setChecked(true);
+    TSampleCreateForm& editor = w->OwnSampleEditor();
+    ASSERT_EQ(editor.okButton->text(), QString("OK"));
+    no->setChecked(true);
+    WithOptions([&](TForm2& f) {
+        files.scriptOpen(clip);
+        f.langSelButton->click();
+        f.OptionsOk->click();
+    });
+    yes->setChecked(true);
+    w->batchActive = 0;
+    EXPECT_EQ(editor.okButton->text(), QString("Gut"));
+    EXPECT_EQ(editor.FilenameLabelBox->title(), QString("Dateiname"));
+    EXPECT_EQ(editor.markButton->text(), QString("setzen >>"));
 }
 
 // ---------------------------------------------------------------- colours
