@@ -452,6 +452,7 @@ void TVideoCdPage::AdjustImageSpan() {
         {
             Busy busy(busy_);
             editor_->Respan();
+            FollowClip();
         }
         if (rows_->RowCount() > 0) {
             AfterAdd();

@@ -153,7 +153,7 @@ private:
     // A project's clip that cannot be replayed: logged and counted as a
     // warning.
     void ClipWarning(const std::string& name);
-    // Rows were removed or moved: the editor's copy of the list is made
+    // Rows were removed, moved or added anew: the editor's copy of the list is made
     // anew, the marked clip follows its file to its row, and goes ("No")
     // with its file.
     void FollowClip();

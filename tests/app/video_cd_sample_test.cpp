@@ -395,3 +395,31 @@ TEST_F(Sample, ClipGoesWithItsFileAndStaysThroughOtherRemovals) {
 }
 
 }  // namespace
+
+namespace {
+
+// A new spanning adds every file again: a clip whose file can no longer be
+// added goes with it, and one whose file is added again stays on it.
+TEST_F(Sample, NewSpanningKeepsTheClipOnlyWithItsFile) {
+    for (bool gone : {false, true}) {
+        SCOPED_TRACE(gone ? "file gone" : "file there");
+        const std::string copy = dir + "/long.mpg";
+        std::filesystem::copy_file(kLong, copy, std::filesystem::copy_options::overwrite_existing);
+        Open();
+        add({kA, copy});
+        inEditor("yesSample", [](TSampleCreateForm& e) { markClip(e, 2, 2, "span.mpg"); });
+        if (gone) std::filesystem::remove(copy);
+        find<QRadioButton>("img74")->click();
+        ASSERT_EQ(names().size(), gone ? 1u : 2u);
+        EXPECT_EQ(yes(), !gone);
+        const std::optional<TSampleClipDescription> clip = w->videoCdPage->SampleClip();
+        ASSERT_EQ(clip.has_value(), !gone);
+        if (!gone) {
+            EXPECT_EQ(clip->sourcePath, copy);
+            inEditor("OpenSampleButton", [](TSampleCreateForm& e) { e.cancelButton->click(); });
+            EXPECT_TRUE(yes());
+        }
+    }
+}
+
+}  // namespace
