@@ -423,3 +423,41 @@ TEST_F(Sample, NewSpanningKeepsTheClipOnlyWithItsFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// A project whose files are not all there: the clip stays on its own file
+// when another file of the list is missing, and goes (a warning, "No") when
+// its own file is the one missing.
+TEST_F(Sample, ProjectWithAMissingFileKeepsTheClipOnItsFile) {
+    for (bool ownGone : {false, true}) {
+        SCOPED_TRACE(ownGone ? "the clip's file missing" : "another file missing");
+        const std::string other = dir + "/other.mpg", own = dir + "/own.mpg";
+        std::filesystem::copy_file(kA, other, std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(kLong, own, std::filesystem::copy_options::overwrite_existing);
+        Open();
+        add({other, own, kB});
+        inEditor("yesSample", [](TSampleCreateForm& e) { markClip(e, 2, 2, "own-sample.mpg"); });
+        const TSampleClipDescription saved = w->OwnSampleEditor().model().Description();
+        w->SaveDialog.FileName = dir + "/movie.bin";
+        const std::string project = dir + "/missing.ktp";
+        ASSERT_EQ(w->WriteTaskProject(project), 0);
+        std::filesystem::remove(ownGone ? own : other);
+
+        Open();
+        w->ReadTaskProject(project);
+        ASSERT_EQ(names().size(), 2u);
+        EXPECT_EQ(yes(), !ownGone);
+        EXPECT_EQ(w->stats->warnings.load(), ownGone ? 1 : 0);
+        const std::optional<TSampleClipDescription> read = w->videoCdPage->SampleClip();
+        ASSERT_EQ(read.has_value(), !ownGone);
+        if (!ownGone) {
+            EXPECT_EQ(read->sourcePath, own);
+            EXPECT_EQ(read->inOffset, saved.inOffset);
+            EXPECT_EQ(read->outOffset, saved.outOffset);
+            EXPECT_EQ(read->outputName, "own-sample.mpg");
+        }
+    }
+}
+
+}  // namespace
