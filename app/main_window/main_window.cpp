@@ -611,9 +611,10 @@ void TForm1::LoadSettings(int mode) {
     videoCdPage->VCDCheckBox->setChecked(w.videoCdMode);
     videoCdPage->SVCDCheckBox->setChecked(!videoCdPage->VCDCheckBox->isChecked());
     if (w.split) {
+        // "Custom" is stored as "80min": a custom choice stays as it is.
         if (*w.split == 1) videoCdPage->img74->setChecked(true);
-        else if (*w.split == 2) videoCdPage->img80->setChecked(true);
-        else videoCdPage->imgNone->setChecked(true);
+        else if (*w.split == 2 && !videoCdPage->imgCustom->isChecked()) videoCdPage->img80->setChecked(true);
+        else if (*w.split != 2) videoCdPage->imgNone->setChecked(true);
     }
     videoCdPage->yesFolder->setChecked(w.separateFolders);
     videoCdPage->noFolder->setChecked(!videoCdPage->yesFolder->isChecked());

@@ -661,6 +661,24 @@ TEST_F(OptionsWindow, ClipEditorTakesTheLanguageChosenWithOk) {
     EXPECT_EQ(editor.markButton->text(), QString("setzen >>"));
 }
 
+// The main window takes its settings again after the window closes: the
+// "custom" spanning, stored as "80min", stays chosen.
+TEST_F(OptionsWindow, CustomSpanningStaysAfterTheWindow) {
+    for (bool ok : {true, false}) {
+        SCOPED_TRACE(ok ? "OK" : "Cancel");
+        QFile::remove(ini());
+        Open();
+        w->buildVCDButtonClick();
+        ASSERT_EQ(w->videoCdPage->AddFiles({Fixture("clip_pal_vcd.mpg"), Fixture("clip_pal_vcd_b.mpg")}), 0);
+        find<QRadioButton>(w.get(), "imgCustom")->click();
+        WithOptions([&](TForm2& f) { (ok ? f.OptionsOk : f.OptionsCancel)->click(); });
+        EXPECT_TRUE(find<QRadioButton>(w.get(), "imgCustom")->isChecked());
+        EXPECT_FALSE(find<QRadioButton>(w.get(), "img80")->isChecked());
+        EXPECT_EQ(w->videoCdPage->List().entries.size(), 2u);
+        w.reset();
+    }
+}
+
 // ---------------------------------------------------------------- colours
 
 TEST_F(OptionsWindow, AChosenColourIsStoredAsBgrAndPaintsTheStatusPlate) {
