@@ -618,13 +618,18 @@ void TForm1::LoadSettings(int mode) {
     }
     videoCdPage->yesFolder->setChecked(w.separateFolders);
     videoCdPage->noFolder->setChecked(!videoCdPage->yesFolder->isChecked());
+    // The fields show the sizes in force, as after typing into them: a size
+    // that was not forced comes back as 0, and the field says so rather than
+    // show a size that no job would use.
     if (w.forcedRead) {
         MainJob->forcedReadSize = *w.forcedRead;
         extractionPage->forceRead->setChecked(*w.forcedRead != 0);
+        extractionPage->sectorReadField->setText(QString::number(*w.forcedRead));
     }
     if (w.forcedWrite) {
         MainJob->forcedWriteSize = *w.forcedWrite;
         extractionPage->forceWrite->setChecked(*w.forcedWrite != 0);
+        extractionPage->sectorWriteField->setText(QString::number(*w.forcedWrite));
     }
     videoCdPage->pauseTimeMsg->setText(QString::number(w.trackPause));
 }

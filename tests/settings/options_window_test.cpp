@@ -679,6 +679,29 @@ TEST_F(OptionsWindow, CustomSpanningStaysAfterTheWindow) {
     }
 }
 
+// The forced sector size fields show the sizes a job would use, also after
+// the settings are taken again: an unticked size is stored as 0 and the
+// field then shows 0, never a size that the job does not have.
+TEST_F(OptionsWindow, ForcedSizeFieldsShowTheSizeInForceAfterTheWindow) {
+    for (bool ticked : {true, false}) {
+        SCOPED_TRACE(ticked ? "ticked" : "unticked");
+        QFile::remove(ini());
+        Open();
+        auto* box = find<QCheckBox>(w.get(), "forceRead");
+        auto* field = find<QLineEdit>(w.get(), "sectorReadField");
+        box->click();
+        field->setText("2336");
+        w->extractionPage->sectorReadFieldExit();
+        ASSERT_EQ(w->MainJob->forcedReadSize, 2336);
+        if (!ticked) box->click();
+        WithOptions([&](TForm2& f) { f.OptionsOk->click(); });
+        EXPECT_EQ(box->isChecked(), ticked);
+        EXPECT_EQ(w->MainJob->forcedReadSize, ticked ? 2336 : 0);
+        EXPECT_EQ(field->text(), QString::number(w->MainJob->forcedReadSize));
+        w.reset();
+    }
+}
+
 // ---------------------------------------------------------------- colours
 
 TEST_F(OptionsWindow, AChosenColourIsStoredAsBgrAndPaintsTheStatusPlate) {
