@@ -221,6 +221,9 @@ void TSampleCreateForm::Refresh() {
 
 int TSampleCreateForm::OpenMpegFile(const std::string& path) {
     const int r = model_->OpenMpegFile(path);
+    // The editor may outlive a language change: each source it opens takes
+    // the texts in force.
+    ApplyLanguage();
     Refresh();
     return r;
 }
@@ -228,12 +231,14 @@ int TSampleCreateForm::OpenMpegFile(const std::string& path) {
 int TSampleCreateForm::OpenTrackList(const std::vector<std::vector<std::string>>& grid,
                                      const std::vector<TSampleSourceRow>& rows) {
     const int r = model_->OpenTrackList(grid, rows);
+    ApplyLanguage();
     Refresh();
     return r;
 }
 
 int TSampleCreateForm::OpenTrackList(const TVcdTrackList& list, const TMpegFileList& files, int32_t discKind) {
     const int r = model_->OpenTrackList(list, files, discKind);
+    ApplyLanguage();
     Refresh();
     return r;
 }

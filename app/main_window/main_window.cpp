@@ -615,19 +615,25 @@ void TForm1::LoadSettings(int mode) {
     videoCdPage->VCDCheckBox->setChecked(w.videoCdMode);
     videoCdPage->SVCDCheckBox->setChecked(!videoCdPage->VCDCheckBox->isChecked());
     if (w.split) {
+        // "Custom" is stored as "80min": a custom choice stays as it is.
         if (*w.split == 1) videoCdPage->img74->setChecked(true);
-        else if (*w.split == 2) videoCdPage->img80->setChecked(true);
-        else videoCdPage->imgNone->setChecked(true);
+        else if (*w.split == 2 && !videoCdPage->imgCustom->isChecked()) videoCdPage->img80->setChecked(true);
+        else if (*w.split != 2) videoCdPage->imgNone->setChecked(true);
     }
     videoCdPage->yesFolder->setChecked(w.separateFolders);
     videoCdPage->noFolder->setChecked(!videoCdPage->yesFolder->isChecked());
+    // The fields show the sizes in force, as after typing into them: a size
+    // that was not forced comes back as 0, and the field says so rather than
+    // show a size that no job would use.
     if (w.forcedRead) {
         MainJob->forcedReadSize = *w.forcedRead;
         extractionPage->forceRead->setChecked(*w.forcedRead != 0);
+        extractionPage->sectorReadField->setText(QString::number(*w.forcedRead));
     }
     if (w.forcedWrite) {
         MainJob->forcedWriteSize = *w.forcedWrite;
         extractionPage->forceWrite->setChecked(*w.forcedWrite != 0);
+        extractionPage->sectorWriteField->setText(QString::number(*w.forcedWrite));
     }
     videoCdPage->pauseTimeMsg->setText(QString::number(w.trackPause));
 }

@@ -191,7 +191,7 @@ int TForm1::ReadTaskProject(const std::string& path, TaskProject* read) {
         loaded = OpenDialog.Files.empty() ? 0 : videoCdPage->LoadFromDialog();
         // Also after a refused file: the clip may still fit what was added,
         // and "Yes" must not stay without it.
-        videoCdPage->ReplaySample(TSampleClipState::Load(sampleClipBytes.data()), sampleClipName);
+        videoCdPage->ReplaySample(TSampleClipState::Load(sampleClipBytes.data()), sampleClipName, OpenDialog.Files);
     }
     return loaded == 0 ? result::kOk : result::kFailed;
 }

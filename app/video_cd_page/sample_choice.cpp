@@ -64,8 +64,60 @@ bool TVideoCdPage::TakeSampleState(TSampleClipState& state, std::string& name) {
     return true;
 }
 
-bool TVideoCdPage::ReplaySample(const TSampleClipState& state, const std::string& name) {
+void TVideoCdPage::FollowClip() {
+    if (!w_.HasOwnSampleEditor()) return;
+    TSampleCreateForm& editor = w_.OwnSampleEditor();
+    TSampleClipEditor& model = editor.model();
+    if (!model.HasRows()) return;
+    if (!model.clipSet) {
+        // Nothing marked: only the copy of the list is brought up to date.
+        if (rows_->RowCount() > 0) editor.OpenTrackList(*rows_, *list_, w_.MainJob->discKind);
+        return;
+    }
+    TSampleClipState state{};
+    std::string name;
+    bool kept = TakeSampleState(state, name);
+    if (kept) {
+        editor.OpenTrackList(*rows_, *list_, w_.MainJob->discKind);
+        kept = model.RestoreClipState(state);
+    }
+    if (!kept) {
+        // Its file is no longer listed: the clip goes with it.
+        editor.ResetEditor();
+        noSample->setChecked(true);
+        return;
+    }
+    if (!name.empty()) model.SetFilenameText(name);
+    model.clipSet = 1;
+}
+
+namespace {
+
+// The clip's row counts the rows of the list as it was saved. Files that
+// could not be added again take their rows away: the row is found again
+// through the saved names (a file left out is taken to have filled one
+// row). 0 when the clip's own file is not in the list.
+int RowInLoadedList(int row, const std::vector<std::string>& savedNames, const TMpegFileList& list) {
+    const std::vector<TMpegFileInfo>& entries = list.entries;
+    int before = 0;  // rows of the saved list before this name
+    size_t at = 0;   // entries of the loaded list passed
+    for (const std::string& name : savedNames) {
+        const size_t first = at;
+        while (at < entries.size() && entries[at].name == name && (at == first || entries[at].firstPiece == 1)) ++at;
+        const int rows = at > first ? int(at - first) : 1;
+        if (row <= before + rows) return at > first ? int(first) + (row - before) : 0;
+        before += rows;
+    }
+    return row;
+}
+
+}  // namespace
+
+bool TVideoCdPage::ReplaySample(const TSampleClipState& saved, const std::string& name,
+                                const std::vector<std::string>& savedNames) {
     if (!yesSample->isChecked()) return false;
+    TSampleClipState state = saved;
+    if (state.row >= 1 && MpegMethod()) state.row = RowInLoadedList(state.row, savedNames, *list_);
     TSampleCreateForm& editor = w_.OwnSampleEditor();
     TSampleClipEditor& model = editor.model();
     bool replayed = rows_->RowCount() > 0;

@@ -386,6 +386,7 @@ void TVideoCdPage::removeTrackButtonClick() {
         Busy busy(busy_);
         editor_->RemoveFileAt(row - 1);
         ShowEmptyFacts();
+        FollowClip();
     }
     if (rows_->RowCount() > 0) {
         TrackListGridClick();
@@ -403,6 +404,7 @@ void TVideoCdPage::moveTrackUpClick() {
     if (row >= 1) {
         Busy busy(busy_);
         moved = editor_->MoveUp(row - 1);
+        if (moved) FollowClip();
     }
     if (moved) TrackListGridClick();
     list_->ShowImageInfo();
@@ -415,6 +417,7 @@ void TVideoCdPage::moveTrackDownClick() {
     if (row >= 1) {
         Busy busy(busy_);
         moved = editor_->MoveDown(row - 1);
+        if (moved) FollowClip();
     }
     if (moved) TrackListGridClick();
     list_->ShowImageInfo();
@@ -449,6 +452,7 @@ void TVideoCdPage::AdjustImageSpan() {
         {
             Busy busy(busy_);
             editor_->Respan();
+            FollowClip();
         }
         if (rows_->RowCount() > 0) {
             AfterAdd();

@@ -98,7 +98,10 @@ public:
     bool TakeSampleState(TSampleClipState& state, std::string& name);
     // A task project's clip, replayed over the loaded list when "Yes" is
     // ticked; false when it does not fit the list: then a warning, and "No".
-    bool ReplaySample(const TSampleClipState& state, const std::string& name);
+    // savedNames: the project's files in its order, for finding the clip's
+    // row again when some of them could not be added.
+    bool ReplaySample(const TSampleClipState& state, const std::string& name,
+                      const std::vector<std::string>& savedNames);
 
     int Rows() const { return rows_->RowCount(); }
     TMpegFileList& List() { return *list_; }
@@ -153,6 +156,10 @@ private:
     // A project's clip that cannot be replayed: logged and counted as a
     // warning.
     void ClipWarning(const std::string& name);
+    // Rows were removed, moved or added anew: the editor's copy of the list is made
+    // anew, the marked clip follows its file to its row, and goes ("No")
+    // with its file.
+    void FollowClip();
     void ShowEmptyFacts();
 
     void Layout(QWidget* sheet);

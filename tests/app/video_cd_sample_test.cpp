@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <functional>
 
 #include "tests/app/window_test_app.h"
@@ -271,6 +272,9 @@ TEST_F(Sample, ClipFollowsItsFileThroughMoves) {
         select(1);
         click(c.move);
         ASSERT_EQ(TBuildListEditor::FileOrder(*w->mpegList), c.order);
+        // The editor's copy of the list follows the move, its row on the clip's file.
+        EXPECT_EQ(w->OwnSampleEditor().model().row,
+                  int(std::find(c.order.begin(), c.order.end(), kLong) - c.order.begin()) + 1);
         w->SaveDialog.FileName = dir + "/movie.bin";
         const std::string project = dir + "/moved.ktp";
         ASSERT_EQ(w->WriteTaskProject(project), 0);
@@ -327,6 +331,133 @@ TEST_F(Sample, AClipThatCannotBeReplayedIsAWarningAndNo) {
     ASSERT_EQ(w->ReadTaskProject(project), 0);
     EXPECT_TRUE(no());
     EXPECT_EQ(w->stats->warnings.load(), 0) << "nothing to replay, nothing to warn of";
+}
+
+}  // namespace
+
+namespace {
+
+// Rows removed after the clip was marked: the clip goes with its own file
+// ("No" then, and a saved project has none), and stays with it when another
+// row goes, also through a later showing of the editor and a saved project.
+TEST_F(Sample, ClipGoesWithItsFileAndStaysThroughOtherRemovals) {
+    const struct {
+        const char* what;
+        int removed;  // 0-based row
+        bool kept;
+    } cases[] = {
+        {"the clip's own file", 1, false},
+        {"the row above", 0, true},
+        {"the row below", 2, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Open();
+        add({kA, kLong, kB});
+        inEditor("yesSample", [](TSampleCreateForm& e) { markClip(e, 2, 2, "kept.mpg"); });
+        const TSampleClipDescription saved = w->OwnSampleEditor().model().Description();
+        select(c.removed);
+        click("removeTrackButton");
+        ASSERT_EQ(names().size(), 2u);
+        EXPECT_EQ(yes(), c.kept);
+        EXPECT_NE(no(), c.kept);
+        const std::optional<TSampleClipDescription> now = w->videoCdPage->SampleClip();
+        ASSERT_EQ(now.has_value(), c.kept);
+        if (c.kept) {
+            EXPECT_EQ(now->sourcePath, kLong);
+            // The editor shows the list as it is now, its row on the clip's file.
+            const TSampleClipEditor& m = w->OwnSampleEditor().model();
+            ASSERT_EQ(m.grid.size(), 3u);
+            EXPECT_EQ(m.row, c.removed == 0 ? 1 : 2);
+            // A later showing ended with Cancel keeps the clip.
+            inEditor("OpenSampleButton", [](TSampleCreateForm& e) { e.cancelButton->click(); });
+            EXPECT_TRUE(yes());
+            ASSERT_TRUE(w->videoCdPage->SampleClip().has_value());
+            EXPECT_EQ(w->videoCdPage->SampleClip()->inOffset, saved.inOffset);
+            EXPECT_EQ(w->videoCdPage->SampleClip()->outOffset, saved.outOffset);
+        }
+        w->SaveDialog.FileName = dir + "/movie.bin";
+        const std::string project = dir + "/removed.ktp";
+        ASSERT_EQ(w->WriteTaskProject(project), 0);
+        Open();
+        ASSERT_EQ(w->ReadTaskProject(project), 0);
+        EXPECT_EQ(yes(), c.kept);
+        EXPECT_EQ(w->stats->warnings.load(), 0);
+        const std::optional<TSampleClipDescription> read = w->videoCdPage->SampleClip();
+        ASSERT_EQ(read.has_value(), c.kept);
+        if (c.kept) {
+            EXPECT_EQ(read->sourcePath, kLong);
+            EXPECT_EQ(read->inOffset, saved.inOffset);
+            EXPECT_EQ(read->outFrame, saved.outFrame);
+            EXPECT_EQ(read->outputName, "kept.mpg");
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A new spanning adds every file again: a clip whose file can no longer be
+// added goes with it, and one whose file is added again stays on it.
+TEST_F(Sample, NewSpanningKeepsTheClipOnlyWithItsFile) {
+    for (bool gone : {false, true}) {
+        SCOPED_TRACE(gone ? "file gone" : "file there");
+        const std::string copy = dir + "/long.mpg";
+        std::filesystem::copy_file(kLong, copy, std::filesystem::copy_options::overwrite_existing);
+        Open();
+        add({kA, copy});
+        inEditor("yesSample", [](TSampleCreateForm& e) { markClip(e, 2, 2, "span.mpg"); });
+        if (gone) std::filesystem::remove(copy);
+        find<QRadioButton>("img74")->click();
+        ASSERT_EQ(names().size(), gone ? 1u : 2u);
+        EXPECT_EQ(yes(), !gone);
+        const std::optional<TSampleClipDescription> clip = w->videoCdPage->SampleClip();
+        ASSERT_EQ(clip.has_value(), !gone);
+        if (!gone) {
+            EXPECT_EQ(clip->sourcePath, copy);
+            inEditor("OpenSampleButton", [](TSampleCreateForm& e) { e.cancelButton->click(); });
+            EXPECT_TRUE(yes());
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A project whose files are not all there: the clip stays on its own file
+// when another file of the list is missing, and goes (a warning, "No") when
+// its own file is the one missing.
+TEST_F(Sample, ProjectWithAMissingFileKeepsTheClipOnItsFile) {
+    for (bool ownGone : {false, true}) {
+        SCOPED_TRACE(ownGone ? "the clip's file missing" : "another file missing");
+        const std::string other = dir + "/other.mpg", own = dir + "/own.mpg";
+        std::filesystem::copy_file(kA, other, std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(kLong, own, std::filesystem::copy_options::overwrite_existing);
+        Open();
+        add({other, own, kB});
+        inEditor("yesSample", [](TSampleCreateForm& e) { markClip(e, 2, 2, "own-sample.mpg"); });
+        const TSampleClipDescription saved = w->OwnSampleEditor().model().Description();
+        w->SaveDialog.FileName = dir + "/movie.bin";
+        const std::string project = dir + "/missing.ktp";
+        ASSERT_EQ(w->WriteTaskProject(project), 0);
+        std::filesystem::remove(ownGone ? own : other);
+
+        Open();
+        w->ReadTaskProject(project);
+        ASSERT_EQ(names().size(), 2u);
+        EXPECT_EQ(yes(), !ownGone);
+        EXPECT_EQ(w->stats->warnings.load(), ownGone ? 1 : 0);
+        const std::optional<TSampleClipDescription> read = w->videoCdPage->SampleClip();
+        ASSERT_EQ(read.has_value(), !ownGone);
+        if (!ownGone) {
+            EXPECT_EQ(read->sourcePath, own);
+            EXPECT_EQ(read->inOffset, saved.inOffset);
+            EXPECT_EQ(read->outOffset, saved.outOffset);
+            EXPECT_EQ(read->outputName, "own-sample.mpg");
+        }
+    }
 }
 
 }  // namespace

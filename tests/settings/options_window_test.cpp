@@ -34,6 +34,7 @@
 #include "app/extraction_page/extraction_page.h"
 #include "app/video_cd_page/video_cd_page.h"
 #include "batch/batch_window.h"
+#include "tools/sample_clip_window.h"
 #include "core/temp_file.h"
 #include "tests/app/window_geometry.h"
 #include "tests/app/window_test_app.h"
@@ -160,6 +161,15 @@ struct OptionsWindow : ::testing::Test {
             out << "#END_" << TLanguageSet::SectionName(section) << "\n";
         }
         out << "#END_PELLMOR_LANGUAGE_FILE\n";
+        return path;
+    }
+    // A component section of three entries, closed by its end line.
+    std::string Short(const std::string& name) {
+        const std::string path = work + "/" + name;
+        std::ofstream(path, std::ios::binary)
+            << "#PELLMOR_LANGUAGE_FILE\n#LANGUAGE_SET_COMMENTS\nComments of " << name
+            << "\n#END_LANGUAGE_SET_COMMENTS\n#COMPONENT_MSGS\nKurz\nKurz\nKurz\n#END_COMPONENT_MSGS\n"
+               "#END_PELLMOR_LANGUAGE_FILE\n";
         return path;
     }
     std::string German() {
@@ -469,6 +479,7 @@ TEST_F(OptionsWindow, LanguageChoiceWorksOnACopyUntilOk) {
         {"good file, close box", french, german, kCloseBox, "Allgemein", french, "options-fr", 0},
         {"wrong first line", french, wrongFirst, kOk, "General-fr", french, "options-fr", 21},
         {"too many entries", "", tooMany, kOk, "General", "", "options", 22},
+        {"too few entries", french, Short("short.lng"), kOk, "General-fr", french, "options-fr", 22},
         {"a folder as the file", french, folder, kOk, "General-fr", french, "options-fr", 6},
     };
     for (const Case& c : cases) {
@@ -523,6 +534,7 @@ TEST_F(OptionsWindow, AFailedLanguageChoiceKeepsTheEarlierGoodOne) {
         int error;
     } failures[] = {
         {"too many entries", Language("many.lng", {}, 1), 22},
+        {"a closed section with too few entries", Short("short.lng"), 22},
         {"wrong first line", Language("wrong.lng", {}, 0, "#SOMETHING_ELSE"), 21},
     };
     for (const auto& c : failures) {
@@ -615,6 +627,77 @@ TEST_F(OptionsWindow, BuildGridHeadersTakeTheLanguageChosenWithOk) {
         if (entries) {
             EXPECT_EQ(grid->item(0, 2)->text().toStdString(), Fixture("clip_pal_vcd.mpg")) << "the entry stays";
         }
+        w.reset();
+    }
+}
+
+// The video-cd page's own clip editor lives on with the page: a language
+// chosen with OK reaches its captions when it next takes the build list.
+TEST_F(OptionsWindow, ClipEditorTakesTheLanguageChosenWithOk) {
+    const std::string clip = Language("clip.lng", {{{LangSection::COMPONENT_MSGS, 31}, "Gut"},
+                                                   {{LangSection::COMPONENT_MSGS, 122}, "Dateiname"},
+                                                   {{LangSection::COMPONENT_MSGS, 126}, "setzen"}});
+    QFile::remove(ini());
+    Open();
+    w->buildVCDButtonClick();
+    ASSERT_EQ(w->videoCdPage->AddFiles({Fixture("clip_pal_vcd.mpg")}), 0);
+    auto* yes = find<QRadioButton>(w.get(), "yesSample");
+    auto* no = find<QRadioButton>(w.get(), "noSample");
+    // Ticked as a task does it: the editor takes the list and is not shown.
+    w->batchActive = 1;
+    yes->setChecked(true);
+    TSampleCreateForm& editor = w->OwnSampleEditor();
+    ASSERT_EQ(editor.okButton->text(), QString("OK"));
+    no->setChecked(true);
+    WithOptions([&](TForm2& f) {
+        files.scriptOpen(clip);
+        f.langSelButton->click();
+        f.OptionsOk->click();
+    });
+    yes->setChecked(true);
+    w->batchActive = 0;
+    EXPECT_EQ(editor.okButton->text(), QString("Gut"));
+    EXPECT_EQ(editor.FilenameLabelBox->title(), QString("Dateiname"));
+    EXPECT_EQ(editor.markButton->text(), QString("setzen >>"));
+}
+
+// The main window takes its settings again after the window closes: the
+// "custom" spanning, stored as "80min", stays chosen.
+TEST_F(OptionsWindow, CustomSpanningStaysAfterTheWindow) {
+    for (bool ok : {true, false}) {
+        SCOPED_TRACE(ok ? "OK" : "Cancel");
+        QFile::remove(ini());
+        Open();
+        w->buildVCDButtonClick();
+        ASSERT_EQ(w->videoCdPage->AddFiles({Fixture("clip_pal_vcd.mpg"), Fixture("clip_pal_vcd_b.mpg")}), 0);
+        find<QRadioButton>(w.get(), "imgCustom")->click();
+        WithOptions([&](TForm2& f) { (ok ? f.OptionsOk : f.OptionsCancel)->click(); });
+        EXPECT_TRUE(find<QRadioButton>(w.get(), "imgCustom")->isChecked());
+        EXPECT_FALSE(find<QRadioButton>(w.get(), "img80")->isChecked());
+        EXPECT_EQ(w->videoCdPage->List().entries.size(), 2u);
+        w.reset();
+    }
+}
+
+// The forced sector size fields show the sizes a job would use, also after
+// the settings are taken again: an unticked size is stored as 0 and the
+// field then shows 0, never a size that the job does not have.
+TEST_F(OptionsWindow, ForcedSizeFieldsShowTheSizeInForceAfterTheWindow) {
+    for (bool ticked : {true, false}) {
+        SCOPED_TRACE(ticked ? "ticked" : "unticked");
+        QFile::remove(ini());
+        Open();
+        auto* box = find<QCheckBox>(w.get(), "forceRead");
+        auto* field = find<QLineEdit>(w.get(), "sectorReadField");
+        box->click();
+        field->setText("2336");
+        w->extractionPage->sectorReadFieldExit();
+        ASSERT_EQ(w->MainJob->forcedReadSize, 2336);
+        if (!ticked) box->click();
+        WithOptions([&](TForm2& f) { f.OptionsOk->click(); });
+        EXPECT_EQ(box->isChecked(), ticked);
+        EXPECT_EQ(w->MainJob->forcedReadSize, ticked ? 2336 : 0);
+        EXPECT_EQ(field->text(), QString::number(w->MainJob->forcedReadSize));
         w.reset();
     }
 }
