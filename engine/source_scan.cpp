@@ -126,13 +126,12 @@ ScanEnd ScanRecords(TFileIO& file, uint64_t recordStart, bool music, int32_t sec
         ScannedTrack t;
         const int64_t dataLength = BigEndian32(record + 14);
         const int64_t extent = BigEndian32(record + 6);
-        t.length = dataLength / 2048 * kPayload - adjust;
+        // A file shorter than the margins has none (an SVCD's short track):
+        // it lists as empty and is read whole from its first sector.
+        t.length = std::max<int64_t>(dataLength / 2048 * kPayload - adjust, 0);
         t.start = extent * sectorSize;
         t.end = t.start + t.length;
         t.extentEnd = extent + dataLength / 2048;
-        // A file shorter than the margins has none (an SVCD's short track):
-        // it lists as empty and is read whole from its first sector.
-        t.length = std::max<int64_t>(t.length, 0);
         const bool past = t.extentEnd * sectorSize > static_cast<int64_t>(size);
         const bool pastPrevious = !tracks.empty() && tracks.back().extentEnd * sectorSize > static_cast<int64_t>(size);
         if ((past && t.extentEnd > kDiscSectors) || (pastPrevious && extent < tracks.back().extentEnd))
