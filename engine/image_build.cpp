@@ -451,7 +451,7 @@ int WriteThread::SetupBuildTrack(size_t entry) {
         // are dropped as the track ends.
         const int64_t margins = inputKind_ == kCifKind ? kCifTrackLengthAdjust : kNrgTrackLengthAdjust;
         trackSectors_ = (e.size + margins) / int64_t(kPayload);
-        if (!FindPackOfDiscKind()) {
+        if (!FindPackOfDiscKind() || !NextSectorOnTheGrid()) {
             Report(kMsgError, msg::error::kNoMpegStream, SourceName());
             return result::kNoMpegStream;
         }
@@ -480,6 +480,21 @@ bool WriteThread::FindPackOfDiscKind() {
         inputFile_->Seek(at + 1);
     }
     return false;
+}
+
+// The sector after the first pack opens a pack too, or is empty: else the
+// image's sectors are not of the size its kind reads (an nrg opened as a
+// cif, say) and every sector taken would be cut in the wrong place.
+bool WriteThread::NextSectorOnTheGrid() {
+    const uint64_t at = inputFile_->position;
+    const uint64_t next = at + uint64_t(job_->readSectorSize);
+    uint8_t head[4] = {};
+    inputFile_->Seek(next);
+    const bool whole = next + 4 <= inputFile_->size && inputFile_->Read(head, 4) == 4;
+    inputFile_->Seek(at);
+    if (!whole || trackSectors_ < 2) return true;
+    static constexpr uint8_t kEmpty[4] = {0, 0, 0, 0};
+    return std::memcmp(head, kPackStart5, 4) == 0 || std::memcmp(head, kEmpty, 4) == 0;
 }
 
 bool WriteThread::WriteEmptySectors(int count, const uint8_t* subheader) {
