@@ -51,6 +51,18 @@ bool ReadSector(TFileIO& file, int64_t offset, uint8_t* sector) {
     return got > 0;
 }
 
+// Seconds the bytes take at the mux rate of the pack header at p; 0 when
+// there is none to read.
+double MuxSeconds(const uint8_t* p, size_t n, int64_t bytes) {
+    if (n < 14 || !(p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0xBA)) return 0;
+    uint32_t mux = 0;
+    if ((p[4] & 0xC0) == 0x40)
+        mux = uint32_t(p[10]) << 14 | uint32_t(p[11]) << 6 | p[12] >> 2;
+    else if ((p[4] & 0xF0) == 0x20)
+        mux = uint32_t(p[9] & 0x7F) << 15 | uint32_t(p[10]) << 7 | p[11] >> 1;
+    return mux > 0 ? double(bytes) / (double(mux) * 50.0) : 0;
+}
+
 bool HoldsGop(const uint8_t* sector) { return FindPattern(kGopStart, 4, sector, kSector) >= 0; }
 
 bool IsStartCode(const uint8_t* p) { return p[0] == 0 && p[1] == 0 && p[2] == 1; }
@@ -576,8 +588,16 @@ int TMpegFileList::ScanFile(TFileIO& file) {
         e.firstPts = first.pts;
         e.firstDts = first.dts;
     }
-    if (first.found && last.found)
-        PlayTimeFromFrames(DisplayFrames(file, first, last, e.hasTimeStamps, true), e.frameRate, e);
+    if (first.found && last.found) {
+        int64_t frames = DisplayFrames(file, first, last, e.hasTimeStamps, true);
+        // Streams joined end to end start their clocks again: the first and
+        // last GOP then tell nothing. Played at its mux rate the file lasts
+        // at least so long; a measure well short of that walks every GOP.
+        const double floor = MuxSeconds(head.data() + origin, head.size() - size_t(origin), length - origin);
+        if (e.frameRate > 0 && double(frames) / e.frameRate + 1 < floor * 0.9)
+            frames = WalkedFrames(file, origin, length);
+        PlayTimeFromFrames(frames, e.frameRate, e);
+    }
     e.pause = PauseFromPage();
 
     TakeDiscKind();
@@ -685,6 +705,29 @@ int64_t TMpegFileList::DisplayFrames(TFileIO& file, const GopSector& a, const Go
     }
     if (throughB) frames += pb.count;
     return std::max<int64_t>(frames, 0);
+}
+
+int64_t TMpegFileList::WalkedFrames(TFileIO& file, int64_t from, int64_t to) {
+    uint8_t s[kSector];
+    bool any = false;
+    int64_t first = 0, previous = 0, offset = 0, lastSector = 0;
+    for (int64_t pos = from; pos < to; pos += kSectorBytes) {
+        if (!ReadSector(file, pos, s)) break;
+        if (!HoldsGop(s)) continue;
+        GopSector g;
+        ProbeGopSector(s, pos, scanRate_, g);
+        int64_t frame = g.gopFrame + offset;
+        if (any && (frame < previous || double(frame - previous) > 10 * scanRate_)) {
+            const int64_t step = std::max(ReadGopPictures(file, lastSector).count, 1);
+            offset += previous + step - frame;
+            frame = previous + step;
+        }
+        if (!any) first = frame;
+        any = true;
+        previous = frame;
+        lastSector = pos;
+    }
+    return any ? previous - first + ReadGopPictures(file, lastSector).count : 0;
 }
 
 int64_t TMpegFileList::FramesBetween(const GopSector& a, const GopSector& b, bool timeStamps) {

@@ -13,6 +13,8 @@
 #include <functional>
 #include <map>
 #include <sstream>
+#include <string>
+#include <tuple>
 
 #include "tests/engine/job_harness.h"
 
@@ -173,6 +175,29 @@ INSTANTIATE_TEST_SUITE_P(
                       PointCase{"VcdClockStartingAgain", false, {"pal_vcd_joined", "pal_vcd_1s"}, 2},
                       PointCase{"SvcdClockStartingAgain", true, {"pal_svcd_joined", "pal_svcd_1s"}, 2}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A stream whose clocks start again part way (two clips joined end to end)
+// lists the play time of all its pictures, not the span between its first
+// and last GOP's time codes.
+TEST(PlayTimeList, JoinedClipsListTheTimeOfAllTheirPictures) {
+    NEED_TOOLS();
+    for (const auto& [clip, svcd, text] : {std::tuple{"pal_vcd_joined", false, "01:01.00"},
+                                           std::tuple{"pal_svcd_joined", true, "00:12.00"}}) {
+        SCOPED_TRACE(clip);
+        const Outcome o = RunJob(std::string("--page 1 --method 1") + (svcd ? " --svcd" : "") + " --input '" +
+                                 Clip(clip) + "' --list-only");
+        ASSERT_EQ(o.status, 0) << o.out;
+        std::istringstream lines(o.out);
+        std::string line, time;
+        while (std::getline(lines, line)) {
+            if (line.rfind("entry\t", 0) != 0) continue;
+            std::istringstream fields(line);
+            for (int k = 0; k < 15 && std::getline(fields, time, '\t'); ++k) {
+            }
+        }
+        EXPECT_EQ(time, text) << o.out;
+    }
+}
 
 // TRACKS.SVD and the play times of the SVCD scan index are ffprobe's play
 // times, and within a 75th of a second of what vcdimager writes for the same
