@@ -63,6 +63,11 @@ double MuxSeconds(const uint8_t* p, size_t n, int64_t bytes) {
     return mux > 0 ? double(bytes) / (double(mux) * 50.0) : 0;
 }
 
+// A measure short of the mux-rate time: a VCD's packs come at the mux rate
+// (its 2324 of 2352 bytes a sector), an SVCD's at most so fast. A wrong
+// guess only costs the walk over every GOP, which gives the same time.
+bool ClockLooksRestarted(double measured, double floor) { return measured + 0.25 < floor * 0.98; }
+
 bool HoldsGop(const uint8_t* sector) { return FindPattern(kGopStart, 4, sector, kSector) >= 0; }
 
 bool IsStartCode(const uint8_t* p) { return p[0] == 0 && p[1] == 0 && p[2] == 1; }
@@ -594,7 +599,7 @@ int TMpegFileList::ScanFile(TFileIO& file) {
         // last GOP then tell nothing. Played at its mux rate the file lasts
         // at least so long; a measure well short of that walks every GOP.
         const double floor = MuxSeconds(head.data() + origin, head.size() - size_t(origin), length - origin);
-        if (e.frameRate > 0 && double(frames) / e.frameRate + 1 < floor * 0.9)
+        if (e.frameRate > 0 && ClockLooksRestarted(double(frames) / e.frameRate, floor))
             frames = WalkedFrames(file, origin, length);
         PlayTimeFromFrames(frames, e.frameRate, e);
     }
@@ -668,8 +673,15 @@ int TMpegFileList::SplitFile(TFileIO& file, const TMpegFileInfo& scanned) {
         piece.firstDts = startGop.hasPts ? startGop.dts : 0;
         // The last piece plays to the stream's last picture.
         const bool last = end == length;
-        PlayTimeFromFrames(endGop.found ? DisplayFrames(file, startGop, endGop, scanned.hasTimeStamps, last) : 0,
-                           scanned.frameRate, piece);
+        int64_t frames = endGop.found ? DisplayFrames(file, startGop, endGop, scanned.hasTimeStamps, last) : 0;
+        if (endGop.found && scanned.frameRate > 0) {
+            // A clock that starts again inside the piece: as for a whole file.
+            uint8_t pack[kSector];
+            const double floor = ReadSector(file, start, pack) ? MuxSeconds(pack, kSector, end - start) : 0;
+            if (ClockLooksRestarted(double(frames) / scanned.frameRate, floor))
+                frames = WalkedFrames(file, startGop.sector, last ? end : endGop.sector);
+        }
+        PlayTimeFromFrames(frames, scanned.frameRate, piece);
         piece.pause = PauseFromPage();
         pieces.push_back(std::move(piece));
         start = end;
