@@ -584,6 +584,10 @@ void WriteThread::BuildPayload(uint8_t* sector, uint8_t* p) {
             b.shift = ClampedShift(PackScr(p), target);
             b.shiftKnown = true;
         }
+        // A clock that starts again inside the piece (clips joined end to
+        // end) runs from near 0 already: from there on it stays as it is,
+        // where taking the shift off would hold every stamp at 0.
+        if (b.shiftKnown && b.shift > 0 && BeginsWithPack(p) && PackScr(p) < b.shift) b.shift = 0;
         if (b.shiftKnown && b.shift > 0) RebaseTimeStamps(p, kPayload, b.shift);
         if (job_->discKind == 2 && !b.sequenceMoved) {
             // The piece's first video data starts with its sequence header,

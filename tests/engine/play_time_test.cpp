@@ -210,6 +210,31 @@ TEST(PlayTimeList, JoinedClipsListTheTimeOfAllTheirPictures) {
     }
 }
 
+// A piece of a split file that holds the joint of two clips: its clock is
+// rebased up to the joint, and from there on its bytes are the source's (a
+// shift taken off the second clip's small stamps held every one at 0), so
+// its scan points follow the pictures to its end.
+TEST(PlayTimeList, PieceAcrossAJointKeepsTheSecondClock) {
+    NEED_TOOLS();
+    const std::string source = ReadFile(Clip("pal_vcd_joined"));
+    const size_t joint = ReadFile(Clip("pal_vcd_60s")).size();
+    TempFolder dir;
+    const Outcome o = RunJob("--page 1 --method 1 --date '2024-03-05 06:07:08' --span 74 --capacity 6546140 "
+                             "--margin 0 --input '" + Clip("pal_vcd_joined") + "' --output '" + (dir / "movie.bin") +
+                             "'");
+    ASSERT_EQ(o.status, 0) << o.out;
+    ASSERT_TRUE(harness::Exists(dir / "movie_02.bin")) << o.out;
+    ASSERT_FALSE(harness::Exists(dir / "movie_03.bin")) << o.out;
+    harness::Command("cd '" + dir.path + "' && vcdxrip -q --nofiles --cue-file='" + (dir / "movie_02.cue") +
+                     "' >/dev/null 2>&1");
+    const std::string piece = ReadFile(dir / "avseq01.mpg");
+    const size_t tail = source.size() - joint;
+    ASSERT_GT(piece.size(), tail);
+    EXPECT_TRUE(piece.compare(piece.size() - tail, tail, source, joint, tail) == 0);
+    // 26.8 s of pictures: 54 points.
+    EXPECT_EQ(ScanPoints(ReadFile(dir / "movie_02.bin"), false).size(), 54u);
+}
+
 // TRACKS.SVD and the play times of the SVCD scan index are ffprobe's play
 // times, and within a 75th of a second of what vcdimager writes for the same
 // clip (00:10:74 for eleven seconds; the measure here gives 00:11:00).
