@@ -51,6 +51,23 @@ bool ReadSector(TFileIO& file, int64_t offset, uint8_t* sector) {
     return got > 0;
 }
 
+// Seconds the bytes take at the mux rate of the pack header at p; 0 when
+// there is none to read.
+double MuxSeconds(const uint8_t* p, size_t n, int64_t bytes) {
+    if (n < 14 || !(p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0xBA)) return 0;
+    uint32_t mux = 0;
+    if ((p[4] & 0xC0) == 0x40)
+        mux = uint32_t(p[10]) << 14 | uint32_t(p[11]) << 6 | p[12] >> 2;
+    else if ((p[4] & 0xF0) == 0x20)
+        mux = uint32_t(p[9] & 0x7F) << 15 | uint32_t(p[10]) << 7 | p[11] >> 1;
+    return mux > 0 ? double(bytes) / (double(mux) * 50.0) : 0;
+}
+
+// A measure short of the mux-rate time: a VCD's packs come at the mux rate
+// (its 2324 of 2352 bytes a sector), an SVCD's at most so fast. A wrong
+// guess only costs the walk over every GOP, which gives the same time.
+bool ClockLooksRestarted(double measured, double floor) { return measured + 0.25 < floor * 0.98; }
+
 bool HoldsGop(const uint8_t* sector) { return FindPattern(kGopStart, 4, sector, kSector) >= 0; }
 
 bool IsStartCode(const uint8_t* p) { return p[0] == 0 && p[1] == 0 && p[2] == 1; }
@@ -576,8 +593,16 @@ int TMpegFileList::ScanFile(TFileIO& file) {
         e.firstPts = first.pts;
         e.firstDts = first.dts;
     }
-    if (first.found && last.found)
-        PlayTimeFromFrames(DisplayFrames(file, first, last, e.hasTimeStamps, true), e.frameRate, e);
+    if (first.found && last.found) {
+        int64_t frames = DisplayFrames(file, first, last, e.hasTimeStamps, true);
+        // Streams joined end to end start their clocks again: the first and
+        // last GOP then tell nothing. Played at its mux rate the file lasts
+        // at least so long; a measure well short of that walks every GOP.
+        const double floor = MuxSeconds(head.data() + origin, head.size() - size_t(origin), length - origin);
+        if (e.frameRate > 0 && ClockLooksRestarted(double(frames) / e.frameRate, floor))
+            frames = WalkedFrames(file, origin, length);
+        PlayTimeFromFrames(frames, e.frameRate, e);
+    }
     e.pause = PauseFromPage();
 
     TakeDiscKind();
@@ -648,8 +673,15 @@ int TMpegFileList::SplitFile(TFileIO& file, const TMpegFileInfo& scanned) {
         piece.firstDts = startGop.hasPts ? startGop.dts : 0;
         // The last piece plays to the stream's last picture.
         const bool last = end == length;
-        PlayTimeFromFrames(endGop.found ? DisplayFrames(file, startGop, endGop, scanned.hasTimeStamps, last) : 0,
-                           scanned.frameRate, piece);
+        int64_t frames = endGop.found ? DisplayFrames(file, startGop, endGop, scanned.hasTimeStamps, last) : 0;
+        if (endGop.found && scanned.frameRate > 0) {
+            // A clock that starts again inside the piece: as for a whole file.
+            uint8_t pack[kSector];
+            const double floor = ReadSector(file, start, pack) ? MuxSeconds(pack, kSector, end - start) : 0;
+            if (ClockLooksRestarted(double(frames) / scanned.frameRate, floor))
+                frames = WalkedFrames(file, startGop.sector, last ? end : endGop.sector);
+        }
+        PlayTimeFromFrames(frames, scanned.frameRate, piece);
         piece.pause = PauseFromPage();
         pieces.push_back(std::move(piece));
         start = end;
@@ -685,6 +717,29 @@ int64_t TMpegFileList::DisplayFrames(TFileIO& file, const GopSector& a, const Go
     }
     if (throughB) frames += pb.count;
     return std::max<int64_t>(frames, 0);
+}
+
+int64_t TMpegFileList::WalkedFrames(TFileIO& file, int64_t from, int64_t to) {
+    uint8_t s[kSector];
+    bool any = false;
+    int64_t first = 0, previous = 0, offset = 0, lastSector = 0;
+    for (int64_t pos = from; pos < to; pos += kSectorBytes) {
+        if (!ReadSector(file, pos, s)) break;
+        if (!HoldsGop(s)) continue;
+        GopSector g;
+        ProbeGopSector(s, pos, scanRate_, g);
+        int64_t frame = g.gopFrame + offset;
+        if (any && (frame < previous || double(frame - previous) > 10 * scanRate_)) {
+            const int64_t step = std::max(ReadGopPictures(file, lastSector).count, 1);
+            offset += previous + step - frame;
+            frame = previous + step;
+        }
+        if (!any) first = frame;
+        any = true;
+        previous = frame;
+        lastSector = pos;
+    }
+    return any ? previous - first + ReadGopPictures(file, lastSector).count : 0;
 }
 
 int64_t TMpegFileList::FramesBetween(const GopSector& a, const GopSector& b, bool timeStamps) {

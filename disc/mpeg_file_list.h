@@ -190,6 +190,10 @@ public:
     // Pictures displayed from a's first one to b's first one, or with
     // throughB to b's last one plus one (b the stream's last GOP).
     int64_t DisplayFrames(TFileIO& file, const GopSector& a, const GopSector& b, bool timeStamps, bool throughB);
+    // The pictures from the GOP at or after from to the end of the last one
+    // before to, by every GOP's time code: one whose code goes back (or on
+    // by more than any GOP lasts) follows the GOP before it.
+    int64_t WalkedFrames(TFileIO& file, int64_t from, int64_t to);
 
     // The header lines and the line for one entry.
     static std::vector<std::string> LogHeader();

@@ -457,7 +457,7 @@ int WriteThread::SetupBuildTrack(size_t entry) {
             const uint64_t extent = uint64_t(std::max<int64_t>(trackTable_->start[row], 0));
             if (inputFile_->position < extent) inputFile_->Seek(extent);
         }
-        if (!FindPackOfDiscKind()) {
+        if (!FindPackOfDiscKind() || !NextSectorOnTheGrid()) {
             Report(kMsgError, msg::error::kNoMpegStream, SourceName());
             return result::kNoMpegStream;
         }
@@ -486,6 +486,21 @@ bool WriteThread::FindPackOfDiscKind() {
         inputFile_->Seek(at + 1);
     }
     return false;
+}
+
+// The sector after the first pack opens a pack too, or is empty: else the
+// image's sectors are not of the size its kind reads (an nrg opened as a
+// cif, say) and every sector taken would be cut in the wrong place.
+bool WriteThread::NextSectorOnTheGrid() {
+    const uint64_t at = inputFile_->position;
+    const uint64_t next = at + uint64_t(job_->readSectorSize);
+    uint8_t head[4] = {};
+    inputFile_->Seek(next);
+    const bool whole = next + 4 <= inputFile_->size && inputFile_->Read(head, 4) == 4;
+    inputFile_->Seek(at);
+    if (!whole || trackSectors_ < 2) return true;
+    static constexpr uint8_t kEmpty[4] = {0, 0, 0, 0};
+    return std::memcmp(head, kPackStart5, 4) == 0 || std::memcmp(head, kEmpty, 4) == 0;
 }
 
 bool WriteThread::WriteEmptySectors(int count, const uint8_t* subheader) {
@@ -575,6 +590,10 @@ void WriteThread::BuildPayload(uint8_t* sector, uint8_t* p) {
             b.shift = ClampedShift(PackScr(p), target);
             b.shiftKnown = true;
         }
+        // A clock that starts again inside the piece (clips joined end to
+        // end) runs from near 0 already: from there on it stays as it is,
+        // where taking the shift off would hold every stamp at 0.
+        if (b.shiftKnown && b.shift > 0 && BeginsWithPack(p) && PackScr(p) < b.shift) b.shift = 0;
         if (b.shiftKnown && b.shift > 0) RebaseTimeStamps(p, kPayload, b.shift);
         if (job_->discKind == 2 && !b.sequenceMoved) {
             // The piece's first video data starts with its sequence header,

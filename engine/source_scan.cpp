@@ -135,9 +135,6 @@ ScanEnd ScanRecords(TFileIO& file, uint64_t recordStart, bool music, int32_t sec
         t.start = extent * sectorSize;
         t.end = t.start + t.length;
         t.extentEnd = extent + dataLength / 2048;
-        // A file shorter than the margins has none (an SVCD's short track):
-        // it lists as empty and is read whole from its first sector.
-        t.length = std::max<int64_t>(t.length, 0);
         const bool past = t.extentEnd * sectorSize > static_cast<int64_t>(size);
         const bool pastPrevious = !tracks.empty() && tracks.back().extentEnd * sectorSize > static_cast<int64_t>(size);
         if ((past && t.extentEnd > kDiscSectors) || (pastPrevious && extent < tracks.back().extentEnd))

@@ -188,6 +188,7 @@ private:
     int OpenEntryInput(size_t entry);
     int SetupBuildTrack(size_t entry);
     bool FindPackOfDiscKind();
+    bool NextSectorOnTheGrid();
     LoopEnd BuildTrack(size_t entry);
     LoopEnd BuildDataSectors(size_t entry);
     void BuildPayload(uint8_t* sector, uint8_t* payload);

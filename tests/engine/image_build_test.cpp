@@ -929,6 +929,24 @@ TEST(BuildConversion, CifAndNrgImagesAreRebuiltTrackForTrack) {
     }
 }
 
+// An nrg chosen with the cif method, or a cif with the nrg method: its
+// sectors are not of the size the method reads, so every sector taken would
+// be cut in the wrong place. The job fails and leaves no image.
+TEST(BuildConversion, ImageOfTheOtherKindIsRefused) {
+    for (const auto& [method, source] : {std::pair{VcdMethod::CifToCueBin, "vcd_pal3.nrg"},
+                                         std::pair{VcdMethod::NrgToCueBin, "vcd_ntsc.cif"}}) {
+        SCOPED_TRACE(source);
+        TempFolder dir;
+        const Outcome o = RunJob("--page 1 --method " + std::to_string(Index(method)) + " --source " +
+                                 Quote(Fixture(source)) + " --output " + Quote(dir / "image.bin"));
+        EXPECT_EQ(o.status, 5) << o.out;
+        EXPECT_NE(o.out.find("Could not locate MPEG stream."), std::string::npos) << o.out;
+        EXPECT_EQ(o.out.find("processed Track"), std::string::npos) << o.out;
+        EXPECT_FALSE(harness::Exists(dir / "image.bin"));
+        EXPECT_FALSE(harness::Exists(dir / "image.cue"));
+    }
+}
+
 // ---- Sizes, dates and failures ----
 
 TEST(BuildRun, SameDateGivesTheSameBytesAndForcedSizesChangeNothing) {

@@ -13,6 +13,9 @@
 #include <functional>
 #include <map>
 #include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "tests/engine/job_harness.h"
 #include "tests/support/script_media.h"
@@ -160,6 +163,64 @@ INSTANTIATE_TEST_SUITE_P(
                       PointCase{"VcdClockStartingAgain", false, {"pal_vcd_joined", "pal_vcd_1s"}, 2},
                       PointCase{"SvcdClockStartingAgain", true, {"pal_svcd_joined", "pal_svcd_1s"}, 2}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A stream whose clocks start again part way (two clips joined end to end)
+// lists the play time of all its pictures, not the span between its first
+// and last GOP's time codes.
+TEST(PlayTimeList, JoinedClipsListTheTimeOfAllTheirPictures) {
+    NEED_TOOLS();
+    struct Case {
+        const char* clip;
+        const char* args;
+        std::vector<std::string> times;  // one per entry
+    };
+    // Split, the piece that holds the joint lists its own time too.
+    for (const Case& c : {Case{"pal_vcd_joined", "", {"01:01.00"}},
+                          Case{"pal_svcd_joined", " --svcd", {"00:12.00"}},
+                          Case{"pal_vcd_joined", " --span 74 --capacity 6546140 --margin 0", {"00:34.05", "00:26.20"}}}) {
+        SCOPED_TRACE(std::string(c.clip) + c.args);
+        const Outcome o =
+            RunJob(std::string("--page 1 --method 1") + c.args + " --input '" + Clip(c.clip) + "' --list-only");
+        ASSERT_EQ(o.status, 0) << o.out;
+        std::istringstream lines(o.out);
+        std::string line;
+        std::vector<std::string> times;
+        while (std::getline(lines, line)) {
+            if (line.rfind("entry\t", 0) != 0) continue;
+            std::istringstream fields(line);
+            std::string time;
+            for (int k = 0; k < 15 && std::getline(fields, time, '\t'); ++k) {
+            }
+            times.push_back(time);
+        }
+        EXPECT_EQ(times, c.times) << o.out;
+    }
+}
+
+// A piece of a split file that holds the joint of two clips: its clock is
+// rebased up to the joint, and from there on its bytes are the source's (a
+// shift taken off the second clip's small stamps held every one at 0), so
+// its scan points follow the pictures to its end.
+TEST(PlayTimeList, PieceAcrossAJointKeepsTheSecondClock) {
+    NEED_TOOLS();
+    const std::string source = ReadFile(Clip("pal_vcd_joined"));
+    const size_t joint = ReadFile(Clip("pal_vcd_60s")).size();
+    TempFolder dir;
+    const Outcome o = RunJob("--page 1 --method 1 --date '2024-03-05 06:07:08' --span 74 --capacity 6546140 "
+                             "--margin 0 --input '" + Clip("pal_vcd_joined") + "' --output '" + (dir / "movie.bin") +
+                             "'");
+    ASSERT_EQ(o.status, 0) << o.out;
+    ASSERT_TRUE(harness::Exists(dir / "movie_02.bin")) << o.out;
+    ASSERT_FALSE(harness::Exists(dir / "movie_03.bin")) << o.out;
+    harness::Command("cd '" + dir.path + "' && vcdxrip -q --nofiles --cue-file='" + (dir / "movie_02.cue") +
+                     "' >/dev/null 2>&1");
+    const std::string piece = ReadFile(dir / "avseq01.mpg");
+    const size_t tail = source.size() - joint;
+    ASSERT_GT(piece.size(), tail);
+    EXPECT_TRUE(piece.compare(piece.size() - tail, tail, source, joint, tail) == 0);
+    // 26.8 s of pictures: 54 points.
+    EXPECT_EQ(ScanPoints(ReadFile(dir / "movie_02.bin"), false).size(), 54u);
+}
 
 // TRACKS.SVD and the play times of the SVCD scan index are ffprobe's play
 // times, and within a 75th of a second of what vcdimager writes for the same
