@@ -211,13 +211,14 @@ void TCdiSubtitleScanner::WriteSubEntry(std::string& out, bool finishing) {
 CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool plain, const std::string& outputDir,
                                                              const std::string& name, int64_t extent,
                                                              int64_t dataLength, bool sub) {
+    // Whatever ends this call, no clash line of an earlier one stands for it.
+    clashLine.clear();
     const std::string last = SafeOutputName(name);
     const std::string outputName = last + (sub ? ".sub" : ".srt");
     if (last.empty()) return {msg::error::kCannotCreate, name};
     const std::string path = outputDir.empty() ? outputName
                              : (outputDir.back() == '/' ? outputDir : outputDir + "/") + outputName;
     guard.AddInput(src.name);
-    clashLine.clear();
     if (const std::string other = guard.Clash(path); !other.empty()) {
         clashLine = OutputClashLine(path, other);
         return {msg::error::kCannotCreate, outputName};

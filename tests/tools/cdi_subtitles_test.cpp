@@ -376,8 +376,14 @@ TEST_F(CdiConvert, OutputNamesStayInTheChosenFolder) {
     EXPECT_EQ(scanner.ConvertCdiSubtitleFile(file, true, dir / "out", "a\\b.fr", 0, 2048, true).code, 0);
     EXPECT_TRUE(harness::Exists(dir / "out/b.fr.sub"));
     for (const std::string& name : {std::string("x/.."), std::string(".."), std::string("dir/"), std::string("a\x01.en")}) {
+        // Each after a clash with the first output: a refused name is no
+        // clash, and the clash line of the one before is not shown for it.
+        EXPECT_EQ(scanner.ConvertCdiSubtitleFile(file, true, dir / "out", "x.ab", 0, 2048, false).code,
+                  msg::error::kCannotCreate);
+        EXPECT_NE(scanner.clashLine, "");
         const CdiConvertResult r = scanner.ConvertCdiSubtitleFile(file, true, dir / "out", name, 0, 2048, false);
         EXPECT_EQ(r.code, msg::error::kCannotCreate) << name;
+        EXPECT_EQ(scanner.clashLine, "") << name;
     }
     // A folder that is not there: error 9 naming the output.
     const CdiConvertResult r = scanner.ConvertCdiSubtitleFile(file, true, dir / "none", "s.en", 0, 2048, false);
