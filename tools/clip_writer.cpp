@@ -278,6 +278,18 @@ int WriteSample(const TSampleClipDescription& clip, const std::string& directory
     }
     TFileIO out;
     if (path.empty() || out.OpenForWrite(path) != 0) return result::kCannotOpen;
+    // Whatever ends the writing early, a throw included, leaves no part of
+    // the clip behind.
+    struct PartialClip {
+        TFileIO& out;
+        const std::string& path;
+        bool whole = false;
+        ~PartialClip() {
+            if (whole) return;
+            out.Close();
+            std::remove(path.c_str());
+        }
+    } partial{out, path};
 
     const std::string generating =
         h.texts ? h.texts->core(msg::core::kGeneratingSample) : std::string("Generating sample...");
@@ -450,6 +462,7 @@ int WriteSample(const TSampleClipDescription& clip, const std::string& directory
         std::remove(path.c_str());
         return result::kCannotOpen;
     }
+    partial.whole = true;
     if (h.generatedFiles) *h.generatedFiles += "\"" + path + "\" ";
     return 0;
 }
