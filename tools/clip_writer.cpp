@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <vector>
 
 #include "core/file_io.h"
@@ -287,7 +288,10 @@ int WriteSample(const TSampleClipDescription& clip, const std::string& directory
         ~PartialClip() {
             if (whole) return;
             out.Close();
-            std::remove(path.c_str());
+            // The file written, never a link that led to it nor a device.
+            std::error_code ec;
+            const std::filesystem::path file = std::filesystem::canonical(path, ec);
+            if (!ec && std::filesystem::is_regular_file(file, ec)) std::filesystem::remove(file, ec);
         }
     } partial{out, path};
 
@@ -458,10 +462,7 @@ int WriteSample(const TSampleClipDescription& clip, const std::string& directory
     if (h.completed) h.completed->setCaption("");
     if (h.status) h.status->setCaption("");
     if (h.window) h.window->hideAndReset();
-    if (!ok || !closed) {
-        std::remove(path.c_str());
-        return result::kCannotOpen;
-    }
+    if (!ok || !closed) return result::kCannotOpen;  // the partial clip goes with `partial`
     partial.whole = true;
     if (h.generatedFiles) *h.generatedFiles += "\"" + path + "\" ";
     return 0;
