@@ -176,8 +176,12 @@ int SweepTempProjects(const std::string& folder, const std::vector<std::string>&
     } else {
         const std::string temp = CreateTempFile(".kept", "", folder);
         if (!temp.empty()) {
-            { std::ofstream(temp, std::ios::trunc) << list; }
-            if (::rename(temp.c_str(), keptPath.c_str()) != 0) fs::remove(temp, ec);
+            // Only a list written whole replaces the old one: a short one
+            // would let the next sweep take projects a saved list names.
+            std::ofstream out(temp, std::ios::trunc);
+            out << list;
+            out.close();
+            if (!out || ::rename(temp.c_str(), keptPath.c_str()) != 0) fs::remove(temp, ec);
         }
     }
     return removed;

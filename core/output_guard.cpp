@@ -104,7 +104,13 @@ bool TOutputGuard::Remove(const std::string& path) {
     // Replaced since (by another program), or a source after all: it stays.
     if (!now.known || !recorded.known || now.dev != recorded.dev || now.ino != recorded.ino) return false;
     if (!InputClash(path).empty()) return false;
-    return ::unlink(path.c_str()) == 0;
+    // A name that is a link was written through: the file it leads to is
+    // what the job wrote, and the link is the user's.
+    std::error_code ec;
+    const std::filesystem::path written = std::filesystem::canonical(path, ec);
+    struct stat st;
+    if (ec || ::stat(written.c_str(), &st) != 0 || st.st_dev != recorded.dev || st.st_ino != recorded.ino) return false;
+    return ::unlink(written.c_str()) == 0;
 }
 
 std::vector<std::string> TOutputGuard::RemoveUnfinished() {

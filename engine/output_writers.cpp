@@ -42,8 +42,11 @@ int WriteText(const std::string& path, const std::string& text, const SheetError
     const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
     const bool closed = std::fclose(f) == 0;
     if (written && closed) return 0;
-    // Created here and cut short: no half sheet stays.
-    std::remove(path.c_str());
+    // Created here and cut short: no half sheet stays. What goes is the file
+    // written, never a link that led to it nor a device.
+    std::error_code ec;
+    const std::filesystem::path sheetFile = std::filesystem::canonical(path, ec);
+    if (!ec && std::filesystem::is_regular_file(sheetFile, ec)) std::filesystem::remove(sheetFile, ec);
     return Fail(path, onError);
 }
 

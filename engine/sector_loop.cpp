@@ -713,6 +713,9 @@ void WriteThread::TrackEnd() {
         }
         if (writeError_) return;
     }
+    // The output's own bytes are all written: a companion that fails after
+    // this fails the job, but leaves the output whole and in place.
+    if (result_ == 0) guard_.Finish(job_->outputName);
     if (outputKind_ == kMpegKind && config_->ToastEnable && job_->outputName != kPassiveOutput && trackBytes_ > 0) {
         const std::string companion = job_->outputName + ".rsrc";
         if (!OutputClash(companion).empty()) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "core/file_io.h"
 #include "core/helpers.h"
@@ -23,6 +24,20 @@ const uint8_t kSequence1[] = {0x00, 0x00, 0x01, 0x00, 0x00, 0x01};
 constexpr int kBlock = TCdiSubtitleScanner::kBlockSize;
 // The converted text is handed to the output in pieces of about this size.
 constexpr size_t kWritePiece = 64 * 1024;
+
+// The file a write of path lands in: the end of its chain of links (a
+// relative target counts from the link's folder), or path itself.
+std::string WriteTarget(const std::string& path) {
+    namespace fs = std::filesystem;
+    fs::path at = path;
+    std::error_code ec;
+    for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(at, ec)); ++hops) {
+        const fs::path next = fs::read_symlink(at, ec);
+        if (ec) break;
+        at = next.is_absolute() ? next : at.parent_path() / next;
+    }
+    return at.string();
+}
 
 int32_t Little32(const uint8_t* p) {
     return static_cast<int32_t>(uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) |
@@ -211,13 +226,14 @@ void TCdiSubtitleScanner::WriteSubEntry(std::string& out, bool finishing) {
 CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool plain, const std::string& outputDir,
                                                              const std::string& name, int64_t extent,
                                                              int64_t dataLength, bool sub) {
+    // Whatever ends this call, no clash line of an earlier one stands for it.
+    clashLine.clear();
     const std::string last = SafeOutputName(name);
     const std::string outputName = last + (sub ? ".sub" : ".srt");
     if (last.empty()) return {msg::error::kCannotCreate, name};
     const std::string path = outputDir.empty() ? outputName
                              : (outputDir.back() == '/' ? outputDir : outputDir + "/") + outputName;
     guard.AddInput(src.name);
-    clashLine.clear();
     if (const std::string other = guard.Clash(path); !other.empty()) {
         clashLine = OutputClashLine(path, other);
         return {msg::error::kCannotCreate, outputName};
@@ -227,11 +243,15 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
     // never stands whole in memory; it goes to a file of its own beside the
     // output, which takes the output's name only once the conversion is
     // done, so a failure leaves an earlier file of that name as it was.
-    const std::string folder = ExtractDir(path);
+    // An output there already is replaced as it is written over: through
+    // its links, keeping its mode.
+    const std::string target = WriteTarget(path);
+    mode_t mode = 0644;  // a text file's usual mode; the temporary file is made private
+    if (struct stat st {}; ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) mode = st.st_mode & 07777;
+    const std::string folder = ExtractDir(target);
     const std::string temp = CreateTempFile("." + outputName + ".", ".part", folder.empty() ? "." : folder);
     TFileIO out;
-    // Made private; the output gets a text file's usual mode.
-    if (!temp.empty()) ::chmod(temp.c_str(), 0644);
+    if (!temp.empty()) ::chmod(temp.c_str(), mode);
     if (temp.empty() || out.OpenForWrite(temp) != 0) {
         if (!temp.empty()) std::remove(temp.c_str());
         return {msg::error::kCannotCreate, outputName};
@@ -298,7 +318,7 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
 
     writeOut();
     if (!written) return fail(msg::error::kCannotCreate, outputName);
-    if (out.Close() != 0 || std::rename(temp.c_str(), path.c_str()) != 0) {
+    if (out.Close() != 0 || std::rename(temp.c_str(), target.c_str()) != 0) {
         std::remove(temp.c_str());
         return {msg::error::kCannotCreate, outputName};
     }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <vector>
 
 #include "core/file_io.h"
@@ -281,6 +282,21 @@ int WriteSample(const TSampleClipDescription& clip, const std::string& directory
     }
     TFileIO out;
     if (path.empty() || out.OpenForWrite(path) != 0) return result::kCannotOpen;
+    // Whatever ends the writing early, a throw included, leaves no part of
+    // the clip behind.
+    struct PartialClip {
+        TFileIO& out;
+        const std::string& path;
+        bool whole = false;
+        ~PartialClip() {
+            if (whole) return;
+            out.Close();
+            // The file written, never a link that led to it nor a device.
+            std::error_code ec;
+            const std::filesystem::path file = std::filesystem::canonical(path, ec);
+            if (!ec && std::filesystem::is_regular_file(file, ec)) std::filesystem::remove(file, ec);
+        }
+    } partial{out, path};
 
     const std::string generating =
         h.texts ? h.texts->core(msg::core::kGeneratingSample) : std::string("Generating sample...");
@@ -449,10 +465,8 @@ int WriteSample(const TSampleClipDescription& clip, const std::string& directory
     if (h.completed) h.completed->setCaption("");
     if (h.status) h.status->setCaption("");
     if (h.window) h.window->hideAndReset();
-    if (!ok || !closed) {
-        std::remove(path.c_str());
-        return result::kCannotOpen;
-    }
+    if (!ok || !closed) return result::kCannotOpen;  // the partial clip goes with `partial`
+    partial.whole = true;
     if (h.generatedFiles) *h.generatedFiles += "\"" + path + "\" ";
     return 0;
 }

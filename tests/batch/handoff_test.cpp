@@ -3,7 +3,9 @@
 #include "batch/handoff.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -206,6 +208,40 @@ TEST_F(Handoff, TemporaryProjectsAreMadeExclusively) {
     EXPECT_EQ(WriteTempTaskProject(tooMany, temp_, path), msg::error::kCannotCreate);
     EXPECT_TRUE(path.empty());
     EXPECT_EQ(TempEntries(), 2u);
+}
+
+}  // namespace
+
+namespace {
+
+// The list of kept projects is replaced whole or not at all: a sweep on a
+// full disk keeps the old list, and the projects it names survive the next
+// sweep.
+TEST(HandoffSweep, AFullDiskKeepsTheListOfKeptProjects) {
+    const std::string dir = CreateTempDir("handoff_sweep_");
+    const std::string small = dir + "/small";
+    fs::create_directory(small);
+    const bool mounted = ::geteuid() == 0 &&
+                         std::system(("mount -t tmpfs -o size=64k pellmor-full '" + small + "' 2>/dev/null").c_str()) == 0;
+    if (!mounted) {
+        fs::remove_all(dir);
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    }
+    const std::string kept = small + "/~kept_tmp.ktp";
+    std::ofstream(kept) << "project";
+    EXPECT_EQ(SweepTempProjects(small, {kept}), 0);
+    // Fill the disk.
+    {
+        std::ofstream fill(small + "/fill", std::ios::binary);
+        const std::string block(4096, 'x');
+        for (int i = 0; i < 64 && fill; ++i) fill.write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
+    SweepTempProjects(small, {});
+    fs::remove(small + "/fill");
+    EXPECT_EQ(SweepTempProjects(small, {}), 0);
+    EXPECT_TRUE(fs::exists(kept));
+    EXPECT_EQ(std::system(("umount '" + small + "'").c_str()), 0);
+    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -102,3 +102,24 @@ TEST(OutputGuard, RemovesOnlyItsOwnUnfinishedOutputs) {
     EXPECT_EQ(Read(d / "foreign.bin"), "not ours");
     EXPECT_EQ(IncompleteRemovedLine("/x/a.bin"), "     [ incomplete output removed ] /x/a.bin");
 }
+
+// An output named through a link the user made is written into the link's
+// target: that file is what the job wrote and what goes, and the link stays.
+TEST(OutputGuard, RemovingAnOutputNamedThroughALinkRemovesWhatWasWritten) {
+    Folder d;
+    fs::create_directory(d / "real");
+    fs::create_symlink("real/out.mpg", d / "link.mpg");  // dangling until the job writes
+    fs::create_symlink(d / "real", d / "dir");
+    TOutputGuard g;
+    Write(d / "link.mpg", "part");
+    g.AddOutput(d / "link.mpg");
+    Write(d / "dir/in.mpg", "part");
+    g.AddOutput(d / "dir/in.mpg");
+
+    const std::vector<std::string> removed = g.RemoveUnfinished();
+    EXPECT_EQ(removed, (std::vector<std::string>{d / "link.mpg", d / "dir/in.mpg"}));
+    EXPECT_FALSE(fs::exists(d / "real/out.mpg"));
+    EXPECT_FALSE(fs::exists(d / "real/in.mpg"));
+    EXPECT_TRUE(fs::is_symlink(d / "link.mpg"));
+    EXPECT_TRUE(fs::is_symlink(d / "dir"));
+}

@@ -8,14 +8,17 @@
 #include <cstring>
 #include <regex>
 #include <set>
+#include <stdexcept>
 
 #include "disc/mpeg_file_list.h"
 #include "disc/sector_encoder.h"
 #include "disc/time_code.h"
+#include "disc/vcd_track_list.h"
 #include "engine/methods.h"
 #include "engine/system_header.h"
 #include "tests/engine/job_harness.h"
 #include "tests/support/script_media.h"
+#include "tools/sample_clip.h"
 
 using harness::Fixture;
 using harness::Md5;
@@ -1096,6 +1099,41 @@ TEST(BuildRun, TablesThatCannotBeWrittenFailTheJob) {
     EXPECT_TRUE(b.Logged("Temporary SCANDATA.DAT table file"));
     EXPECT_FALSE(harness::Exists(dir / "movie.cue"));
     EXPECT_FALSE(harness::Exists(dir / "movie.bin"));
+}
+
+// What escapes the worker while the sample clip is written fails the build:
+// the half-written clip goes, the image finished before it stays.
+TEST(BuildRun, AThrowWhileTheSampleIsWrittenRemovesTheClipNotTheImage) {
+    InProcessBuild b;
+    TempFolder dir;
+    ASSERT_EQ(b.list.AddFile(Fixture("clip_pal_vcd.mpg")), 0);
+    ASSERT_EQ(b.list.AddFile(Fixture("clip_pal_vcd_b.mpg")), 0);
+    TSampleClipEditor editor(&b.config, nullptr, nullptr, [](int, const std::string&) {});
+    TVcdTrackList rows;
+    for (size_t i = 1; i < b.list.entries.size(); ++i)
+        rows.AddRow(b.list.entries[i].image, b.list.entries[i].trackInImage, "", "");
+    ASSERT_EQ(editor.OpenTrackList(rows, b.list, b.job.discKind), 0);
+    ASSERT_EQ(editor.TrackListGridClick(1), 0);
+    editor.StepToFrame(0);
+    editor.markButtonClick();
+    editor.StepToFrame(20);
+    b.start.sampleClip = editor.Description();
+    const std::string clip = dir / b.start.sampleClip->outputName;
+    bool thrown = false;
+    b.progress.onPosition = [&](int) {
+        // At the clip's first GOP, in the middle of writing it.
+        if (!thrown && b.status.caption().find("ample") != std::string::npos) {
+            thrown = true;
+            throw std::runtime_error("disk on fire");
+        }
+    };
+    EXPECT_EQ(b.Build(dir / "movie.bin"), 12);
+    ASSERT_TRUE(thrown);
+    EXPECT_TRUE(b.Logged("Internal error: disk on fire"));
+    EXPECT_FALSE(harness::Exists(clip)) << ::testing::PrintToString(b.Lines());
+    EXPECT_TRUE(harness::Exists(dir / "movie.bin")) << ::testing::PrintToString(b.Lines());
+    EXPECT_TRUE(harness::Exists(dir / "movie.cue"));
+    EXPECT_FALSE(b.Logged("[ incomplete output removed ] " + (dir / "movie.bin")));
 }
 
 TEST(BuildRun, StopMidTrackAbortsWithResultThree) {

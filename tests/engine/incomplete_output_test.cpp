@@ -128,3 +128,19 @@ TEST(IncompleteOutput, OnlyTheJobsOwnUnfinishedOutputsGo) {
     EXPECT_EQ(harness::ReadFile(d / "out.bin"), "kept");
     EXPECT_EQ(no.out.find("incomplete output removed"), std::string::npos) << no.out;
 }
+
+// The output is whole when only its resource companion cannot be made: the
+// job fails, and the video it wrote stays, byte for byte.
+TEST(IncompleteOutput, AWholeOutputStaysWhenOnlyItsCompanionFails) {
+    TempFolder d;
+    fs::create_directory(d / "out.mpg.rsrc");
+    const Outcome o = RunIn(d, "--method 10 --toast --source " + Fixture("clip_pal_vcd.mpg") + " --output out.mpg");
+    EXPECT_NE(o.status, 0) << o.out;
+    EXPECT_NE(o.out.find("Unable to create resource file."), std::string::npos) << o.out;
+    EXPECT_FALSE(Removed(o, "out.mpg")) << o.out;
+    ASSERT_TRUE(harness::Exists(d / "out.mpg")) << o.out;
+    const Outcome whole =
+        RunIn(d, "--method 10 --toast --source " + Fixture("clip_pal_vcd.mpg") + " --output ref.mpg");
+    ASSERT_EQ(whole.status, 0) << whole.out;
+    EXPECT_EQ(harness::Md5(d / "out.mpg"), harness::Md5(d / "ref.mpg"));
+}

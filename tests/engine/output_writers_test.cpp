@@ -1,6 +1,7 @@
 #include "engine/output_writers.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -363,6 +364,25 @@ TEST_F(OutputFilesTest, SheetsThatCannotBeWrittenReportErrorNine) {
             EXPECT_EQ(errors, std::vector<std::string>{"9 " + fs::path(c.path).filename().string()});
             EXPECT_FALSE(fs::exists(c.path));
         }
+    }
+}
+
+// A sheet that cannot be written whole takes away only a half sheet of its
+// own: never a link the user made, nor the device it leads to.
+TEST_F(OutputFilesTest, ASheetWrittenThroughALinkThatFailsLeavesTheLink) {
+    if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+    const uint64_t size = 1000 * 2352;
+    const std::string image = MakeImage("movie.bin", size);
+    const TSheetImage sheet{image, false, {1, 1, 0}, {{0, 6, 0}}, size};
+    for (bool toc : {false, true}) {
+        SCOPED_TRACE(toc ? "toc" : "cue");
+        const std::string path = Path(toc ? "movie.toc" : "movie.cue");
+        fs::create_symlink("/dev/full", path);
+        errors.clear();
+        EXPECT_EQ(toc ? WriteTocFile(path, sheet, Recorder()) : WriteCueSheet(path, sheet, Recorder()), 1);
+        EXPECT_EQ(errors, std::vector<std::string>{"9 " + fs::path(path).filename().string()});
+        EXPECT_TRUE(fs::is_symlink(path));
+        EXPECT_TRUE(fs::is_character_file("/dev/full"));
     }
 }
 

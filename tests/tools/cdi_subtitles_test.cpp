@@ -5,6 +5,7 @@
 #include "tools/cdi_subtitles.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -376,14 +377,46 @@ TEST_F(CdiConvert, OutputNamesStayInTheChosenFolder) {
     EXPECT_EQ(scanner.ConvertCdiSubtitleFile(file, true, dir / "out", "a\\b.fr", 0, 2048, true).code, 0);
     EXPECT_TRUE(harness::Exists(dir / "out/b.fr.sub"));
     for (const std::string& name : {std::string("x/.."), std::string(".."), std::string("dir/"), std::string("a\x01.en")}) {
+        // Each after a clash with the first output: a refused name is no
+        // clash, and the clash line of the one before is not shown for it.
+        EXPECT_EQ(scanner.ConvertCdiSubtitleFile(file, true, dir / "out", "x.ab", 0, 2048, false).code,
+                  msg::error::kCannotCreate);
+        EXPECT_NE(scanner.clashLine, "");
         const CdiConvertResult r = scanner.ConvertCdiSubtitleFile(file, true, dir / "out", name, 0, 2048, false);
         EXPECT_EQ(r.code, msg::error::kCannotCreate) << name;
+        EXPECT_EQ(scanner.clashLine, "") << name;
     }
     // A folder that is not there: error 9 naming the output.
     const CdiConvertResult r = scanner.ConvertCdiSubtitleFile(file, true, dir / "none", "s.en", 0, 2048, false);
     EXPECT_EQ(r.code, msg::error::kCannotCreate);
     EXPECT_EQ(r.name, "s.en.srt");
 
+}
+
+// An output that is there already is written as any text file is: through
+// a link to the file it leads to, which keeps its mode.
+TEST_F(CdiConvert, AnOutputThatIsALinkStaysALink) {
+    harness::WriteFile(dir / "s.bin", Block(Entry(0, 0, 9, "x"), 9));
+    TFileIO file;
+    ASSERT_EQ(file.OpenForRead(dir / "s.bin"), 0);
+    TCdiSubtitleScanner scanner(&file);
+    std::filesystem::create_directory(dir / "out");
+    std::filesystem::create_directory(dir / "real");
+    harness::WriteFile(dir / "real/old.srt", "old");
+    ::chmod((dir / "real/old.srt").c_str(), 0600);
+    std::filesystem::create_symlink("../real/old.srt", dir / "out/x.ab.srt");
+    ASSERT_EQ(scanner.ConvertCdiSubtitleFile(file, true, dir / "out", "x.ab", 0, 2048, false).code, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "out/x.ab.srt"));
+    const std::string text = ReadFile(dir / "real/old.srt");
+    EXPECT_NE(text, "old");
+    EXPECT_NE(text.find("x\r\n"), std::string::npos) << text;
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "real/old.srt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    // Nothing of the conversion is left beside either.
+    for (const char* folder : {"out", "real"})
+        for (const auto& e : std::filesystem::directory_iterator(dir / folder))
+            EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos) << e.path();
 }
 
 TEST_F(CdiConvert, RunSubtitlesStatuses) {

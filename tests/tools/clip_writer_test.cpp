@@ -345,6 +345,16 @@ TEST(ClipWriter, OutputNamesAndFailures) {
     ASSERT_EQ(::waitpid(child, &status_, 0), child);
     EXPECT_EQ(WEXITSTATUS(status_), result::kCannotOpen);
     EXPECT_FALSE(harness::Exists(full));
+
+    // Written through a link the user made: the link and what it leads to
+    // are no part of the clip, and a failed write leaves them.
+    if (::access("/dev/full", W_OK) == 0) {
+        d.outputName = dir / "device.mpg";
+        std::filesystem::create_symlink("/dev/full", d.outputName);
+        EXPECT_EQ(WriteSample(d, "", h), result::kCannotOpen);
+        EXPECT_TRUE(std::filesystem::is_symlink(d.outputName));
+        EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+    }
 }
 
 // run_job's build mode with --sample: the clip from build-list row 2 lands
