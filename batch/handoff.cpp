@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -137,6 +138,7 @@ void TempProjectHolds::Release() {
 namespace {
 
 constexpr const char* kKeptList = "kept.lst";
+constexpr time_t kFreshSeconds = 60;
 
 bool IsTempProjectName(const std::string& name) {
     return name.size() > 9 && name[0] == '~' && name.ends_with("_tmp.ktp");
@@ -164,7 +166,11 @@ int SweepTempProjects(const std::string& folder, const std::vector<std::string>&
         // A program that runs still holds its projects under a shared lock.
         const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.c_str()) == 0) ++removed;
+        // A project written a moment ago may not be held yet by the copy
+        // that wrote it.
+        struct stat st {};
+        const bool fresh = ::fstat(fd, &st) == 0 && st.st_mtime + kFreshSeconds > ::time(nullptr);
+        if (!fresh && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.c_str()) == 0) ++removed;
         ::close(fd);
     }
     // Only the kept projects that are still there are remembered.

@@ -68,8 +68,9 @@ private:
     std::vector<int> fds_;
 };
 
-// Removes every "~*_tmp.ktp" in folder that no running program holds, but
-// not those of keep, nor those an earlier sweep was told to keep. The paths
+// Removes every "~*_tmp.ktp" in folder that no running program holds and
+// that is older than a minute (its writer may not hold it yet), but not
+// those of keep, nor those an earlier sweep was told to keep. The paths
 // of keep are remembered in the folder for later sweeps (a saved batch list
 // names them). Returns the number removed.
 int SweepTempProjects(const std::string& folder, const std::vector<std::string>& keep);

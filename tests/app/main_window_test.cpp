@@ -29,6 +29,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -1074,7 +1075,12 @@ TEST_F(MainClose, RemovesLeftoverTaskProjectsThatNoRunningCopyHolds) {
                       outside = base + "/~other_tmp.ktp", notOurs = own + "/notes.txt";
     std::ofstream(kept) << "KTP#";
     SweepTempProjects(own, {kept});  // an earlier run's saved list names it
-    for (const std::string& p : {mine, leftover, held, outside, notOurs}) std::ofstream(p) << "KTP#";
+    const std::string fresh = own + "/~justwritten_tmp.ktp";
+    for (const std::string& p : {mine, leftover, held, outside, notOurs, fresh}) std::ofstream(p) << "KTP#";
+    // All but one were written an hour ago; the one just written may not be
+    // held yet by the copy that wrote it.
+    for (const std::string& p : {mine, leftover, held, kept, outside, notOurs})
+        std::filesystem::last_write_time(p, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
     // Another running copy holds its project as the window holds its own.
     TempProjectHolds otherCopy;
     otherCopy.Hold(held);
@@ -1083,7 +1089,7 @@ TEST_F(MainClose, RemovesLeftoverTaskProjectsThatNoRunningCopyHolds) {
     w->RegisterTempProject(mine);
     w->close();
     for (const std::string& gone : {mine, leftover}) EXPECT_FALSE(QFile::exists(QString::fromStdString(gone))) << gone;
-    for (const std::string& stays : {held, kept, outside, notOurs})
+    for (const std::string& stays : {held, kept, outside, notOurs, fresh})
         EXPECT_TRUE(QFile::exists(QString::fromStdString(stays))) << stays;
     otherCopy.Release();
     EXPECT_EQ(SweepTempProjects(own, {}), 1) << "released, the other copy's project goes too";

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -229,6 +230,7 @@ TEST(HandoffSweep, AFullDiskKeepsTheListOfKeptProjects) {
     }
     const std::string kept = small + "/~kept_tmp.ktp";
     std::ofstream(kept) << "project";
+    fs::last_write_time(kept, fs::file_time_type::clock::now() - std::chrono::hours(1));
     EXPECT_EQ(SweepTempProjects(small, {kept}), 0);
     // Fill the disk.
     {
