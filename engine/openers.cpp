@@ -119,12 +119,36 @@ int WriteThread::RunOpener(Opener opener) {
     }
 }
 
+namespace {
+
+// Where the sectors of an nrg end: its footer's chunks follow them, and the
+// file's last 12 (or 8) bytes give their offset. The file's size when there
+// is no footer (a cut download).
+uint64_t NeroDataEnd(TFileIO& file) {
+    const uint64_t size = file.size;
+    uint64_t end = size;
+    uint8_t tail[12] = {};
+    if (size >= sizeof tail && file.Seek(size - sizeof tail) == 0 && file.Read(tail, sizeof tail) == sizeof tail) {
+        uint64_t offset = 0;
+        if (std::memcmp(tail, "NER5", 4) == 0)
+            offset = uint64_t(BigEndianToInt(tail + 4, 4)) << 32 | BigEndianToInt(tail + 8, 4);
+        else if (std::memcmp(tail + 4, "NERO", 4) == 0)
+            offset = BigEndianToInt(tail + 8, 4);
+        if (offset > 0 && offset < size) end = offset;
+    }
+    file.Seek(0);
+    return end;
+}
+
+}  // namespace
+
 int WriteThread::OpenInput() {
     if (inputFile_->OpenForRead(job_->sourceName) != 0) {
         Report(kMsgError, msg::error::kCannotOpen, SourceName());
         return result::kCannotOpen;
     }
     job_->inputFile = inputFile_.get();
+    sourceDataEnd_ = inputKind_ == kNrgKind ? NeroDataEnd(*inputFile_) : UINT64_MAX;
     if (inputKind_ == kDatKind || (inputKind_ == kMpegKind && outputKind_ != kBinKind && outputKind_ != kTocKind)) {
         job_->discKind = IsMpeg2Stream(*inputFile_) ? 2 : 1;
         inputFile_->Seek(0);

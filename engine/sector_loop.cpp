@@ -286,6 +286,8 @@ WriteThread::LoopEnd WriteThread::TrackStart() {
         if (trackEnd_ == UINT64_MAX && trackSectors_ > 0)
             trackEnd_ = inputFile_->position +
                         static_cast<uint64_t>(trackSectors_) * static_cast<uint64_t>(job_->readSectorSize);
+        // Never into an nrg's footer.
+        trackEnd_ = std::min(trackEnd_, sourceDataEnd_);
     }
 
     if (method_ == Code(Method::MpegToDat)) {

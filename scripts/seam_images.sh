@@ -37,6 +37,9 @@
 #   sync    bit 4 of sync byte 5 of sector 451 (also DMG_t1.raw)
 #   cut     the image ends in the middle of its last track's data; the toc
 #           still states the whole track
+#   end     the image ends where its last track's file does, with no gap
+#           after it (also an .nrg, whose footer then follows that track's
+#           sectors at once, and a .cif); nothing of the tracks is missing
 # Usage: scripts/seam_images.sh OUT-DIR
 set -euo pipefail
 tools=$(cd "$(dirname "$0")/fixtures" && pwd)/image_tools.pl
@@ -157,6 +160,11 @@ damage() { # name margin-with-nrg-and-cif
     perl "$tools" nrg "${name}_cut.bin" "${name}_cut.nrg"
     perl "$tools" cif "${name}_cut.bin" "${name}_cut.cif"
     echo "${name}_cut $name -1 -1" >> damage.list
+    copy "$name" "${name}_end"
+    truncate -s $(((le + lc) * 2352)) "${name}_end.bin"
+    perl "$tools" nrg "${name}_end.bin" "${name}_end.nrg"
+    perl "$tools" cif "${name}_end.bin" "${name}_end.cif"
+    echo "${name}_end $name -1 -1" >> damage.list
 }
 
 clip pal_a pal-vcd 352x288 25 40 testsrc 440 &

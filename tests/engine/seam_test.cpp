@@ -288,20 +288,23 @@ TEST(SeamRawTrack, WithoutSyncOrSubheadersIsRefused) {
 
 // An nrg or cif image rebuilt as a cue/bin image keeps every track: each
 // track's stream is looked for from its own place, past an MPEG file in the
-// data track, and a track shorter than a VCD track's margins is kept.
+// data track, a track shorter than a VCD track's margins is kept, and an
+// nrg's footer right after its last track is no part of it.
 TEST(SeamConversion, EveryTrackIsTheRip) {
     struct Case {
-        const char* image;
+        const char* name;
+        const char* image;  // the one it was made from
         bool svcd;
     };
-    for (const Case c : {Case{"cdi2", false}, Case{"nsvcd3", true}}) {
+    for (const Case c : {Case{"cdi2", "cdi2", false}, Case{"nsvcd3", "nsvcd3", true}, Case{"pal2_end", "pal2", false},
+                         Case{"svcd2_end", "svcd2", true}}) {
         for (const char* kind : {"nrg", "cif"}) {
-            SCOPED_TRACE(std::string(c.image) + "." + kind);
+            SCOPED_TRACE(std::string(c.name) + "." + kind);
             harness::TempFolder dir;
             const std::string method = std::string(kind) == "nrg" ? "3" : "2";
             const harness::Outcome o =
                 harness::RunJob("--page 1 --method " + method + (c.svcd ? " --svcd" : "") + " --source '" +
-                                Image(std::string(c.image) + "." + kind) + "' --output '" + dir / "copy.bin" +
+                                Image(std::string(c.name) + "." + kind) + "' --output '" + dir / "copy.bin" +
                                 "' --date '2026-01-01 00:00:00'");
             ASSERT_EQ(o.status, 0) << o.out;
             std::filesystem::create_directory(dir / "rip");
@@ -333,6 +336,9 @@ const DamagedForm kDamagedForms[] = {
     {"svcd2_last", kImageForms[1]},   {"svcd2_last", kImageForms[2]},   {"svcd2_margin", kImageForms[0]},
     {"svcd2_margin", kImageForms[1]}, {"svcd2_margin", kImageForms[2]}, {"svcd2_next", kImageForms[0]},
     {"svcd2_next", kImageForms[1]},   {"svcd2_next", kImageForms[2]},
+    // Ending where the last track's file does: nothing is missing.
+    {"pal2_end", kImageForms[4]},     {"pal2_end", kImageForms[5]},     {"svcd2_end", kImageForms[4]},
+    {"svcd2_end", kImageForms[5]},
 };
 
 class SeamDamagedForms : public ::testing::TestWithParam<DamagedForm> {};
