@@ -119,28 +119,6 @@ int WriteThread::RunOpener(Opener opener) {
     }
 }
 
-namespace {
-
-// Where the sectors of an nrg end: its footer's chunks follow them, and the
-// file's last 12 (or 8) bytes give their offset. The file's size when there
-// is no footer (a cut download).
-uint64_t NeroDataEnd(TFileIO& file) {
-    const uint64_t size = file.size;
-    uint64_t end = size;
-    uint8_t tail[12] = {};
-    if (size >= sizeof tail && file.Seek(size - sizeof tail) == 0 && file.Read(tail, sizeof tail) == sizeof tail) {
-        uint64_t offset = 0;
-        if (std::memcmp(tail, "NER5", 4) == 0)
-            offset = uint64_t(BigEndianToInt(tail + 4, 4)) << 32 | BigEndianToInt(tail + 8, 4);
-        else if (std::memcmp(tail + 4, "NERO", 4) == 0)
-            offset = BigEndianToInt(tail + 8, 4);
-        if (offset > 0 && offset < size) end = offset;
-    }
-    file.Seek(0);
-    return end;
-}
-
-}  // namespace
 
 int WriteThread::OpenInput() {
     if (inputFile_->OpenForRead(job_->sourceName) != 0) {
@@ -149,6 +127,7 @@ int WriteThread::OpenInput() {
     }
     job_->inputFile = inputFile_.get();
     sourceDataEnd_ = inputKind_ == kNrgKind ? NeroDataEnd(*inputFile_) : UINT64_MAX;
+    sourceLead_ = inputKind_ == kNrgKind ? NeroLead(*inputFile_) : 0;
     if (inputKind_ == kDatKind || (inputKind_ == kMpegKind && outputKind_ != kBinKind && outputKind_ != kTocKind)) {
         job_->discKind = IsMpeg2Stream(*inputFile_) ? 2 : 1;
         inputFile_->Seek(0);
@@ -390,11 +369,13 @@ int WriteThread::SetupTrack(int32_t track) {
     // A disc image lists each track's length from its directory, even where
     // the image ends before the track does (its end is then held to the
     // image's): whether the image holds the whole track.
+    // An nrg's directory extents count from its first disc sector, behind
+    // its lead; its sectors end at its footer.
     auto imageEndsInside = [&](int64_t adjust) {
         if (row >= t.minutes.size() || row >= t.seconds.size() || row >= t.frames.size()) return false;
         const int64_t sectors = SheetFrames(t.minutes[row], t.seconds[row], t.frames[row]) + adjust / 2324;
-        return static_cast<uint64_t>(std::max<int64_t>(t.start[row], 0) + sectors * job_->readSectorSize) >
-               inputFile_->size;
+        return sourceLead_ + static_cast<uint64_t>(std::max<int64_t>(t.start[row], 0) + sectors * job_->readSectorSize) >
+               std::min(inputFile_->size, sourceDataEnd_);
     };
     switch (method_) {
     case Code(Method::CueBinToDat):

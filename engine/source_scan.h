@@ -61,6 +61,14 @@ int ScanDiscImage(DiscImageKind kind, const std::string& imagePath, TJob& job, p
                   platform::Button* startButton, const LoadReporter& reporter,
                   std::vector<int64_t>* trackLengths = nullptr, int32_t forcedReadSize = 0);
 
+class TFileIO;
+
+// An nrg's layout around the disc sectors: where they end (its footer
+// follows them; the file's size when it has none), and the bytes in front
+// of the first one. Both leave the file at its start.
+uint64_t NeroDataEnd(TFileIO& file);
+uint64_t NeroLead(TFileIO& file);
+
 // Where, by the image's own track directory, the file of the MPEG track
 // that begins at `trackStart` (or first after it, behind a pregap) ends:
 // the byte offset after its last sector, for an image of `sectorSize`-byte

@@ -208,11 +208,17 @@ TEST(ForcedReadSize, LoadsABare2336ByteBin) {
 struct CutCase {
     Method method;
     const char* source;
+    const char* name;
 };
 
+// Cut halfway into the last track, and near its end (60 sectors before the
+// end of its file, which an nrg holds behind a 150-sector lead).
 const CutCase kCutCases[] = {
-    {Method::CueBinToMpeg, "_cut.cue"}, {Method::TocBinToMpeg, "_cut.toc"}, {Method::BinToMpeg, "_cut.bin"},
-    {Method::CifToMpeg, "_cut.cif"},    {Method::NrgToMpeg, "_cut.nrg"},
+    {Method::CueBinToMpeg, "_cut.cue", "cue"},       {Method::TocBinToMpeg, "_cut.toc", "toc"},
+    {Method::BinToMpeg, "_cut.bin", "bin"},          {Method::CifToMpeg, "_cut.cif", "cif"},
+    {Method::NrgToMpeg, "_cut.nrg", "nrg"},          {Method::CueBinToMpeg, "_tail.cue", "tail_cue"},
+    {Method::TocBinToMpeg, "_tail.toc", "tail_toc"}, {Method::BinToMpeg, "_tail.bin", "tail_bin"},
+    {Method::CifToMpeg, "_tail.cif", "tail_cif"},    {Method::NrgToMpeg, "_tail.nrg", "tail_nrg"},
 };
 
 class CutInItsLastTrack : public ::testing::TestWithParam<std::tuple<const char*, CutCase, bool>> {};
@@ -246,7 +252,7 @@ INSTANTIATE_TEST_SUITE_P(Images, CutInItsLastTrack,
                                             ::testing::Bool()),
                          [](const auto& info) {
                              const CutCase& c = std::get<1>(info.param);
-                             return std::string(std::get<0>(info.param)) + "_" + (c.source + 5) +
+                             return std::string(std::get<0>(info.param)) + "_" + c.name +
                                     (std::get<2>(info.param) ? "_fix" : "");
                          });
 
@@ -267,7 +273,9 @@ TEST(CutInItsLastTrack, AWholeImageIsNotCut) {
 // whole images only.
 TEST(CutInItsLastTrack, IsNoSourceForABuild) {
     for (const auto& [method, source] : {std::pair{VcdMethod::NrgToCueBin, "pal_vcd_cut.nrg"},
-                                         std::pair{VcdMethod::CifToCueBin, "pal_vcd_cut.cif"}}) {
+                                         std::pair{VcdMethod::CifToCueBin, "pal_vcd_cut.cif"},
+                                         std::pair{VcdMethod::NrgToCueBin, "pal_vcd_tail.nrg"},
+                                         std::pair{VcdMethod::CifToCueBin, "pal_vcd_tail.cif"}}) {
         SCOPED_TRACE(source);
         harness::Job job;
         TMpegFileList list(&job.job, &job.config);
