@@ -274,8 +274,11 @@ int WriteThread::OpenSectorImage() {
         job_->sectorHeaderSize = 0;
         if (job_->readSectorSize < 1 || job_->readSectorSize > static_cast<int32_t>(sector_.size())) break;
         inputFile_->Seek(static_cast<uint64_t>(job_->readSectorSize));
-        if (inputFile_->Search(kRiff, 4, search_.data(), inputFile_->size, search_.size(), false))
+        if (inputFile_->Search(kRiff, 4, search_.data(), inputFile_->size, search_.size(), false)) {
             inputFile_->Read(sector_.data(), static_cast<size_t>(job_->readSectorSize));
+            // The disc sectors, which the directory's extents count, begin here.
+            sourceLead_ = inputFile_->position;
+        }
         break;
     }
     case kNrgKind:

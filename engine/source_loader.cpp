@@ -362,14 +362,16 @@ int LoadImageForBuild(int videoCdMethod, const std::string& source, TJob& job, T
     // An image rebuilt from one that ends inside a track would lack part of
     // it: a build takes whole images only.
     const TTrackTable* table = job.trackTable;
-    // An nrg's extents count from behind its lead, and its sectors end at
-    // its footer.
+    // The extents count from behind the file's lead; an nrg's sectors end
+    // at its footer.
     uint64_t size = 0, lead = 0;
     if (TFileIO file; file.OpenForRead(source) == 0) {
         size = file.size;
         if (kind == DiscImageKind::Nrg) {
             size = NeroDataEnd(file);
             lead = NeroLead(file);
+        } else {
+            lead = CifLead(file);
         }
         file.Close();
     }

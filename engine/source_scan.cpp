@@ -199,6 +199,18 @@ uint64_t NeroLead(TFileIO& file) {
     return behind ? kGap * kSector : 0;
 }
 
+uint64_t CifLead(TFileIO& file) {
+    constexpr uint64_t kSector = 2332;
+    static constexpr uint8_t kRiff[4] = {'R', 'I', 'F', 'F'};
+    std::vector<uint8_t> buffer(kChunk);
+    uint64_t lead = 0;
+    if (file.Seek(kSector) == 0 &&
+        file.Search(kRiff, 4, buffer.data(), std::min<uint64_t>(file.size, 64 * kSector), buffer.size(), false))
+        lead = std::min<uint64_t>(file.position + kSector, file.size);
+    file.Seek(0);
+    return lead;
+}
+
 int64_t DirectoryTrackEnd(const std::string& imagePath, int32_t sectorSize, int64_t trackStart) {
     if (sectorSize <= 0 || trackStart < 0) return -1;
     TFileIO file;

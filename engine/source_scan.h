@@ -68,6 +68,9 @@ class TFileIO;
 // of the first one. Both leave the file at its start.
 uint64_t NeroDataEnd(TFileIO& file);
 uint64_t NeroLead(TFileIO& file);
+// The bytes in front of a cif's first disc sector: up to the end of the
+// block that follows its second RIFF header; none when it has none.
+uint64_t CifLead(TFileIO& file);
 
 // Where, by the image's own track directory, the file of the MPEG track
 // that begins at `trackStart` (or first after it, behind a pregap) ends:

@@ -13,6 +13,7 @@
 #   NAME_cut.nrg NAME_cut.cif  the same image converted, then cut there too
 #   NAME_tail.bin/.cue/.toc/.nrg/.cif  the same, cut 60 sectors before the
 #                            end of the last track's file
+#   NAME_last.cif            the cif without the last sector of that file
 #   NAME.cut                 "sector-in-image sector-count" of the last
 #                            track's file and the sector the cut falls on
 # and junk.mpg: the first SVCD clip (its stream holds no empty sectors) with
@@ -74,6 +75,10 @@ forms() { # name vcdimager-type
     cut_to "${name}_tail.nrg" $(((tail + 150) * 2336))
     perl "$tools" cif "$name.bin" "${name}_tail.cif"
     cut_to "${name}_tail.cif" $((2 * 2332 + tail * 2332))
+    # And a cif without the last sector of that file (on an SVCD, which has
+    # no margins, its last data sector).
+    perl "$tools" cif "$name.bin" "${name}_last.cif"
+    cut_to "${name}_last.cif" $((2 * 2332 + (extent + count - 1) * 2332))
 
     perl -e 'open(my $i, "<:raw", $ARGV[0]) or die; open(my $o, ">:raw", $ARGV[1]) or die;
              while (read($i, my $s, 2352)) { print $o substr($s, 16, 2336); }' "$name.bin" "${name}_2336.bin"

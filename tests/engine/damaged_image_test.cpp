@@ -288,6 +288,28 @@ TEST(CutInItsLastTrack, IsNoSourceForABuild) {
     }
 }
 
+// A cif one sector short of its last track (an SVCD's, whose last sector
+// holds data): the few bytes in front of its sectors do not hide the cut.
+TEST(CutInItsLastTrack, OneSectorShortCifIsReported) {
+    harness::TempFolder dir;
+    harness::Job job;
+    ASSERT_EQ(job.LoadAndRun(Method::CifToMpeg, Image("svcd_last.cif"), dir / "movie.mpg"), result::kNoMpegStream);
+    EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "movie_01.mpg"), Rip("svcd", 1)));
+    const std::string whole = Rip("svcd", 2);
+    ASSERT_GT(whole.size(), 2324u);
+    EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "movie_02.mpg"), whole.substr(0, whole.size() - 2324)));
+    EXPECT_EQ(job.Count(kTruncated), 1);
+    EXPECT_TRUE(job.Logged("svcd_last.cif, Track 2]"));
+    // Nor is it taken whole for a build.
+    harness::Job build;
+    TMpegFileList list(&build.job, &build.config);
+    const LoadReporter reporter =
+        LoadReporter::For(MessageServices{build.texts.get(), nullptr, nullptr}, build.config, &build.log);
+    EXPECT_EQ(LoadImageForBuild(Index(VcdMethod::CifToCueBin), Image("svcd_last.cif"), build.job, list, reporter),
+              result::kNoMpegStream);
+    EXPECT_TRUE(list.entries.empty());
+}
+
 // -------------------------------------------------- junk after the stream
 
 // Junk after the last pack is not a missing stream: the clip comes out
