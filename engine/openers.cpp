@@ -127,7 +127,9 @@ int WriteThread::OpenInput() {
     }
     job_->inputFile = inputFile_.get();
     sourceDataEnd_ = inputKind_ == kNrgKind ? NeroDataEnd(*inputFile_) : UINT64_MAX;
-    sourceLead_ = inputKind_ == kNrgKind ? NeroLead(*inputFile_) : 0;
+    const int64_t lead = inputKind_ == kNrgKind ? NeroLead(*inputFile_) : -1;
+    sourceLead_ = uint64_t(std::max<int64_t>(lead, 0));
+    sourceLeadKnown_ = lead >= 0;
     if (inputKind_ == kDatKind || (inputKind_ == kMpegKind && outputKind_ != kBinKind && outputKind_ != kTocKind)) {
         job_->discKind = IsMpeg2Stream(*inputFile_) ? 2 : 1;
         inputFile_->Seek(0);
@@ -278,6 +280,7 @@ int WriteThread::OpenSectorImage() {
             inputFile_->Read(sector_.data(), static_cast<size_t>(job_->readSectorSize));
             // The disc sectors, which the directory's extents count, begin here.
             sourceLead_ = inputFile_->position;
+            sourceLeadKnown_ = true;
         }
         break;
     }

@@ -369,9 +369,9 @@ int LoadImageForBuild(int videoCdMethod, const std::string& source, TJob& job, T
         size = file.size;
         if (kind == DiscImageKind::Nrg) {
             size = NeroDataEnd(file);
-            lead = NeroLead(file);
+            lead = uint64_t(std::max<int64_t>(NeroLead(file), 0));
         } else {
-            lead = CifLead(file);
+            lead = uint64_t(std::max<int64_t>(CifLead(file), 0));
         }
         file.Close();
     }

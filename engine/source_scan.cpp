@@ -190,23 +190,26 @@ uint64_t NeroDataEnd(TFileIO& file) {
 // The bytes in front of an nrg's first disc sector: the 150 sectors of a
 // lead-in gap when its volume descriptor (disc sector 16) lies behind them,
 // else none.
-uint64_t NeroLead(TFileIO& file) {
+int64_t NeroLead(TFileIO& file) {
     constexpr uint64_t kSector = 2336, kGap = 150;
-    uint8_t id[6] = {};
-    const uint64_t at = (kGap + 16) * kSector + 8;
-    const bool behind = file.Seek(at) == 0 && file.Read(id, sizeof id) == sizeof id && std::memcmp(id, "\x01" "CD001", 6) == 0;
+    auto descriptorAt = [&](uint64_t sector) {
+        uint8_t id[6] = {};
+        return file.Seek(sector * kSector + 8) == 0 && file.Read(id, sizeof id) == sizeof id &&
+               std::memcmp(id, "\x01" "CD001", 6) == 0;
+    };
+    const int64_t lead = descriptorAt(kGap + 16) ? int64_t(kGap * kSector) : descriptorAt(16) ? 0 : -1;
     file.Seek(0);
-    return behind ? kGap * kSector : 0;
+    return lead;
 }
 
-uint64_t CifLead(TFileIO& file) {
+int64_t CifLead(TFileIO& file) {
     constexpr uint64_t kSector = 2332;
     static constexpr uint8_t kRiff[4] = {'R', 'I', 'F', 'F'};
     std::vector<uint8_t> buffer(kChunk);
-    uint64_t lead = 0;
+    int64_t lead = -1;
     if (file.Seek(kSector) == 0 &&
         file.Search(kRiff, 4, buffer.data(), std::min<uint64_t>(file.size, 64 * kSector), buffer.size(), false))
-        lead = std::min<uint64_t>(file.position + kSector, file.size);
+        lead = int64_t(std::min<uint64_t>(file.position + kSector, file.size));
     file.Seek(0);
     return lead;
 }

@@ -321,6 +321,34 @@ TEST(SeamConversion, EveryTrackIsTheRip) {
     }
 }
 
+// A track without a stream between two whole ones, in every image form:
+// it gets no output, with the track left out or not, and neither takes the
+// next track's stream nor makes the next one lose its start.
+TEST(SeamBlankTrack, TakesNothingOfTheNextTrack) {
+    for (const Form& form : kImageForms) {
+        if (std::string(form.name) == "cue2336") continue;  // no such copy
+        for (bool leftOut : {false, true}) {
+            for (bool fix : {false, true}) {
+                SCOPED_TRACE(std::string(form.name) + (leftOut ? ", track 2 left out" : "") + (fix ? " fix" : ""));
+                harness::TempFolder dir;
+                harness::Job job;
+                job.config.FixMPEGErrors = fix ? 1 : 0;
+                ASSERT_EQ(job.Load(Index(form.method), Image(std::string("ntsc3_blank") + form.suffix)), 0);
+                if (leftOut) {
+                    job.config.selectedTracksOnly = 1;
+                    job.start.selectedRows = {true, false, true};
+                }
+                EXPECT_EQ(job.Run(Index(form.method), dir / "movie.mpg"), 0);
+                EXPECT_TRUE(harness::SameBytes(ReadAll(TrackOutput(dir, 1)), Rip("ntsc3", 1)));
+                EXPECT_FALSE(harness::Exists(TrackOutput(dir, 2)));
+                EXPECT_TRUE(harness::SameBytes(ReadAll(TrackOutput(dir, 3)), Rip("ntsc3", 3)));
+                EXPECT_EQ(job.Logged(", Track 2]"), !leftOut);
+                EXPECT_FALSE(job.Logged(", Track 3]"));
+            }
+        }
+    }
+}
+
 // One byte set in the last data sector of track 1, in an empty sector after
 // it, or in the first data sector of track 2.
 struct DamagedForm {
