@@ -461,6 +461,14 @@ int WriteThread::SetupBuildTrack(size_t entry) {
             Report(kMsgError, msg::error::kNoMpegStream, SourceName());
             return result::kNoMpegStream;
         }
+        // Only the sectors whose payload lies before an nrg's footer (the
+        // reader stands at a payload, past its sector's subheader).
+        if (sourceDataEnd_ != UINT64_MAX && job_->readSectorSize > 0) {
+            const uint64_t r = uint64_t(job_->readSectorSize);
+            const uint64_t left = sourceDataEnd_ > inputFile_->position ? sourceDataEnd_ - inputFile_->position : 0;
+            const uint64_t whole = left >= kPayload ? (left - kPayload) / r + 1 : 0;
+            trackSectors_ = std::min<int64_t>(trackSectors_, int64_t(whole));
+        }
     } else {
         if (const int r = OpenEntryInput(entry); r != 0) return r;
         // A last partial sector is written too, padded with zeros.

@@ -119,12 +119,17 @@ int WriteThread::RunOpener(Opener opener) {
     }
 }
 
+
 int WriteThread::OpenInput() {
     if (inputFile_->OpenForRead(job_->sourceName) != 0) {
         Report(kMsgError, msg::error::kCannotOpen, SourceName());
         return result::kCannotOpen;
     }
     job_->inputFile = inputFile_.get();
+    sourceDataEnd_ = inputKind_ == kNrgKind ? NeroDataEnd(*inputFile_) : UINT64_MAX;
+    const int64_t lead = inputKind_ == kNrgKind ? NeroLead(*inputFile_) : -1;
+    sourceLead_ = uint64_t(std::max<int64_t>(lead, 0));
+    sourceLeadKnown_ = lead >= 0;
     if (inputKind_ == kDatKind || (inputKind_ == kMpegKind && outputKind_ != kBinKind && outputKind_ != kTocKind)) {
         job_->discKind = IsMpeg2Stream(*inputFile_) ? 2 : 1;
         inputFile_->Seek(0);
@@ -271,8 +276,12 @@ int WriteThread::OpenSectorImage() {
         job_->sectorHeaderSize = 0;
         if (job_->readSectorSize < 1 || job_->readSectorSize > static_cast<int32_t>(sector_.size())) break;
         inputFile_->Seek(static_cast<uint64_t>(job_->readSectorSize));
-        if (inputFile_->Search(kRiff, 4, search_.data(), inputFile_->size, search_.size(), false))
+        if (inputFile_->Search(kRiff, 4, search_.data(), inputFile_->size, search_.size(), false)) {
             inputFile_->Read(sector_.data(), static_cast<size_t>(job_->readSectorSize));
+            // The disc sectors, which the directory's extents count, begin here.
+            sourceLead_ = inputFile_->position;
+            sourceLeadKnown_ = true;
+        }
         break;
     }
     case kNrgKind:
@@ -366,11 +375,13 @@ int WriteThread::SetupTrack(int32_t track) {
     // A disc image lists each track's length from its directory, even where
     // the image ends before the track does (its end is then held to the
     // image's): whether the image holds the whole track.
+    // An nrg's directory extents count from its first disc sector, behind
+    // its lead; its sectors end at its footer.
     auto imageEndsInside = [&](int64_t adjust) {
         if (row >= t.minutes.size() || row >= t.seconds.size() || row >= t.frames.size()) return false;
         const int64_t sectors = SheetFrames(t.minutes[row], t.seconds[row], t.frames[row]) + adjust / 2324;
-        return static_cast<uint64_t>(std::max<int64_t>(t.start[row], 0) + sectors * job_->readSectorSize) >
-               inputFile_->size;
+        return sourceLead_ + static_cast<uint64_t>(std::max<int64_t>(t.start[row], 0) + sectors * job_->readSectorSize) >
+               std::min(inputFile_->size, sourceDataEnd_);
     };
     switch (method_) {
     case Code(Method::CueBinToDat):

@@ -273,12 +273,17 @@ WriteThread::LoopEnd WriteThread::TrackStart() {
         // track's file lies at or after its directory extent: packs before
         // it belong to the data track (a CD-i bumper, a segment play item)
         // or to the tracks before it.
+        // Where the lead in front is known, the track's file also ends where
+        // its extent does: the search takes nothing of the next track.
         const size_t row = static_cast<size_t>(track_);
+        uint64_t limit = std::min(inputFile_->size, trackEnd_);
         if ((inputKind_ == kNrgKind || inputKind_ == kCifKind) && row < trackTable_->start.size()) {
-            const uint64_t extent = static_cast<uint64_t>(std::max<int64_t>(trackTable_->start[row], 0));
+            const uint64_t extent = sourceLead_ + static_cast<uint64_t>(std::max<int64_t>(trackTable_->start[row], 0));
             if (inputFile_->position < extent) inputFile_->Seek(extent);
+            if (sourceLeadKnown_ && trackSectors_ > 0)
+                limit = std::min(limit, extent + static_cast<uint64_t>(trackSectors_) *
+                                                     static_cast<uint64_t>(job_->readSectorSize));
         }
-        const uint64_t limit = std::min(inputFile_->size, trackEnd_);
         if (!job_->searchPattern || !inputFile_->Search(job_->searchPattern, 4, search_.data(), limit, kChunk, false))
             return Running() ? LoopEnd::NoStream : LoopEnd::Cancelled;
         // An nrg or cif track is known by its length alone: it ends that
@@ -286,6 +291,8 @@ WriteThread::LoopEnd WriteThread::TrackStart() {
         if (trackEnd_ == UINT64_MAX && trackSectors_ > 0)
             trackEnd_ = inputFile_->position +
                         static_cast<uint64_t>(trackSectors_) * static_cast<uint64_t>(job_->readSectorSize);
+        // Never into an nrg's footer.
+        trackEnd_ = std::min(trackEnd_, sourceDataEnd_);
     }
 
     if (method_ == Code(Method::MpegToDat)) {

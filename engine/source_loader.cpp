@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "core/constants.h"
+#include "core/file_io.h"
 #include "core/helpers.h"
 #include "core/language_set.h"
 #include "core/path_lookup.h"
@@ -361,12 +362,23 @@ int LoadImageForBuild(int videoCdMethod, const std::string& source, TJob& job, T
     // An image rebuilt from one that ends inside a track would lack part of
     // it: a build takes whole images only.
     const TTrackTable* table = job.trackTable;
-    struct stat st;
-    const uint64_t size = ::stat(source.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    // The extents count from behind the file's lead; an nrg's sectors end
+    // at its footer.
+    uint64_t size = 0, lead = 0;
+    if (TFileIO file; file.OpenForRead(source) == 0) {
+        size = file.size;
+        if (kind == DiscImageKind::Nrg) {
+            size = NeroDataEnd(file);
+            lead = uint64_t(std::max<int64_t>(NeroLead(file), 0));
+        } else {
+            lead = uint64_t(std::max<int64_t>(CifLead(file), 0));
+        }
+        file.Close();
+    }
     const int32_t adjust = kind == DiscImageKind::Cif ? kCifTrackLengthAdjust : kNrgTrackLengthAdjust;
     for (size_t k = 1; table && k < table->start.size() && k < table->end.size(); ++k) {
         const int64_t sectors = (table->end[k] - table->start[k] + adjust) / 2324;
-        if (static_cast<uint64_t>(table->start[k] + sectors * job.readSectorSize) > size) {
+        if (lead + static_cast<uint64_t>(table->start[k] + sectors * job.readSectorSize) > size) {
             reporter.report(kMsgError, msg::error::kTrackTruncated,
                             ExtractName(source) + ", Track " + std::to_string(k));
             job.sourceName.clear();

@@ -167,6 +167,52 @@ int64_t FindAnyFirstRecord(TFileIO& file, uint8_t* buffer, bool& music) {
 
 }  // namespace
 
+// Where the sectors of an nrg end: its footer's chunks follow them, and the
+// file's last 12 (or 8) bytes give their offset. The file's size when there
+// is no footer (a cut download).
+uint64_t NeroDataEnd(TFileIO& file) {
+    const uint64_t size = file.size;
+    uint64_t end = size;
+    uint8_t tail[12] = {};
+    if (size >= sizeof tail && file.Seek(size - sizeof tail) == 0 && file.Read(tail, sizeof tail) == sizeof tail) {
+        uint64_t offset = 0;
+        if (std::memcmp(tail, "NER5", 4) == 0)
+            offset = uint64_t(BigEndianToInt(tail + 4, 4)) << 32 | BigEndianToInt(tail + 8, 4);
+        else if (std::memcmp(tail + 4, "NERO", 4) == 0)
+            offset = BigEndianToInt(tail + 8, 4);
+        if (offset > 0 && offset < size) end = offset;
+    }
+    file.Seek(0);
+    return end;
+}
+
+// The bytes in front of an nrg's first disc sector: the 150 sectors of a
+// lead-in gap when its volume descriptor (disc sector 16) lies behind them,
+// else none.
+int64_t NeroLead(TFileIO& file) {
+    constexpr uint64_t kSector = 2336, kGap = 150;
+    auto descriptorAt = [&](uint64_t sector) {
+        uint8_t id[6] = {};
+        return file.Seek(sector * kSector + 8) == 0 && file.Read(id, sizeof id) == sizeof id &&
+               std::memcmp(id, "\x01" "CD001", 6) == 0;
+    };
+    const int64_t lead = descriptorAt(kGap + 16) ? int64_t(kGap * kSector) : descriptorAt(16) ? 0 : -1;
+    file.Seek(0);
+    return lead;
+}
+
+int64_t CifLead(TFileIO& file) {
+    constexpr uint64_t kSector = 2332;
+    static constexpr uint8_t kRiff[4] = {'R', 'I', 'F', 'F'};
+    std::vector<uint8_t> buffer(kChunk);
+    int64_t lead = -1;
+    if (file.Seek(kSector) == 0 &&
+        file.Search(kRiff, 4, buffer.data(), std::min<uint64_t>(file.size, 64 * kSector), buffer.size(), false))
+        lead = int64_t(std::min<uint64_t>(file.position + kSector, file.size));
+    file.Seek(0);
+    return lead;
+}
+
 int64_t DirectoryTrackEnd(const std::string& imagePath, int32_t sectorSize, int64_t trackStart) {
     if (sectorSize <= 0 || trackStart < 0) return -1;
     TFileIO file;

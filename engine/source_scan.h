@@ -61,6 +61,18 @@ int ScanDiscImage(DiscImageKind kind, const std::string& imagePath, TJob& job, p
                   platform::Button* startButton, const LoadReporter& reporter,
                   std::vector<int64_t>* trackLengths = nullptr, int32_t forcedReadSize = 0);
 
+class TFileIO;
+
+// An nrg's layout around the disc sectors: where they end (its footer
+// follows them; the file's size when it has none), and the bytes in front
+// of the first one (by where its volume descriptor lies; -1 when neither
+// place holds it). Both leave the file at its start.
+uint64_t NeroDataEnd(TFileIO& file);
+int64_t NeroLead(TFileIO& file);
+// The bytes in front of a cif's first disc sector: up to the end of the
+// block that follows its second RIFF header; -1 when it has none.
+int64_t CifLead(TFileIO& file);
+
 // Where, by the image's own track directory, the file of the MPEG track
 // that begins at `trackStart` (or first after it, behind a pregap) ends:
 // the byte offset after its last sector, for an image of `sectorSize`-byte

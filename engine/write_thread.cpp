@@ -627,6 +627,18 @@ void WriteThread::EndCancelled() {
 
 void WriteThread::SkipTrack(int32_t track) {
     if (inputKind_ != kNrgKind && inputKind_ != kCifKind && inputKind_ != kBinKind) return;
+    // Known where the track's file lies: past its end, whatever it holds (a
+    // track without a stream is left out like any other).
+    const size_t at = static_cast<size_t>(track);
+    if ((inputKind_ == kNrgKind || inputKind_ == kCifKind) && sourceLeadKnown_ && at < trackTable_->start.size() &&
+        at < trackTable_->end.size()) {
+        const int64_t adjust = inputKind_ == kNrgKind ? kNrgTrackLengthAdjust : kCifTrackLengthAdjust;
+        const int64_t sectors = (std::max<int64_t>(trackTable_->end[at] - trackTable_->start[at], 0) + adjust) / 2324;
+        const uint64_t end = sourceLead_ + static_cast<uint64_t>(std::max<int64_t>(trackTable_->start[at], 0)) +
+                             static_cast<uint64_t>(sectors) * static_cast<uint64_t>(job_->readSectorSize);
+        if (inputFile_->position < end) inputFile_->Seek(end);
+        return;
+    }
     if (inputFile_->SearchJobPattern(search_.data(), search_.size()) != 0) {
         if (!Running()) {
             Log(std::string(kLogIndent) + "[ " + lang_->core(msg::core::kAbortedProcessing) + " ]");

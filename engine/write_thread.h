@@ -252,6 +252,9 @@ private:
     uint64_t previousClock_ = 0;
     uint32_t address_ = 0;
     uint64_t trackEnd_ = UINT64_MAX;  // byte after the track's extent in the source
+    uint64_t sourceDataEnd_ = UINT64_MAX;  // an nrg's sectors end where its footer begins
+    uint64_t sourceLead_ = 0;              // bytes in front of an nrg's or cif's first disc sector
+    bool sourceLeadKnown_ = false;         // ... found in the file, not assumed
     uint64_t loopStart_ = 0;          // where the track's sector loop began reading
     bool emptyNext_ = false;          // the next disc sector read is an empty one
     uint64_t lostAt_ = 0;             // where the repair last found no pack at a sector's start

@@ -11,6 +11,9 @@
 #   NAME_cut.bin/.cue/.toc   the undamaged image cut in the middle of its last
 #                            track (the toc keeps the length of the whole one)
 #   NAME_cut.nrg NAME_cut.cif  the same image converted, then cut there too
+#   NAME_tail.bin/.cue/.toc/.nrg/.cif  the same, cut 60 sectors before the
+#                            end of the last track's file
+#   NAME_last.cif            the cif without the last sector of that file
 #   NAME.cut                 "sector-in-image sector-count" of the last
 #                            track's file and the sector the cut falls on
 # and junk.mpg: the first SVCD clip (its stream holds no empty sectors) with
@@ -59,6 +62,23 @@ forms() { # name vcdimager-type
     cut_to "${name}_cut.nrg" $(((cut + 150) * 2336))
     perl "$tools" cif "$name.bin" "${name}_cut.cif"
     cut_to "${name}_cut.cif" $((2 * 2332 + cut * 2332))
+
+    # Cut 60 sectors before the end of the last track's file: inside its
+    # data, within the 150 sectors an nrg holds in front of its first one.
+    local tail=$((extent + count - 60)) f
+    for f in cue toc; do
+        perl -pe "s/_cut\.bin/_tail.bin/" "${name}_cut.$f" > "${name}_tail.$f"
+    done
+    cp "$name.bin" "${name}_tail.bin"
+    cut_to "${name}_tail.bin" $((tail * 2352))
+    perl "$tools" nrg "$name.bin" "${name}_tail.nrg"
+    cut_to "${name}_tail.nrg" $(((tail + 150) * 2336))
+    perl "$tools" cif "$name.bin" "${name}_tail.cif"
+    cut_to "${name}_tail.cif" $((2 * 2332 + tail * 2332))
+    # And a cif without the last sector of that file (on an SVCD, which has
+    # no margins, its last data sector).
+    perl "$tools" cif "$name.bin" "${name}_last.cif"
+    cut_to "${name}_last.cif" $((2 * 2332 + (extent + count - 1) * 2332))
 
     perl -e 'open(my $i, "<:raw", $ARGV[0]) or die; open(my $o, ">:raw", $ARGV[1]) or die;
              while (read($i, my $s, 2352)) { print $o substr($s, 16, 2336); }' "$name.bin" "${name}_2336.bin"

@@ -37,6 +37,11 @@
 #   sync    bit 4 of sync byte 5 of sector 451 (also DMG_t1.raw)
 #   cut     the image ends in the middle of its last track's data; the toc
 #           still states the whole track
+# and ntsc3_blank.cue/.bin/.toc/.nrg/.cif: ntsc3 with every payload of
+# track 2's file set to zeros.
+#   end     the image ends where its last track's file does, with no gap
+#           after it (also an .nrg, whose footer then follows that track's
+#           sectors at once, and a .cif); nothing of the tracks is missing
 # Usage: scripts/seam_images.sh OUT-DIR
 set -euo pipefail
 tools=$(cd "$(dirname "$0")/fixtures" && pwd)/image_tools.pl
@@ -76,6 +81,11 @@ if ($cmd eq "strip") {        # IN OUT: 2352-byte sectors to 2336 (sync and head
         $last = $s;
     }
     print "$first $last\n";
+} elsif ($cmd eq "blank") {   # FILE EXTENT COUNT: the payloads of those sectors set to zeros in place
+    my ($file, $extent, $count) = @ARGV;
+    open(my $f, "+<:raw", $file) or die "$file: $!\n";
+    for my $s ($extent .. $extent + $count - 1) { seek($f, $s * $RAW + 24, 0); print $f "\0" x 2324; }
+    close $f or die "$file: $!\n";
 } elsif ($cmd eq "xor") {     # FILE OFFSET MASK: one byte changed in place
     my ($file, $at, $mask) = @ARGV;
     open(my $f, "+<:raw", $file) or die "$file: $!\n";
@@ -157,6 +167,11 @@ damage() { # name margin-with-nrg-and-cif
     perl "$tools" nrg "${name}_cut.bin" "${name}_cut.nrg"
     perl "$tools" cif "${name}_cut.bin" "${name}_cut.cif"
     echo "${name}_cut $name -1 -1" >> damage.list
+    copy "$name" "${name}_end"
+    truncate -s $(((le + lc) * 2352)) "${name}_end.bin"
+    perl "$tools" nrg "${name}_end.bin" "${name}_end.nrg"
+    perl "$tools" cif "${name}_end.bin" "${name}_end.cif"
+    echo "${name}_end $name -1 -1" >> damage.list
 }
 
 clip pal_a pal-vcd 352x288 25 40 testsrc 440 &
@@ -191,3 +206,11 @@ wait
 damage pal2 yes &
 damage svcd2 "" &
 wait
+
+# ntsc3 with every payload of its second track's file set to zeros: a track
+# without a stream between two whole ones.
+read -r _ e2 c2 _ _ < <(sed -n 2p ntsc3.layout)
+copy ntsc3 ntsc3_blank
+sectors blank ntsc3_blank.bin "$e2" "$c2"
+perl "$tools" nrg ntsc3_blank.bin ntsc3_blank.nrg
+perl "$tools" cif ntsc3_blank.bin ntsc3_blank.cif

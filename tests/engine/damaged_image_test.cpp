@@ -194,11 +194,17 @@ TEST(ForcedReadSize, LoadsABare2336ByteBin) {
 struct CutCase {
     Method method;
     const char* source;
+    const char* name;
 };
 
+// Cut halfway into the last track, and near its end (60 sectors before the
+// end of its file, which an nrg holds behind a 150-sector lead).
 const CutCase kCutCases[] = {
-    {Method::CueBinToMpeg, "_cut.cue"}, {Method::TocBinToMpeg, "_cut.toc"}, {Method::BinToMpeg, "_cut.bin"},
-    {Method::CifToMpeg, "_cut.cif"},    {Method::NrgToMpeg, "_cut.nrg"},
+    {Method::CueBinToMpeg, "_cut.cue", "cue"},       {Method::TocBinToMpeg, "_cut.toc", "toc"},
+    {Method::BinToMpeg, "_cut.bin", "bin"},          {Method::CifToMpeg, "_cut.cif", "cif"},
+    {Method::NrgToMpeg, "_cut.nrg", "nrg"},          {Method::CueBinToMpeg, "_tail.cue", "tail_cue"},
+    {Method::TocBinToMpeg, "_tail.toc", "tail_toc"}, {Method::BinToMpeg, "_tail.bin", "tail_bin"},
+    {Method::CifToMpeg, "_tail.cif", "tail_cif"},    {Method::NrgToMpeg, "_tail.nrg", "tail_nrg"},
 };
 
 class CutInItsLastTrack : public ::testing::TestWithParam<std::tuple<const char*, CutCase, bool>> {};
@@ -232,7 +238,7 @@ INSTANTIATE_TEST_SUITE_P(Images, CutInItsLastTrack,
                                             ::testing::Bool()),
                          [](const auto& info) {
                              const CutCase& c = std::get<1>(info.param);
-                             return std::string(std::get<0>(info.param)) + "_" + (c.source + 5) +
+                             return std::string(std::get<0>(info.param)) + "_" + c.name +
                                     (std::get<2>(info.param) ? "_fix" : "");
                          });
 
@@ -253,7 +259,9 @@ TEST(CutInItsLastTrack, AWholeImageIsNotCut) {
 // whole images only.
 TEST(CutInItsLastTrack, IsNoSourceForABuild) {
     for (const auto& [method, source] : {std::pair{VcdMethod::NrgToCueBin, "pal_vcd_cut.nrg"},
-                                         std::pair{VcdMethod::CifToCueBin, "pal_vcd_cut.cif"}}) {
+                                         std::pair{VcdMethod::CifToCueBin, "pal_vcd_cut.cif"},
+                                         std::pair{VcdMethod::NrgToCueBin, "pal_vcd_tail.nrg"},
+                                         std::pair{VcdMethod::CifToCueBin, "pal_vcd_tail.cif"}}) {
         SCOPED_TRACE(source);
         harness::Job job;
         TMpegFileList list(&job.job, &job.config);
@@ -264,6 +272,28 @@ TEST(CutInItsLastTrack, IsNoSourceForABuild) {
         EXPECT_TRUE(job.Logged(kTruncated));
         EXPECT_TRUE(job.Logged(std::string(source) + ", Track 2]"));
     }
+}
+
+// A cif one sector short of its last track (an SVCD's, whose last sector
+// holds data): the few bytes in front of its sectors do not hide the cut.
+TEST(CutInItsLastTrack, OneSectorShortCifIsReported) {
+    harness::TempFolder dir;
+    harness::Job job;
+    ASSERT_EQ(job.LoadAndRun(Method::CifToMpeg, Image("svcd_last.cif"), dir / "movie.mpg"), result::kNoMpegStream);
+    EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "movie_01.mpg"), Rip("svcd", 1)));
+    const std::string whole = Rip("svcd", 2);
+    ASSERT_GT(whole.size(), 2324u);
+    EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "movie_02.mpg"), whole.substr(0, whole.size() - 2324)));
+    EXPECT_EQ(job.Count(kTruncated), 1);
+    EXPECT_TRUE(job.Logged("svcd_last.cif, Track 2]"));
+    // Nor is it taken whole for a build.
+    harness::Job build;
+    TMpegFileList list(&build.job, &build.config);
+    const LoadReporter reporter =
+        LoadReporter::For(MessageServices{build.texts.get(), nullptr, nullptr}, build.config, &build.log);
+    EXPECT_EQ(LoadImageForBuild(Index(VcdMethod::CifToCueBin), Image("svcd_last.cif"), build.job, list, reporter),
+              result::kNoMpegStream);
+    EXPECT_TRUE(list.entries.empty());
 }
 
 // -------------------------------------------------- junk after the stream

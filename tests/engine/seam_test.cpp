@@ -267,20 +267,23 @@ TEST(SeamRawTrack, WithoutSyncOrSubheadersIsRefused) {
 
 // An nrg or cif image rebuilt as a cue/bin image keeps every track: each
 // track's stream is looked for from its own place, past an MPEG file in the
-// data track, and a track shorter than a VCD track's margins is kept.
+// data track, a track shorter than a VCD track's margins is kept, and an
+// nrg's footer right after its last track is no part of it.
 TEST(SeamConversion, EveryTrackIsTheRip) {
     struct Case {
-        const char* image;
+        const char* name;
+        const char* image;  // the one it was made from
         bool svcd;
     };
-    for (const Case c : {Case{"cdi2", false}, Case{"nsvcd3", true}}) {
+    for (const Case c : {Case{"cdi2", "cdi2", false}, Case{"nsvcd3", "nsvcd3", true}, Case{"pal2_end", "pal2", false},
+                         Case{"svcd2_end", "svcd2", true}}) {
         for (const char* kind : {"nrg", "cif"}) {
-            SCOPED_TRACE(std::string(c.image) + "." + kind);
+            SCOPED_TRACE(std::string(c.name) + "." + kind);
             harness::TempFolder dir;
             const std::string method = std::string(kind) == "nrg" ? "3" : "2";
             const harness::Outcome o =
                 harness::RunJob("--page 1 --method " + method + (c.svcd ? " --svcd" : "") + " --source '" +
-                                Image(std::string(c.image) + "." + kind) + "' --output '" + dir / "copy.bin" +
+                                Image(std::string(c.name) + "." + kind) + "' --output '" + dir / "copy.bin" +
                                 "' --date '2026-01-01 00:00:00'");
             ASSERT_EQ(o.status, 0) << o.out;
             std::filesystem::create_directory(dir / "rip");
@@ -292,6 +295,34 @@ TEST(SeamConversion, EveryTrackIsTheRip) {
                 char name[32];
                 std::snprintf(name, sizeof name, "rip/avseq%02zu.mpg", t);
                 EXPECT_TRUE(harness::SameBytes(ReadAll(dir / name), Rip(c.image, static_cast<int>(t))));
+            }
+        }
+    }
+}
+
+// A track without a stream between two whole ones, in every image form:
+// it gets no output, with the track left out or not, and neither takes the
+// next track's stream nor makes the next one lose its start.
+TEST(SeamBlankTrack, TakesNothingOfTheNextTrack) {
+    for (const Form& form : kImageForms) {
+        if (std::string(form.name) == "cue2336") continue;  // no such copy
+        for (bool leftOut : {false, true}) {
+            for (bool fix : {false, true}) {
+                SCOPED_TRACE(std::string(form.name) + (leftOut ? ", track 2 left out" : "") + (fix ? " fix" : ""));
+                harness::TempFolder dir;
+                harness::Job job;
+                job.config.FixMPEGErrors = fix ? 1 : 0;
+                ASSERT_EQ(job.Load(Index(form.method), Image(std::string("ntsc3_blank") + form.suffix)), 0);
+                if (leftOut) {
+                    job.config.selectedTracksOnly = 1;
+                    job.start.selectedRows = {true, false, true};
+                }
+                EXPECT_EQ(job.Run(Index(form.method), dir / "movie.mpg"), 0);
+                EXPECT_TRUE(harness::SameBytes(ReadAll(TrackOutput(dir, 1)), Rip("ntsc3", 1)));
+                EXPECT_FALSE(harness::Exists(TrackOutput(dir, 2)));
+                EXPECT_TRUE(harness::SameBytes(ReadAll(TrackOutput(dir, 3)), Rip("ntsc3", 3)));
+                EXPECT_EQ(job.Logged(", Track 2]"), !leftOut);
+                EXPECT_FALSE(job.Logged(", Track 3]"));
             }
         }
     }
@@ -312,6 +343,9 @@ const DamagedForm kDamagedForms[] = {
     {"svcd2_last", kImageForms[1]},   {"svcd2_last", kImageForms[2]},   {"svcd2_margin", kImageForms[0]},
     {"svcd2_margin", kImageForms[1]}, {"svcd2_margin", kImageForms[2]}, {"svcd2_next", kImageForms[0]},
     {"svcd2_next", kImageForms[1]},   {"svcd2_next", kImageForms[2]},
+    // Ending where the last track's file does: nothing is missing.
+    {"pal2_end", kImageForms[4]},     {"pal2_end", kImageForms[5]},     {"svcd2_end", kImageForms[4]},
+    {"svcd2_end", kImageForms[5]},
 };
 
 class SeamDamagedForms : public ::testing::TestWithParam<DamagedForm> {};
