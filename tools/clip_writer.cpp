@@ -143,17 +143,26 @@ struct AudioFrames {
     }
 };
 
+// Two frame headers of one audio stream: the same version, layer and
+// sampling rate.
+bool SameAudioFormat(const uint8_t* a, const uint8_t* b) {
+    return (a[1] & 0xFE) == (b[1] & 0xFE) && (a[2] & 0x0C) == (b[2] & 0x0C);
+}
+
 // The first offset in [from, to) where an audio frame starts whose
-// successor (when it lies in the range) starts too.
+// successor starts in the range too, in the same format; `to` when there
+// is none. A lone header proves nothing: the bytes of a frame's middle
+// often read as one, and a clip that began there would not decode.
 size_t FindFrameSync(const uint8_t* s, size_t from, size_t to) {
     for (size_t i = from; i + 4 <= to; ++i) {
         const size_t length = MpegAudioFrameLength(s + i);
-        if (length < 4) continue;
-        if (i + length + 4 <= to && MpegAudioFrameLength(s + i + length) == 0) continue;
+        if (length < 4 || i + length + 4 > to) continue;
+        if (MpegAudioFrameLength(s + i + length) == 0 || !SameAudioFormat(s + i, s + i + length)) continue;
         return i;
     }
     return to;
 }
+
 
 struct HeldSector {
     std::vector<uint8_t> bytes;

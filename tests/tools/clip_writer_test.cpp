@@ -172,6 +172,10 @@ TEST(ClipWriter, ScriptMadeSourcesCutCleanly) {
         {"pal_vcd_g18_closed.mpg", 20, 40, 36, 54, 25},
         {"ntsc_vcd_g15_ip.mpg", 0, 1, 0, 15, 29.97},
         {"ntsc_vcd_g15_ip.mpg", 120, 9999, 120, 135, 29.97},
+        // The audio packets from the in point begin inside frames, with
+        // bytes that read as a frame header of another format.
+        {"pal_svcd_g18_ip.mpg", 18, 36, 18, 36, 25},
+        {"pal_svcd_g18_ip.mpg", 3, 40, 18, 54, 25},
         {"ntsc_svcd_g6.mpg", 7, 13, 12, 18, 29.97},
         {"ntsc_svcd_g6.mpg", 100, 9999, 102, 114, 29.97},
         // Steps past the end of the first clip stop at its last GOP: the
