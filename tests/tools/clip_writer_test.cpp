@@ -182,6 +182,9 @@ TEST(ClipWriter, ScriptMadeSourcesCutCleanly) {
         // next one's time codes start again.
         {"restart_pal_vcd.mpg", 30, 9999, 36, 72, 25},
         {"restart_pal_vcd.mpg", 0, 9999, 0, 72, 25},
+        // Its audio ends early; the audio after the out point stops where
+        // the clock starts again.
+        {"restart_short_audio.mpg", 24, 9999, 24, 72, 25, false},
         {"junk_ntsc_vcd.mpg", 0, 9999, 0, 135, 29.97},
     };
     for (const Case& c : cases) {
@@ -195,6 +198,53 @@ TEST(ClipWriter, ScriptMadeSourcesCutCleanly) {
         CheckClip(clip, c.expectOut - c.expectIn, c.rate, c.audioSpans);
     }
 
+    // Equal points, and points past the last GOP: refused with the reason,
+    // nothing written.
+    for (const char* points : {"--in-frame 30 --out-frame 30", "--in-frame 9999 --out-frame 99999"}) {
+        const std::string clip = dir / "none.mpg";
+        const ClipRun r = RunClip("--source " + media + "/pal_vcd_g18_closed.mpg " + points + " --output " + clip);
+        EXPECT_EQ(r.status, result::kCannotOpen) << r.out;
+        EXPECT_NE(r.out.find("[ sample clip refused: no picture between the in and the out point ]"), std::string::npos)
+            << r.out;
+        EXPECT_FALSE(harness::Exists(clip));
+    }
+}
+
+// An out point chosen with the seek bar after the clock starts again (its
+// time code above the in point's): the clip's clocks would go back, so it
+// is refused before anything is written, the reason logged.
+TEST(ClipWriter, AClipOverAClockThatStartsAgainIsRefused) {
+    const std::string media = media::ScriptFolder("sample_clip_sources.sh", "sample-clip-sources");
+    const harness::TempFolder dir;
+    TConfig config;
+    TLanguageSet texts;
+    TSampleClipEditor editor(&config, &texts, nullptr, nullptr);
+    ASSERT_EQ(editor.OpenMpegFile(media + "/restart_pal_vcd.mpg"), 0);
+    editor.StepToFrame(12);
+    editor.markButtonClick();
+    editor.SeekBarChange(90);  // inside the second clip, at its frame 120 or so
+    TSampleClipDescription d = editor.Description();
+    ASSERT_GT(d.outFrame, d.inFrame);
+    ASSERT_GT(d.outOffset, 518252);  // the first clip's length
+    d.outputName = dir / "over.mpg";
+    std::string why;
+    EXPECT_EQ(SampleClipProblem(d, &why), msg::error::kCannotCreate);
+    EXPECT_EQ(why, "the clock starts again inside the clip");
+    EXPECT_EQ(SampleClipProblemLine(why, d.sourcePath),
+              "     [ sample clip refused: the clock starts again inside the clip ] " + d.sourcePath);
+    SampleWriteHandles h;
+    EXPECT_EQ(WriteSample(d, "", h), result::kCannotOpen);
+    EXPECT_FALSE(harness::Exists(d.outputName));
+    // A clip inside the second one is fine.
+    ASSERT_EQ(editor.OpenMpegFile(media + "/restart_pal_vcd.mpg"), 0);
+    editor.SeekBarChange(50);
+    editor.markButtonClick();
+    editor.SeekBarChange(90);
+    d = editor.Description();
+    d.outputName = dir / "inside.mpg";
+    EXPECT_EQ(SampleClipProblem(d), 0);
+    EXPECT_EQ(WriteSample(d, "", h), 0);
+    if (HaveFfmpeg()) CheckClip(d.outputName, d.outFrame - d.inFrame, 25);
 }
 
 // A copy of the PAL clip packed in 2048-byte packs: no in point of it can be
