@@ -423,6 +423,14 @@ TEST_F(CdiConvert, RunSubtitlesStatuses) {
     EXPECT_EQ(run("--source " + Fixture("vcd_pal3.bin") + " --output " + dir.path), 1);
     EXPECT_EQ(run("--source " + (dir / "missing.bin") + " --output " + dir.path), msg::error::kCannotOpen);
     EXPECT_EQ(run("--source " + Fixture("cdi_subs.bin") + " --output " + (dir / "none")), msg::error::kCannotCreate);
+    // Two records with one output name: the second is refused, and the
+    // files after it still convert.
+    std::filesystem::create_directory(dir / "two");
+    const std::string image = BuildImage(dir / "two.bin", 2352, 0,
+                                         {{"A/B.DE;1", 30, 2048, 1}, {"B.DE;1", 31, 2048, 1}, {"C.NL;1", 32, 2048, 1}});
+    EXPECT_EQ(run("--source " + image + " --output " + (dir / "two")), msg::error::kCannotCreate);
+    EXPECT_TRUE(harness::Exists(dir / "two/B.DE.srt"));
+    EXPECT_TRUE(harness::Exists(dir / "two/C.NL.srt"));
     // --help is no error: the usage and the statuses.
     EXPECT_EQ(run("--help"), 0);
     const std::string help = harness::Command(std::string(PELLMOR_BUILD_DIR) + "/tests/run_subtitles --help");
