@@ -330,7 +330,9 @@ void WriteThread::RunBuild() {
     TImageBuild& b = *build_;
     // A clip that cannot be written fails the build before any image is.
     if (start_.sampleClip && !config_->passive && job_->baseOutputName != kPassiveOutput) {
-        const int problem = SampleClipProblem(*start_.sampleClip);
+        std::string why;
+        const int problem = SampleClipProblem(*start_.sampleClip, &why);
+        if (problem != 0) Log(SampleClipProblemLine(why, start_.sampleClip->sourcePath));
         if (problem == msg::error::kInvalidPackSize) {
             Report(kMsgError, problem, start_.sampleClip->sourcePath);
         } else if (problem != 0) {

@@ -133,26 +133,33 @@ void TCdiSubtitleScanner::ReadCdiDirectory(TFileIO& file, int64_t sectorNumber) 
             const size_t dotdot = dot > 0 && dot < got ? data[dot] : 0;
             std::memset(data, 0, std::min(got, dot + dotdot));
         }
-        for (;;) {
-            int64_t p = FindPattern(kSequence2, sizeof kSequence2, data, got);
-            if (p < 0) p = FindPattern(kSequence1, sizeof kSequence1, data, got);
-            if (p < 0) break;
-            const size_t hit = static_cast<size_t>(p);
-            // A record cut off by the sector's start or end holds no usable name.
-            if (hit < 26 || hit + 7 > got) {
-                std::memset(data + hit, 0, std::min<size_t>(6, got - hit));
-                continue;
+        // Records of sequence number 2 first, then those of 1, each in the
+        // order of the sector. The six bytes also stand in a record's extent
+        // or data length (65,536 or 131,072 bytes, a file of 32 or 64
+        // blocks): a hit counts only where a whole record holds it, and one
+        // that does not is passed over without touching the bytes around it.
+        for (const uint8_t* pattern : {kSequence2, kSequence1}) {
+            for (size_t from = 0; from < got;) {
+                const int64_t p = FindPattern(pattern, sizeof kSequence2, data + from, got - from);
+                if (p < 0) break;
+                const size_t hit = from + static_cast<size_t>(p);
+                from = hit + 1;
+                // A record cut off by the sector's start or end holds no usable name.
+                if (hit < 26 || hit + 7 > got) continue;
+                const size_t record = hit - 26, idLength = data[hit + 6];
+                if (idLength == 0 || data[record] < 33 + idLength || record + data[record] > got) continue;
+                const size_t length = std::min<size_t>(idLength, got - (hit + 7));
+                std::string name(reinterpret_cast<const char*>(data + hit + 7), length);
+                if (name.size() >= 2 && name.compare(name.size() - 2, 2, ";1") == 0) name.resize(name.size() - 2);
+                const size_t dot = name.find('.');
+                if (dot != std::string::npos && name.size() - dot - 1 == 2) {
+                    const uint8_t* r = data + hit - 24;
+                    entries[name] = TCdiFileEntry{Little32(r), Big32(r + 4), Little32(r + 8), Big32(r + 12)};
+                    names.push_back(name);
+                }
+                std::memset(data + hit - 24, 0, 24 + 7 + length);
+                from = hit + 7 + length;
             }
-            const size_t length = std::min<size_t>(data[hit + 6], got - (hit + 7));
-            std::string name(reinterpret_cast<const char*>(data + hit + 7), length);
-            if (name.size() >= 2 && name.compare(name.size() - 2, 2, ";1") == 0) name.resize(name.size() - 2);
-            const size_t dot = name.find('.');
-            if (dot != std::string::npos && name.size() - dot - 1 == 2) {
-                const uint8_t* r = data + hit - 24;
-                entries[name] = TCdiFileEntry{Little32(r), Big32(r + 4), Little32(r + 8), Big32(r + 12)};
-                names.push_back(name);
-            }
-            std::memset(data + hit - 24, 0, 24 + 7 + length);
         }
     }
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "core/constants.h"
 #include "core/file_io.h"
 #include "core/language_set.h"
 #include "core/output_guard.h"
@@ -144,13 +145,21 @@ struct AudioFrames {
     }
 };
 
+// Two frame headers of one audio stream: the same version, layer and
+// sampling rate.
+bool SameAudioFormat(const uint8_t* a, const uint8_t* b) {
+    return (a[1] & 0xFE) == (b[1] & 0xFE) && (a[2] & 0x0C) == (b[2] & 0x0C);
+}
+
 // The first offset in [from, to) where an audio frame starts whose
-// successor (when it lies in the range) starts too.
+// successor starts in the range too, in the same format; `to` when there
+// is none. A lone header proves nothing: the bytes of a frame's middle
+// often read as one, and a clip that began there would not decode.
 size_t FindFrameSync(const uint8_t* s, size_t from, size_t to) {
     for (size_t i = from; i + 4 <= to; ++i) {
         const size_t length = MpegAudioFrameLength(s + i);
-        if (length < 4) continue;
-        if (i + length + 4 <= to && MpegAudioFrameLength(s + i + length) == 0) continue;
+        if (length < 4 || i + length + 4 > to) continue;
+        if (MpegAudioFrameLength(s + i + length) == 0 || !SameAudioFormat(s + i, s + i + length)) continue;
         return i;
     }
     return to;
@@ -219,33 +228,69 @@ int64_t ClipStart(TFileIO& source, const TSampleClipDescription& clip) {
     return clip.inFrame == 0 && NoGopBefore(source, clip.inOffset) ? 0 : clip.inOffset;
 }
 
-int ClipProblem(TFileIO& source, const TSampleClipDescription& clip) {
+int ClipProblem(TFileIO& source, const TSampleClipDescription& clip, std::string* why) {
+    auto refuse = [why](int code, const char* reason) {
+        if (why) *why = reason;
+        return code;
+    };
     const int64_t size = static_cast<int64_t>(source.Size());
     const int64_t step = static_cast<int64_t>(kSector);
     if (clip.inOffset < 0 || clip.inOffset % step != 0 || clip.inOffset >= size || clip.outOffset <= clip.inOffset ||
         clip.outOffset % step != 0 || clip.outFrame <= clip.inFrame)
-        return msg::error::kCannotCreate;
+        return refuse(msg::error::kCannotCreate, "no picture between the in and the out point");
     // Every sector up to the out GOP's must open a pack, or the cut lands
     // inside packets and the clip plays broken.
     const int64_t last = std::min(clip.outOffset, (size / step - 1) * step);
     std::vector<uint8_t> s(kSector);
+    // Clocks and time codes that start again inside the clip cannot be
+    // rebased to run on from 0: the clip's would go back.
+    int64_t lastScr = -1, lastFrame = -1;
     for (int64_t pos = ClipStart(source, clip); pos <= last; pos += step) {
         if (source.Seek(static_cast<uint64_t>(pos)) != 0 || source.Read(s.data(), kSector) != kSector)
-            return msg::error::kCannotCreate;
+            return refuse(msg::error::kCannotCreate, "the source cannot be read up to the out point");
         // An empty sector (ffmpeg's VCD muxer writes some, as discs hold
         // them) keeps the grid; it is copied as it stands.
         if (std::all_of(s.begin(), s.end(), [](uint8_t b) { return b == 0; })) continue;
-        if (ParsePsSector(s.data(), kSector).packKind == 0) return msg::error::kInvalidPackSize;
+        const PsSector ps = ParsePsSector(s.data(), kSector);
+        if (ps.packKind == 0) return refuse(msg::error::kInvalidPackSize, "a sector of the clip opens no pack");
+        const int64_t scr = static_cast<int64_t>(ps.packKind == 1 ? TGopTimeCode::DecodeMpeg1Scr(s.data() + 4)
+                                                                  : TGopTimeCode::DecodeMpeg2Scr(s.data() + 4));
+        if (scr < lastScr) return refuse(msg::error::kCannotCreate, "the clock starts again inside the clip");
+        lastScr = scr;
+        for (const PsPacket& p : ps.packets) {
+            if (!p.IsVideo()) continue;
+            for (size_t at = p.payload; at < p.end;) {
+                const int64_t hit = FindPattern(kGopStart, 4, s.data() + at, p.end - at);
+                if (hit < 0) break;
+                const size_t g = at + static_cast<size_t>(hit);
+                at = g + 1;
+                uint8_t header[8];
+                if (!ReadGopHeader(source, static_cast<uint64_t>(pos), s.data(), kSector, g, header)) continue;
+                TGopTimeCode tc;
+                tc.Read(header);
+                const int64_t frame = tc.FrameNumber(clip.frameRate);
+                if (frame <= lastFrame)
+                    return refuse(msg::error::kCannotCreate, "the time codes start again inside the clip");
+                lastFrame = frame;
+            }
+        }
     }
     return 0;
 }
 
 }  // namespace
 
-int SampleClipProblem(const TSampleClipDescription& clip) {
+int SampleClipProblem(const TSampleClipDescription& clip, std::string* why) {
     TFileIO source;
-    if (clip.sourcePath.empty() || source.OpenForRead(clip.sourcePath) != 0) return msg::error::kCannotCreate;
-    return ClipProblem(source, clip);
+    if (clip.sourcePath.empty() || source.OpenForRead(clip.sourcePath) != 0) {
+        if (why) *why = "the source cannot be opened";
+        return msg::error::kCannotCreate;
+    }
+    return ClipProblem(source, clip, why);
+}
+
+std::string SampleClipProblemLine(const std::string& why, const std::string& source) {
+    return std::string(kLogIndent) + "[ sample clip refused: " + why + " ] " + source;
 }
 
 int WriteSample(const TSampleClipDescription& clip, const std::string& directory, const SampleWriteHandles& h) {
@@ -254,7 +299,7 @@ int WriteSample(const TSampleClipDescription& clip, const std::string& directory
     if (clip.sourcePath.empty() || source.OpenForRead(clip.sourcePath) != 0) return result::kCannotOpen;
     const int64_t size = static_cast<int64_t>(source.Size());
     const int64_t step = static_cast<int64_t>(kSector);
-    if (ClipProblem(source, clip) != 0) return result::kCannotOpen;
+    if (ClipProblem(source, clip, nullptr) != 0) return result::kCannotOpen;
 
     std::vector<uint8_t> sector(kSector);
     const int64_t start = ClipStart(source, clip);
@@ -320,7 +365,7 @@ int WriteSample(const TSampleClipDescription& clip, const std::string& directory
     // until the audio reaches the end of the video.
     constexpr int kTailLimit = 300;
     int tailSectors = 0;
-    int64_t firstVideoPts = -1, videoEndPts = -1;
+    int64_t firstVideoPts = -1, videoEndPts = -1, lastSourceScr = -1;
     for (int64_t pos = start; ok && pos < size; pos += step) {
         if (!videoEnded && pos > clip.outOffset) break;
         if (videoEnded && (videoEndPts < 0 || ++tailSectors > kTailLimit)) break;
@@ -331,6 +376,13 @@ int WriteSample(const TSampleClipDescription& clip, const std::string& directory
         const size_t got = source.Read(s, kSector);
         if (got < kSector) break;
         PsSector ps = ParsePsSector(s, kSector);
+        if (ps.packKind != 0) {
+            const int64_t scr = static_cast<int64_t>(kind == 1 ? TGopTimeCode::DecodeMpeg1Scr(s + 4)
+                                                               : TGopTimeCode::DecodeMpeg2Scr(s + 4));
+            // The audio after the out point ends where the clock starts again.
+            if (videoEnded && scr < lastSourceScr) break;
+            lastSourceScr = scr;
+        }
         if (videoEnded) {
             const PsPacket* a = ps.FirstOf(false);
             if (!a) continue;

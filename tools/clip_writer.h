@@ -43,8 +43,12 @@ std::string SampleOutputPath(const std::string& name, const std::string& directo
 // What stands in the way of writing a clip, as the error to report: 0
 // nothing; msg::error::kInvalidPackSize a sector of the clip does not begin
 // a pack (a source not packed in 2324-byte sectors cannot be cut whole);
-// msg::error::kCannotCreate no source, or no picture between the points.
-int SampleClipProblem(const TSampleClipDescription& clip);
+// msg::error::kCannotCreate no source, no picture between the points, or
+// a clock or time codes that start again between them. `why` gets the
+// reason, for SampleClipProblemLine.
+int SampleClipProblem(const TSampleClipDescription& clip, std::string* why = nullptr);
+// The log line of a refused clip: the reason and the source.
+std::string SampleClipProblemLine(const std::string& why, const std::string& source);
 
 // 0 written; result::kCannotOpen nothing written (a problem above, or the
 // output could not be created or written: a partial file is removed);

@@ -268,9 +268,21 @@ void TSampleClipEditor::vidTCUpDownClick(bool up) {
 
 void TSampleClipEditor::StepToFrame(int64_t frame) {
     while (source_ && currentPosition < frame) {
-        const int64_t gop = cursor.lastGop;
+        const int64_t gop = cursor.lastGop, position = currentPosition;
+        const int seek = seekPosition;
         vidTCUpDownClick(true);
-        if (cursor.lastGop == gop) break;
+        if (cursor.lastGop > gop && currentPosition > position) continue;
+        // The end of the stream, or time codes that start again (a step
+        // back to the in point, or to a smaller time): stay on the last GOP
+        // reached.
+        if (cursor.lastGop != gop || currentPosition != position) {
+            cursor.GopInSector(*source_, sector_.data(), gop);
+            seekPosition = seek;
+            currentPosition = position;
+            FollowOutPoint();
+            currentTC = FormatTimeCode(currentPosition);
+        }
+        break;
     }
 }
 

@@ -94,7 +94,8 @@ public:
     void markButtonClick();
     void clearButtonClick();
     int64_t SetSampleLength(int64_t seconds);  // the whole seconds reached
-    // Steps GOPs forward to the first at or after the frame (or the last).
+    // Steps GOPs forward to the first at or after the frame, or the last
+    // one before the stream ends or its time codes start again.
     void StepToFrame(int64_t frame);
     void Button30Click() { SetSampleLength(30); }
     void Button60Click() { SetSampleLength(60); }

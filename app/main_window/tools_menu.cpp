@@ -54,7 +54,10 @@ void RunClipEditor(TForm1& w) {
         h.log->scrollToEnd();
     };
     const TSampleClipDescription clip = editor.model().Description();
-    if (SampleClipProblem(clip) == msg::error::kInvalidPackSize) {
+    std::string why;
+    const int problem = SampleClipProblem(clip, &why);
+    if (problem != 0) handles.log(SampleClipProblemLine(why, clip.sourcePath));
+    if (problem == msg::error::kInvalidPackSize) {
         w.Report(kMsgError, msg::error::kInvalidPackSize, clip.sourcePath);
         return;
     }

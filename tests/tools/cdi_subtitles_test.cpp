@@ -108,6 +108,32 @@ TEST_F(CdiProbe, ListsTwoCharacterExtensionsSequenceTwoFirst) {
     }
 }
 
+// The bytes a record's sequence numbers are found by also stand in an
+// extent of 65,536 and in data lengths of 65,536 and 131,072 (files of 32
+// and 64 blocks): such a record keeps its extent and length.
+TEST_F(CdiProbe, ExtentsAndLengthsThatReadAsSequenceNumbers) {
+    const std::string path = BuildImage(dir + "/lengths", 2352, 0,
+                                        {{"A.EN;1", 40, 65536, 1}, {"B.FR;1", 41, 131072, 2},
+                                         {"C.DE;1", 65536, 2048, 1}, {"D.NL;1", 42, 4096, 1}});
+    TFileIO file;
+    ASSERT_EQ(file.OpenForRead(path), 0);
+    TCdiSubtitleScanner scanner(&file);
+    ASSERT_TRUE(scanner.FindCdiDirectory(file, kCdiRawGeometry));
+    EXPECT_EQ(scanner.names, (std::vector<std::string>{"B.FR", "A.EN", "C.DE", "D.NL"}));
+    struct Want {
+        const char* name;
+        int32_t extent, length;
+    } wants[] = {{"A.EN", 40, 65536}, {"B.FR", 41, 131072}, {"C.DE", 65536, 2048}, {"D.NL", 42, 4096}};
+    for (const Want& w : wants) {
+        SCOPED_TRACE(w.name);
+        const TCdiFileEntry& e = scanner.entries[w.name];
+        EXPECT_EQ(e.extentLE, w.extent);
+        EXPECT_EQ(e.extentBE, w.extent);
+        EXPECT_EQ(e.lengthLE, w.length);
+        EXPECT_EQ(e.lengthBE, w.length);
+    }
+}
+
 TEST_F(CdiProbe, NothingFound) {
     struct Case {
         const char* what;
@@ -430,6 +456,14 @@ TEST_F(CdiConvert, RunSubtitlesStatuses) {
     EXPECT_EQ(run("--source " + Fixture("vcd_pal3.bin") + " --output " + dir.path), 1);
     EXPECT_EQ(run("--source " + (dir / "missing.bin") + " --output " + dir.path), msg::error::kCannotOpen);
     EXPECT_EQ(run("--source " + Fixture("cdi_subs.bin") + " --output " + (dir / "none")), msg::error::kCannotCreate);
+    // Two records with one output name: the second is refused, and the
+    // files after it still convert.
+    std::filesystem::create_directory(dir / "two");
+    const std::string image = BuildImage(dir / "two.bin", 2352, 0,
+                                         {{"A/B.DE;1", 30, 2048, 1}, {"B.DE;1", 31, 2048, 1}, {"C.NL;1", 32, 2048, 1}});
+    EXPECT_EQ(run("--source " + image + " --output " + (dir / "two")), msg::error::kCannotCreate);
+    EXPECT_TRUE(harness::Exists(dir / "two/B.DE.srt"));
+    EXPECT_TRUE(harness::Exists(dir / "two/C.NL.srt"));
     // --help is no error: the usage and the statuses.
     EXPECT_EQ(run("--help"), 0);
     const std::string help = harness::Command(std::string(PELLMOR_BUILD_DIR) + "/tests/run_subtitles --help");

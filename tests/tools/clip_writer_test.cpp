@@ -16,6 +16,7 @@
 #include "disc/time_code.h"
 #include "engine/system_header.h"
 #include "tests/engine/job_harness.h"
+#include "tests/support/script_media.h"
 #include "tools/mpeg_packets.h"
 
 namespace {
@@ -32,7 +33,8 @@ struct ClipRun {
 
 ClipRun RunClip(const std::string& args) {
     ClipRun r;
-    FILE* p = ::popen((std::string(PELLMOR_BUILD_DIR) + "/tests/run_clip " + args + " 2>&1").c_str(), "r");
+    // Bounded: a step that never ends fails the test instead of hanging it.
+    FILE* p = ::popen(("timeout 60 " + std::string(PELLMOR_BUILD_DIR) + "/tests/run_clip " + args + " 2>&1").c_str(), "r");
     if (!p) return r;
     char buf[4096];
     size_t n;
@@ -70,8 +72,9 @@ std::vector<int64_t> GopFrames(const std::string& bytes, double rate) {
     return frames;
 }
 
-// The ffmpeg and ffprobe checks every clip must pass.
-void CheckClip(const std::string& clip, long long pictures, double rate) {
+// The ffmpeg and ffprobe checks every clip must pass; the audio spans the
+// video unless the source's own audio ends before the clip does.
+void CheckClip(const std::string& clip, long long pictures, double rate, bool audioSpans = true) {
     SCOPED_TRACE(clip);
     EXPECT_EQ(Command("ffmpeg -v error -i '" + clip + "' -f null - 2>&1"), "");
     std::istringstream streams(Command("ffprobe -v error -count_frames -show_entries "
@@ -94,7 +97,9 @@ void CheckClip(const std::string& clip, long long pictures, double rate) {
     }
     ASSERT_GT(duration[0], 0);
     ASSERT_GT(duration[1], 0);
-    EXPECT_NEAR(duration[0], duration[1], 0.3);
+    if (audioSpans) {
+        EXPECT_NEAR(duration[0], duration[1], 0.3);
+    }
 
     // Video decode stamps and audio presentation stamps never go back.
     std::istringstream packets(
@@ -146,6 +151,100 @@ TEST(ClipWriter, ClipsPlayCleanly) {
     }
     // Time codes from ten minutes give the same clips as from zero.
     EXPECT_TRUE(harness::SameBytes(ReadFile(dir / "sample_pal_vcd.mpg30-90"), ReadFile(dir / "sample_pal_vcd_tc.mpg30-90")));
+}
+
+// Sources made by a script (GOPs of 6, 15 and 18, closed, without B
+// pictures, a clock that starts again, a junk tail): cut by run_clip at
+// the first and the last GOP, inside the first and the last GOP, and one
+// frame apart.
+TEST(ClipWriter, ScriptMadeSourcesCutCleanly) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+    const std::string media = media::ScriptFolder("sample_clip_sources.sh", "sample-clip-sources");
+    const harness::TempFolder dir;
+    struct Case {
+        const char* source;
+        int in, out;
+        long long expectIn, expectOut;
+        double rate;
+        bool audioSpans = true;
+    } cases[] = {
+        {"pal_vcd_g18_closed.mpg", 0, 9999, 0, 144, 25},
+        {"pal_vcd_g18_closed.mpg", 20, 40, 36, 54, 25},
+        {"ntsc_vcd_g15_ip.mpg", 0, 1, 0, 15, 29.97},
+        {"ntsc_vcd_g15_ip.mpg", 120, 9999, 120, 135, 29.97},
+        // The audio packets from the in point begin inside frames, with
+        // bytes that read as a frame header of another format.
+        {"pal_svcd_g18_ip.mpg", 18, 36, 18, 36, 25},
+        {"pal_svcd_g18_ip.mpg", 3, 40, 18, 54, 25},
+        {"ntsc_svcd_g6.mpg", 7, 13, 12, 18, 29.97},
+        {"ntsc_svcd_g6.mpg", 100, 9999, 102, 114, 29.97},
+        // Steps past the end of the first clip stop at its last GOP: the
+        // next one's time codes start again.
+        {"restart_pal_vcd.mpg", 30, 9999, 36, 72, 25},
+        {"restart_pal_vcd.mpg", 0, 9999, 0, 72, 25},
+        // Its audio ends early; the audio after the out point stops where
+        // the clock starts again.
+        {"restart_short_audio.mpg", 24, 9999, 24, 72, 25, false},
+        {"junk_ntsc_vcd.mpg", 0, 9999, 0, 135, 29.97},
+    };
+    for (const Case& c : cases) {
+        const std::string clip = dir / (std::string(c.source) + std::to_string(c.in) + "-" + std::to_string(c.out));
+        const ClipRun r = RunClip("--source " + media + "/" + c.source + " --in-frame " + std::to_string(c.in) +
+                                  " --out-frame " + std::to_string(c.out) + " --output " + clip);
+        SCOPED_TRACE(r.out);
+        ASSERT_EQ(r.status, 0);
+        EXPECT_EQ(r.inFrame, c.expectIn);
+        EXPECT_EQ(r.outFrame, c.expectOut);
+        CheckClip(clip, c.expectOut - c.expectIn, c.rate, c.audioSpans);
+    }
+
+    // Equal points, and points past the last GOP: refused with the reason,
+    // nothing written.
+    for (const char* points : {"--in-frame 30 --out-frame 30", "--in-frame 9999 --out-frame 99999"}) {
+        const std::string clip = dir / "none.mpg";
+        const ClipRun r = RunClip("--source " + media + "/pal_vcd_g18_closed.mpg " + points + " --output " + clip);
+        EXPECT_EQ(r.status, result::kCannotOpen) << r.out;
+        EXPECT_NE(r.out.find("[ sample clip refused: no picture between the in and the out point ]"), std::string::npos)
+            << r.out;
+        EXPECT_FALSE(harness::Exists(clip));
+    }
+}
+
+// An out point chosen with the seek bar after the clock starts again (its
+// time code above the in point's): the clip's clocks would go back, so it
+// is refused before anything is written, the reason logged.
+TEST(ClipWriter, AClipOverAClockThatStartsAgainIsRefused) {
+    const std::string media = media::ScriptFolder("sample_clip_sources.sh", "sample-clip-sources");
+    const harness::TempFolder dir;
+    TConfig config;
+    TLanguageSet texts;
+    TSampleClipEditor editor(&config, &texts, nullptr, nullptr);
+    ASSERT_EQ(editor.OpenMpegFile(media + "/restart_pal_vcd.mpg"), 0);
+    editor.StepToFrame(12);
+    editor.markButtonClick();
+    editor.SeekBarChange(90);  // inside the second clip, at its frame 120 or so
+    TSampleClipDescription d = editor.Description();
+    ASSERT_GT(d.outFrame, d.inFrame);
+    ASSERT_GT(d.outOffset, 518252);  // the first clip's length
+    d.outputName = dir / "over.mpg";
+    std::string why;
+    EXPECT_EQ(SampleClipProblem(d, &why), msg::error::kCannotCreate);
+    EXPECT_EQ(why, "the clock starts again inside the clip");
+    EXPECT_EQ(SampleClipProblemLine(why, d.sourcePath),
+              "     [ sample clip refused: the clock starts again inside the clip ] " + d.sourcePath);
+    SampleWriteHandles h;
+    EXPECT_EQ(WriteSample(d, "", h), result::kCannotOpen);
+    EXPECT_FALSE(harness::Exists(d.outputName));
+    // A clip inside the second one is fine.
+    ASSERT_EQ(editor.OpenMpegFile(media + "/restart_pal_vcd.mpg"), 0);
+    editor.SeekBarChange(50);
+    editor.markButtonClick();
+    editor.SeekBarChange(90);
+    d = editor.Description();
+    d.outputName = dir / "inside.mpg";
+    EXPECT_EQ(SampleClipProblem(d), 0);
+    EXPECT_EQ(WriteSample(d, "", h), 0);
+    if (HaveFfmpeg()) CheckClip(d.outputName, d.outFrame - d.inFrame, 25);
 }
 
 // A copy of the PAL clip packed in 2048-byte packs: no in point of it can be

@@ -24,7 +24,8 @@ constexpr const char* kUsage =
     "after frame M (the out point), and writes the clip between them to CLIP. Frames count\n"
     "from F's first GOP; the frames and offsets used are printed.\n"
     "Exit status: 0 written; 4 nothing written (no picture between the points, F not\n"
-    "packed in 2324-byte sectors, or CLIP not writable); 7 no MPEG stream in F; 2 usage.\n";
+    "packed in 2324-byte sectors, a clock or time codes that start again between the\n"
+    "points, or CLIP not writable: the reason is printed); 7 no MPEG stream in F; 2 usage.\n";
 
 int Usage(const char* why) {
     std::fprintf(stderr, "run_clip: %s\n%s", why, kUsage);
@@ -83,14 +84,22 @@ int main(int argc, char** argv) {
                 static_cast<long long>(clip.inFrame), static_cast<long long>(clip.inOffset),
                 static_cast<long long>(clip.outFrame), static_cast<long long>(clip.outOffset),
                 static_cast<long long>(clip.timeBase), clip.frameRate);
-    if (const int problem = SampleClipProblem(clip); problem == msg::error::kInvalidPackSize)
-        std::printf("error %d: %s %s\n", problem, texts.message(problem).c_str(), clip.sourcePath.c_str());
+    std::string why;
+    const int problem = SampleClipProblem(clip, &why);
+    if (problem != 0) {
+        std::printf("%s\n", SampleClipProblemLine(why, clip.sourcePath).c_str());
+        if (problem == msg::error::kInvalidPackSize)
+            std::printf("error %d: %s %s\n", problem, texts.message(problem).c_str(), clip.sourcePath.c_str());
+    }
     std::string generated;
     SampleWriteHandles handles;
     handles.generatedFiles = &generated;
     handles.texts = &texts;
     handles.log = [](const std::string& line) { std::printf("%s\n", line.c_str()); };
     const int r = WriteSample(clip, "", handles);
+    if (r == result::kCannotOpen && problem == 0)
+        std::printf("error %d: %s %s\n", msg::error::kCannotCreate, texts.message(msg::error::kCannotCreate).c_str(),
+                    clip.outputName.c_str());
     std::printf(r == 0 ? "written %s\n" : "nothing written\n", generated.c_str());
     return r;
 }

@@ -22,7 +22,9 @@ constexpr const char* kUsage =
     "--layout: raw 2352-byte sectors (the default), 2336-byte sectors after a 150-sector\n"
     "lead (nrg), or a cif image's 2332-byte sectors; --plain takes F as one subtitle file.\n"
     "Exit status: 0 converted; 1 none found; 6 F not readable; 9 an output not written;\n"
-    "13 the image ends inside a subtitle file (what it holds is written); 2 usage.\n";
+    "13 the image ends inside a subtitle file (what it holds is written); 2 usage.\n"
+    "A file that fails is reported and the others still convert; the first error is the\n"
+    "exit status.\n";
 
 int Usage(const char* why) {
     std::fprintf(stderr, "run_subtitles: %s\n%s", why, kUsage);
@@ -97,13 +99,16 @@ int main(int argc, char** argv) {
         if (r.code == msg::error::kTrackTruncated) {
             // Written as far as the image goes; the other files still convert.
             std::printf("error %d: %s\n", r.code, r.name.c_str());
-            result = r.code;
+            if (result == 0 || result == 1) result = r.code;
             continue;
         }
         if (r.code != 0) {
+            // Reported, and the other files still convert; the first error
+            // is the exit status.
             if (!scanner.clashLine.empty()) std::printf("%s\n", scanner.clashLine.c_str());
             std::printf("error %d: %s\n", r.code, r.name.c_str());
-            return r.code;
+            if (result == 0 || result == 1) result = r.code;
+            continue;
         }
         std::printf("converted %s\n", r.name.c_str());
         if (result == 1) result = 0;
