@@ -85,27 +85,13 @@ int WriteBatchListFile(const std::string& path, const std::vector<StoredTask>& t
     for (const StoredTask& task : tasks)
         for (const std::string& column : task)
             if (column.size() > 0xFFFFFFFFu) return msg::error::kCannotCreate;
-    // A link stays a link: the file it leads to is the one replaced, and it
-    // keeps its mode.
-    const std::string target = SaveTarget(path);
-    mode_t mode = 0644;
-    if (struct stat st {}; ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) mode = st.st_mode & 07777;
-    // The temporary file goes beside the target ("/" alone separates here:
-    // a name may hold a "\").
-    const size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    const std::string temp = CreateTempFile("." + name + ".", ".tmp", folder);
-    if (temp.empty()) return msg::error::kCannotCreate;
+    // A link stays a link, and the file it leads to keeps its mode.
+    TReplacement save(path);
+    if (save.temp().empty()) return msg::error::kCannotCreate;
     const std::string bytes = SerializeBatchList(tasks);
     TFileIO file;
-    bool ok = file.OpenForWrite(temp) == 0;
+    bool ok = file.OpenForWrite(save.temp()) == 0;
     ok = ok && file.Write(bytes.data(), bytes.size()) == bytes.size();
     ok = file.Close() == 0 && ok;
-    ok = ok && ::chmod(temp.c_str(), mode) == 0;
-    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return msg::error::kCannotCreate;
-    }
-    return 0;
+    return ok && save.Commit() ? 0 : msg::error::kCannotCreate;
 }

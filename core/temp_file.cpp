@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <random>
 
 namespace {
@@ -80,4 +81,26 @@ std::string SaveTarget(const std::string& path) {
         at = target;
     }
     return at;
+}
+
+TReplacement::TReplacement(const std::string& path) : target_(SaveTarget(path)) {
+    struct stat st {};
+    if (target_.empty() || (::stat(target_.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) return;
+    if (::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) mode_ = st.st_mode & 07777;
+    // "/" alone separates here: a name may hold a "\".
+    const size_t slash = target_.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target_.substr(0, slash);
+    const std::string name = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+    if (!name.empty()) temp_ = CreateTempFile("." + name + ".", ".part", folder);
+}
+
+TReplacement::~TReplacement() {
+    if (!committed_ && !temp_.empty()) std::remove(temp_.c_str());
+}
+
+bool TReplacement::Commit() {
+    if (temp_.empty() || committed_) return false;
+    committed_ = ::chmod(temp_.c_str(), static_cast<mode_t>(mode_)) == 0 &&
+                 std::rename(temp_.c_str(), target_.c_str()) == 0;
+    return committed_;
 }

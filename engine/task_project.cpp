@@ -177,37 +177,17 @@ int ReadTaskProjectFile(const std::string& path, TaskProject& out) {
     return ParseTaskProject(reinterpret_cast<const uint8_t*>(data.data()), got, out) ? 0 : msg::error::kInvalidProject;
 }
 
-int WriteTaskProjectFile(const std::string& linkOrPath, const std::string& bytes) {
-    if (linkOrPath.empty()) return msg::error::kCannotCreate;
-    // A link stays a link: the file it leads to is the one replaced.
-    const std::string path = SaveTarget(linkOrPath);
-    const size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (base.empty()) return msg::error::kCannotCreate;
-    // A folder of that name would take the rename in none of the cases.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return msg::error::kCannotCreate;
-    const bool replacing = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-    const std::string temp = CreateTempFile("." + base + ".", ".part", dir);
-    if (temp.empty()) return msg::error::kCannotCreate;
+int WriteTaskProjectFile(const std::string& path, const std::string& bytes) {
+    if (path.empty()) return msg::error::kCannotCreate;
+    // A link stays a link, and the file it leads to keeps its mode.
+    TReplacement save(path);
+    if (save.temp().empty()) return msg::error::kCannotCreate;
     bool ok = false;
-    if (FILE* f = std::fopen(temp.c_str(), "wb")) {
+    if (FILE* f = std::fopen(save.temp().c_str(), "wb")) {
         ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
         ok = (std::fflush(f) == 0) && ok;
         ok = (::fsync(::fileno(f)) == 0) && ok;
         ok = (std::fclose(f) == 0) && ok;
     }
-    // The temporary file is made 0600; a project is an ordinary document,
-    // and one replaced keeps its mode.
-    if (ok && replacing) {
-        ::chmod(temp.c_str(), st.st_mode & 07777);
-    } else if (ok) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::chmod(temp.c_str(), 0666 & ~mask);
-    }
-    if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) std::remove(temp.c_str());
-    return ok ? 0 : msg::error::kCannotCreate;
+    return ok && save.Commit() ? 0 : msg::error::kCannotCreate;
 }

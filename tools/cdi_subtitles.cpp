@@ -1,11 +1,8 @@
 #include "tools/cdi_subtitles.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 #include "core/file_io.h"
 #include "core/helpers.h"
@@ -24,20 +21,6 @@ const uint8_t kSequence1[] = {0x00, 0x00, 0x01, 0x00, 0x00, 0x01};
 constexpr int kBlock = TCdiSubtitleScanner::kBlockSize;
 // The converted text is handed to the output in pieces of about this size.
 constexpr size_t kWritePiece = 64 * 1024;
-
-// The file a write of path lands in: the end of its chain of links (a
-// relative target counts from the link's folder), or path itself.
-std::string WriteTarget(const std::string& path) {
-    namespace fs = std::filesystem;
-    fs::path at = path;
-    std::error_code ec;
-    for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(at, ec)); ++hops) {
-        const fs::path next = fs::read_symlink(at, ec);
-        if (ec) break;
-        at = next.is_absolute() ? next : at.parent_path() / next;
-    }
-    return at.string();
-}
 
 int32_t Little32(const uint8_t* p) {
     return static_cast<int32_t>(uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) |
@@ -250,25 +233,10 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
     // never stands whole in memory; it goes to a file of its own beside the
     // output, which takes the output's name only once the conversion is
     // done, so a failure leaves an earlier file of that name as it was.
-    // An output there already is replaced as it is written over: through
-    // its links, keeping its mode.
-    const std::string target = WriteTarget(path);
-    mode_t mode = 0644;  // a text file's usual mode; the temporary file is made private
-    if (struct stat st {}; ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) mode = st.st_mode & 07777;
-    const std::string folder = ExtractDir(target);
-    const std::string temp = CreateTempFile("." + outputName + ".", ".part", folder.empty() ? "." : folder);
+    TReplacement save(path);
     TFileIO out;
-    if (!temp.empty()) ::chmod(temp.c_str(), mode);
-    if (temp.empty() || out.OpenForWrite(temp) != 0) {
-        if (!temp.empty()) std::remove(temp.c_str());
-        return {msg::error::kCannotCreate, outputName};
-    }
+    if (save.temp().empty() || out.OpenForWrite(save.temp()) != 0) return {msg::error::kCannotCreate, outputName};
     bool written = true;
-    auto fail = [&](int code, const std::string& what) {
-        out.Close();
-        std::remove(temp.c_str());
-        return CdiConvertResult{code, what};
-    };
     // Each file starts afresh.
     entryNumber = 1;
     bool continues = false;
@@ -324,11 +292,7 @@ CdiConvertResult TCdiSubtitleScanner::ConvertCdiSubtitleFile(TFileIO& src, bool 
     }
 
     writeOut();
-    if (!written) return fail(msg::error::kCannotCreate, outputName);
-    if (out.Close() != 0 || std::rename(temp.c_str(), target.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return {msg::error::kCannotCreate, outputName};
-    }
+    if (out.Close() != 0 || !written || !save.Commit()) return {msg::error::kCannotCreate, outputName};
     guard.AddOutput(path);
     if (cut) return {msg::error::kTrackTruncated, name};
     return {0, path};
