@@ -189,31 +189,9 @@ TEST_F(Tools, EditorOnARealClip) {
     EXPECT_EQ(editor.model().clipSet, 1);
 }
 
-// A language file whose COMPONENT_MSGS 123 and 124 ("In", "Out") are others.
-std::string LanguageFileWithInAndOut(const std::string& in, const std::string& out) {
-    std::ifstream file(std::string(PELLMOR_SOURCE_DIR) + "/lang/english.lng", std::ios::binary);
-    std::stringstream text;
-    std::string line, section;
-    int index = 0;
-    while (std::getline(file, line)) {
-        std::string t = line;
-        while (!t.empty() && (t.back() == '\r' || t.back() == ' ')) t.pop_back();
-        if (!t.empty() && t[0] == '#') {
-            section = t.substr(1);
-            index = 0;
-        } else if (!t.empty() && t.rfind("//", 0) != 0) {
-            if (section == "COMPONENT_MSGS" && index == msg::component::kIn) t = in;
-            if (section == "COMPONENT_MSGS" && index == msg::component::kOut) t = out;
-            ++index;
-        }
-        text << t << "\n";
-    }
-    return text.str();
-}
-
 TEST_F(Tools, EditorLabelsComeFromTheLanguageFile) {
     const std::string path = dir / "deutsch.lng";
-    std::ofstream(path, std::ios::binary) << LanguageFileWithInAndOut("Anfang", "Ende");
+    std::ofstream(path, std::ios::binary) << LanguageFileWith({{msg::component::kIn, "Anfang"}, {msg::component::kOut, "Ende"}});
     ASSERT_EQ(texts.LoadFromFile(path), TLanguageSet::kLoaded);
     TSampleCreateForm editor(EditorServices());
     ASSERT_EQ(editor.OpenMpegFile(Fixture("sample_pal_vcd.mpg")), 0);

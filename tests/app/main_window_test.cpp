@@ -889,27 +889,6 @@ TEST_F(MainLog, CopyAndClear) {
 
 using MainTexts = Window;
 
-std::string LanguageFileWith(const std::map<int, std::string>& components, const std::string& docFirst) {
-    std::ifstream in(std::string(PELLMOR_SOURCE_DIR) + "/lang/english.lng", std::ios::binary);
-    std::stringstream out;
-    std::string line, section;
-    int index = 0;
-    while (std::getline(in, line)) {
-        std::string t = line;
-        while (!t.empty() && (t.back() == '\r' || t.back() == ' ')) t.pop_back();
-        if (!t.empty() && t[0] == '#') {
-            section = t.substr(1);
-            index = 0;
-        } else if (!t.empty() && t.rfind("//", 0) != 0) {
-            if (section == "COMPONENT_MSGS" && components.count(index)) t = components.at(index);
-            if (section == "DOCUMENT_MENU_MSGS" && index == 0) t = docFirst;
-            ++index;
-        }
-        out << t << "\n";
-    }
-    return out.str();
-}
-
 TEST_F(MainTexts, BuiltInEnglishCaptionsAndHints) {
     Open();
     EXPECT_EQ(text("taskButton"), QString("task"));

@@ -8,6 +8,10 @@
 #include <QTimer>
 #include <QLatin1String>
 #include <cstdint>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -107,4 +111,28 @@ int WhileModal(const std::function<void()>& click, const std::function<void(W&)>
     QObject::disconnect(finished);
     EXPECT_TRUE(shown) << "no modal window";
     return result;
+}
+
+// The shipped English language file with some COMPONENT_MSGS entries (by
+// index) given other texts, and the first DOCUMENT_MENU_MSGS entry too.
+inline std::string LanguageFileWith(const std::map<int, std::string>& components,
+                                    const std::optional<std::string>& docFirst = std::nullopt) {
+    std::ifstream in(std::string(PELLMOR_SOURCE_DIR) + "/lang/english.lng", std::ios::binary);
+    std::stringstream out;
+    std::string line, section;
+    int index = 0;
+    while (std::getline(in, line)) {
+        std::string t = line;
+        while (!t.empty() && (t.back() == '\r' || t.back() == ' ')) t.pop_back();
+        if (!t.empty() && t[0] == '#') {
+            section = t.substr(1);
+            index = 0;
+        } else if (!t.empty() && t.rfind("//", 0) != 0) {
+            if (section == "COMPONENT_MSGS" && components.count(index)) t = components.at(index);
+            if (section == "DOCUMENT_MENU_MSGS" && index == 0 && docFirst) t = *docFirst;
+            ++index;
+        }
+        out << t << "\n";
+    }
+    return out.str();
 }
